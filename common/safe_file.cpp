@@ -1,0 +1,108 @@
+#include "common/safe_file.h"
+
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+int BeginSafeWrite(SafeWriter* w, const char* target)
+{
+    w->file = nullptr;
+    size_t n = strlen(target);
+    if (n == 0 || n >= sizeof w->target)
+        return -1;
+    memcpy(w->target, target, n + 1);
+    memcpy(w->temp, target, n);
+    memcpy(w->temp + n, ".new", 5);
+    w->file = fopen(w->temp, "wb");
+    return w->file ? 0 : -1;
+}
+
+int CommitSafeWrite(SafeWriter* w)
+{
+    if (!w->file)
+        return -1;
+    bool ok = !ferror(w->file) && fflush(w->file) == 0 && FlushFileToDisk(w->file) == 0;
+    if (fclose(w->file) != 0)
+        ok = false;
+    w->file = nullptr;
+    if (ok && ReplaceFileAtomically(w->temp, w->target) == 0)
+        return 0;
+    remove(w->temp);
+    return -1;
+}
+
+void AbortSafeWrite(SafeWriter* w)
+{
+    if (w->file) {
+        fclose(w->file);
+        w->file = nullptr;
+        remove(w->temp);
+    }
+}
+
+int CopyFileSafely(const char* from, const char* to)
+{
+    FILE* in = fopen(from, "rb");
+    if (!in)
+        return -1;
+    SafeWriter w;
+    if (BeginSafeWrite(&w, to) != 0) {
+        fclose(in);
+        return -1;
+    }
+    static char buffer[64 * 1024];
+    size_t n;
+    int result = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (fwrite(buffer, 1, n, w.file) != n) {
+            result = -1;
+            break;
+        }
+    }
+    if (ferror(in))
+        result = -1;
+    fclose(in);
+    if (result != 0) {
+        AbortSafeWrite(&w);
+        return -1;
+    }
+    return CommitSafeWrite(&w);
+}
+
+bool FileExists(const char* path)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return false;
+    fclose(f);
+    return true;
+}
+
+// The only platform-specific corner of the core: the atomic replacement and
+// the flush to the disk. No core header depends on it.
+#ifdef _WIN32
+int ReplaceFileAtomically(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+}
+
+int FlushFileToDisk(FILE* file)
+{
+    return _commit(_fileno(file)) == 0 ? 0 : -1;
+}
+#else
+int ReplaceFileAtomically(const char* from, const char* to)
+{
+    return rename(from, to) == 0 ? 0 : -1;
+}
+
+int FlushFileToDisk(FILE* file)
+{
+    return fsync(fileno(file)) == 0 ? 0 : -1;
+}
+#endif

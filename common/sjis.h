@@ -1,0 +1,18 @@
+// Byte-string helpers for Shift-JIS (code page 932) text.
+#pragma once
+
+#include <cstddef>
+
+// True when b starts a two-byte character of code page 932.
+inline bool IsSjisLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Length of the longest prefix of text[0..len) that ends on a character
+// boundary and is at most limit bytes long.
+size_t SjisFitLength(const char* text, size_t len, size_t limit);
+
+// Copies src into dst (dstSize bytes, always NUL-terminated when dstSize > 0),
+// cutting only on a character boundary. Returns the bytes copied.
+size_t SjisCopy(char* dst, size_t dstSize, const char* src);

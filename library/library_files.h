@@ -1,0 +1,22 @@
+// The three files of a library: the phrase file, its backup and the clip file.
+#pragma once
+
+#include "common/safe_file.h"
+
+struct LibraryFiles {
+    char phrase[PATH_BUFFER_SIZE];  // the library
+    char backup[PATH_BUFFER_SIZE];  // the phrase file's path ending in "bak"
+    char clip[PATH_BUFFER_SIZE];    // "clip.txt" in the phrase file's folder
+};
+
+// Fills files for the phrase file at phrasePath. Returns -1 when the path is
+// shorter than four bytes or a derived path would not fit.
+int SetLibraryFiles(LibraryFiles* files, const char* phrasePath);
+
+// The phrase file of a program: its module path with the extension replaced
+// by ".htm" (the last three characters by "htm"). Returns 0 or -1 (too long).
+int PhrasePathFromModule(const char* modulePath, char* phrasePath, int size);
+
+// Index just past the last path separator ('\\' or '/') of path, stepping
+// over Shift-JIS characters (whose trail byte may be 5Ch); 0 when none.
+size_t FolderLength(const char* path);

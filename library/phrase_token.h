@@ -1,0 +1,59 @@
+// Tokenizer of the phrase file, shared by every reader and rewriter.
+//
+// The file is line oriented:  <u> "name"  opens a label, </u> closes it,
+// <p> and </p> enclose one phrase, a quoted line is a label name or a line of
+// phrase text, and every other line is ignored. Tags are matched without
+// regard to case; leading white space is insignificant; LF and CR LF both end
+// a line.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+enum {
+    TOKEN_LABEL_OPEN = 100,
+    TOKEN_LABEL_CLOSE = 101,
+    TOKEN_PHRASE_OPEN = 200,
+    TOKEN_PHRASE_CLOSE = 201,
+    TOKEN_TEXT = 300,
+    TOKEN_IGNORED = 999,
+    TOKEN_END = -1,
+};
+
+const int LINE_BUFFER_SIZE = 1024;      // one read of a physical line
+const int PHRASE_BUFFER_SIZE = 65536;   // one phrase text, or one quoted line
+
+// Reading state of one open file. The line buffer holds the unread rest of
+// the current piece of a physical line; a line longer than the buffer is read
+// in pieces, but a quoted line is always returned whole (up to the caller's
+// buffer), so long phrase lines survive every read and rewrite.
+struct TokenReader {
+    FILE* file;
+    char* block;         // read-ahead from the file (heap, READ_BLOCK_SIZE)
+    size_t blockPos;
+    size_t blockLen;
+    char line[LINE_BUFFER_SIZE];
+    size_t pos;          // first unread byte of line
+    size_t len;          // bytes held in line
+    bool midLine;        // the held piece does not end the physical line
+    long lineNumber;     // physical line of the last token, from 1
+};
+
+const size_t READ_BLOCK_SIZE = 64 * 1024;
+
+// Starts reading an open file (binary mode) with an empty line buffer.
+// Returns 0, or -1 when the read-ahead cannot be allocated.
+int StartTokenReader(TokenReader* r, FILE* file);
+
+// Releases the read-ahead (the file stays open).
+void EndTokenReader(TokenReader* r);
+
+// Returns the next token code and consumes it. For TOKEN_TEXT the quoted
+// line's text is copied into text (NUL-terminated; bytes past textSize - 1 are
+// dropped) and its length stored in *textLen when textLen is given.
+int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen = nullptr);
+
+// Reads past the rest of the current label, nested labels included, up to and
+// including its closing tag. Returns 0, or -1 at the end of the file.
+// text is scratch space of textSize bytes.
+int SkipLabelBody(TokenReader* r, char* text, size_t textSize);

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Prepares the Wine prefix of a test run: created on first use, with Wine's
+# virtual desktop (hiding windows under a bare X server was seen to stall),
+# and one wineserver kept alive for the run.
+set -e
+export WINEPREFIX="$1"
+export WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/.fenlop-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+  # No crash dialog: a crashing test must end, not wait for a click.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.fenlop-ready"
+fi
+wineserver -p
