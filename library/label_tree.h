@@ -21,8 +21,9 @@ struct LabelNode {
 };
 
 // A zero-filled record appended as the last child of parent (none: a root).
-// Returns nullptr when memory runs out.
-LabelNode* NewLabelNode(LabelNode* parent);
+// lastChild, when given, must be parent's current last child (saves the walk
+// along the siblings). Returns nullptr when memory runs out.
+LabelNode* NewLabelNode(LabelNode* parent, LabelNode* lastChild = nullptr);
 
 // Releases a whole tree (any depth; no recursion).
 void FreeLabelTree(LabelNode* root);
