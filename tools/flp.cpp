@@ -1,0 +1,617 @@
+// flp: the phrase library from the command line.
+//
+// Runs the program's own readers, rewrites and search on a library file, so
+// that a library can be inspected and edited from scripts. Names and texts
+// are the file's bytes (Shift-JIS), passed through unconverted. Exit codes:
+// 0 success, 1 the operation failed or was refused (one line on stderr),
+// 2 usage error.
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+// Arguments are label names, never file patterns.
+extern "C" int _dowildcard = 0;
+#endif
+
+#include "common/sjis.h"
+#include "library/label_tree.h"
+#include "library/library_files.h"
+#include "library/phrase_library.h"
+#include "library/phrase_token.h"
+
+namespace {
+
+const int EXIT_OK = 0;
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
+
+// The find dialog's field holds 79 bytes; the search text is cut the same way.
+const size_t SEARCH_TEXT_LIMIT = 79;
+
+// Longest phrase the phrase list can hold.
+const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;
+
+const char kUsage[] =
+    "usage: flp tree FILE\n"
+    "       flp list [-0] FILE NAME...\n"
+    "       flp search [-0] [--or] [--under NAME]... FILE TEXT\n"
+    "       flp check FILE\n"
+    "       flp create FILE\n"
+    "       flp new FILE --above|--below|--into NAME...\n"
+    "       flp rename FILE NEWNAME NAME...\n"
+    "       flp cut FILE NAME...\n"
+    "       flp copy FILE NAME...\n"
+    "       flp paste FILE --above|--below|--into NAME...\n"
+    "       flp store FILE [NAME...]\n"
+    "NAME... is a label's name path, one argument per name, top level first.\n"
+    "store reads NUL-terminated phrases from standard input; list and search\n"
+    "end each phrase with LF, or with NUL after -0.\n";
+
+int Usage()
+{
+    fputs(kUsage, stderr);
+    return EXIT_USAGE;
+}
+
+int Fail(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    fputs("flp: ", stderr);
+    vfprintf(stderr, format, args);
+    fputc('\n', stderr);
+    va_end(args);
+    return EXIT_FAILED;
+}
+
+// "FILE:LINE: what", or "FILE: what" when no line is known.
+void PrintLibraryError(const char* prefix, const char* path, const LibraryError* error,
+                       const char* fallback)
+{
+    const char* what = error->what[0] ? error->what : fallback;
+    if (error->line > 0)
+        fprintf(stderr, "%s%s:%ld: %s\n", prefix, path, error->line, what);
+    else
+        fprintf(stderr, "%s%s: %s\n", prefix, path, what);
+}
+
+// Ends a command that wrote to standard output: a failed write (a full
+// disk, a closed pipe) must not pass for success.
+int FinishOutput(int result)
+{
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        if (result == EXIT_OK)
+            return Fail("cannot write the output");
+    }
+    return result;
+}
+
+struct Library {
+    LibraryFiles files;
+    LabelNode* root;
+};
+
+// Derives the library's files and reads its label tree. On failure the
+// reason is printed and EXIT_FAILED returned.
+int OpenLibrary(const char* path, Library* lib)
+{
+    lib->root = nullptr;
+    if (SetLibraryFiles(&lib->files, path) != 0)
+        return Fail("%s: unusable file name (too short, too long, or its own backup)", path);
+    LibraryError error;
+    memset(&error, 0, sizeof error);
+    if (ReadLabelTree(lib->files.phrase, &lib->root, &error) != 0) {
+        PrintLibraryError("flp: ", path, &error,
+                          FileExists(path) ? "not a readable library" : "cannot open the file");
+        return EXIT_FAILED;
+    }
+    return EXIT_OK;
+}
+
+void CloseLibrary(Library* lib)
+{
+    if (lib->root)
+        FreeLabelTree(lib->root);
+    lib->root = nullptr;
+}
+
+// The label at the name path, or the root label for an empty path.
+LabelNode* FindTarget(const Library* lib, char** names, int count)
+{
+    return FindLabelByNames(lib->root, (const char* const*)names, count);
+}
+
+// Writes phrases to standard output, each followed by its terminator.
+struct PrintContext {
+    char terminator;
+    bool failed;
+};
+
+int PrintPhrase(void* context, const char* text, size_t length)
+{
+    PrintContext* c = (PrintContext*)context;
+    if (fwrite(text, 1, length, stdout) != length || putchar(c->terminator) == EOF) {
+        c->failed = true;
+        return -1;
+    }
+    return 0;
+}
+
+int CommandTree(int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    Library lib;
+    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+        return EXIT_FAILED;
+    // File order without recursion: down to the first child, else on to the
+    // next sibling of the nearest label that has one.
+    const LabelNode* node = lib.root->firstChild;
+    int depth = 0;
+    while (node) {
+        for (int i = 0; i < depth; i++)
+            fputs("    ", stdout);
+        fputs(node->name, stdout);
+        putchar('\n');
+        if (node->firstChild) {
+            node = node->firstChild;
+            depth++;
+            continue;
+        }
+        while (node && !node->nextSibling) {
+            node = node->parent;
+            depth--;
+            if (node == lib.root)
+                node = nullptr;
+        }
+        if (node)
+            node = node->nextSibling;
+    }
+    CloseLibrary(&lib);
+    return FinishOutput(EXIT_OK);
+}
+
+// True for an argument in an option's place that is no option we know.
+bool IsUnknownOption(const char* arg)
+{
+    return arg[0] == '-' && arg[1] != '\0';
+}
+
+int CommandList(int argc, char** argv)
+{
+    PrintContext print = {'\n', false};
+    if (argc > 0 && strcmp(argv[0], "-0") == 0) {
+        print.terminator = '\0';
+        argc--;
+        argv++;
+    }
+    if (argc < 2 || IsUnknownOption(argv[0]))
+        return Usage();
+    Library lib;
+    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+        return EXIT_FAILED;
+    const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
+    int result = EXIT_OK;
+    if (!target) {
+        result = Fail("no label at that path");
+    } else {
+        PhraseSink sink = {&print, PrintPhrase};
+        if (ReadPhraseList(lib.files.phrase, target, &sink) != 0 && !print.failed)
+            result = Fail("%s: the label's phrases cannot be read", argv[0]);
+    }
+    CloseLibrary(&lib);
+    if (print.failed)
+        return Fail("cannot write the output");
+    return FinishOutput(result);
+}
+
+int CommandSearch(int argc, char** argv)
+{
+    PrintContext print = {'\n', false};
+    int mode = 0;
+    char** under = (char**)calloc((size_t)argc + 1, sizeof(char*));
+    if (!under)
+        return Fail("out of memory");
+    int underCount = 0;
+    int i = 0;
+    for (; i < argc; i++) {
+        if (strcmp(argv[i], "-0") == 0) {
+            print.terminator = '\0';
+        } else if (strcmp(argv[i], "--or") == 0) {
+            mode = 1;
+        } else if (strcmp(argv[i], "--under") == 0) {
+            if (i + 1 >= argc)
+                break;
+            under[underCount++] = argv[++i];
+        } else {
+            break;
+        }
+    }
+    if (argc - i != 2 || IsUnknownOption(argv[i])) {
+        free(under);
+        return Usage();
+    }
+    const char* path = argv[i];
+    const char* text = argv[i + 1];
+
+    char searchText[SEARCH_TEXT_LIMIT + 1];
+    size_t n = SjisFitLength(text, strlen(text), SEARCH_TEXT_LIMIT);
+    memcpy(searchText, text, n);
+    searchText[n] = '\0';
+    SearchWords words;
+    BuildSearchWords(searchText, &words);
+
+    Library lib;
+    lib.root = nullptr;
+    if (underCount > 0) {
+        // The scope is a label of the tree; the whole library needs no tree.
+        if (OpenLibrary(path, &lib) != EXIT_OK) {
+            free(under);
+            return EXIT_FAILED;
+        }
+    } else if (SetLibraryFiles(&lib.files, path) != 0) {
+        free(under);
+        return Fail("%s: unusable file name (too short, too long, or its own backup)", path);
+    }
+    int result = EXIT_OK;
+    const LabelNode* scope = nullptr;
+    if (underCount > 0) {
+        scope = FindTarget(&lib, under, underCount);
+        if (!scope)
+            result = Fail("no label at that path");
+    }
+    if (result == EXIT_OK) {
+        PhraseSink sink = {&print, PrintPhrase};
+        if (SearchLibraryFile(lib.files.phrase, &words, mode, scope, &sink) != 0 && !print.failed) {
+            // Say where the file is wrong when the label reader can tell.
+            LabelNode* root = nullptr;
+            LibraryError error;
+            memset(&error, 0, sizeof error);
+            if (ReadLabelTree(lib.files.phrase, &root, &error) != 0) {
+                PrintLibraryError("flp: ", path, &error,
+                                  FileExists(path) ? "not a readable library" : "cannot open the file");
+            } else {
+                Fail("%s: the search stopped at a malformed part of the file", path);
+                FreeLabelTree(root);
+            }
+            result = EXIT_FAILED;
+        }
+    }
+    CloseLibrary(&lib);
+    free(under);
+    if (print.failed)
+        return Fail("cannot write the output");
+    return FinishOutput(result);
+}
+
+// Counts the phrases the phrase list shows over all labels, the root label
+// included, in one pass: a phrase is counted at its close, sub-labels opened
+// inside a phrase belong to the label around it.
+int CountPhrases(const char* path, long* count)
+{
+    *count = 0;
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    TokenReader reader;
+    char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
+    if (!text || StartTokenReader(&reader, file) != 0) {
+        free(text);
+        fclose(file);
+        return -1;
+    }
+    int result = -1;
+    long depth = 0;
+    bool inPhrase = false;
+    for (;;) {
+        int token = ReadToken(&reader, text, PHRASE_BUFFER_SIZE);
+        if (token == TOKEN_END)
+            break;
+        if (token == TOKEN_LABEL_OPEN) {
+            depth++;
+        } else if (token == TOKEN_LABEL_CLOSE) {
+            if (--depth == 0) {
+                result = 0;
+                break;
+            }
+        } else if (depth > 0 && token == TOKEN_PHRASE_OPEN) {
+            inPhrase = true;
+        } else if (depth > 0 && token == TOKEN_PHRASE_CLOSE && inPhrase) {
+            (*count)++;
+            inPhrase = false;
+        }
+    }
+    EndTokenReader(&reader);
+    free(text);
+    fclose(file);
+    return result;
+}
+
+int CommandCheck(int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    const char* path = argv[0];
+    LabelNode* root = nullptr;
+    LibraryError error;
+    memset(&error, 0, sizeof error);
+    if (ReadLabelTree(path, &root, &error) != 0) {
+        PrintLibraryError("", path, &error,
+                          FileExists(path) ? "not a readable library" : "cannot open the file");
+        return EXIT_FAILED;
+    }
+    long labels = 0;
+    for (const LabelNode* node = root->firstChild; node;) {
+        labels++;
+        if (node->firstChild) {
+            node = node->firstChild;
+            continue;
+        }
+        while (node != root && !node->nextSibling)
+            node = node->parent;
+        node = node == root ? nullptr : node->nextSibling;
+    }
+    FreeLabelTree(root);
+    long phrases = 0;
+    if (CountPhrases(path, &phrases) != 0)
+        return Fail("%s: cannot read the file", path);
+    printf("%ld label%s, %ld phrase%s\n", labels, labels == 1 ? "" : "s", phrases,
+           phrases == 1 ? "" : "s");
+    return FinishOutput(EXIT_OK);
+}
+
+int CommandCreate(int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    LibraryFiles files;
+    if (SetLibraryFiles(&files, argv[0]) != 0)
+        return Fail("%s: unusable file name (too short, too long, or its own backup)", argv[0]);
+    char kept[PATH_BUFFER_SIZE] = "";
+    if (CreateLibraryFile(&files, kept) != 0)
+        return Fail("%s: cannot write a new library", argv[0]);
+    if (kept[0])
+        fprintf(stderr, "flp: the file that was there is kept as %s\n", kept);
+    return EXIT_OK;
+}
+
+// Runs one rewrite; prints why when it fails.
+int Rewrite(const Library* lib, const char* path, const RewriteRequest* request, char* newName)
+{
+    LibraryError error;
+    memset(&error, 0, sizeof error);
+    if (RewritePhraseFile(&lib->files, request, nullptr, newName, &error) == 0)
+        return EXIT_OK;
+    if (error.what[0]) {
+        PrintLibraryError("flp: ", path, &error, "");
+        return EXIT_FAILED;
+    }
+    return Fail("%s: the rewrite failed; the library is unchanged", path);
+}
+
+// --above, --below or --into: sets *kind and *after. Returns false for
+// anything else.
+bool ParsePlace(const char* arg, RewriteKind beside, RewriteKind into, RewriteKind* kind,
+                int* after)
+{
+    *after = 0;
+    if (strcmp(arg, "--above") == 0) {
+        *kind = beside;
+    } else if (strcmp(arg, "--below") == 0) {
+        *kind = beside;
+        *after = 1;
+    } else if (strcmp(arg, "--into") == 0) {
+        *kind = into;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The label edits of the tree: new, rename, cut, copy, paste.
+int CommandEdit(const char* command, int argc, char** argv)
+{
+    RewriteRequest request;
+    memset(&request, 0, sizeof request);
+    int names = 1;  // index of the name path's first argument
+    if (strcmp(command, "new") == 0 || strcmp(command, "paste") == 0) {
+        bool isNew = command[0] == 'n';
+        if (argc < 3 ||
+            !ParsePlace(argv[1], isNew ? REWRITE_NEW_LABEL : REWRITE_PASTE_LABEL,
+                        isNew ? REWRITE_NEW_CHILD_LABEL : REWRITE_PASTE_CHILD_LABEL,
+                        &request.kind, &request.after))
+            return Usage();
+        names = 2;
+    } else if (strcmp(command, "rename") == 0) {
+        if (argc < 3)
+            return Usage();
+        request.kind = REWRITE_RENAME_LABEL;
+        request.newName = argv[1];
+        names = 2;
+    } else {
+        if (argc < 2)
+            return Usage();
+        request.kind = command[1] == 'u' ? REWRITE_CUT_LABEL : REWRITE_COPY_LABEL;
+    }
+
+    Library lib;
+    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+        return EXIT_FAILED;
+    int result = EXIT_OK;
+    request.target = FindTarget(&lib, argv + names, argc - names);
+    if (!request.target) {
+        result = Fail("no label at that path");
+    } else if (request.kind == REWRITE_RENAME_LABEL &&
+               CheckRenameName(request.target, request.newName) != 0) {
+        result = Fail("the new name is empty, longer than %d bytes, or taken among the siblings",
+                      MAX_RENAME_LENGTH);
+    } else if ((request.kind == REWRITE_PASTE_LABEL || request.kind == REWRITE_PASTE_CHILD_LABEL) &&
+               !FileExists(lib.files.clip)) {
+        result = Fail("nothing to paste: there is no %s", lib.files.clip);
+    } else {
+        char newName[NAME_BUFFER_SIZE] = "";
+        result = Rewrite(&lib, argv[0], &request, newName);
+        if (result == EXIT_OK && (request.kind == REWRITE_NEW_LABEL ||
+                                  request.kind == REWRITE_NEW_CHILD_LABEL)) {
+            fputs(newName, stdout);
+            putchar('\n');
+            result = FinishOutput(result);
+        }
+    }
+    CloseLibrary(&lib);
+    return result;
+}
+
+// The phrases read from standard input: NUL-terminated pieces.
+struct InputPhrases {
+    char* bytes;
+    size_t size;
+    size_t* start;    // offset of each phrase
+    size_t* length;
+    int count;
+};
+
+int ReadInputPhrases(FILE* in, InputPhrases* input)
+{
+    memset(input, 0, sizeof *input);
+    size_t capacity = 0;
+    for (;;) {
+        if (input->size == capacity) {
+            size_t grown = capacity ? capacity * 2 : 64 * 1024;
+            char* bytes = (char*)realloc(input->bytes, grown);
+            if (!bytes)
+                return -1;
+            input->bytes = bytes;
+            capacity = grown;
+        }
+        size_t n = fread(input->bytes + input->size, 1, capacity - input->size, in);
+        if (n == 0)
+            break;
+        input->size += n;
+    }
+    if (ferror(in))
+        return -1;
+    size_t pieces = 1;
+    for (size_t i = 0; i < input->size; i++)
+        pieces += input->bytes[i] == '\0';
+    input->start = (size_t*)malloc(pieces * sizeof(size_t));
+    input->length = (size_t*)malloc(pieces * sizeof(size_t));
+    if (!input->start || !input->length)
+        return -1;
+    size_t from = 0;
+    for (size_t i = 0; i <= input->size; i++) {
+        bool end = i == input->size;
+        if (!end && input->bytes[i] != '\0')
+            continue;
+        // A last piece without its NUL is a phrase only when it holds bytes.
+        if (!end || i > from) {
+            input->start[input->count] = from;
+            input->length[input->count] = i - from;
+            input->count++;
+        }
+        from = i + 1;
+    }
+    return 0;
+}
+
+void FreeInputPhrases(InputPhrases* input)
+{
+    free(input->bytes);
+    free(input->start);
+    free(input->length);
+}
+
+int GetInputPhrase(void* context, int index, char* text, size_t size)
+{
+    const InputPhrases* input = (const InputPhrases*)context;
+    if (index < 0 || index >= input->count || size == 0)
+        return -1;
+    size_t n = input->length[index];
+    if (n >= size)
+        return -1;
+    memcpy(text, input->bytes + input->start[index], n);
+    text[n] = '\0';
+    return (int)n;
+}
+
+int CommandStore(int argc, char** argv)
+{
+    if (argc < 1)
+        return Usage();
+    Library lib;
+    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+        return EXIT_FAILED;
+    const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
+    if (!target) {
+        CloseLibrary(&lib);
+        return Fail("no label at that path");
+    }
+    InputPhrases input;
+    int result = EXIT_OK;
+    if (ReadInputPhrases(stdin, &input) != 0) {
+        result = Fail("cannot read the phrases from standard input");
+    } else {
+        for (int i = 0; i < input.count; i++) {
+            if (input.length[i] > PHRASE_TEXT_LIMIT) {
+                result = Fail("phrase %d is longer than %lu bytes; nothing stored", i + 1,
+                              (unsigned long)PHRASE_TEXT_LIMIT);
+                break;
+            }
+        }
+    }
+    if (result == EXIT_OK) {
+        PhraseSource source = {&input, input.count, GetInputPhrase};
+        RewriteRequest request;
+        memset(&request, 0, sizeof request);
+        request.kind = REWRITE_SAVE_PHRASES;
+        // The root label is the target of an empty path.
+        request.target = target == lib.root ? nullptr : target;
+        request.phrases = &source;
+        result = Rewrite(&lib, argv[0], &request, nullptr);
+    }
+    FreeInputPhrases(&input);
+    CloseLibrary(&lib);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef _WIN32
+    // Phrases are bytes: no CR LF translation, no end at a 1Ah byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    if (argc < 2)
+        return Usage();
+    const char* command = argv[1];
+    int n = argc - 2;
+    char** args = argv + 2;
+    // Only list and search take options before FILE.
+    if (n > 0 && IsUnknownOption(args[0]) && strcmp(command, "list") != 0 &&
+        strcmp(command, "search") != 0)
+        return Usage();
+    if (strcmp(command, "tree") == 0)
+        return CommandTree(n, args);
+    if (strcmp(command, "list") == 0)
+        return CommandList(n, args);
+    if (strcmp(command, "search") == 0)
+        return CommandSearch(n, args);
+    if (strcmp(command, "check") == 0)
+        return CommandCheck(n, args);
+    if (strcmp(command, "create") == 0)
+        return CommandCreate(n, args);
+    if (strcmp(command, "new") == 0 || strcmp(command, "rename") == 0 ||
+        strcmp(command, "cut") == 0 || strcmp(command, "copy") == 0 ||
+        strcmp(command, "paste") == 0)
+        return CommandEdit(command, n, args);
+    if (strcmp(command, "store") == 0)
+        return CommandStore(n, args);
+    return Usage();
+}
