@@ -1,0 +1,147 @@
+// Label edits from the tree: each rewrites the phrase file, then rebuilds the
+// tree from it and brings the edited place back into view.
+#include "library/phrase_views.h"
+
+#include <cstring>
+
+#include "common/sjis.h"
+#include "library/phrase_library.h"
+
+// Rebuilds the path from the tree's selection; the label at its end, or null.
+static const LabelNode* SelectedTarget(HWND tree)
+{
+    if (!GetSelectedPath(tree))
+        return nullptr;
+    return PathTarget(g_selectedPath);
+}
+
+// Runs a rewrite at the selected label and reloads the tree. On success the
+// tree then shows the rewrite's follow-up path, otherwise the path of the
+// label that was selected (the phrase file is unchanged then).
+static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter)
+{
+    char namePath[NAME_PATH_SIZE];
+    char followPath[NAME_PATH_SIZE];
+    BuildNamePath(g_selectedPath, namePath, sizeof namePath);
+    memset(followPath, 0, sizeof followPath);
+    int result = RewritePhraseFile(&g_library, request, followPath);
+    // The request's target belongs to records that a selection change in the
+    // follow-up may release; it is not used past this point.
+    const char* path = result == 0 ? followPath : namePath;
+    LoadLabelTree(tree);
+    if (selectAfter)
+        SelectLabelByNamePath(tree, nullptr, path);
+    else
+        ExpandLabelByNamePath(tree, nullptr, path);
+    return result;
+}
+
+int NewLabel(HWND tree, int after)
+{
+    const LabelNode* target = SelectedTarget(tree);
+    if (!target)
+        return -1;
+    RewriteRequest request = {};
+    request.kind = REWRITE_NEW_LABEL;
+    request.target = target;
+    request.after = after;
+    return RewriteAndReload(tree, &request, true);
+}
+
+int NewChildLabel(HWND tree)
+{
+    const LabelNode* target = SelectedTarget(tree);
+    if (!target)
+        return -1;
+    RewriteRequest request = {};
+    request.kind = REWRITE_NEW_CHILD_LABEL;
+    request.target = target;
+    return RewriteAndReload(tree, &request, true);
+}
+
+int CreateLibrary(HWND tree)
+{
+    if (g_selectedPath || SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
+        return -1;
+    if (CreateLibraryFile(&g_library) != 0)
+        return -1;
+    return LoadLabelTree(tree);
+}
+
+int RenameLabel(HWND tree, const TVITEMA* item)
+{
+    if (!item || !item->pszText)
+        return 0;  // editing was cancelled
+    if (!g_selectedPath || !g_selectedPath[0])
+        return -1;
+    int last = 0;
+    while (g_selectedPath[last + 1])
+        last++;
+    LabelNode* target = g_selectedPath[last];
+    // The edited item must show the label the path ends at, or the new name
+    // would go to one label and its text to another.
+    TVITEMA shown = {};
+    shown.mask = TVIF_PARAM;
+    shown.hItem = item->hItem;
+    if (!item->hItem || !SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&shown) ||
+        (LabelNode*)shown.lParam != target)
+        return -1;
+    if (CheckRenameName(target, item->pszText) != 0)
+        return -1;
+
+    RewriteRequest request = {};
+    request.kind = REWRITE_RENAME_LABEL;
+    request.target = target;
+    request.newName = item->pszText;
+    if (RewritePhraseFile(&g_library, &request) != 0)
+        return -1;
+    SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);
+    TVITEMA text = {};
+    text.mask = TVIF_TEXT;
+    text.hItem = item->hItem;
+    text.pszText = target->name;
+    SendMessageA(tree, TVM_SETITEMA, 0, (LPARAM)&text);
+    return 0;
+}
+
+int CutOrCopyLabel(HWND tree, int cut)
+{
+    const LabelNode* target = SelectedTarget(tree);
+    if (!target)
+        return -1;
+    RewriteRequest request = {};
+    request.kind = cut ? REWRITE_CUT_LABEL : REWRITE_COPY_LABEL;
+    request.target = target;
+    // A copy leaves the phrase file as it was: no reload.
+    if (!cut)
+        return RewritePhraseFile(&g_library, &request);
+    char followPath[NAME_PATH_SIZE];
+    memset(followPath, 0, sizeof followPath);
+    if (RewritePhraseFile(&g_library, &request, followPath) != 0)
+        return -1;
+    LoadLabelTree(tree);
+    ExpandLabelByNamePath(tree, nullptr, followPath);
+    return 0;
+}
+
+static int PasteClipLabel(HWND tree, RewriteKind kind, int after)
+{
+    const LabelNode* target = SelectedTarget(tree);
+    if (!target || !FileExists(g_library.clip))
+        return -1;
+    RewriteRequest request = {};
+    request.kind = kind;
+    request.target = target;
+    request.after = after;
+    return RewriteAndReload(tree, &request, false);
+}
+
+int PasteLabel(HWND tree, int after)
+{
+    return PasteClipLabel(tree, REWRITE_PASTE_LABEL, after);
+}
+
+int PasteChildLabel(HWND tree)
+{
+    return PasteClipLabel(tree, REWRITE_PASTE_CHILD_LABEL, 0);
+}

@@ -1,0 +1,287 @@
+// The phrase list: the selected label's phrases in the list view, their way
+// to and from the phrase file, the clipboard and the search.
+#include "library/phrase_views.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "common/sjis.h"
+#include "library/phrase_library.h"
+#include "library/phrase_token.h"
+#include "shell/settings_record.h"
+
+const int CLIPBOARD_OPEN_TRIES = 10;    // another program may hold it a moment
+const int CLIPBOARD_RETRY_DELAY = 10;   // milliseconds
+
+// Returns the text's length, or -1 when there is no such item.
+int GetPhraseText(HWND list, int index, char* text, int size)
+{
+    if (size <= 0)
+        return -1;
+    text[0] = '\0';
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (index < 0 || index >= count)
+        return -1;
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = size;
+    SendMessageA(list, LVM_GETITEMTEXTA, index, (LPARAM)&item);
+    text[size - 1] = '\0';
+    return (int)strlen(text);
+}
+
+int InsertPhrase(HWND list, int index, const char* text)
+{
+    if (index < 0)
+        index = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = (char*)text;
+    return SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item) >= 0 ? 0 : -1;
+}
+
+int SetPhrase(HWND list, int index, const char* text)
+{
+    if (index < 0)
+        return InsertPhrase(list, -1, text);
+    LVITEMA item = {};
+    item.iSubItem = 0;
+    item.pszText = (char*)text;
+    return SendMessageA(list, LVM_SETITEMTEXTA, index, (LPARAM)&item) ? 0 : -1;
+}
+
+// Inserts each phrase handed to it at consecutive indices (-1: at the end).
+// The texts are copied first: a clipboard block need not end in a NUL.
+struct ListInserter {
+    HWND list;
+    int index;
+    char* text;  // PHRASE_BUFFER_SIZE bytes
+};
+
+static int InsertHandedPhrase(void* context, const char* text, size_t length)
+{
+    ListInserter* inserter = (ListInserter*)context;
+    length = SjisFitLength(text, length, PHRASE_BUFFER_SIZE - 1);
+    memcpy(inserter->text, text, length);
+    inserter->text[length] = '\0';
+    if (InsertPhrase(inserter->list, inserter->index, inserter->text) != 0)
+        return -1;
+    if (inserter->index >= 0)
+        inserter->index++;
+    return 0;
+}
+
+static bool StartInserter(ListInserter* inserter, HWND list, int index)
+{
+    inserter->list = list;
+    inserter->index = index;
+    inserter->text = (char*)malloc(PHRASE_BUFFER_SIZE);
+    return inserter->text != nullptr;
+}
+
+static PhraseSink InserterSink(ListInserter* inserter)
+{
+    PhraseSink sink = {inserter, InsertHandedPhrase};
+    return sink;
+}
+
+// Refills the list without repainting it once per item.
+static void ClearList(HWND list)
+{
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
+static void ShowList(HWND list)
+{
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+int LoadPhraseList(HWND list, LabelNode* const* path)
+{
+    ClearList(list);
+    ListInserter inserter;
+    int result = -1;
+    if (StartInserter(&inserter, list, -1)) {
+        PhraseSink sink = InserterSink(&inserter);
+        result = ReadPhraseList(g_library.phrase, PathTarget(path), &sink);
+        free(inserter.text);
+    }
+    ShowList(list);
+    return result;
+}
+
+static int GetListPhrase(void* context, int index, char* text, size_t size)
+{
+    return GetPhraseText((HWND)context, index, text, (int)size);
+}
+
+int SavePhraseList(HWND list, LabelNode* const* path)
+{
+    // Search results belong to no label.
+    if (g_settings.showingResults)
+        return 0;
+    if (!path)
+        path = g_selectedPath;
+    PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
+    RewriteRequest request = {};
+    request.kind = REWRITE_SAVE_PHRASES;
+    request.target = PathTarget(path);
+    request.phrases = &source;
+    return RewritePhraseFile(&g_library, &request);
+}
+
+int OnLabelSelectionChanged(HWND tree, HWND list)
+{
+    if (g_selectedPath) {
+        SavePhraseList(list, g_selectedPath);
+        FreeSelectedPath();
+    }
+    if (!GetSelectedPath(tree))
+        return -1;
+    LoadPhraseList(list, g_selectedPath);
+    g_settings.showingResults = 0;
+    return 0;
+}
+
+static bool OpenClipboardFor(HWND owner)
+{
+    for (int i = 0; i < CLIPBOARD_OPEN_TRIES; i++) {
+        if (OpenClipboard(owner))
+            return true;
+        Sleep(CLIPBOARD_RETRY_DELAY);
+    }
+    return false;
+}
+
+static int NextSelected(HWND list, int after)
+{
+    return (int)SendMessageA(list, LVM_GETNEXTITEM, after, MAKELPARAM(LVNI_SELECTED, 0));
+}
+
+// The package of the selected phrases in a clipboard block, or null.
+static HGLOBAL PackSelectedPhrases(HWND list, int count, size_t total)
+{
+    char* texts = (char*)malloc(total);
+    const char** starts = (const char**)malloc(count * sizeof(char*));
+    size_t* lengths = (size_t*)malloc(count * sizeof(size_t));
+    HGLOBAL block = nullptr;
+    if (texts && starts && lengths) {
+        size_t used = 0;
+        int n = 0;
+        for (int i = NextSelected(list, -1); i != -1 && n < count; i = NextSelected(list, i)) {
+            int length = GetPhraseText(list, i, texts + used, (int)(total - used));
+            if (length < 0)
+                length = 0;
+            starts[n] = texts + used;
+            lengths[n] = length;
+            used += length + 1;
+            n++;
+        }
+        size_t size = EncodePhrasePackage(starts, lengths, n, nullptr, 0);
+        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE, size);
+        char* bytes = block ? (char*)GlobalLock(block) : nullptr;
+        if (bytes) {
+            EncodePhrasePackage(starts, lengths, n, bytes, size);
+            GlobalUnlock(block);
+        } else if (block) {
+            GlobalFree(block);
+            block = nullptr;
+        }
+    }
+    free(lengths);
+    free(starts);
+    free(texts);
+    return block;
+}
+
+int CopyPhrasesToClipboard(HWND list, int cut)
+{
+    char* scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
+    if (!scratch)
+        return -1;
+    int count = 0;
+    size_t total = 0;
+    for (int i = NextSelected(list, -1); i != -1; i = NextSelected(list, i)) {
+        int length = GetPhraseText(list, i, scratch, PHRASE_BUFFER_SIZE);
+        total += (length > 0 ? length : 0) + 1;
+        count++;
+    }
+    free(scratch);
+    if (count == 0)
+        return 0;
+
+    HGLOBAL block = PackSelectedPhrases(list, count, total);
+    if (!block)
+        return -1;
+    // The phrases leave the list only once the clipboard holds them.
+    if (!OpenClipboardFor(list)) {
+        GlobalFree(block);
+        return -1;
+    }
+    EmptyClipboard();
+    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
+    CloseClipboard();
+    if (!placed) {
+        GlobalFree(block);
+        return -1;
+    }
+
+    if (cut) {
+        for (int i = NextSelected(list, -1); i != -1; i = NextSelected(list, i - 1))
+            SendMessageA(list, LVM_DELETEITEM, i, 0);
+    }
+    // A label cut or copied before can no longer be pasted.
+    DeleteFileA(g_library.clip);
+    return 0;
+}
+
+int PastePhrasesFromClipboard(HWND list)
+{
+    if (!OpenClipboardFor(list))
+        return -1;
+    HGLOBAL block = GetClipboardData(CF_TEXT);
+    const char* bytes = block ? (const char*)GlobalLock(block) : nullptr;
+    if (!bytes) {
+        CloseClipboard();
+        return -1;
+    }
+    int index = NextSelected(list, -1);
+    if (index < 0)
+        index = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    ListInserter inserter;
+    int result = -1;
+    if (StartInserter(&inserter, list, index)) {
+        PhraseSink sink = InserterSink(&inserter);
+        result = DecodePhrasePackage(bytes, GlobalSize(block), &sink) < 0 ? -1 : 0;
+        free(inserter.text);
+    }
+    GlobalUnlock(block);
+    CloseClipboard();
+    return result;
+}
+
+int SearchLibrary(HWND list, int allTrees)
+{
+    ClearList(list);
+    // The record may come from the registry: its text need not end in a NUL.
+    char searchText[SEARCH_TEXT_SIZE];
+    memcpy(searchText, g_settings.searchText, SEARCH_TEXT_SIZE);
+    searchText[SEARCH_TEXT_SIZE - 1] = '\0';
+    SearchWords words;
+    BuildSearchWords(searchText, &words);
+    const LabelNode* scope = allTrees ? nullptr : PathTarget(g_selectedPath);
+    ListInserter inserter;
+    int result = -1;
+    if (StartInserter(&inserter, list, -1)) {
+        PhraseSink sink = InserterSink(&inserter);
+        result = SearchLibraryFile(g_library.phrase, &words, g_settings.searchMode != 0 ? 1 : 0,
+                                   scope, &sink);
+        free(inserter.text);
+    }
+    ShowList(list);
+    return result;
+}
