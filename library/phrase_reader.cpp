@@ -1,0 +1,249 @@
+// The two readers of the phrase file: all labels (no phrases), and the
+// phrases of one label.
+#include "library/phrase_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "library/phrase_token.h"
+
+namespace {
+
+int Fail(LibraryError* error, long line, const char* what)
+{
+    if (error) {
+        error->line = line;
+        snprintf(error->what, sizeof error->what, "%s", what);
+    }
+    return -1;
+}
+
+// Line to report for the end of the file: its last line.
+long LastLine(const TokenReader* r)
+{
+    return r->lineNumber > 0 ? r->lineNumber - 1 : 0;
+}
+
+// An open phrase file and its tokenizer. The buffers live on the heap: a
+// quoted line may be as long as a whole phrase.
+struct PhraseFileReader {
+    FILE* file;
+    TokenReader tokens;
+    char* scratch;   // names and lines that are not kept
+    char* phrase;    // the phrase being assembled
+};
+
+void ClosePhraseFile(PhraseFileReader* in)
+{
+    free(in->scratch);
+    free(in->phrase);
+    if (in->file) {
+        EndTokenReader(&in->tokens);
+        fclose(in->file);
+    }
+}
+
+// Opens the file and reads the root label's head.
+int OpenPhraseFile(PhraseFileReader* in, const char* path, bool needPhrase, LibraryError* error)
+{
+    memset(in, 0, sizeof *in);
+    in->scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
+    in->phrase = needPhrase ? (char*)malloc(PHRASE_BUFFER_SIZE) : nullptr;
+    if (!in->scratch || (needPhrase && !in->phrase))
+        return Fail(error, 0, "out of memory");
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return Fail(error, 0, "cannot open the file");
+    if (StartTokenReader(&in->tokens, file) < 0) {
+        fclose(file);
+        return Fail(error, 0, "out of memory");
+    }
+    in->file = file;
+    int token = ReadToken(&in->tokens, in->scratch, PHRASE_BUFFER_SIZE);
+    if (token != TOKEN_LABEL_OPEN)
+        return Fail(error, token == TOKEN_END ? 0 : in->tokens.lineNumber, "no root label");
+    long line = in->tokens.lineNumber;
+    if (ReadToken(&in->tokens, in->scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT)
+        return Fail(error, line, "label without a name");
+    return 0;
+}
+
+// Reads past the rest of a label at the given depth (root 0) up to and
+// including its close. Counted, so that any nesting costs no stack.
+int SkipLabel(PhraseFileReader* in, int depth, LibraryError* error)
+{
+    TokenReader* r = &in->tokens;
+    int inner = 0;
+    for (;;) {
+        switch (ReadToken(r, in->scratch, PHRASE_BUFFER_SIZE)) {
+        case TOKEN_LABEL_OPEN:
+            if (depth + inner >= MAX_LABEL_DEPTH)
+                return Fail(error, r->lineNumber, "nesting too deep");
+            inner++;
+            break;
+        case TOKEN_LABEL_CLOSE:
+            if (inner == 0)
+                return 0;
+            inner--;
+            break;
+        case TOKEN_END:
+            return Fail(error, LastLine(r), "end of file inside a label");
+        default:
+            break;
+        }
+    }
+}
+
+int ReadLabels(PhraseFileReader* in, LabelNode* root, LibraryError* error)
+{
+    TokenReader* r = &in->tokens;
+    LabelNode* current = root;
+    LabelNode* lastChild = nullptr;  // current's last child so far
+    int depth = 0;
+    for (;;) {
+        switch (ReadToken(r, in->scratch, PHRASE_BUFFER_SIZE)) {
+        case TOKEN_LABEL_OPEN: {
+            long line = r->lineNumber;
+            if (ReadToken(r, in->scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT)
+                return Fail(error, line, "label without a name");
+            if (depth == MAX_LABEL_DEPTH)
+                return Fail(error, line, "nesting too deep");
+            LabelNode* node = NewLabelNode(current, lastChild);
+            if (!node)
+                return Fail(error, line, "out of memory");
+            FitLabelName(node->name, in->scratch);
+            current = node;
+            lastChild = nullptr;
+            depth++;
+            break;
+        }
+        case TOKEN_LABEL_CLOSE:
+            if (current == root)
+                return 0;
+            lastChild = current;
+            current = current->parent;
+            depth--;
+            break;
+        case TOKEN_END:
+            return Fail(error, LastLine(r), "end of file inside a label");
+        default:
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
+{
+    *root = nullptr;
+    PhraseFileReader in;
+    LabelNode* top = nullptr;
+    int result = OpenPhraseFile(&in, phrasePath, false, error);
+    if (result == 0) {
+        top = NewLabelNode(nullptr);
+        result = top ? ReadLabels(&in, top, error) : Fail(error, 0, "out of memory");
+    }
+    ClosePhraseFile(&in);
+    if (result < 0) {
+        if (top)
+            FreeLabelTree(top);
+        return -1;
+    }
+    *root = top;
+    return 0;
+}
+
+// Every label whose names match the path is on it, as the rewrites treat
+// it, so a hand-edited file with equal sibling names loses nothing when the
+// list is stored back: the phrases of every matching label are handed over.
+// A phrase left open ends at the next <p> or at its label's close.
+int ReadPhraseList(const char* phrasePath, const LabelNode* target, const PhraseSink* sink)
+{
+    int n = target ? LabelDepth(target) : 0;
+    if (n > MAX_LABEL_DEPTH)
+        return -1;
+    const char** names = nullptr;
+    if (n > 0) {
+        names = (const char**)malloc(n * sizeof *names);
+        if (!names)
+            return -1;
+        const LabelNode* node = target;
+        for (int i = n - 1; i >= 0; i--, node = node->parent)
+            names[i] = node->name;
+    }
+    PhraseFileReader in;
+    int result = OpenPhraseFile(&in, phrasePath, true, nullptr);
+    TokenReader* r = &in.tokens;
+    int level = 0;          // path entries matched by the open labels
+    bool inPhrase = false;  // a phrase of the wanted label is open
+    bool hasLine = false;
+    size_t length = 0;
+    char* const text = in.phrase;
+    while (result == 0) {
+        // A line of the open phrase is read straight to its place in the text.
+        size_t gap = hasLine ? 2 : 0;
+        char* into = inPhrase ? text + length + gap : in.scratch;
+        size_t room = inPhrase ? PHRASE_BUFFER_SIZE - length - gap : PHRASE_BUFFER_SIZE;
+        size_t got = 0;
+        int token = ReadToken(r, into, room, &got);
+        bool endPhrase = false;
+        bool done = false;
+        switch (token) {
+        case TOKEN_LABEL_OPEN:
+            if (ReadToken(r, in.scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT)
+                result = -1;
+            else if (level < n && LabelNameMatches(in.scratch, names[level]))
+                level++;
+            else
+                result = SkipLabel(&in, level + 1, nullptr);
+            break;
+        case TOKEN_LABEL_CLOSE:
+            endPhrase = inPhrase;
+            if (level == 0)
+                done = true;
+            else
+                level--;
+            break;
+        case TOKEN_PHRASE_OPEN:
+            endPhrase = inPhrase;
+            break;
+        case TOKEN_PHRASE_CLOSE:
+            endPhrase = inPhrase;
+            break;
+        case TOKEN_TEXT:
+            // The line is dropped when the text would reach the buffer's size.
+            if (inPhrase && got + length + 3 < PHRASE_BUFFER_SIZE) {
+                if (hasLine) {
+                    text[length] = '\r';
+                    text[length + 1] = '\n';
+                }
+                length += gap + got;
+                hasLine = true;
+            }
+            break;
+        case TOKEN_END:
+            result = -1;
+            break;
+        default:
+            break;
+        }
+        if (endPhrase) {
+            text[length] = '\0';
+            if (sink->add(sink->context, text, length) < 0)
+                result = -1;
+            inPhrase = false;
+        }
+        if (token == TOKEN_PHRASE_OPEN && level == n) {
+            inPhrase = true;
+            hasLine = false;
+            length = 0;
+        }
+        if (done)
+            break;
+    }
+    ClosePhraseFile(&in);
+    free(names);
+    return result;
+}
