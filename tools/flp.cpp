@@ -289,9 +289,10 @@ int CommandSearch(int argc, char** argv)
     return FinishOutput(result);
 }
 
-// Counts the phrases the phrase list shows over all labels, the root label
-// included, in one pass: a phrase is counted at its close, sub-labels opened
-// inside a phrase belong to the label around it.
+// Counts the phrases of all labels, the root label included, in one pass,
+// as the phrase list reads them: a phrase ends at its close, at the next <p>
+// or at its label's close; a label opened inside a phrase belongs to the
+// label around it and leaves that phrase open.
 int CountPhrases(const char* path, long* count)
 {
     *count = 0;
@@ -300,34 +301,39 @@ int CountPhrases(const char* path, long* count)
         return -1;
     TokenReader reader;
     char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
-    if (!text || StartTokenReader(&reader, file) != 0) {
+    bool* open = (bool*)calloc(MAX_LABEL_DEPTH + 2, sizeof(bool));  // a phrase open, per depth
+    if (!text || !open || StartTokenReader(&reader, file) != 0) {
         free(text);
+        free(open);
         fclose(file);
         return -1;
     }
     int result = -1;
-    long depth = 0;
-    bool inPhrase = false;
+    int depth = 0;  // 1 inside the root label
     for (;;) {
         int token = ReadToken(&reader, text, PHRASE_BUFFER_SIZE);
         if (token == TOKEN_END)
             break;
         if (token == TOKEN_LABEL_OPEN) {
-            depth++;
+            if (depth > MAX_LABEL_DEPTH)
+                break;
+            open[++depth] = false;
+        } else if (depth == 0) {
+            continue;
         } else if (token == TOKEN_LABEL_CLOSE) {
+            *count += open[depth];
             if (--depth == 0) {
                 result = 0;
                 break;
             }
-        } else if (depth > 0 && token == TOKEN_PHRASE_OPEN) {
-            inPhrase = true;
-        } else if (depth > 0 && token == TOKEN_PHRASE_CLOSE && inPhrase) {
-            (*count)++;
-            inPhrase = false;
+        } else if (token == TOKEN_PHRASE_OPEN || token == TOKEN_PHRASE_CLOSE) {
+            *count += open[depth];
+            open[depth] = token == TOKEN_PHRASE_OPEN;
         }
     }
     EndTokenReader(&reader);
     free(text);
+    free(open);
     fclose(file);
     return result;
 }
