@@ -1,0 +1,682 @@
+// The rewrites of the phrase file.
+//
+// Every change streams the backup copy of the phrase file through the
+// tokenizer into a new phrase file, changing it at one place on the way. The
+// new file goes through a SafeWriter, so the phrase file is either the old
+// one or the complete new one, never anything in between.
+//
+// The path to the target label is walked with a depth counter and the bodies
+// of all other labels are copied with a counted loop, so no nesting depth
+// costs stack; the name and text buffers live in one heap block per rewrite.
+#include "library/phrase_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/safe_file.h"
+#include "common/sjis.h"
+#include "library/phrase_token.h"
+
+namespace {
+
+const size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
+
+// The end of every line the writers produce, whatever the platform.
+const char LINE_END[] = "\r\n";
+
+// One output file, filled in large pieces. With a null file everything
+// written is dropped (the phrase file side of a copy).
+struct Output {
+    FILE* file;
+    char* buffer;  // OUTPUT_BUFFER_SIZE bytes
+    size_t used;
+    bool failed;   // a write came short: the file is incomplete
+};
+
+void FlushOutput(Output* out)
+{
+    if (out->file && out->used > 0 && !out->failed &&
+        fwrite(out->buffer, 1, out->used, out->file) != out->used)
+        out->failed = true;
+    out->used = 0;
+}
+
+void Put(Output* out, const char* bytes, size_t n)
+{
+    if (!out->file)
+        return;
+    while (n > 0) {
+        if (out->used == OUTPUT_BUFFER_SIZE)
+            FlushOutput(out);
+        size_t room = OUTPUT_BUFFER_SIZE - out->used;
+        size_t take = n < room ? n : room;
+        memcpy(out->buffer + out->used, bytes, take);
+        out->used += take;
+        bytes += take;
+        n -= take;
+    }
+}
+
+void PutIndent(Output* out, int level)
+{
+    static const char spaces[] = "                                                                ";
+    const int perPiece = (int)(sizeof spaces - 1) / 4;
+    while (level > 0) {
+        int n = level < perPiece ? level : perPiece;
+        Put(out, spaces, (size_t)n * 4);
+        level -= n;
+    }
+}
+
+// "<u>", "</u>", "<p>" or "</p>" on a line of its own.
+void PutTag(Output* out, int level, const char* tag)
+{
+    PutIndent(out, level);
+    Put(out, tag, strlen(tag));
+    Put(out, LINE_END, 2);
+}
+
+// A quoted line: a label name after "<u>" (head) or a line of phrase text.
+void PutQuoted(Output* out, int level, bool head, const char* text, size_t n)
+{
+    PutIndent(out, level);
+    if (head)
+        Put(out, "<u>", 3);
+    Put(out, "\"", 1);
+    Put(out, text, n);
+    Put(out, "\"\r\n", 3);
+}
+
+void PutHead(Output* out, int level, const char* name, size_t n)
+{
+    PutQuoted(out, level, true, name, n);
+}
+
+// A phrase: its text split into quoted lines at every CR LF, and at a lone
+// CR or LF too, which the format cannot hold inside a line. A text that ends
+// with a line break gets an empty last line; an empty text gets no line.
+void PutPhrase(Output* out, int level, const char* text, size_t n)
+{
+    PutTag(out, level, "<p>");
+    if (n > 0) {
+        size_t start = 0;
+        for (;;) {
+            size_t end = start;
+            while (end < n && text[end] != '\r' && text[end] != '\n')
+                end++;
+            PutQuoted(out, level, false, text + start, end - start);
+            if (end == n)
+                break;
+            start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
+        }
+    }
+    PutTag(out, level, "</p>");
+}
+
+int Fail(LibraryError* error, const TokenReader* r, const char* what)
+{
+    if (error) {
+        error->line = r ? r->lineNumber : 0;
+        snprintf(error->what, sizeof error->what, "%s", what);
+    }
+    return -1;
+}
+
+// Reads the name that must follow a label's open tag into text.
+int ReadLabelName(TokenReader* in, char* text, size_t* len, LibraryError* error)
+{
+    if (ReadToken(in, text, PHRASE_BUFFER_SIZE, len) != TOKEN_TEXT)
+        return Fail(error, in, "label without a name");
+    return 0;
+}
+
+// Copies the rest of a label's body whose content stands at level, nested
+// labels included, and its close at level - 1. text is scratch space of
+// PHRASE_BUFFER_SIZE bytes. In the canonical layout a label's level is its
+// depth, so the depth limit is checked on the level written.
+int CopyLabelBody(TokenReader* in, Output* out, int level, char* text, LibraryError* error)
+{
+    int open = 0;  // labels opened inside the body and not yet closed
+    for (;;) {
+        size_t len = 0;
+        int code = ReadToken(in, text, PHRASE_BUFFER_SIZE, &len);
+        int at = level + open;
+        switch (code) {
+        case TOKEN_LABEL_OPEN:
+            if (ReadLabelName(in, text, &len, error) != 0)
+                return -1;
+            if (at > MAX_LABEL_DEPTH)
+                return Fail(error, in, "nesting too deep");
+            PutHead(out, at, text, len);
+            open++;
+            break;
+        case TOKEN_LABEL_CLOSE:
+            PutTag(out, at - 1, "</u>");
+            if (open == 0)
+                return out->failed ? Fail(error, nullptr, "cannot write") : 0;
+            open--;
+            break;
+        case TOKEN_PHRASE_OPEN:
+            PutTag(out, at, "<p>");
+            break;
+        case TOKEN_PHRASE_CLOSE:
+            PutTag(out, at, "</p>");
+            break;
+        case TOKEN_TEXT:
+            PutQuoted(out, at, false, text, len);
+            break;
+        case TOKEN_IGNORED:
+            break;
+        default:
+            return Fail(error, in, "end of file inside a label");
+        }
+        if (out->failed)
+            return Fail(error, nullptr, "cannot write");
+    }
+}
+
+// Everything one rewrite works with.
+struct Rewrite {
+    const RewriteRequest* request;
+    LibraryError* error;
+    int depth;                        // target's depth (0: the root label)
+    const LabelNode* path[MAX_LABEL_DEPTH];  // path[k]: the target's ancestor at depth k + 1
+    int ordinal[MAX_LABEL_DEPTH];     // how many earlier siblings of path[k] hold its name
+    int seen[MAX_LABEL_DEPTH + 1];    // labels matching path[k] met so far at depth k + 1
+    bool found;                       // the target was met and rewritten
+
+    TokenReader in;                   // the backup (the phrase file itself for a copy)
+    bool inStarted;
+    FILE* inFile;
+    TokenReader clip;                 // the clip file, for the pastes
+    bool clipStarted;
+    FILE* clipFile;
+    Output phrase;                    // the new phrase file
+    Output clipOut;                   // the new clip file, for cut and copy
+
+    char* text;                       // PHRASE_BUFFER_SIZE: tokens of the backup
+    char* clipText;                   // PHRASE_BUFFER_SIZE: tokens of the clip file
+    char* name;                       // NAME_BUFFER_SIZE: the inserted label's held name
+    const char* insertName;           // name to write for the label to insert
+    size_t insertLength;
+};
+
+bool IsPaste(RewriteKind kind)
+{
+    return kind == REWRITE_PASTE_LABEL || kind == REWRITE_PASTE_CHILD_LABEL;
+}
+
+bool IsNew(RewriteKind kind)
+{
+    return kind == REWRITE_NEW_LABEL || kind == REWRITE_NEW_CHILD_LABEL;
+}
+
+// Writes the label to insert (a new, empty one or the clip file's label) at
+// level.
+int PutInsertedLabel(Rewrite* rw, int level)
+{
+    if (level > MAX_LABEL_DEPTH)
+        return Fail(rw->error, nullptr, "nesting too deep");
+    PutHead(&rw->phrase, level, rw->insertName, rw->insertLength);
+    if (IsNew(rw->request->kind)) {
+        PutTag(&rw->phrase, level, "</u>");
+        return 0;
+    }
+    return CopyLabelBody(&rw->clip, &rw->phrase, level + 1, rw->clipText, rw->error);
+}
+
+// The target's body when its phrases are replaced: its sub-labels are copied
+// whole, its own phrases (and any quoted line directly in it) left out, and
+// the list's phrases written at its close.
+int SavePhrasesInBody(Rewrite* rw, int level)
+{
+    TokenReader* in = &rw->in;
+    Output* out = &rw->phrase;
+    for (;;) {
+        size_t len = 0;
+        switch (ReadToken(in, rw->text, PHRASE_BUFFER_SIZE, &len)) {
+        case TOKEN_LABEL_OPEN:
+            if (ReadLabelName(in, rw->text, &len, rw->error) != 0)
+                return -1;
+            if (level > MAX_LABEL_DEPTH)
+                return Fail(rw->error, in, "nesting too deep");
+            PutHead(out, level, rw->text, len);
+            if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+                return -1;
+            break;
+        case TOKEN_LABEL_CLOSE: {
+            const PhraseSource* source = rw->request->phrases;
+            for (int i = 0; i < source->count; i++) {
+                int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
+                if (n < 0 || n >= PHRASE_BUFFER_SIZE)
+                    return Fail(rw->error, nullptr, "cannot get a phrase of the list");
+                PutPhrase(out, level, rw->text, (size_t)n);
+                if (out->failed)
+                    return Fail(rw->error, nullptr, "cannot write");
+            }
+            PutTag(out, level - 1, "</u>");
+            return 0;
+        }
+        case TOKEN_END:
+            return Fail(rw->error, in, "end of file inside a label");
+        default:
+            break;  // the target's old phrases
+        }
+        if (out->failed)
+            return Fail(rw->error, nullptr, "cannot write");
+    }
+}
+
+// The target's head has been read (its name in rw->text, len bytes) and
+// stands at level: writes what the operation makes of the target.
+int RewriteTarget(Rewrite* rw, int level, size_t len)
+{
+    Output* out = &rw->phrase;
+    TokenReader* in = &rw->in;
+    const RewriteRequest* rq = rw->request;
+    switch (rq->kind) {
+    case REWRITE_NEW_LABEL:
+    case REWRITE_PASTE_LABEL:
+        if (rq->after) {
+            PutHead(out, level, rw->text, len);
+            if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+                return -1;
+            return PutInsertedLabel(rw, level);
+        }
+        // The inserted label is written first; its buffers are not rw->text,
+        // which still holds the target's name.
+        if (PutInsertedLabel(rw, level) != 0)
+            return -1;
+        PutHead(out, level, rw->text, len);
+        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+    case REWRITE_NEW_CHILD_LABEL:
+    case REWRITE_PASTE_CHILD_LABEL:
+        PutHead(out, level, rw->text, len);
+        if (PutInsertedLabel(rw, level + 1) != 0)
+            return -1;
+        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+    case REWRITE_RENAME_LABEL:
+        PutHead(out, level, rq->newName, strlen(rq->newName));
+        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+    case REWRITE_CUT_LABEL:
+    case REWRITE_COPY_LABEL:
+        PutHead(&rw->clipOut, level, rw->text, len);
+        return CopyLabelBody(in, &rw->clipOut, level + 1, rw->text, rw->error);
+    case REWRITE_SAVE_PHRASES:
+        PutHead(out, level, rw->text, len);
+        return SavePhrasesInBody(rw, level + 1);
+    }
+    return -1;
+}
+
+// Streams the root label's body (its head is written) down the target's
+// path. Labels beside the path are copied whole. Of several siblings that
+// hold the path's name, the one at the target's own place among them is on
+// the path, so a hand-edited file with equal names still has one target.
+int StreamRootBody(Rewrite* rw)
+{
+    TokenReader* in = &rw->in;
+    Output* out = &rw->phrase;
+    if (rw->depth == 0) {
+        rw->found = true;
+        return SavePhrasesInBody(rw, 1);
+    }
+    int depth = 0;  // the innermost open label, on the path (0: the root label)
+    rw->seen[0] = 0;
+    for (;;) {
+        size_t len = 0;
+        int code = ReadToken(in, rw->text, PHRASE_BUFFER_SIZE, &len);
+        switch (code) {
+        case TOKEN_LABEL_OPEN: {
+            if (ReadLabelName(in, rw->text, &len, rw->error) != 0)
+                return -1;
+            int level = depth + 1;
+            if (level > MAX_LABEL_DEPTH)
+                return Fail(rw->error, in, "nesting too deep");
+            bool onPath = !rw->found && depth < rw->depth &&
+                          LabelNameMatches(rw->text, rw->path[depth]->name) &&
+                          rw->seen[depth]++ == rw->ordinal[depth];
+            if (onPath && level == rw->depth) {
+                if (RewriteTarget(rw, level, len) != 0)
+                    return -1;
+                rw->found = true;
+                // A copy changes nothing in the phrase file: the rest is not needed.
+                if (rw->request->kind == REWRITE_COPY_LABEL)
+                    return 0;
+            } else if (onPath) {
+                PutHead(out, level, rw->text, len);
+                depth = level;
+                rw->seen[depth] = 0;
+            } else {
+                PutHead(out, level, rw->text, len);
+                if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+                    return -1;
+            }
+            break;
+        }
+        case TOKEN_LABEL_CLOSE:
+            PutTag(out, depth, "</u>");
+            if (depth == 0)
+                return out->failed ? Fail(rw->error, nullptr, "cannot write") : 0;
+            depth--;
+            break;
+        case TOKEN_PHRASE_OPEN:
+            PutTag(out, depth + 1, "<p>");
+            break;
+        case TOKEN_PHRASE_CLOSE:
+            PutTag(out, depth + 1, "</p>");
+            break;
+        case TOKEN_TEXT:
+            PutQuoted(out, depth + 1, false, rw->text, len);
+            break;
+        case TOKEN_IGNORED:
+            break;
+        default:
+            return Fail(rw->error, in, "end of file inside a label");
+        }
+        if (out->failed)
+            return Fail(rw->error, nullptr, "cannot write");
+    }
+}
+
+// Appends name to the name path in buffer (NAME_PATH_SIZE bytes) holding
+// *used bytes of names. A name that would reach the end is refused, as by
+// BuildNamePath.
+bool AppendPathName(char* buffer, int* used, const char* name)
+{
+    int n = (int)strlen(name);
+    if (*used + n >= NAME_PATH_SIZE - 2)
+        return false;
+    memcpy(buffer + *used, name, (size_t)n + 1);
+    *used += n + 1;
+    buffer[*used] = '\0';
+    return true;
+}
+
+// Writes the name path of path[0..count) and, when extra is given, extra
+// after it.
+void PutFollowPath(char* buffer, const Rewrite* rw, int count, const char* extra)
+{
+    memset(buffer, 0, NAME_PATH_SIZE);
+    int used = 0;
+    for (int k = 0; k < count; k++)
+        if (!AppendPathName(buffer, &used, rw->path[k]->name))
+            return;
+    if (extra)
+        AppendPathName(buffer, &used, extra);
+}
+
+// Finds the name of the label to insert: the new label's or the clip label's,
+// made unique among the labels that will be its siblings (those of ref).
+// Names that the records hold cut short are compared in their held form;
+// a long name that is taken is cut to a name the user could have given
+// before it is made unique, so that the generated name is held whole.
+int ChooseInsertName(Rewrite* rw, const LabelNode* ref, const char* wanted, size_t len)
+{
+    char held[LABEL_NAME_SIZE];
+    FitLabelName(held, wanted);
+    if (strlen(wanted) == len && !IsLabelNameTaken(ref, held)) {
+        rw->insertName = wanted;
+        rw->insertLength = len;
+        memcpy(rw->name, held, strlen(held) + 1);  // what the caller is told
+        return 0;
+    }
+    size_t keep = SjisFitLength(wanted, strlen(wanted), MAX_RENAME_LENGTH);
+    memcpy(rw->name, wanted, keep);
+    rw->name[keep] = '\0';
+    if (MakeUniqueLabelName(ref, rw->name) != 0)
+        return Fail(rw->error, nullptr, "no free name for the label");
+    rw->insertName = rw->name;
+    rw->insertLength = strlen(rw->name);
+    return 0;
+}
+
+// Opens the clip file and reads its label's head.
+int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
+{
+    rw->clipFile = fopen(files->clip, "rb");
+    if (!rw->clipFile)
+        return Fail(rw->error, nullptr, "cannot open the clip file");
+    if (StartTokenReader(&rw->clip, rw->clipFile) != 0)
+        return Fail(rw->error, nullptr, "out of memory");
+    rw->clipStarted = true;
+    size_t len = 0;
+    if (ReadToken(&rw->clip, rw->clipText, PHRASE_BUFFER_SIZE) != TOKEN_LABEL_OPEN ||
+        ReadToken(&rw->clip, rw->clipText, PHRASE_BUFFER_SIZE, &len) != TOKEN_TEXT)
+        return Fail(rw->error, &rw->clip, "the clip file holds no label");
+    return ChooseInsertName(rw, ref, rw->clipText, len);
+}
+
+void Release(Rewrite* rw)
+{
+    if (rw->inStarted)
+        EndTokenReader(&rw->in);
+    if (rw->inFile)
+        fclose(rw->inFile);
+    if (rw->clipStarted)
+        EndTokenReader(&rw->clip);
+    if (rw->clipFile)
+        fclose(rw->clipFile);
+    rw->inStarted = rw->clipStarted = false;
+    rw->inFile = rw->clipFile = nullptr;
+}
+
+// Hands the finished outputs over: the clip file first, so that a cut label
+// is never gone from the library before it is in the clip file.
+int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
+{
+    FlushOutput(&rw->phrase);
+    FlushOutput(&rw->clipOut);
+    if (rw->phrase.failed || rw->clipOut.failed) {
+        AbortSafeWrite(phraseWriter);
+        AbortSafeWrite(clipWriter);
+        return Fail(rw->error, nullptr, "cannot write");
+    }
+    if (clipWriter->file && CommitSafeWrite(clipWriter) != 0) {
+        AbortSafeWrite(phraseWriter);
+        return Fail(rw->error, nullptr, "cannot write the clip file");
+    }
+    if (phraseWriter->file && CommitSafeWrite(phraseWriter) != 0)
+        return Fail(rw->error, nullptr, "cannot write the phrase file");
+    return 0;
+}
+
+int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
+               SafeWriter* clipWriter)
+{
+    const RewriteRequest* rq = rw->request;
+    RewriteKind kind = rq->kind;
+    const LabelNode* target = rq->target;
+
+    // Everything that can be refused is refused before a file is touched.
+    if (kind == REWRITE_RENAME_LABEL && CheckRenameName(target, rq->newName) != 0)
+        return Fail(rw->error, nullptr, "name empty, too long or taken");
+    if (kind == REWRITE_SAVE_PHRASES && !rq->phrases)
+        return Fail(rw->error, nullptr, "no phrases to store");
+    if (IsNew(kind)) {
+        const LabelNode* ref = kind == REWRITE_NEW_LABEL ? target : target->firstChild;
+        if (rw->depth + (kind == REWRITE_NEW_CHILD_LABEL) > MAX_LABEL_DEPTH)
+            return Fail(rw->error, nullptr, "nesting too deep");
+        if (ChooseInsertName(rw, ref, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME)) != 0)
+            return -1;
+    }
+    if (IsPaste(kind) &&
+        OpenClip(rw, files, kind == REWRITE_PASTE_LABEL ? target : target->firstChild) != 0)
+        return -1;
+
+    // A copy leaves the phrase file as it is and reads it directly.
+    const char* source = files->phrase;
+    if (kind != REWRITE_COPY_LABEL) {
+        if (BackupPhraseFile(files) != 0)
+            return Fail(rw->error, nullptr, "cannot copy the phrase file to the backup");
+        source = files->backup;
+    }
+    rw->inFile = fopen(source, "rb");
+    if (!rw->inFile)
+        return Fail(rw->error, nullptr, "cannot open the phrase file");
+    if (StartTokenReader(&rw->in, rw->inFile) != 0)
+        return Fail(rw->error, nullptr, "out of memory");
+    rw->inStarted = true;
+
+    if (kind != REWRITE_COPY_LABEL) {
+        if (BeginSafeWrite(phraseWriter, files->phrase) != 0)
+            return Fail(rw->error, nullptr, "cannot create the new phrase file");
+        rw->phrase.file = phraseWriter->file;
+    }
+    if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
+        if (BeginSafeWrite(clipWriter, files->clip) != 0)
+            return Fail(rw->error, nullptr, "cannot create the clip file");
+        rw->clipOut.file = clipWriter->file;
+    }
+
+    size_t len = 0;
+    if (ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE) != TOKEN_LABEL_OPEN ||
+        ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE, &len) != TOKEN_TEXT)
+        return Fail(rw->error, &rw->in, "no root label");
+    PutHead(&rw->phrase, 0, rw->text, len);
+    if (StreamRootBody(rw) != 0)
+        return -1;
+    // Phrases stored under a label that is gone leave the file as it was.
+    if (!rw->found && kind != REWRITE_SAVE_PHRASES)
+        return Fail(rw->error, nullptr, "no such label in the file");
+
+    // Readers are closed before the files they read may be replaced.
+    Release(rw);
+    return CommitOutputs(rw, phraseWriter, clipWriter);
+}
+
+}  // namespace
+
+int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, char* followPath,
+                      char* newName, LibraryError* error)
+{
+    if (error)
+        memset(error, 0, sizeof *error);
+    if (followPath)
+        memset(followPath, 0, NAME_PATH_SIZE);
+    if (newName)
+        newName[0] = '\0';
+    if (!files || !request)
+        return Fail(error, nullptr, "no request");
+
+    // The root label (null or a record without parent) can only have its
+    // phrases stored; every other operation needs a label.
+    const LabelNode* target = request->target;
+    if (target && !target->parent)
+        target = nullptr;
+    if (!target && request->kind != REWRITE_SAVE_PHRASES)
+        return Fail(error, nullptr, "no label selected");
+    int depth = target ? LabelDepth(target) : 0;
+    if (depth > MAX_LABEL_DEPTH)
+        return Fail(error, nullptr, "nesting too deep");
+
+    const size_t textOffset = sizeof(Rewrite);
+    const size_t blockSize = textOffset + 2 * (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
+                             2 * OUTPUT_BUFFER_SIZE;
+    char* block = (char*)calloc(1, blockSize);
+    if (!block)
+        return Fail(error, nullptr, "out of memory");
+    Rewrite* rw = (Rewrite*)block;
+    rw->request = request;
+    rw->error = error;
+    rw->depth = depth;
+    rw->text = block + textOffset;
+    rw->clipText = rw->text + PHRASE_BUFFER_SIZE;
+    rw->name = rw->clipText + PHRASE_BUFFER_SIZE;
+    rw->phrase.buffer = rw->name + NAME_BUFFER_SIZE;
+    rw->clipOut.buffer = rw->phrase.buffer + OUTPUT_BUFFER_SIZE;
+    for (const LabelNode* node = target; node && node->parent; node = node->parent) {
+        int k = LabelDepth(node) - 1;
+        rw->path[k] = node;
+        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling)
+            if (strcmp(s->name, node->name) == 0)
+                rw->ordinal[k]++;
+    }
+
+    SafeWriter phraseWriter, clipWriter;
+    phraseWriter.file = clipWriter.file = nullptr;
+    int result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
+    Release(rw);
+    if (result != 0) {
+        AbortSafeWrite(&phraseWriter);
+        AbortSafeWrite(&clipWriter);
+    }
+
+    // On failure the caller finds the unchanged label by the target's path.
+    if (followPath) {
+        if (result == 0 && request->kind == REWRITE_NEW_LABEL)
+            PutFollowPath(followPath, rw, depth - 1, rw->name);
+        else if (result == 0 && request->kind == REWRITE_NEW_CHILD_LABEL)
+            PutFollowPath(followPath, rw, depth, rw->name);
+        else
+            PutFollowPath(followPath, rw, depth, nullptr);
+    }
+    if (newName && result == 0 && (IsNew(request->kind) || IsPaste(request->kind)))
+        memcpy(newName, rw->name, strlen(rw->name) + 1);
+    free(block);
+    return result;
+}
+
+int BackupPhraseFile(const LibraryFiles* files)
+{
+    return CopyFileSafely(files->phrase, files->backup);
+}
+
+int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+{
+    if (keptPath)
+        keptPath[0] = '\0';
+    char kept[PATH_BUFFER_SIZE] = "";
+    if (FileExists(files->phrase)) {
+        size_t n = strlen(files->phrase);
+        if (n < 3 || n >= sizeof kept)
+            return -1;
+        bool vacant = false;
+        for (int i = 1; i <= 999 && !vacant; i++) {
+            memcpy(kept, files->phrase, n + 1);
+            snprintf(kept + n - 3, 4, "%03d", i);
+            vacant = !FileExists(kept);
+        }
+        // Copied rather than moved: the phrase file stays in place until the
+        // new library replaces it in one step.
+        if (!vacant || CopyFileSafely(files->phrase, kept) != 0)
+            return -1;
+    }
+    SafeWriter w;
+    if (BeginSafeWrite(&w, files->phrase) != 0) {
+        if (kept[0])
+            remove(kept);
+        return -1;
+    }
+    char lines[160];
+    int n = snprintf(lines, sizeof lines, "<u>\"root\"\r\n    <u>\"%s\"\r\n    </u>\r\n</u>\r\n",
+                     NEW_LABEL_NAME);
+    if (fwrite(lines, 1, (size_t)n, w.file) != (size_t)n) {
+        AbortSafeWrite(&w);
+        if (kept[0])
+            remove(kept);
+        return -1;
+    }
+    if (CommitSafeWrite(&w) != 0) {
+        if (kept[0])
+            remove(kept);
+        return -1;
+    }
+    if (keptPath)
+        memcpy(keptPath, kept, strlen(kept) + 1);
+    return 0;
+}
+
+int CheckRenameName(const LabelNode* target, const char* name)
+{
+    if (!target || !name)
+        return -1;
+    size_t n = strlen(name);
+    if (n == 0 || n > (size_t)MAX_RENAME_LENGTH)
+        return -1;
+    // A line break would end the quoted name line and break the file.
+    if (strchr(name, '\r') || strchr(name, '\n'))
+        return -1;
+    return IsLabelNameTaken(target, name) ? -1 : 0;
+}
