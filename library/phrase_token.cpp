@@ -3,11 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+const unsigned long long LINE_SPACE_BITS = (1ull << ' ') | (1ull << '\t') | (1ull << '\r') |
+                                           (1ull << '\n') | (1ull << '\v') | (1ull << '\f');
 
 bool IsLineSpace(unsigned char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    return c <= ' ' && ((LINE_SPACE_BITS >> c) & 1);
 }
 
 // Next byte of the file without consuming it; -1 at the end.
@@ -107,11 +114,10 @@ void DropLine(TokenReader* r)
     r->pos = r->len = 0;
 }
 
-bool TagAt(const TokenReader* r, const char* tag, size_t n)
+bool TagIs(const char* p, size_t avail, const char* tag, size_t n)
 {
-    if (r->len - r->pos < n)
+    if (avail < n)
         return false;
-    const char* p = r->line + r->pos;
     for (size_t i = 0; i < n; i++) {
         char c = p[i];
         if (c >= 'A' && c <= 'Z')
@@ -120,6 +126,11 @@ bool TagAt(const TokenReader* r, const char* tag, size_t n)
             return false;
     }
     return true;
+}
+
+bool TagAt(const TokenReader* r, const char* tag, size_t n)
+{
+    return TagIs(r->line + r->pos, r->len - r->pos, tag, n);
 }
 
 // Copies a quoted line's text: from after the opening quote up to the line's
@@ -131,6 +142,32 @@ size_t ReadQuotedText(TokenReader* r, char* text, size_t textSize, bool* quoted)
     size_t n = 0;
     *quoted = false;
     r->pos++;  // the opening quote
+    if (!r->midLine) {
+        // The whole rest of the line is held: it ends with its LF, or the
+        // file ends there.
+        const char* start = r->line + r->pos;
+        size_t avail = r->len - r->pos;
+        size_t textLen = avail;
+        if (avail > 0 && start[avail - 1] == '\n') {
+            textLen--;
+            if (textLen > 0 && start[textLen - 1] == '"') {
+                textLen--;
+                *quoted = true;
+            }
+        }
+        if (!*quoted)
+            *quoted = memchr(start, '"', textLen) != nullptr;
+        n = textLen;
+        if (textSize == 0)
+            n = 0;
+        else if (n > textSize - 1)
+            n = textSize - 1;
+        memcpy(text, start, n);
+        r->pos = r->len;
+        if (textSize > 0)
+            text[n] = '\0';
+        return n;
+    }
     for (;;) {
         if (r->pos == r->len && !TopUp(r))
             break;  // the file ends without a line end: a final quote stays text
@@ -156,6 +193,101 @@ size_t ReadQuotedText(TokenReader* r, char* text, size_t textSize, bool* quoted)
     return n;
 }
 
+// The first LF in p[0..limit): sixteen bytes at a time where SSE2 is at
+// hand, which beats a library call on lines this short.
+const char* FindLineEnd(const char* p, size_t limit)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= limit; i += 16) {
+        unsigned mask = (unsigned)_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + i)), lf));
+        if (mask)
+            return p + i + __builtin_ctz(mask);
+    }
+#endif
+    return (const char*)memchr(p + i, '\n', limit - i);
+}
+
+const int NOT_SIMPLE = -2;
+
+// The common line, handled where it lies in the read-ahead: a whole line
+// short enough for the line buffer that holds at most one token. Returns the
+// token, 0 for a blank line (both consumed), or NOT_SIMPLE, consuming
+// nothing, when the line needs the line buffer.
+int ReadSimpleLine(TokenReader* r, char* text, size_t textSize, size_t* textLen)
+{
+    if (r->blockPos == r->blockLen && PeekByte(r) < 0)
+        return NOT_SIMPLE;
+    const char* start = r->block + r->blockPos;
+    size_t avail = r->blockLen - r->blockPos;
+    size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : (size_t)LINE_BUFFER_SIZE - 1;
+    const char* lf = FindLineEnd(start, limit);
+    if (!lf)
+        return NOT_SIMPLE;
+    const char* end = lf;  // the line without its line end
+    if (end > start && end[-1] == '\r')
+        end--;
+    const char* p = start;
+    // The writers indent with four spaces a level.
+    const unsigned long long spaces = 0x2020202020202020ull;
+    unsigned long long word;
+    while (end - p >= 8 && (memcpy(&word, p, 8), word == spaces))
+        p += 8;
+    unsigned int half;
+    if (end - p >= 4 && (memcpy(&half, p, 4), half == 0x20202020u))
+        p += 4;
+    while (p < end && IsLineSpace((unsigned char)*p))
+        p++;
+    int token = TOKEN_IGNORED;
+    if (p == end) {
+        token = 0;
+    } else if (*p == '"') {
+        const char* from = p + 1;
+        size_t n = (size_t)(end - from);
+        bool quoted = n > 0 && from[n - 1] == '"';
+        if (quoted)
+            n--;
+        else
+            quoted = memchr(from, '"', n) != nullptr;
+        if (quoted) {
+            token = TOKEN_TEXT;
+            if (textSize == 0)
+                n = 0;
+            else if (n > textSize - 1)
+                n = textSize - 1;
+            memcpy(text, from, n);
+            if (textLen)
+                *textLen = n;
+        } else {
+            n = 0;
+        }
+        if (textSize > 0)
+            text[n] = '\0';
+    } else if (*p == '<') {
+        size_t left = (size_t)(end - p);
+        size_t tagLength = 0;
+        if (TagIs(p, left, "<u>", 3))
+            token = TOKEN_LABEL_OPEN, tagLength = 3;
+        else if (TagIs(p, left, "</u>", 4))
+            token = TOKEN_LABEL_CLOSE, tagLength = 4;
+        else if (TagIs(p, left, "<p>", 3))
+            token = TOKEN_PHRASE_OPEN, tagLength = 3;
+        else if (TagIs(p, left, "</p>", 4))
+            token = TOKEN_PHRASE_CLOSE, tagLength = 4;
+        if (tagLength > 0) {
+            p += tagLength;
+            while (p < end && IsLineSpace((unsigned char)*p))
+                p++;
+            if (p != end)
+                return NOT_SIMPLE;  // more tokens on the line
+        }
+    }
+    r->blockPos = (size_t)(lf + 1 - r->block);
+    return token;
+}
+
 }  // namespace
 
 int StartTokenReader(TokenReader* r, FILE* file)
@@ -176,34 +308,43 @@ int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen)
 {
     // Step 1: find the next unread bytes, skipping white space and blank lines.
     for (;;) {
-        SkipSpace(r);
-        if (r->pos < r->len)
-            break;
+        if (r->pos < r->len || r->midLine) {
+            SkipSpace(r);
+            if (r->pos < r->len)
+                break;
+        }
         r->pos = r->len = 0;
         r->lineNumber++;
+        int simple = ReadSimpleLine(r, text, textSize, textLen);
+        if (simple == 0)
+            continue;
+        if (simple != NOT_SIMPLE)
+            return simple;
         if (ReadMoreOfLine(r) == 0)
             return TOKEN_END;
     }
     Want(r, 4);
-    if (TagAt(r, "<u>", 3)) {
-        r->pos += 3;
-        SkipSpace(r);
-        return TOKEN_LABEL_OPEN;
-    }
-    if (TagAt(r, "</u>", 4)) {
-        r->pos += 4;
-        SkipSpace(r);
-        return TOKEN_LABEL_CLOSE;
-    }
-    if (TagAt(r, "<p>", 3)) {
-        r->pos += 3;
-        SkipSpace(r);
-        return TOKEN_PHRASE_OPEN;
-    }
-    if (TagAt(r, "</p>", 4)) {
-        r->pos += 4;
-        SkipSpace(r);
-        return TOKEN_PHRASE_CLOSE;
+    if (r->line[r->pos] == '<') {
+        if (TagAt(r, "<u>", 3)) {
+            r->pos += 3;
+            SkipSpace(r);
+            return TOKEN_LABEL_OPEN;
+        }
+        if (TagAt(r, "</u>", 4)) {
+            r->pos += 4;
+            SkipSpace(r);
+            return TOKEN_LABEL_CLOSE;
+        }
+        if (TagAt(r, "<p>", 3)) {
+            r->pos += 3;
+            SkipSpace(r);
+            return TOKEN_PHRASE_OPEN;
+        }
+        if (TagAt(r, "</p>", 4)) {
+            r->pos += 4;
+            SkipSpace(r);
+            return TOKEN_PHRASE_CLOSE;
+        }
     }
     if (r->line[r->pos] == '"') {
         bool quoted;
