@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing Fenlop needs on Debian 12 (run as root):
+# the MinGW-w64 cross compilers, Wine, an X server for the windows, clang
+# with libFuzzer for the fuzz targets, and the Japanese locale that gives Wine
+# code page 932. Installs only what is missing.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ googletest
+          g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
+          xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
+          clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
