@@ -6,7 +6,10 @@
 
 #include "common/sjis.h"
 
-const char NEW_LABEL_NAME[] = "新しいラベル";
+// The core is also built by clang (fuzzing), which has no Shift-JIS execution
+// character set, so its two Japanese texts are spelled in bytes.
+const char NEW_LABEL_NAME[] = "\x90\x56\x82\xb5\x82\xa2\x83\x89\x83\x78\x83\x8b";  // 新しいラベル
+static const char kWaveDash[] = "\x81\x60";  // ～, between a name and its number
 
 LabelNode* NewLabelNode(LabelNode* parent, LabelNode* lastChild)
 {
@@ -121,7 +124,7 @@ int MakeUniqueLabelName(const LabelNode* ref, char* name)
         return -1;
     char candidate[NAME_BUFFER_SIZE + 8];
     for (int n = 1; n <= 99; n++) {
-        snprintf(candidate, sizeof candidate, "%s～%d", name, n);
+        snprintf(candidate, sizeof candidate, "%s%s%d", name, kWaveDash, n);
         if (!IsLabelNameTaken(ref, candidate)) {
             strcpy(name, candidate);  // fits: the name had room for 4 more bytes
             return 0;
