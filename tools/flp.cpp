@@ -15,7 +15,9 @@
 #include <fcntl.h>
 #include <io.h>
 // Arguments are label names, never file patterns.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 #endif
 
 #include "common/sjis.h"
