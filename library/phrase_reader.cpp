@@ -133,6 +133,39 @@ int ReadLabels(PhraseFileReader* in, LabelNode* root, LibraryError* error)
     }
 }
 
+// One step of a target's path: the label's held name, and how many earlier
+// siblings hold the same name. Of equal siblings in a hand-edited file the
+// one at the target's own place is on the path, as the rewrites choose it, so
+// a list read from a label is stored back into the same label.
+struct PathStep {
+    const char* name;
+    int ordinal;
+};
+
+// The steps from the top level down to target; nullptr with *n 0 for the
+// root label. *n is -1 when memory runs out or the path is too deep.
+PathStep* TargetPath(const LabelNode* target, int* n)
+{
+    *n = target ? LabelDepth(target) : 0;
+    if (*n == 0)
+        return nullptr;
+    PathStep* path = *n <= MAX_LABEL_DEPTH ? (PathStep*)malloc(*n * sizeof *path) : nullptr;
+    if (!path) {
+        *n = -1;
+        return nullptr;
+    }
+    const LabelNode* node = target;
+    for (int k = *n - 1; k >= 0; k--, node = node->parent) {
+        path[k].name = node->name;
+        path[k].ordinal = 0;
+        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling) {
+            if (strcmp(s->name, node->name) == 0)
+                path[k].ordinal++;
+        }
+    }
+    return path;
+}
+
 }  // namespace
 
 int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
@@ -155,28 +188,18 @@ int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
     return 0;
 }
 
-// Every label whose names match the path is on it, as the rewrites treat
-// it, so a hand-edited file with equal sibling names loses nothing when the
-// list is stored back: the phrases of every matching label are handed over.
 // A phrase left open ends at the next <p> or at its label's close.
 int ReadPhraseList(const char* phrasePath, const LabelNode* target, const PhraseSink* sink)
 {
-    int n = target ? LabelDepth(target) : 0;
-    if (n > MAX_LABEL_DEPTH)
+    int n = 0;
+    PathStep* path = TargetPath(target, &n);
+    if (n < 0)
         return -1;
-    const char** names = nullptr;
-    if (n > 0) {
-        names = (const char**)malloc(n * sizeof *names);
-        if (!names)
-            return -1;
-        const LabelNode* node = target;
-        for (int i = n - 1; i >= 0; i--, node = node->parent)
-            names[i] = node->name;
-    }
     PhraseFileReader in;
     int result = OpenPhraseFile(&in, phrasePath, true, nullptr);
     TokenReader* r = &in.tokens;
-    int level = 0;          // path entries matched by the open labels
+    int level = 0;          // path steps matched by the open labels
+    int seen = 0;           // labels at this level that hold the next step's name
     bool inPhrase = false;  // a phrase of the wanted label is open
     bool hasLine = false;
     size_t length = 0;
@@ -194,21 +217,18 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
         case TOKEN_LABEL_OPEN:
             if (ReadToken(r, in.scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT)
                 result = -1;
-            else if (level < n && LabelNameMatches(in.scratch, names[level]))
-                level++;
+            else if (level < n && LabelNameMatches(in.scratch, path[level].name) &&
+                     seen++ == path[level].ordinal)
+                level++, seen = 0;
             else
                 result = SkipLabel(&in, level + 1, nullptr);
             break;
         case TOKEN_LABEL_CLOSE:
+            // The wanted label ends, or the label that should hold it.
             endPhrase = inPhrase;
-            if (level == 0)
-                done = true;
-            else
-                level--;
+            done = true;
             break;
         case TOKEN_PHRASE_OPEN:
-            endPhrase = inPhrase;
-            break;
         case TOKEN_PHRASE_CLOSE:
             endPhrase = inPhrase;
             break;
@@ -244,6 +264,6 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
             break;
     }
     ClosePhraseFile(&in);
-    free(names);
+    free(path);
     return result;
 }

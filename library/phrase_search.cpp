@@ -79,6 +79,28 @@ bool OccursOnBoundary(const char* text, size_t length, const char* word, size_t 
     return false;
 }
 
+// One step of the scope's path: the label's held name, and how many earlier
+// siblings hold the same name. Of equal siblings in a hand-edited file only
+// the one at the scope's own place is on the path, as for ReadPhraseList and
+// the rewrites.
+struct PathStep {
+    const char* name;
+    int ordinal;
+};
+
+void FillPath(const LabelNode* scope, int n, PathStep* path)
+{
+    const LabelNode* node = scope;
+    for (int k = n - 1; k >= 0; k--, node = node->parent) {
+        path[k].name = node->name;
+        path[k].ordinal = 0;
+        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling) {
+            if (strcmp(s->name, node->name) == 0)
+                path[k].ordinal++;
+        }
+    }
+}
+
 }  // namespace
 
 bool NextSearchWord(const char** cursor, char* word)
@@ -133,24 +155,23 @@ bool MatchAnyWord(const char* text, size_t length, const SearchWords* words)
 }
 
 // One pass over the file. Labels off the scope's path are skipped whole
-// (their heads must still carry names); every label with the path's names
-// is entered, as the rewrites and ReadPhraseList treat equal sibling names;
-// inside the scope every label is entered. A phrase left open ends at the
-// next <p> or at its label's close, as ReadPhraseList shows it.
+// (their heads must still carry names); inside the scope every label is
+// entered. A phrase left open ends at the next <p> or at its label's close,
+// as ReadPhraseList shows it.
 int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int searchMode,
                       const LabelNode* scope, const PhraseSink* sink)
 {
     int n = scope ? LabelDepth(scope) : 0;
     if (n > MAX_LABEL_DEPTH)
         return -1;
-    const char** names = (const char**)malloc((n + 1) * sizeof *names);
+    PathStep* path = (PathStep*)malloc((n + 1) * sizeof *path);
     char* scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
     char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
     FILE* file = nullptr;
     TokenReader tokens;
     TokenReader* r = &tokens;
     int result = 0;
-    if (!names || !scratch || !text) {
+    if (!path || !scratch || !text) {
         result = -1;
     } else if (!(file = fopen(phrasePath, "rb"))) {
         result = -1;
@@ -162,14 +183,13 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
                ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT) {
         result = -1;
     }
-    if (result == 0) {
-        const LabelNode* node = scope;
-        for (int i = n - 1; i >= 0; i--, node = node->parent)
-            names[i] = node->name;
-    }
+    if (result == 0)
+        FillPath(scope, n, path);
     bool (*match)(const char*, size_t, const SearchWords*) =
         searchMode == 0 ? MatchAllWords : MatchAnyWord;
     int depth = 0;               // of the open label; the root is 0
+    int seen = 0;                // labels at this level holding the next step's name
+    bool pathDone = false;       // the scope has closed, or the label that should hold it
     bool inPhrase = false;
     bool keep = false;           // the open phrase is in scope: its text is kept
     int phraseDepth = 0;
@@ -187,10 +207,14 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
         case TOKEN_LABEL_OPEN:
             if (ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT) {
                 result = -1;
-            } else if (depth >= n || LabelNameMatches(scratch, names[depth])) {
+            } else if (depth >= n) {
                 if (depth == MAX_LABEL_DEPTH)
                     result = -1;
                 depth++;
+            } else if (!pathDone && LabelNameMatches(scratch, path[depth].name) &&
+                       seen++ == path[depth].ordinal) {
+                depth++;
+                seen = 0;
             } else {
                 // Skipped whole; its heads must still carry names.
                 int inner = 0;
@@ -213,6 +237,8 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
             break;
         case TOKEN_LABEL_CLOSE:
             endPhrase = inPhrase && phraseDepth == depth;
+            if (depth <= n)
+                pathDone = true;
             if (depth == 0)
                 done = true;
             else
@@ -264,6 +290,6 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
     }
     free(text);
     free(scratch);
-    free(names);
+    free(path);
     return result;
 }

@@ -13,6 +13,8 @@
 
 namespace {
 
+using V = std::vector<std::string>;
+
 std::vector<std::string> Phrases(const std::string& path, const LabelNode* target, int* result = nullptr)
 {
     std::vector<std::string> out;
@@ -213,6 +215,41 @@ TEST(Reader, PhraseListTargets)
     WriteBytes("cut.htm", "<u>\"root\"\n<p>\n\"x\"\n</p>\n<p>\n\"y\"\n");
     EXPECT_EQ(Phrases("cut.htm", nullptr, &result), std::vector<std::string>{"x"});
     EXPECT_EQ(result, -1);
+}
+
+// Storing a label's list back as it was read changes nothing, equal sibling
+// names included: the reader and the rewrites pick the same label.
+void StoreEveryLabelBack(const LibraryFiles* files, LabelNode* node)
+{
+    V list = Phrases(files->phrase, node);
+    PhraseSource source = {&list, (int)list.size(), [](void* context, int index, char* text, size_t size) {
+                               const std::string& t = (*(V*)context)[index];
+                               snprintf(text, size, "%s", t.c_str());
+                               return (int)t.size();
+                           }};
+    RewriteRequest request = {REWRITE_SAVE_PHRASES, node->parent ? node : nullptr, 0, nullptr, &source};
+    EXPECT_EQ(RewritePhraseFile(files, &request), 0) << node->name;
+    for (LabelNode* child = node->firstChild; child; child = child->nextSibling)
+        StoreEveryLabelBack(files, child);
+}
+
+TEST(Reader, ListsStoredBackLeaveTheFileAsItWas)
+{
+    std::string canonical = ReadBytes(std::string(FENLOP_TEST_DATA) + "/golden/reader/canonical.htm");
+    std::string twins =
+        "<u>\"root\"\r\n    <u>\"t\"\r\n        <p>\r\n        \"one\"\r\n        </p>\r\n    </u>\r\n"
+        "    <u>\"t\"\r\n        <u>\"t\"\r\n            <p>\r\n            \"inner\"\r\n            </p>\r\n"
+        "        </u>\r\n        <p>\r\n        \"two\"\r\n        </p>\r\n    </u>\r\n</u>\r\n";
+    for (const std::string& content : {canonical, twins}) {
+        LibraryFiles files;
+        ASSERT_EQ(SetLibraryFiles(&files, "store.htm"), 0);
+        WriteBytes(files.phrase, content);
+        LabelNode* root = nullptr;
+        ASSERT_EQ(ReadLabelTree(files.phrase, &root, nullptr), 0);
+        StoreEveryLabelBack(&files, root);
+        EXPECT_EQ(ReadBytes(files.phrase), content);
+        FreeLabelTree(root);
+    }
 }
 
 }  // namespace

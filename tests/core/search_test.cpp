@@ -211,13 +211,17 @@ TEST(SearchLibrary, MalformedFiles)
     EXPECT_EQ(Search("", 0, &b, "bad.htm").result, -1);
 }
 
-TEST(SearchLibrary, EqualSiblingNamesAreAllInScope)
+TEST(SearchLibrary, EqualSiblingNamesKeepTheirPlace)
 {
+    // Of equal siblings (a hand-edited file) the scope is the one at its own place.
     WriteBytes("twins.htm", "<u>\"root\"\n<u>\"t\"\n<p>\n\"one\"\n</p>\n</u>\n<u>\"u\"\n<p>\n\"no\"\n</p>\n</u>\n"
-                            "<u>\"t\"\n<p>\n\"two\"\n</p>\n</u>\n</u>\n");
+                            "<u>\"t\"\n<u>\"s\"\n<p>\n\"two\"\n</p>\n</u>\n</u>\n</u>\n");
     LabelNode* root = nullptr;
     ASSERT_EQ(ReadLabelTree("twins.htm", &root, nullptr), 0);
-    EXPECT_EQ(Search("", 0, root->firstChild, "twins.htm").texts, (V{"one", "two"}));
+    LabelNode* second = root->firstChild->nextSibling->nextSibling;
+    EXPECT_EQ(Search("", 0, root->firstChild, "twins.htm").texts, (V{"one"}));
+    EXPECT_EQ(Search("", 0, second, "twins.htm").texts, (V{"two"}));
+    EXPECT_EQ(Search("", 0, second->firstChild, "twins.htm").texts, (V{"two"}));
     FreeLabelTree(root);
 }
 
