@@ -205,6 +205,14 @@ if grep -q '^missing.htm' err; then pass; else fail "check of a missing file nam
 flp tree bad.htm
 check_rc 1 "tree of a malformed file"
 if [ ! -s out ]; then pass; else fail "tree of a malformed file printed labels"; fi
+cp short.htm short-before.htm
+flp new short.htm --below a
+check_rc 1 "new in a file that ends inside a label"
+check_same "a malformed library is left as it was" short-before.htm short.htm
+printf 'x\0' >in.bin
+flp_in in.bin store short.htm
+check_rc 1 "store into a file that ends inside a label"
+check_same "a malformed library is left as it was by store" short-before.htm short.htm
 
 # ---------------------------------------------------------------- search
 make_lib s.htm <<'EOF'

@@ -1,0 +1,525 @@
+// Benchmark of the phrase library: generates libraries of Japanese phrases
+// in a temporary folder and prints each figure as a ratio against a
+// baseline measured in the same run (medians of several repetitions).
+//
+// usage: bench_library [FLP]   (FLP: the flp program; default: beside this one)
+//
+// Run by hand; it prints figures and never fails on them.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "common/safe_file.h"
+#include "library/label_tree.h"
+#include "library/library_files.h"
+#include "library/phrase_library.h"
+#include "library/phrase_token.h"
+
+namespace {
+
+const int REPETITIONS = 5;
+const size_t COPY_BUFFER_SIZE = 64 * 1024;
+
+// Words the phrases are made of (Shift-JIS: this file is compiled with the
+// Shift-JIS execution character set).
+const char* const kWords[] = {
+    "お世話になっております", "よろしくお願いいたします", "会議", "資料", "確認",
+    "ご連絡", "ありがとうございます", "本日", "明日", "来週", "打ち合わせ", "東京",
+    "大阪", "名古屋", "福岡", "見積書", "請求書", "納品", "ご査収ください", "担当",
+    "変更", "予定", "申し訳ございません", "お手数ですが", "添付", "ファイル", "件名",
+    "日程", "調整", "参加", "欠席", "承知しました", "よろしいでしょうか", "ご検討",
+    "締め切り", "金曜日", "月曜日", "午前", "午後", "会議室",
+};
+const int WORD_COUNT = (int)(sizeof kWords / sizeof kWords[0]);
+const char* const kSeparators[] = {"、", "。", "　", "", "の", "を", "に", "は"};
+const char kSearchText[] = "会議 資料";
+const char kGrepWord[] = "会議";
+
+struct Random {
+    uint64_t state;
+};
+
+uint32_t Next(Random* r)
+{
+    r->state ^= r->state << 13;
+    r->state ^= r->state >> 7;
+    r->state ^= r->state << 17;
+    return (uint32_t)(r->state >> 16);
+}
+
+struct Shape {
+    int top;             // labels at the top level
+    int middle;          // labels in each top-level label
+    int leaves;          // labels in each middle label
+    long phrases;        // phrases, spread over the leaves
+};
+
+struct Generated {
+    std::string path;
+    long long bytes;
+    long labels;
+    long phrases;
+    long multiLine;
+    std::vector<std::string> storePath;  // names of a leaf in the middle
+    std::vector<std::string> lastPath;   // names of the last leaf
+};
+
+void Indent(FILE* f, int level)
+{
+    for (int i = 0; i < level; i++)
+        fputs("    ", f);
+}
+
+void PutPhraseText(FILE* f, Random* r, int level)
+{
+    int lines = Next(r) % 8 == 0 ? 2 + Next(r) % 3 : 1;
+    Indent(f, level);
+    fputs("<p>\r\n", f);
+    for (int line = 0; line < lines; line++) {
+        Indent(f, level);
+        fputc('"', f);
+        int words = 3 + Next(r) % 6;
+        for (int w = 0; w < words; w++) {
+            fputs(kWords[Next(r) % WORD_COUNT], f);
+            fputs(kSeparators[Next(r) % 8], f);
+        }
+        fputs("\"\r\n", f);
+    }
+    Indent(f, level);
+    fputs("</p>\r\n", f);
+}
+
+// Writes a library of the given shape in the writers' layout.
+Generated GenerateLibrary(const std::string& path, const Shape& shape, uint64_t seed)
+{
+    Generated g;
+    g.path = path;
+    g.labels = 0;
+    g.phrases = 0;
+    g.multiLine = 0;
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) {
+        perror(path.c_str());
+        exit(1);
+    }
+    Random r = {seed};
+    long leafCount = (long)shape.top * shape.middle * shape.leaves;
+    long perLeaf = shape.phrases / leafCount;
+    long extra = shape.phrases % leafCount;
+    long leafIndex = 0;
+    char name[64];
+    fputs("<u>\"root\"\r\n", f);
+    for (int t = 0; t < shape.top; t++) {
+        snprintf(name, sizeof name, "分類%02d", t + 1);
+        std::string top = name;
+        fprintf(f, "    <u>\"%s\"\r\n", name);
+        for (int m = 0; m < shape.middle; m++) {
+            snprintf(name, sizeof name, "項目%02d", m + 1);
+            std::string middle = name;
+            fprintf(f, "        <u>\"%s\"\r\n", name);
+            for (int l = 0; l < shape.leaves; l++, leafIndex++) {
+                snprintf(name, sizeof name, "定型文%03d", l + 1);
+                fprintf(f, "            <u>\"%s\"\r\n", name);
+                long n = perLeaf + (leafIndex < extra ? 1 : 0);
+                for (long p = 0; p < n; p++) {
+                    Random before = r;
+                    PutPhraseText(f, &r, 4);
+                    g.multiLine += Next(&before) % 8 == 0;
+                }
+                g.phrases += n;
+                fputs("            </u>\r\n", f);
+                if (leafIndex == leafCount / 2)
+                    g.storePath = {top, middle, name};
+                if (leafIndex == leafCount - 1)
+                    g.lastPath = {top, middle, name};
+            }
+            fputs("        </u>\r\n", f);
+        }
+        fputs("    </u>\r\n", f);
+    }
+    fputs("</u>\r\n", f);
+    if (fclose(f) != 0) {
+        perror(path.c_str());
+        exit(1);
+    }
+    g.labels = shape.top + (long)shape.top * shape.middle + leafCount;
+    struct stat st;
+    stat(path.c_str(), &st);
+    g.bytes = st.st_size;
+    return g;
+}
+
+double Now()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <typename F>
+double Time(F f)
+{
+    std::vector<double> runs;
+    for (int i = 0; i < REPETITIONS; i++) {
+        double start = Now();
+        f();
+        runs.push_back(Now() - start);
+    }
+    return Median(runs);
+}
+
+void ReadOnce(const std::string& path)
+{
+    static char buffer[COPY_BUFFER_SIZE];
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        exit(1);
+    while (fread(buffer, 1, sizeof buffer, f) > 0) {
+    }
+    fclose(f);
+}
+
+// A plain copy; with flush, forced to the disk as the rewrite's files are.
+void CopyOnce(const std::string& from, const std::string& to, bool flush)
+{
+    static char buffer[COPY_BUFFER_SIZE];
+    FILE* in = fopen(from.c_str(), "rb");
+    FILE* out = fopen(to.c_str(), "wb");
+    if (!in || !out)
+        exit(1);
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0)
+        fwrite(buffer, 1, n, out);
+    fclose(in);
+    fflush(out);
+    if (flush)
+        fsync(fileno(out));
+    fclose(out);
+}
+
+LabelNode* FindPath(LabelNode* root, const std::vector<std::string>& names)
+{
+    std::vector<const char*> p;
+    for (const std::string& n : names)
+        p.push_back(n.c_str());
+    return FindLabelByNames(root, p.data(), (int)p.size());
+}
+
+struct Texts {
+    std::vector<std::string> items;
+};
+
+int AddText(void* context, const char* text, size_t length)
+{
+    ((Texts*)context)->items.emplace_back(text, length);
+    return 0;
+}
+
+int CountOnly(void* context, const char*, size_t)
+{
+    ++*(long*)context;
+    return 0;
+}
+
+int GetText(void* context, int index, char* text, size_t size)
+{
+    const Texts* t = (const Texts*)context;
+    const std::string& s = t->items[index];
+    if (s.size() >= size)
+        return -1;
+    memcpy(text, s.data(), s.size() + 1);
+    return (int)s.size();
+}
+
+struct ChildResult {
+    double seconds;
+    long maxRssKiB;
+    int status;
+};
+
+// Runs a program with stdout to /dev/null and stdin from a file (or
+// /dev/null); LC_ALL=C for it when cLocale.
+ChildResult RunChild(const std::vector<std::string>& args, const char* input, bool cLocale)
+{
+    ChildResult result = {0, 0, -1};
+    double start = Now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open(input ? input : "/dev/null", O_RDONLY);
+        int out = open("/dev/null", O_WRONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        if (cLocale)
+            setenv("LC_ALL", "C", 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back((char*)a.c_str());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage;
+    memset(&usage, 0, sizeof usage);
+    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.maxRssKiB = usage.ru_maxrss;
+    }
+    result.seconds = Now() - start;
+    return result;
+}
+
+double TimeChild(const std::vector<std::string>& args, const char* input, bool cLocale,
+                 int wantStatus)
+{
+    std::vector<double> runs;
+    for (int i = 0; i < REPETITIONS; i++) {
+        ChildResult r = RunChild(args, input, cLocale);
+        if (r.status != wantStatus) {
+            fprintf(stderr, "bench_library: %s exited with %d\n", args[0].c_str(), r.status);
+            exit(1);
+        }
+        runs.push_back(r.seconds);
+    }
+    return Median(runs);
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The phrases of a label written as store's standard input.
+std::string WriteStoreInput(const std::string& dir, const Texts& texts)
+{
+    std::string path = dir + "/store-input.bin";
+    FILE* f = fopen(path.c_str(), "wb");
+    for (const std::string& s : texts.items)
+        fwrite(s.c_str(), 1, s.size() + 1, f);
+    fclose(f);
+    return path;
+}
+
+void PrintRatio(const char* what, double seconds, double base, const char* baseName,
+                const char* goal)
+{
+    printf("  %-34s %9.1f ms  %5.2fx %s%s%s\n", what, seconds * 1e3, seconds / base, baseName,
+           goal[0] ? "   goal: " : "", goal);
+}
+
+void Describe(const char* title, const Generated& g)
+{
+    printf("%s: %.1f MB, %ld labels, %ld phrases (%ld multi-line)\n", title, g.bytes / 1e6,
+           g.labels, g.phrases, g.multiLine);
+}
+
+Texts LoadLabel(const std::string& file, const std::vector<std::string>& names)
+{
+    LabelNode* root = nullptr;
+    Texts texts;
+    if (ReadLabelTree(file.c_str(), &root) != 0) {
+        fprintf(stderr, "bench_library: the generated library does not load\n");
+        exit(1);
+    }
+    LabelNode* label = FindPath(root, names);
+    PhraseSink sink = {&texts, AddText};
+    if (!label || ReadPhraseList(file.c_str(), label, &sink) != 0) {
+        fprintf(stderr, "bench_library: a generated label does not load\n");
+        exit(1);
+    }
+    FreeLabelTree(root);
+    return texts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string flp;
+    if (argc > 1) {
+        flp = argv[1];
+    } else {
+        std::string self = argv[0];
+        size_t slash = self.rfind('/');
+        flp = (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/flp";
+    }
+    if (access(flp.c_str(), X_OK) != 0) {
+        fprintf(stderr, "bench_library: no flp program at %s\n", flp.c_str());
+        return 1;
+    }
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fenlop-bench-XXXXXX";
+    std::vector<char> dirName(pattern.begin(), pattern.end());
+    dirName.push_back('\0');
+    if (!mkdtemp(dirName.data())) {
+        perror("mkdtemp");
+        return 1;
+    }
+    const std::string dir = dirName.data();
+    printf("Working in %s; times are medians of %d runs.\n\n", dir.c_str(), REPETITIONS);
+
+    // ---- 10 MB: time.
+    Generated lib = GenerateLibrary(dir + "/library.htm", {20, 10, 24, 100000}, 1);
+    Describe("Library", lib);
+    ReadOnce(lib.path);
+
+    LibraryFiles files;
+    SetLibraryFiles(&files, lib.path.c_str());
+    Texts stored = LoadLabel(lib.path, lib.storePath);
+    double readOnce = Time([&] { ReadOnce(lib.path); });
+    double copyTwiceFlushed = Time([&] {
+        CopyOnce(lib.path, dir + "/copy1.htm", true);
+        CopyOnce(lib.path, dir + "/copy2.htm", true);
+    });
+    double copyTwice = Time([&] {
+        CopyOnce(lib.path, dir + "/copy1.htm", false);
+        CopyOnce(lib.path, dir + "/copy2.htm", false);
+    });
+    remove((dir + "/copy1.htm").c_str());
+    remove((dir + "/copy2.htm").c_str());
+
+    LabelNode* root = nullptr;
+    ReadLabelTree(lib.path.c_str(), &root);
+    const LabelNode* storeLabel = FindPath(root, lib.storePath);
+    const LabelNode* lastLabel = FindPath(root, lib.lastPath);
+    PhraseSource source = {&stored, (int)stored.items.size(), GetText};
+    RewriteRequest request = {};
+    request.kind = REWRITE_SAVE_PHRASES;
+    request.target = storeLabel;
+    request.phrases = &source;
+    bool storeFailed = false;
+    double store = Time([&] {
+        storeFailed |= RewritePhraseFile(&files, &request) != 0;
+    });
+    long loadedCount = 0;
+    double loadLast = Time([&] {
+        loadedCount = 0;
+        PhraseSink sink = {&loadedCount, CountOnly};
+        ReadPhraseList(lib.path.c_str(), lastLabel, &sink);
+    });
+    double loadMiddle = Time([&] {
+        long n = 0;
+        PhraseSink sink = {&n, CountOnly};
+        ReadPhraseList(lib.path.c_str(), storeLabel, &sink);
+    });
+    double loadTree = Time([&] {
+        LabelNode* r = nullptr;
+        ReadLabelTree(lib.path.c_str(), &r);
+        FreeLabelTree(r);
+    });
+    FreeLabelTree(root);
+    if (storeFailed)
+        fprintf(stderr, "bench_library: a store failed\n");
+
+    double grep = TimeChild({"grep", "-F", "-c", kGrepWord, lib.path}, nullptr, true, 0);
+    double searchAnd = TimeChild({flp, "search", lib.path, kSearchText}, nullptr, false, 0);
+    double searchOr = TimeChild({flp, "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
+    long andHits = 0, orHits = 0;
+    {
+        SearchWords words;
+        BuildSearchWords(kSearchText, &words);
+        PhraseSink a = {&andHits, CountOnly};
+        SearchLibraryFile(lib.path.c_str(), &words, 0, nullptr, &a);
+        PhraseSink o = {&orHits, CountOnly};
+        SearchLibraryFile(lib.path.c_str(), &words, 1, nullptr, &o);
+    }
+
+    printf("\nBaselines: reading the file once %.1f ms; copying it twice %.1f ms "
+           "(each copy forced to the disk, as the rewrite's files are), %.1f ms without that.\n",
+           readOnce * 1e3, copyTwiceFlushed * 1e3, copyTwice * 1e3);
+    printf("  %-34s %9.1f ms\n", "grep -F -c, one word (LC_ALL=C)", grep * 1e3);
+    printf("\n");
+    PrintRatio("store one label's phrases", store, copyTwiceFlushed, "two copies (forced)",
+               "<= 3x");
+    PrintRatio("", store, copyTwice, "two copies (not forced)", "");
+    PrintRatio("load a middle label's phrases", loadMiddle, readOnce, "reading once", "");
+    PrintRatio("load the last label's phrases", loadLast, readOnce, "reading once", "");
+    PrintRatio("load the label tree", loadTree, readOnce, "reading once", "");
+    char what[80];
+    snprintf(what, sizeof what, "flp search, 2 words AND (%ld hits)", andHits);
+    PrintRatio(what, searchAnd, grep, "grep", "<= 2x");
+    snprintf(what, sizeof what, "flp search, 2 words OR (%ld hits)", orHits);
+    PrintRatio(what, searchOr, grep, "grep", "<= 2x");
+    (void)loadedCount;
+
+    // ---- Peak memory: 1 MB against 100 MB of the same labels, and 100 MB
+    // with ten times the labels (the label tree is held in memory, as the
+    // program holds it).
+    printf("\nPeak memory (ru_maxrss of the flp process, KiB):\n");
+    Generated small = GenerateLibrary(dir + "/small.htm", {20, 10, 24, 10000}, 2);
+    Generated large = GenerateLibrary(dir + "/large.htm", {20, 10, 24, 1000000}, 3);
+    Generated wide = GenerateLibrary(dir + "/wide.htm", {20, 10, 240, 1000000}, 4);
+    Describe("  1 MB library", small);
+    Describe("  100 MB library", large);
+    Describe("  100 MB library, more labels", wide);
+    printf("\n  %-22s %10s %10s %10s %8s  %s\n", "operation", "1 MB", "100 MB", "difference",
+           "goal", "100 MB, more labels");
+    struct Op {
+        const char* name;
+        std::vector<std::string> (*args)(const std::string& flp, const Generated& g);
+        bool store;
+    };
+    const Op ops[] = {
+        {"list one label",
+         [](const std::string& f, const Generated& g) {
+             return Concat({f, "list", g.path}, g.storePath);
+         },
+         false},
+        {"search AND, all",
+         [](const std::string& f, const Generated& g) {
+             return std::vector<std::string>{f, "search", g.path, kSearchText};
+         },
+         false},
+        {"search OR, all",
+         [](const std::string& f, const Generated& g) {
+             return std::vector<std::string>{f, "search", "--or", g.path, kSearchText};
+         },
+         false},
+        {"store one label",
+         [](const std::string& f, const Generated& g) {
+             return Concat({f, "store", g.path}, g.storePath);
+         },
+         true},
+    };
+    for (const Op& op : ops) {
+        long rss[3];
+        const Generated* libs[3] = {&small, &large, &wide};
+        for (int i = 0; i < 3; i++) {
+            std::string input;
+            if (op.store)
+                input = WriteStoreInput(dir, LoadLabel(libs[i]->path, libs[i]->storePath));
+            ChildResult r = RunChild(op.args(flp, *libs[i]), op.store ? input.c_str() : nullptr, false);
+            if (r.status != 0)
+                fprintf(stderr, "bench_library: flp %s exited with %d\n", op.name, r.status);
+            rss[i] = r.maxRssKiB;
+        }
+        printf("  %-22s %10ld %10ld %10ld %8s  %ld\n", op.name, rss[0], rss[1], rss[1] - rss[0],
+               "<= 1024", rss[2]);
+    }
+
+    const char* names[] = {"library.htm", "library.bak", "small.htm", "small.bak", "large.htm",
+                           "large.bak",   "wide.htm",    "wide.bak",  "store-input.bin"};
+    for (const char* n : names)
+        remove((dir + "/" + n).c_str());
+    rmdir(dir.c_str());
+    return 0;
+}
