@@ -114,20 +114,33 @@ void PutPhrase(Output* out, int level, const char* text, size_t n)
     PutTag(out, level, "</p>");
 }
 
-int Fail(LibraryError* error, const TokenReader* r, const char* what)
+int FailAt(LibraryError* error, long line, const char* what)
 {
     if (error) {
-        error->line = r ? r->lineNumber : 0;
+        error->line = line;
         snprintf(error->what, sizeof error->what, "%s", what);
     }
     return -1;
 }
 
-// Reads the name that must follow a label's open tag into text.
+// Fails at the line of the token just read (r null: at no line).
+int Fail(LibraryError* error, const TokenReader* r, const char* what)
+{
+    return FailAt(error, r ? r->lineNumber : 0, what);
+}
+
+// Fails for a file that ends too early, at its last line.
+int FailAtEnd(LibraryError* error, const TokenReader* r)
+{
+    return FailAt(error, r->lineNumber > 0 ? r->lineNumber - 1 : 0, "end of file inside a label");
+}
+
+// Reads the name that must follow the open tag just read into text.
 int ReadLabelName(TokenReader* in, char* text, size_t* len, LibraryError* error)
 {
+    long line = in->lineNumber;
     if (ReadToken(in, text, PHRASE_BUFFER_SIZE, len) != TOKEN_TEXT)
-        return Fail(error, in, "label without a name");
+        return FailAt(error, line, "label without a name");
     return 0;
 }
 
@@ -169,7 +182,7 @@ int CopyLabelBody(TokenReader* in, Output* out, int level, char* text, LibraryEr
         case TOKEN_IGNORED:
             break;
         default:
-            return Fail(error, in, "end of file inside a label");
+            return FailAtEnd(error, in);
         }
         if (out->failed)
             return Fail(error, nullptr, "cannot write");
@@ -259,7 +272,7 @@ int SavePhrasesInBody(Rewrite* rw, int level)
             return 0;
         }
         case TOKEN_END:
-            return Fail(rw->error, in, "end of file inside a label");
+            return FailAtEnd(rw->error, in);
         default:
             break;  // the target's old phrases
         }
@@ -373,7 +386,7 @@ int StreamRootBody(Rewrite* rw)
         case TOKEN_IGNORED:
             break;
         default:
-            return Fail(rw->error, in, "end of file inside a label");
+            return FailAtEnd(rw->error, in);
         }
         if (out->failed)
             return Fail(rw->error, nullptr, "cannot write");
@@ -531,9 +544,11 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     }
 
     size_t len = 0;
-    if (ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE) != TOKEN_LABEL_OPEN ||
-        ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE, &len) != TOKEN_TEXT)
-        return Fail(rw->error, &rw->in, "no root label");
+    int first = ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE);
+    if (first != TOKEN_LABEL_OPEN)
+        return Fail(rw->error, first == TOKEN_END ? nullptr : &rw->in, "no root label");
+    if (ReadLabelName(&rw->in, rw->text, &len, rw->error) != 0)
+        return -1;
     PutHead(&rw->phrase, 0, rw->text, len);
     if (StreamRootBody(rw) != 0)
         return -1;

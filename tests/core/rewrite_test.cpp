@@ -403,6 +403,36 @@ TEST(RewriteFailure, FullDisk)
 }
 #endif
 
+// A malformed library fails every rewrite where the reader fails it, with the
+// same line and reason, and stays as it is.
+TEST(RewriteFailure, MalformedFilesSayWhere)
+{
+    std::string base(kBase);
+    const std::string files[] = {
+        "<u>\"root\"\r\n    <u>\r\n    c\r\n    </u>\r\n</u>\r\n",  // label without a name
+        base.substr(0, base.size() - 6),                               // end of file inside a label
+        "junk\r\n" + base,                                            // no root label
+        "",
+        "<u>\r\n",
+    };
+    Library lib("malformed");
+    WriteBytes(lib.files.phrase, kBase);
+    ASSERT_TRUE(lib.Load());
+    PhraseList list({"p"});
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        WriteBytes(lib.files.phrase, file);
+        LibraryError want, got;
+        LabelNode* root = nullptr;
+        ASSERT_EQ(ReadLabelTree(lib.files.phrase, &root, &want), -1);
+        RewriteRequest save{REWRITE_SAVE_PHRASES, lib.Find({"a"}), 0, nullptr, &list.source};
+        EXPECT_EQ(RewritePhraseFile(&lib.files, &save, nullptr, nullptr, &got), -1);
+        EXPECT_STREQ(got.what, want.what);
+        EXPECT_EQ(got.line, want.line);
+        EXPECT_EQ(ReadBytes(lib.files.phrase), file);
+    }
+}
+
 // The list cannot hand over an item halfway through the store.
 TEST(RewriteFailure, SourceFailingMidway)
 {
