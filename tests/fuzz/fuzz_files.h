@@ -1,0 +1,196 @@
+// Scratch files and small helpers shared by the fuzz targets.
+//
+// Every target process works in a temporary directory of its own (on tmpfs
+// when there is one: the rewrites flush every file to the disk), removed
+// when the process ends.
+#pragma once
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library/label_tree.h"
+
+inline void RemoveFuzzDir();
+
+inline const std::string& FuzzDir()
+{
+    static std::string dir;
+    if (dir.empty()) {
+        const char* bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
+        for (const char* base : bases) {
+            if (!base || access(base, W_OK) != 0)
+                continue;
+            std::string pattern = std::string(base) + "/fenlop-fuzz-XXXXXX";
+            std::vector<char> name(pattern.begin(), pattern.end());
+            name.push_back('\0');
+            if (mkdtemp(name.data())) {
+                dir = name.data();
+                break;
+            }
+        }
+        if (dir.empty())
+            abort();
+        atexit(RemoveFuzzDir);
+    }
+    return dir;
+}
+
+inline void RemoveFuzzDir()
+{
+    const std::string& dir = FuzzDir();
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+                remove((dir + "/" + e->d_name).c_str());
+        }
+        closedir(d);
+    }
+    rmdir(dir.c_str());
+}
+
+inline std::string FuzzPath(const char* name)
+{
+    return FuzzDir() + "/" + name;
+}
+
+inline void WriteFuzzFile(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0)
+        abort();
+}
+
+// The whole file; false when it does not exist.
+inline bool ReadFuzzFile(const std::string& path, std::string* bytes)
+{
+    bytes->clear();
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[16384];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes->append(buffer, n);
+    fclose(f);
+    return true;
+}
+
+inline bool FuzzFileExists(const std::string& path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+// The input cut into sections at each "\n==\n" (the seed files are text).
+inline std::vector<std::string> FuzzSections(const uint8_t* data, size_t size)
+{
+    static const char kSeparator[] = "\n==\n";
+    std::vector<std::string> sections;
+    std::string all((const char*)data, size);
+    size_t from = 0;
+    for (;;) {
+        size_t at = all.find(kSeparator, from);
+        if (at == std::string::npos) {
+            sections.push_back(all.substr(from));
+            return sections;
+        }
+        sections.push_back(all.substr(from, at - from));
+        from = at + sizeof kSeparator - 1;
+    }
+}
+
+// The labels of a tree in file order, the root excluded.
+inline std::vector<LabelNode*> LabelsInOrder(LabelNode* root)
+{
+    std::vector<LabelNode*> labels;
+    LabelNode* node = root ? root->firstChild : nullptr;
+    while (node) {
+        labels.push_back(node);
+        if (node->firstChild) {
+            node = node->firstChild;
+            continue;
+        }
+        while (node != root && !node->nextSibling)
+            node = node->parent;
+        node = node == root ? nullptr : node->nextSibling;
+    }
+    return labels;
+}
+
+// True when no label on the way to node shares its name with a sibling, so
+// that the name path means this label alone.
+inline bool PathIsUnique(const LabelNode* node)
+{
+    for (; node && node->parent; node = node->parent) {
+        for (const LabelNode* s = node->parent->firstChild; s; s = s->nextSibling) {
+            if (s != node && strcmp(s->name, node->name) == 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The names from the top level down to node.
+inline std::vector<std::string> PathNames(const LabelNode* node)
+{
+    std::vector<std::string> names;
+    for (; node && node->parent; node = node->parent)
+        names.insert(names.begin(), node->name);
+    return names;
+}
+
+inline LabelNode* FindByPath(LabelNode* root, const std::vector<std::string>& names)
+{
+    std::vector<const char*> p;
+    for (const std::string& n : names)
+        p.push_back(n.c_str());
+    return FindLabelByNames(root, p.data(), (int)p.size());
+}
+
+inline size_t SubtreeSize(const LabelNode* node)
+{
+    size_t n = 1;
+    const LabelNode* child = node->firstChild;
+    // Iterative: the depth is bounded by the readers, but keep it flat.
+    std::vector<const LabelNode*> stack;
+    while (child || !stack.empty()) {
+        if (!child) {
+            child = stack.back()->nextSibling;
+            stack.pop_back();
+            continue;
+        }
+        n++;
+        stack.push_back(child);
+        child = child->firstChild;
+    }
+    return n;
+}
+
+// Collects the phrases a reader hands out.
+struct Collected {
+    std::vector<std::string> texts;
+    size_t stopAfter = (size_t)-1;
+};
+
+inline int CollectPhrase(void* context, const char* text, size_t length)
+{
+    Collected* c = (Collected*)context;
+    if (c->texts.size() >= c->stopAfter)
+        return -1;
+    c->texts.emplace_back(text, length);
+    return 0;
+}
+
+#define FUZZ_CHECK(condition)                                                     \
+    do {                                                                          \
+        if (!(condition)) {                                                       \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            abort();                                                              \
+        }                                                                         \
+    } while (0)

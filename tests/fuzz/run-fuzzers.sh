@@ -1,0 +1,43 @@
+#!/bin/sh
+# Runs every fuzz target for SECONDS on a scratch copy of its seed corpus
+# (the checked-in corpus is never written to). Fails when a target finds a
+# crash, a leak or a broken invariant; the input that did it is kept under
+# BUILD_DIR/fuzz-artifacts/.
+#
+# usage: run-fuzzers.sh BUILD_DIR SECONDS
+set -u
+if [ $# -ne 2 ]; then
+    echo "usage: run-fuzzers.sh BUILD_DIR SECONDS" >&2
+    exit 2
+fi
+build=$(cd "$1" && pwd) || exit 2
+seconds=$2
+here=$(cd "$(dirname "$0")" && pwd)
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/fenlop-fuzz-run.XXXXXX") || exit 1
+trap 'rm -rf "$scratch"' EXIT INT TERM
+artifacts="$build/fuzz-artifacts"
+mkdir -p "$artifacts"
+
+failed=0
+for corpus in "$here"/corpus/*/; do
+    name=$(basename "$corpus")
+    binary="$build/tests/fuzz/fuzz_$name"
+    if [ ! -x "$binary" ]; then
+        echo "run-fuzzers: $binary is missing" >&2
+        failed=1
+        continue
+    fi
+    mkdir -p "$scratch/$name"
+    cp "$corpus"/* "$scratch/$name/"
+    echo "fuzz_$name: $seconds s"
+    if ! "$binary" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+            -print_final_stats=0 -artifact_prefix="$artifacts/$name-" \
+            "$scratch/$name" >"$scratch/$name.log" 2>&1; then
+        echo "run-fuzzers: fuzz_$name failed:" >&2
+        grep -E 'ERROR|SUMMARY|check failed|Test unit written|==[0-9]+==' "$scratch/$name.log" | head -20 >&2
+        failed=1
+    else
+        grep -E '^#[0-9]+.*DONE' "$scratch/$name.log" | tail -1
+    fi
+done
+exit $failed
