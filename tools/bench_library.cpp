@@ -2,7 +2,9 @@
 // in a temporary folder and prints each figure as a ratio against a
 // baseline measured in the same run (medians of several repetitions).
 //
-// usage: bench_library [FLP]   (FLP: the flp program; default: beside this one)
+// usage: bench_library [--keep] [FLP]
+//   FLP: the flp program (default: the one beside this program);
+//   --keep: leave the generated libraries in place for a closer look.
 //
 // Run by hand; it prints figures and never fails on them.
 #include <fcntl.h>
@@ -90,7 +92,7 @@ void PutPhraseText(FILE* f, Random* r, int level)
     for (int line = 0; line < lines; line++) {
         Indent(f, level);
         fputc('"', f);
-        int words = 3 + Next(r) % 6;
+        int words = 2 + Next(r) % 3;
         for (int w = 0; w < words; w++) {
             fputs(kWords[Next(r) % WORD_COUNT], f);
             fputs(kSeparators[Next(r) % 8], f);
@@ -355,10 +357,15 @@ Texts LoadLabel(const std::string& file, const std::vector<std::string>& names)
 int main(int argc, char** argv)
 {
     std::string flp;
+    bool keep = argc > 1 && strcmp(argv[1], "--keep") == 0;
+    if (keep) {
+        argc--;
+        argv++;
+    }
     if (argc > 1) {
         flp = argv[1];
     } else {
-        std::string self = argv[0];
+        std::string self = keep ? argv[-1] : argv[0];
         size_t slash = self.rfind('/');
         flp = (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/flp";
     }
@@ -516,6 +523,10 @@ int main(int argc, char** argv)
                "<= 1024", rss[2]);
     }
 
+    if (keep) {
+        printf("\nThe libraries are kept in %s.\n", dir.c_str());
+        return 0;
+    }
     const char* names[] = {"library.htm", "library.bak", "small.htm", "small.bak", "large.htm",
                            "large.bak",   "wide.htm",    "wide.bak",  "store-input.bin"};
     for (const char* n : names)
