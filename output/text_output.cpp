@@ -1,0 +1,167 @@
+#include "output/text_output.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <commctrl.h>
+
+#include "library/phrase_views.h"
+#include "shell/app.h"
+
+static const int EXCLUDED_ENDING_SIZE = 7;  // six title bytes and a NUL
+static const int EXCLUDED_COUNT = 2;
+static const unsigned char EXCLUSION_OFFSET = 0x3B;
+static const int TITLE_SIZE = 256;
+static const int TRACE_SIZE = 300;          // the longest line is 286 bytes
+static const int CLIPBOARD_TRIES = 10;
+static const DWORD CLIPBOARD_RETRY_MS = 10;
+static const DWORD TARGET_READY_MS = 100;
+static const int MAX_ANCESTORS = 1024;
+
+// Title endings of windows that must not get a paste: read-only viewers
+// whose title ends in "(表示)" or "[表示]". Kept scrambled (each byte plus the
+// offset), restored in place once.
+static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
+    {0x63, 0xd0, 0x97, 0xc9, 0xe1, 0x64, 0x3b},
+    {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
+};
+static bool s_excludedRestored;
+
+static bool OpenClipboardFor(HWND owner)
+{
+    // Another program may hold the clipboard for a moment.
+    for (int i = 0; i < CLIPBOARD_TRIES; i++) {
+        if (OpenClipboard(owner))
+            return true;
+        Sleep(CLIPBOARD_RETRY_MS);
+    }
+    return false;
+}
+
+int PutTextOnClipboard(HWND owner, const char* text)
+{
+    size_t size = strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+    if (!block)
+        return -1;
+    void* data = GlobalLock(block);
+    if (!data) {
+        GlobalFree(block);
+        return -1;
+    }
+    memcpy(data, text, size);
+    GlobalUnlock(block);
+    if (!OpenClipboardFor(owner)) {
+        GlobalFree(block);
+        return -1;
+    }
+    EmptyClipboard();
+    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
+    CloseClipboard();
+    if (!placed) {
+        GlobalFree(block);
+        return -1;
+    }
+    return 0;
+}
+
+int OutputSelectedPhrase(HWND list)
+{
+    int index = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (index < 0)
+        return -1;
+    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    if (!text)
+        return 0;
+    GetPhraseText(list, index, text, PHRASE_TEXT_SIZE);
+    PutTextOnClipboard(list, text);
+    free(text);
+    return 0;
+}
+
+HWND GetTopLevelAncestor(HWND window)
+{
+    for (int i = 0; i < MAX_ANCESTORS; i++) {
+        HWND parent = GetParent(window);
+        if (!parent)
+            break;
+        window = parent;
+    }
+    return window;
+}
+
+int IsExcludedTarget(HWND window)
+{
+    char title[TITLE_SIZE] = "";
+    GetWindowTextA(GetTopLevelAncestor(window), title, sizeof title);
+    title[TITLE_SIZE - 1] = '\0';
+    char trace[TRACE_SIZE];
+    snprintf(trace, sizeof trace, "WindowTitle..... [%s](%08x)\n", title, (unsigned)(UINT_PTR)window);
+    OutputDebugStringA(trace);
+
+    if (!s_excludedRestored) {
+        for (auto& entry : s_excluded)
+            for (unsigned char& c : entry)
+                c = (unsigned char)(c - EXCLUSION_OFFSET);
+        s_excludedRestored = true;
+    }
+    size_t length = strlen(title);
+    const int ending = EXCLUDED_ENDING_SIZE - 1;
+    if (length < (size_t)ending)
+        return 0;
+    for (auto& entry : s_excluded)
+        if (memcmp(title + length - ending, entry, EXCLUDED_ENDING_SIZE) == 0)
+            return -1;
+    return 0;
+}
+
+void ActivateTarget()
+{
+    HWND target = g_targetWindow;
+    if (!target)
+        return;
+    // A child window cannot be made the foreground window under every
+    // system; its frame can, and gives the focus back to it.
+    HWND frame = GetAncestor(target, GA_ROOT);
+    if (frame && frame != target)
+        SetForegroundWindow(frame);
+    SetForegroundWindow(target);
+    // SetFocus reaches another thread's window only while attached to it.
+    DWORD own = GetCurrentThreadId();
+    DWORD thread = GetWindowThreadProcessId(target, nullptr);
+    bool attached = thread && thread != own && AttachThreadInput(own, thread, TRUE);
+    SetFocus(target);
+    if (attached)
+        AttachThreadInput(own, thread, FALSE);
+    Sleep(TARGET_READY_MS);
+}
+
+static void Key(BYTE key, DWORD flags)
+{
+    keybd_event(key, 0, flags, 0);
+}
+
+void SendPasteKeys(int withEnter)
+{
+    g_autoHideArmed = 0;
+    ActivateTarget();
+    Key(VK_CONTROL, 0);
+    Key('V', 0);
+    Key('V', KEYEVENTF_KEYUP);
+    Key(VK_CONTROL, KEYEVENTF_KEYUP);
+    if (withEnter) {
+        Key(VK_RETURN, 0);
+        Key(VK_RETURN, KEYEVENTF_KEYUP);
+    }
+    g_autoHideArmed = 1;
+}
+
+void SendPasteToTarget(int withEnter)
+{
+    if (!g_targetWindow)
+        return;
+    if (IsExcludedTarget(g_targetWindow) == -1)
+        return;
+    SendPasteKeys(withEnter);
+}

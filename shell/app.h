@@ -1,0 +1,68 @@
+// Process-wide state of fenlop.exe, the messages its windows exchange, and
+// the operations of the shell that other folders call.
+#pragma once
+
+#include <windows.h>
+
+// Private messages. The tray window's may come from other processes.
+const UINT MSG_TRAY_NOTIFY = 2082;         // lParam: the mouse message
+const UINT MSG_RESTORE_FOREGROUND = 2083;  // lParam: window to bring forward
+const UINT MSG_PASTE_CLIPBOARD = 2085;     // paste the clipboard into the target
+const UINT MSG_CALL_UP = 2095;             // wParam: hot key id, lParam: target
+const UINT MSG_FOCUS_LIST = 2096;
+
+const int HOTKEY_ID_PHRASE = 2001;
+const int HOTKEY_ID_CALC = 2002;
+const UINT TRAY_ICON_ID = 107;
+
+const int TITLE_BUFFER_SIZE = 80;      // the phrase window's title
+const int STATUS_BUFFER_SIZE = 260;
+const int PHRASE_TEXT_SIZE = 65536;    // one phrase and its NUL
+
+extern const char PRODUCT_NAME[];      // "Fenlop": class, title and tip
+extern const char TRAY_CLASS[];        // "FLPTray", also the instance marker
+extern const char SPLITTER_CLASS[];    // "OrboSprit"
+
+struct AppWindows {
+    HINSTANCE instance;
+    HWND phraseWindow;   // the main window, class "Fenlop"
+    HWND trayWindow;     // invisible controller, class "FLPTray"
+    HWND calcPad;        // null while no calculator pad exists
+    HWND statusBar;      // children of the phrase window
+    HWND labelTree;
+    HWND splitter;
+    HWND phraseList;
+};
+extern AppWindows g_app;
+
+extern HWND g_targetWindow;  // focus window when the tool was called up
+extern int g_autoHideArmed;  // 1: losing activation hides the phrase window
+
+// tray_window.cpp
+LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetTrayIcon(HWND window, int add);
+void CaptureTargetWindow();
+void TogglePhraseWindow();
+void ToggleCalculatorPad();
+void SavePhrasesOfSelectedLabel();
+
+// phrase_window.cpp
+LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void LayoutChildren(int width, int height);
+void StoreWindowLayout();
+void MoveSelectedPhrase(int up);
+void ShowHelp();
+void ShowAboutDialog(HWND owner);
+void SetStatusText(const char* format, ...);
+void HidePhraseWindow();
+void ExitProgram();
+
+// settings_store.cpp
+int ReadRegistryBinary(const char* keyPath, const char* valueName, void* buffer, DWORD size);
+int WriteRegistryBinary(const char* keyPath, const char* valueName, const void* buffer, DWORD size);
+void LoadSettings();
+int SaveSettings();
+void RegisterCallHotKey(HWND window, int id, int value);
+void SetHold(HWND window, int value);
+void ShowSettingsDialog(HWND owner);

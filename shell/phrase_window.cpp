@@ -1,0 +1,343 @@
+// The phrase window: its children, layout and splitter, auto-hide, the menu
+// commands, help and the about box.
+#include <windows.h>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <commctrl.h>
+
+#include "library/phrase_views.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+
+#include <shellapi.h>
+#include "shell/settings_record.h"
+#include "ui/ui.h"
+
+static const int SPLITTER_WIDTH = 3;
+static const char HELP_VIEWER_CLASS[] = "HH Parent";
+static const char HELP_VIEWER_TITLE[] = "Fenlopヘルプ";
+static const char HELP_FILE_NAME[] = "flp.chm";
+
+static HIMAGELIST s_treeImages;
+// Mouse and timer messages handed to the drag as a notification code.
+static NMHDR s_forwarded;
+
+void HidePhraseWindow()
+{
+    ShowWindow(g_app.phraseWindow, SW_HIDE);
+}
+
+void ExitProgram()
+{
+    // The tray window is owned by the phrase window and goes first, while
+    // the phrase list it writes back still exists.
+    DestroyWindow(g_app.phraseWindow);
+    if (IsWindow(g_app.trayWindow))
+        DestroyWindow(g_app.trayWindow);
+}
+
+void SetStatusText(const char* format, ...)
+{
+    char text[STATUS_BUFFER_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    SendMessageA(g_app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
+}
+
+static int StatusHeight()
+{
+    RECT rc;
+    GetClientRect(g_app.statusBar, &rc);
+    return rc.bottom - rc.top;
+}
+
+static int OuterWidth(HWND window)
+{
+    RECT rc;
+    GetWindowRect(window, &rc);
+    return rc.right - rc.left;
+}
+
+static void PlaceChildren(int treeWidth, int width, int height)
+{
+    MoveWindow(g_app.labelTree, 0, 0, treeWidth, height, TRUE);
+    MoveWindow(g_app.splitter, treeWidth, 0, SPLITTER_WIDTH, height, TRUE);
+    MoveWindow(g_app.phraseList, treeWidth + SPLITTER_WIDTH, 0, width - treeWidth - SPLITTER_WIDTH, height, TRUE);
+}
+
+void LayoutChildren(int width, int height)
+{
+    PlaceChildren(OuterWidth(g_app.labelTree), width, height - StatusHeight());
+}
+
+void StoreWindowLayout()
+{
+    RECT rc;
+    GetWindowRect(g_app.phraseWindow, &rc);
+    g_settings.windowLeft = rc.left;
+    g_settings.windowTop = rc.top;
+    g_settings.windowWidth = rc.right - rc.left;
+    g_settings.windowHeight = rc.bottom - rc.top;
+    g_settings.treeWidth = OuterWidth(g_app.labelTree);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH;
+    if (SendMessageA(g_app.phraseList, LVM_GETCOLUMNA, 0, (LPARAM)&column))
+        g_settings.columnWidth = column.cx;
+}
+
+static HWND CreateChild(HWND parent, DWORD exStyle, const char* className, DWORD style, int id,
+                        int x, int y, int width, int height)
+{
+    return CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                           parent, (HMENU)(INT_PTR)id, g_app.instance, nullptr);
+}
+
+static void CreateTreeImages()
+{
+    s_treeImages = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0);
+    if (!s_treeImages)
+        return;
+    const char* names[] = {"ICO_IMG1", "ICO_IMG2"};
+    for (const char* name : names) {
+        HICON icon = (HICON)LoadImageA(g_app.instance, name, IMAGE_ICON, 16, 16, 0);
+        ImageList_AddIcon(s_treeImages, icon);
+        if (icon)
+            DestroyIcon(icon);
+    }
+    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
+}
+
+static void OnCreate(HWND hwnd)
+{
+    g_app.phraseWindow = hwnd;
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    g_app.statusBar = CreateChild(hwnd, WS_EX_WINDOWEDGE, STATUSCLASSNAMEA, WS_CLIPSIBLINGS, IDC_STATUS, 0, 0, 0, 0);
+    int height = rc.bottom - StatusHeight();
+    int tree = g_settings.treeWidth;
+    g_app.labelTree = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_TREEVIEWA,
+                                  WS_CLIPSIBLINGS | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_EDITLABELS |
+                                      TVS_SHOWSELALWAYS,
+                                  IDC_TREE, 0, 0, tree, height);
+    g_app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, SPLITTER_WIDTH, height);
+    g_app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
+                                   tree + SPLITTER_WIDTH, 0, rc.right - tree - SPLITTER_WIDTH, height);
+
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = g_settings.columnWidth;
+    column.pszText = (char*)"定型文書";
+    SendMessageA(g_app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
+    SetStatusText("");
+
+    CreateTreeImages();
+    LoadLabelTree(g_app.labelTree);
+    SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
+}
+
+static void OnDestroy()
+{
+    BuildNamePath(g_selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
+    StoreWindowLayout();
+    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    if (s_treeImages)
+        ImageList_Destroy(s_treeImages);
+    s_treeImages = nullptr;
+}
+
+static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    if (g_settings.hold)
+        return;
+    if (LOWORD(wParam) != WA_INACTIVE) {
+        g_autoHideArmed = 1;
+    } else if (g_autoHideArmed) {
+        ShowWindow(hwnd, SW_HIDE);
+        PostMessageA(hwnd, MSG_RESTORE_FOREGROUND, 0, lParam);
+    }
+}
+
+static void OnInitMenuPopup(HMENU popup)
+{
+    bool selected = SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
+    UINT state = MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(popup, IDM_MOVE_UP, state);
+    EnableMenuItem(popup, IDM_MOVE_DOWN, state);
+}
+
+static void OnCommand(HWND hwnd, int id)
+{
+    switch (id) {
+    case IDM_EXIT: ExitProgram(); break;
+    case IDM_HOLD: SetHold(hwnd, !g_settings.hold); break;
+    case IDM_HELP: ShowHelp(); break;
+    case IDM_ABOUT: ShowAboutDialog(hwnd); break;
+    case IDM_MOVE_UP: MoveSelectedPhrase(1); break;
+    case IDM_MOVE_DOWN: MoveSelectedPhrase(0); break;
+    }
+}
+
+LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OnCreate(hwnd);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_SIZE:
+        SendMessageA(g_app.statusBar, WM_SIZE, wParam, lParam);
+        LayoutChildren(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_ACTIVATE:
+        OnActivate(hwnd, wParam, lParam);
+        return 0;
+    case WM_CLOSE:
+        StoreWindowLayout();
+        SaveSettings();
+        ShowWindow(hwnd, SW_HIDE);
+        return 0;
+    case WM_SYSCOMMAND:
+        if (wParam == SC_MINIMIZE) {
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE)
+            ShowWindow(hwnd, SW_HIDE);
+        return 0;
+    case WM_NOTIFY: {
+        NMHDR* header = (NMHDR*)lParam;
+        if (header->idFrom == IDC_TREE)
+            return OnTreeNotify(hwnd, header);
+        if (header->idFrom == IDC_LIST)
+            return OnListNotify(hwnd, header);
+        return 0;
+    }
+    case WM_TIMER:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+        if (g_dragOwner != IDC_LIST)
+            return 0;
+        s_forwarded.code = msg;
+        return OnListNotify(hwnd, &s_forwarded);
+    case WM_INITMENUPOPUP:
+        OnInitMenuPopup((HMENU)wParam);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(hwnd, LOWORD(wParam));
+        return 0;
+    case MSG_REOPEN_LABEL_EDIT:
+        ReopenLabelEdit((HTREEITEM)lParam);
+        return 0;
+    case MSG_RESTORE_FOREGROUND:
+        if (IsWindow((HWND)lParam))
+            SetForegroundWindow((HWND)lParam);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+        if (GetCapture() != hwnd)
+            SetCapture(hwnd);
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == hwnd)
+            ReleaseCapture();
+        return 0;
+    case WM_MOUSEMOVE: {
+        if (wParam != MK_LBUTTON)
+            return 0;
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(g_app.phraseWindow, &pt);
+        RECT rc;
+        GetClientRect(g_app.phraseWindow, &rc);
+        int width = rc.right - rc.left;
+        int tree = pt.x - 1;
+        if (tree > width - SPLITTER_WIDTH)
+            tree = width - SPLITTER_WIDTH;
+        if (tree < 0)
+            tree = 0;
+        PlaceChildren(tree, width, rc.bottom - rc.top - StatusHeight());
+        return 0;
+    }
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void MoveSelectedPhrase(int up)
+{
+    HWND list = g_app.phraseList;
+    int i = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (up ? i <= 0 : (i < 0 || i + 1 >= count))
+        return;
+    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    if (!text)
+        return;
+    GetPhraseText(list, i, text, PHRASE_TEXT_SIZE);
+    SendMessageA(list, LVM_DELETEITEM, i, 0);
+    int to = up ? i - 1 : i + 1;
+    InsertPhrase(list, to, text);
+    free(text);
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, to, (LPARAM)&state);
+    SendMessageA(list, LVM_ENSUREVISIBLE, to, FALSE);
+}
+
+void ShowHelp()
+{
+    HWND viewer = FindWindowA(HELP_VIEWER_CLASS, HELP_VIEWER_TITLE);
+    if (viewer) {
+        SetForegroundWindow(viewer);
+        ShowWindow(viewer, SW_SHOWNORMAL);
+    } else {
+        char path[PATH_BUFFER_SIZE];
+        size_t folder = FolderLength(g_library.phrase);
+        // A folder too long for the name opens nothing.
+        if (folder + sizeof HELP_FILE_NAME <= sizeof path) {
+            memcpy(path, g_library.phrase, folder);
+            memcpy(path + folder, HELP_FILE_NAME, sizeof HELP_FILE_NAME);
+            ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
+        }
+    }
+    if (IsWindowVisible(g_app.phraseWindow))
+        ShowWindow(g_app.phraseWindow, SW_HIDE);
+}
+
+static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
+{
+    switch (msg) {
+    case WM_CLOSE:
+        EndDialog(dialog, 1);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void ShowAboutDialog(HWND owner)
+{
+    g_autoHideArmed = 0;
+    DialogBoxParamA(g_app.instance, "IDD_ABOUT", owner, AboutDialogProc, 0);
+}

@@ -1,0 +1,172 @@
+// The invisible tray window: the controller that receives the hot keys, the
+// icon's mouse messages and the messages of other processes.
+
+#include <windows.h>
+#include "library/phrase_views.h"
+#include "output/text_output.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+
+#include <shellapi.h>
+#include "shell/settings_record.h"
+#include "ui/ui.h"
+
+void SetTrayIcon(HWND window, int add)
+{
+    if (!window)
+        return;
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = MSG_TRAY_NOTIFY;
+    data.hIcon = (HICON)LoadImageA(g_app.instance, "ICON_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                   GetSystemMetrics(SM_CYSMICON), 0);
+    lstrcpynA(data.szTip, PRODUCT_NAME, sizeof data.szTip);
+    Shell_NotifyIconA(add ? NIM_ADD : NIM_DELETE, &data);
+    if (data.hIcon)
+        DestroyIcon(data.hIcon);
+}
+
+void CaptureTargetWindow()
+{
+    DWORD own = GetCurrentThreadId();
+    DWORD foreground = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    if (foreground == 0 || foreground == own)
+        return;
+    if (!AttachThreadInput(foreground, own, TRUE))
+        return;
+    g_targetWindow = GetFocus();
+    AttachThreadInput(foreground, own, FALSE);
+}
+
+void TogglePhraseWindow()
+{
+    bool padClosed = false;
+    if (g_app.calcPad) {
+        DestroyWindow(g_app.calcPad);
+        g_app.calcPad = nullptr;
+        padClosed = true;
+    }
+    if (IsWindowVisible(g_app.phraseWindow)) {
+        ShowWindow(g_app.phraseWindow, SW_HIDE);
+        return;
+    }
+    if (!padClosed) {
+        ShowWindow(g_app.phraseWindow, SW_SHOWNORMAL);
+        g_autoHideArmed = 0;
+    }
+}
+
+void ToggleCalculatorPad()
+{
+    bool wasVisible = false;
+    if (IsWindowVisible(g_app.phraseWindow)) {
+        ShowWindow(g_app.phraseWindow, SW_HIDE);
+        wasVisible = true;
+    }
+    if (g_app.calcPad) {
+        DestroyWindow(g_app.calcPad);
+        g_app.calcPad = nullptr;
+        return;
+    }
+    (void)wasVisible;  // the pad itself is not part of this program yet
+}
+
+// The list belongs to the selected label; with none selected there is no
+// label to store it under (the root label's phrases must not be replaced).
+void SavePhrasesOfSelectedLabel()
+{
+    if (g_selectedPath && IsWindow(g_app.phraseList))
+        SavePhraseList(g_app.phraseList, g_selectedPath);
+}
+
+static bool ButtonDown(int key)
+{
+    return ((unsigned short)GetKeyState(key) & 0xFFFE) != 0;
+}
+
+static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_MOUSEMOVE:
+        if (!IsWindowVisible(g_app.phraseWindow) && !g_app.calcPad && !ButtonDown(VK_LBUTTON) &&
+            !ButtonDown(VK_RBUTTON))
+            CaptureTargetWindow();
+        break;
+    case WM_LBUTTONUP:
+        if (ButtonDown(VK_SHIFT))
+            ToggleCalculatorPad();
+        else
+            TogglePhraseWindow();
+        break;
+    case WM_RBUTTONUP:
+        switch (ShowContextMenu(hwnd, "POPUP_TRY")) {
+        case IDM_PHRASE_WINDOW: TogglePhraseWindow(); break;
+        case IDM_EXIT: ExitProgram(); break;
+        case IDM_CALCULATOR: ToggleCalculatorPad(); break;
+        case IDM_SETTINGS: ShowSettingsDialog(hwnd); break;
+        }
+        break;
+    }
+}
+
+static void OnCallUp(WPARAM which, HWND target)
+{
+    // From any process: only a real window becomes the target.
+    if ((which != HOTKEY_ID_PHRASE && which != HOTKEY_ID_CALC) || !IsWindow(target))
+        return;
+    g_targetWindow = target;
+    if (which == HOTKEY_ID_PHRASE)
+        TogglePhraseWindow();
+    else
+        ToggleCalculatorPad();
+}
+
+static void OnFocusList()
+{
+    // After a toggle that hid the window, focusing it would send the user's
+    // keys into a hidden window.
+    if (!IsWindowVisible(g_app.phraseWindow))
+        return;
+    SetForegroundWindow(g_app.phraseWindow);
+    SetFocus(g_app.phraseList);
+}
+
+LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_HOTKEY:
+        if (wParam == HOTKEY_ID_PHRASE) {
+            CaptureTargetWindow();
+            TogglePhraseWindow();
+            PostMessageA(hwnd, MSG_FOCUS_LIST, 0, 0);
+        } else if (wParam == HOTKEY_ID_CALC) {
+            CaptureTargetWindow();
+            ToggleCalculatorPad();
+        }
+        return 0;
+    case MSG_TRAY_NOTIFY:
+        OnTrayNotify(hwnd, (UINT)lParam);
+        return 0;
+    case MSG_PASTE_CLIPBOARD:
+        if (g_targetWindow && IsWindow(g_targetWindow))
+            SendPasteToTarget(g_settings.calcEnterNewline);
+        return 0;
+    case MSG_CALL_UP:
+        OnCallUp(wParam, (HWND)lParam);
+        return 0;
+    case MSG_FOCUS_LIST:
+        OnFocusList();
+        return 0;
+    case WM_DESTROY:
+        SavePhrasesOfSelectedLabel();
+        PostQuitMessage(0);
+        return 0;
+    case WM_ENDSESSION:
+        SavePhrasesOfSelectedLabel();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}

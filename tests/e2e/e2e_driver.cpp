@@ -1,0 +1,282 @@
+#include "tests/e2e/e2e_driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+Process StartProcess(const std::string& commandLine, const std::string& folder)
+{
+    Process p;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+        return p;
+    CloseHandle(pi.hThread);
+    p.handle = pi.hProcess;
+    p.id = pi.dwProcessId;
+    return p;
+}
+
+long WaitForExit(Process* process, DWORD ms)
+{
+    if (!process->handle || WaitForSingleObject(process->handle, ms) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process->handle, &code);
+    return (long)code;
+}
+
+void EndProcess(Process* process)
+{
+    if (!process->handle)
+        return;
+    if (WaitForSingleObject(process->handle, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process->handle, 99);
+        WaitForSingleObject(process->handle, WAIT_MS);
+    }
+    CloseHandle(process->handle);
+    process->handle = nullptr;
+}
+
+long RunUnix(const std::string& commandLine, DWORD ms)
+{
+    // Wine starts a Unix program detached, without a handle to wait on: the
+    // command itself leaves its exit code in a marker file when it ends.
+    static int serial;
+    std::string marker = std::string(E2E_UNIX_WORK) + "/unix-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++serial);
+    std::string windowsMarker = "Z:" + marker;
+    for (char& c : windowsMarker)
+        if (c == '/')
+            c = '\\';
+    DeleteFileA(windowsMarker.c_str());
+    Process p = StartProcess("/bin/sh -c \"" + commandLine + "; echo $? > " + marker + ".tmp && mv " + marker +
+                             ".tmp " + marker + "\"");
+    if (p.handle)
+        CloseHandle(p.handle);
+    long code = -1;
+    WaitUntil([&] {
+        std::string text = ReadFileBytes(windowsMarker);
+        if (text.empty())
+            return false;
+        code = atol(text.c_str());
+        return true;
+    }, ms);
+    DeleteFileA(windowsMarker.c_str());
+    return code;
+}
+
+struct FindRequest {
+    DWORD processId;
+    const char* className;
+    const char* title;
+    HWND found;
+};
+
+static BOOL CALLBACK FindInProcess(HWND window, LPARAM param)
+{
+    FindRequest* r = (FindRequest*)param;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != r->processId)
+        return TRUE;
+    char name[256];
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, r->className) != 0)
+        return TRUE;
+    if (r->title && WindowText(window) != r->title)
+        return TRUE;
+    r->found = window;
+    return FALSE;
+}
+
+HWND FindProcessWindow(const Process& process, const char* className, const char* title)
+{
+    FindRequest r = {process.id, className, title, nullptr};
+    EnumWindows(FindInProcess, (LPARAM)&r);
+    return r.found;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+void PressKey(BYTE key)
+{
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+void PressChord(const std::vector<BYTE>& modifiers, BYTE key)
+{
+    for (BYTE m : modifiers)
+        keybd_event(m, 0, 0, 0);
+    PressKey(key);
+    for (size_t i = modifiers.size(); i-- > 0;)
+        keybd_event(modifiers[i], 0, KEYEVENTF_KEYUP, 0);
+}
+
+static void Xdotool(const std::string& arguments)
+{
+    RunUnix("/usr/bin/xdotool " + arguments);
+}
+
+void MouseMove(int x, int y)
+{
+    Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y));
+}
+
+void MouseButton(int button, bool down)
+{
+    Xdotool(std::string(down ? "mousedown " : "mouseup ") + std::to_string(button));
+}
+
+void XKey(const char* key, bool down)
+{
+    Xdotool(std::string(down ? "keydown " : "keyup ") + key);
+}
+
+int ItemCount(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+}
+
+int FirstSelected(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
+// A block of memory in the other process, freed at the end of the scope.
+struct RemoteBlock {
+    HANDLE process;
+    void* address;
+    RemoteBlock(HANDLE p, size_t size) : process(p)
+    {
+        address = VirtualAllocEx(p, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBlock()
+    {
+        if (address)
+            VirtualFreeEx(process, address, 0, MEM_RELEASE);
+    }
+    char* at(size_t offset) const { return (char*)address + offset; }
+};
+
+std::vector<std::string> ListTexts(const RemoteList& list)
+{
+    std::vector<std::string> texts;
+    const size_t textSize = 65536;
+    RemoteBlock block(list.process, sizeof(LVITEMA) + textSize);
+    if (!block.address)
+        return texts;
+    std::string text(textSize, '\0');
+    int count = ItemCount(list.list);
+    for (int i = 0; i < count; i++) {
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = block.at(sizeof item);
+        item.cchTextMax = (int)textSize;
+        WriteProcessMemory(list.process, block.address, &item, sizeof item, nullptr);
+        int n = (int)SendMessageA(list.list, LVM_GETITEMTEXTA, i, (LPARAM)block.address);
+        ReadProcessMemory(list.process, block.at(sizeof item), &text[0], textSize, nullptr);
+        texts.push_back(text.substr(0, n < 0 ? 0 : n));
+    }
+    return texts;
+}
+
+RECT ItemRect(const RemoteList& list, int index)
+{
+    RECT rc = {};
+    RemoteBlock block(list.process, sizeof rc);
+    rc.left = LVIR_LABEL;
+    WriteProcessMemory(list.process, block.address, &rc, sizeof rc, nullptr);
+    SendMessageA(list.list, LVM_GETITEMRECT, index, (LPARAM)block.address);
+    ReadProcessMemory(list.process, block.address, &rc, sizeof rc, nullptr);
+    MapWindowPoints(list.list, nullptr, (POINT*)&rc, 2);
+    return rc;
+}
+
+static std::string TreeItemText(HWND tree, HANDLE process, HTREEITEM item)
+{
+    RemoteBlock block(process, sizeof(TVITEMA) + 256);
+    TVITEMA tvi = {};
+    tvi.mask = TVIF_TEXT;
+    tvi.hItem = item;
+    tvi.pszText = block.at(sizeof tvi);
+    tvi.cchTextMax = 256;
+    WriteProcessMemory(process, block.address, &tvi, sizeof tvi, nullptr);
+    SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)block.address);
+    char text[256] = "";
+    ReadProcessMemory(process, block.at(sizeof tvi), text, sizeof text, nullptr);
+    text[255] = '\0';
+    return text;
+}
+
+RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& names)
+{
+    RECT rc = {};
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    for (size_t level = 0; item;) {
+        if (TreeItemText(tree, process, item) != names[level]) {
+            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
+            continue;
+        }
+        if (++level == names.size())
+            break;
+        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item);
+        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
+    }
+    if (!item)
+        return rc;
+    RemoteBlock block(process, sizeof rc);
+    RECT request = {};
+    memcpy(&request, &item, sizeof item);
+    WriteProcessMemory(process, block.address, &request, sizeof request, nullptr);
+    if (SendMessageA(tree, TVM_GETITEMRECT, TRUE, (LPARAM)block.address)) {
+        ReadProcessMemory(process, block.address, &rc, sizeof rc, nullptr);
+        MapWindowPoints(tree, nullptr, (POINT*)&rc, 2);
+    }
+    return rc;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    fclose(f);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}
+
+void Screenshot(const std::string& unixPath)
+{
+    RunUnix("/usr/bin/import -window root " + unixPath, 20000);
+}

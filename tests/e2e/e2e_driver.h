@@ -1,0 +1,77 @@
+// Drives the real fenlop.exe from outside, as a user would: processes,
+// windows, keys through the system's input, the mouse through the X server
+// (xdotool), and cross-process reads of the phrase list. Every wait is
+// bounded; every process started is ended by its handle.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+const DWORD WAIT_MS = 10000;
+
+struct Process {
+    HANDLE handle = nullptr;
+    DWORD id = 0;
+};
+
+// Starts a Windows program. (A Unix one starts too, but without a handle:
+// use RunUnix.)
+Process StartProcess(const std::string& commandLine, const std::string& folder = "");
+// Waits for the exit; returns the exit code, or -1 after the timeout.
+long WaitForExit(Process* process, DWORD ms = WAIT_MS);
+// Ends the process when it still runs, and closes its handle.
+void EndProcess(Process* process);
+// Runs a Unix command to its end (bounded); returns its exit code.
+long RunUnix(const std::string& commandLine, DWORD ms = WAIT_MS);
+
+// Polls until the condition holds; false after ms.
+template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(10);
+    }
+}
+
+// A top-level window of the class (and title, when given) owned by process.
+HWND FindProcessWindow(const Process& process, const char* className, const char* title = nullptr);
+std::string WindowText(HWND window);
+// The focus window of the thread that owns window.
+HWND FocusOf(HWND window);
+
+// Keys through the system's input stream (the foreground thread gets them).
+void PressKey(BYTE key);
+void PressChord(const std::vector<BYTE>& modifiers, BYTE key);
+
+// The mouse through the X server; screen and X root coordinates agree with
+// the Wine desktop at (0, 0).
+void MouseMove(int x, int y);
+void MouseButton(int button, bool down);
+void XKey(const char* key, bool down);
+
+// The phrase list of another process.
+struct RemoteList {
+    HWND list;
+    HANDLE process;
+};
+int ItemCount(HWND list);
+std::vector<std::string> ListTexts(const RemoteList& list);
+int FirstSelected(HWND list);
+RECT ItemRect(const RemoteList& list, int index);  // screen coordinates
+// The text rectangle of the tree item with this name path (top level first),
+// in screen coordinates; empty rectangle when not found.
+RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& names);
+
+// Bytes of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Saves a screenshot of the X screen as PNG at a Unix path.
+void Screenshot(const std::string& unixPath);

@@ -1,0 +1,629 @@
+// fenlop.exe end to end: started fresh for every test with an empty
+// registry key, driven only from outside, checked by what a user sees.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/settings_record.h"
+#include "tests/e2e/e2e_driver.h"
+
+namespace {
+
+const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
+const UINT MSG_TRAY_NOTIFY = 2082;
+const UINT MSG_PASTE_CLIPBOARD = 2085;
+const UINT MSG_CALL_UP = 2095;
+const int CMD_EXIT = 40002;
+const int CMD_ABOUT = 40020;
+const int HOTKEY_CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
+const int PHRASE_HOTKEY = HOTKEY_CTRL_ALT | 'P';
+
+const char BUSINESS_PATH[] = "挨拶\0ビジネス\0";  // the literal adds the final NUL
+const char SORT_PATH[] = "並べ替え\0";
+const char GREETING_PATH[] = "挨拶\0";
+
+const char* const BUSINESS[] = {
+    "お世話になっております。",
+    "いつもお世話になっております。\r\n株式会社フェンロップの山田です。",
+    "以上、よろしくお願いいたします。",
+};
+
+std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::vector<std::string> Texts(std::initializer_list<const char*> items)
+{
+    return std::vector<std::string>(items.begin(), items.end());
+}
+
+bool ReadRecord(SettingsRecord* record, DWORD* size)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> data(4096);
+    DWORD n = (DWORD)data.size();
+    DWORD type = 0;
+    bool ok = RegQueryValueExA(key, "flpReg", nullptr, &type, data.data(), &n) == ERROR_SUCCESS &&
+              type == REG_BINARY;
+    RegCloseKey(key);
+    *size = n;
+    if (ok && n == sizeof *record)
+        memcpy(record, data.data(), sizeof *record);
+    return ok;
+}
+
+void WriteRecord(const SettingsRecord& record)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)&record, sizeof record);
+    RegCloseKey(key);
+}
+
+SettingsRecord RecordWith(const char* path, size_t pathSize)
+{
+    SettingsRecord record;
+    SetDefaultSettings(&record);
+    record.phraseHotKey = PHRASE_HOTKEY;
+    memcpy(record.selectedLabelPath, path, pathSize);
+    return record;
+}
+
+std::string EditText(HWND edit)
+{
+    std::string text(70000, '\0');
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutA(edit, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 2000, &n))
+        return "<no answer>";
+    text.resize(n);
+    return text;
+}
+
+bool SetClipboardText(const char* text)
+{
+    size_t size = strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    memcpy(GlobalLock(block), text, size);
+    GlobalUnlock(block);
+    if (!WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+    return true;
+}
+
+std::string Joined(const std::vector<std::string>& texts)
+{
+    std::string all;
+    for (const std::string& t : texts)
+        all += "[" + t + "]";
+    return all;
+}
+
+size_t Find(const std::string& bytes, const char* text)
+{
+    return bytes.find(text);
+}
+
+class FenlopE2E : public ::testing::Test {
+protected:
+    std::string folder;
+    std::string library;
+    Process fenlop;
+    Process target;
+    HWND tray = nullptr;
+    HWND phrase = nullptr;
+    HWND list = nullptr;
+    HWND tree = nullptr;
+    HWND targetFrame = nullptr;
+    HWND edit = nullptr;
+
+    void SetUp() override
+    {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = WindowsPath(std::string(E2E_WORK_DIR) + "/" + info->name());
+        CreateDirectoryA(WindowsPath(E2E_WORK_DIR).c_str(), nullptr);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        library = folder + "\\fenlop.htm";
+        ASSERT_TRUE(CopyFileA(WindowsPath(FENLOP_EXE).c_str(), (folder + "\\fenlop.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE));
+        DeleteFileA((folder + "\\fenlop.bak").c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    }
+
+    void TearDown() override
+    {
+        EndProcess(&fenlop);
+        EndProcess(&target);
+    }
+
+    void StartFenlop()
+    {
+        fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+        ASSERT_TRUE(fenlop.handle);
+        ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }));
+        phrase = FindProcessWindow(fenlop, "Fenlop");
+        ASSERT_TRUE(phrase);
+        list = GetDlgItem(phrase, 107);
+        tree = GetDlgItem(phrase, 105);
+        ASSERT_TRUE(list && tree);
+        WaitForInputIdle(fenlop.handle, WAIT_MS);
+    }
+
+    void StartTarget(const std::string& title = "")
+    {
+        target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
+        ASSERT_TRUE(target.handle);
+        // The frame is listed before its creation has made the edit control.
+        ASSERT_TRUE(WaitUntil([&] {
+            targetFrame = FindProcessWindow(target, "FenlopTestTarget");
+            return targetFrame && (edit = GetDlgItem(targetFrame, 1)) != nullptr;
+        }));
+        WaitForInputIdle(target.handle, WAIT_MS);
+    }
+
+    void FocusTarget()
+    {
+        ASSERT_TRUE(WaitUntil([&] {
+            if (GetForegroundWindow() != targetFrame)
+                SetForegroundWindow(targetFrame);
+            return GetForegroundWindow() == targetFrame && FocusOf(targetFrame) == edit;
+        }));
+    }
+
+    bool PhraseWindowReady()
+    {
+        return IsWindowVisible(phrase) && GetForegroundWindow() == phrase && FocusOf(phrase) == list;
+    }
+
+    void CallUpByHotKey(int hotKey = PHRASE_HOTKEY)
+    {
+        std::vector<BYTE> modifiers;
+        if ((hotKey >> 8) & HOTKEYF_CONTROL)
+            modifiers.push_back(VK_CONTROL);
+        if ((hotKey >> 8) & HOTKEYF_ALT)
+            modifiers.push_back(VK_MENU);
+        PressChord(modifiers, (BYTE)(hotKey & 0xFF));
+    }
+
+    void CallUp()
+    {
+        CallUpByHotKey();
+        ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); })) << "phrase window not shown with the list focused";
+    }
+
+    RemoteList Remote() const { return RemoteList{list, fenlop.handle}; }
+
+    // The window stays as it is for a while (for checks that nothing happens).
+    bool StaysVisible(bool visible, DWORD ms = 400)
+    {
+        return !WaitUntil([&] { return (IsWindowVisible(phrase) != FALSE) != visible; }, ms);
+    }
+
+    void ExitByCommand()
+    {
+        PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
+        ASSERT_EQ(WaitForExit(&fenlop), 0);
+    }
+
+    void Shot(const char* name) { Screenshot(std::string(E2E_SHOT_DIR) + "/" + name + ".png"); }
+};
+
+TEST_F(FenlopE2E, FirstStartWritesTheDefaultsAndASecondStartChangesNothing)
+{
+    StartFenlop();
+    EXPECT_FALSE(IsWindowVisible(phrase));
+    EXPECT_FALSE(IsWindowVisible(tray));
+    EXPECT_EQ(WindowText(phrase), "Fenlop");
+
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size); }));
+    ASSERT_EQ(size, 644u);
+    SettingsRecord defaults;
+    SetDefaultSettings(&defaults);
+    EXPECT_EQ(memcmp(&stored, &defaults, sizeof stored), 0);
+    EXPECT_EQ(stored.windowWidth, 448);
+    EXPECT_EQ(stored.columnWidth, 1000);
+
+    Process second = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+    EXPECT_EQ(WaitForExit(&second), 0);
+    EndProcess(&second);
+    SettingsRecord after;
+    ASSERT_TRUE(ReadRecord(&after, &size));
+    EXPECT_EQ(memcmp(&stored, &after, sizeof after), 0);
+    EXPECT_EQ(FindWindowA("FLPTray", nullptr), tray);
+    EXPECT_EQ(WaitForExit(&fenlop, 0), -1) << "the first instance must keep running";
+}
+
+TEST_F(FenlopE2E, HotKeyShowsTheLastLabelAndDownEnterPastesThePhrase)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]}));
+    EXPECT_EQ(FirstSelected(list), 0);
+    Shot("phrase-window");
+
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 1; }));
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[1]; })) << EditText(edit);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    EXPECT_TRUE(StaysVisible(false));
+    EXPECT_EQ(EditText(edit), BUSINESS[1]);
+}
+
+TEST_F(FenlopE2E, WithHoldTheWindowStaysAndEscapeHidesItAnyway)
+{
+    SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    record.hold = 1;
+    WriteRecord(record);
+    StartTarget();
+    StartFenlop();
+    EXPECT_EQ(WindowText(phrase), "Fenlop *");
+    FocusTarget();
+    CallUp();
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
+    EXPECT_TRUE(StaysVisible(true));
+
+    // The hot key hides the shown window; the next shows it with the list
+    // focused, where Escape hides it although hold is on.
+    FocusTarget();
+    CallUpByHotKey();
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    CallUp();
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+}
+
+TEST_F(FenlopE2E, EnterWithoutATargetSendsNothingAndTheWindowStays)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartFenlop();
+    // Shown from the tray without a target ever captured.
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        if (!PhraseWindowReady()) {
+            SetForegroundWindow(phrase);
+            PostMessageA(tray, 2096, 0, 0);
+        }
+        return PhraseWindowReady();
+    }));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(StaysVisible(true));
+}
+
+TEST_F(FenlopE2E, DoubleClickSendsAndADoubleClickBelowTheLastRowOnlyHides)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    RECT row = ItemRect(Remote(), 2);
+    ASSERT_GT(row.right, row.left);
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(row.left + 20) + " " +
+            std::to_string((row.top + row.bottom) / 2) + " click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[2]; })) << EditText(edit);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+
+    FocusTarget();
+    CallUp();
+    RECT listRect;
+    GetWindowRect(list, &listRect);
+    RECT last = ItemRect(Remote(), 2);
+    int y = last.bottom + 40;
+    ASSERT_LT(y, listRect.bottom - 5);
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(last.left + 20) + " " + std::to_string(y) +
+            " click --repeat 2 --delay 80 1");
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    Sleep(300);
+    EXPECT_EQ(EditText(edit), BUSINESS[2]);
+}
+
+TEST_F(FenlopE2E, CallUpAndPasteMessagesFromAnotherProcess)
+{
+    SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    record.calcEnterNewline = 1;
+    WriteRecord(record);
+    StartTarget();
+    StartFenlop();
+
+    // Not a window: refused, and no target is taken.
+    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)0x7654321);
+    PostMessageA(tray, MSG_CALL_UP, 1999, (LPARAM)edit);
+    EXPECT_TRUE(StaysVisible(false));
+    ASSERT_TRUE(SetClipboardText("貼り付け"));
+    PostMessageA(tray, MSG_PASTE_CLIPBOARD, 0, 0);
+    Sleep(300);
+    EXPECT_EQ(EditText(edit), "");
+
+    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)edit);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+    PostMessageA(tray, MSG_PASTE_CLIPBOARD, 0, 0);
+    // calcEnterNewline adds one Enter after the paste.
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == "貼り付け\r\n"; })) << EditText(edit);
+}
+
+TEST_F(FenlopE2E, AnExcludedTitleGetsNoPasteAndTheWindowStays)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget("メモ(表示)");
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(StaysVisible(true));
+    EXPECT_EQ(EditText(edit), "");
+    // The phrase is on the clipboard all the same.
+    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    std::string text = data ? (const char*)GlobalLock(data) : "";
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(text, BUSINESS[0]);
+}
+
+TEST_F(FenlopE2E, SwitchingLabelsStoresTheList)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartFenlop();
+    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)tray);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+    PostMessageA(tray, 2096, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E"}));
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"既存"}); }));
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_LT(Find(bytes, "\"B\""), Find(bytes, "\"A\""));
+    PressKey(VK_UP);
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
+}
+
+TEST_F(FenlopE2E, ExitWritesTheLibraryAndThenTheRecord)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
+    std::string before = ReadFileBytes(library);
+    EXPECT_LT(Find(before, "\"A\""), Find(before, "\"B\"")) << "nothing is written before the exit";
+    MoveWindow(phrase, 40, 60, 500, 400, TRUE);
+    RECT rc;
+    GetWindowRect(phrase, &rc);
+    ExitByCommand();
+
+    std::string after = ReadFileBytes(library);
+    EXPECT_LT(Find(after, "\"B\""), Find(after, "\"A\""));
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(ReadRecord(&stored, &size));
+    ASSERT_EQ(size, 644u);
+    EXPECT_EQ(memcmp(stored.selectedLabelPath, SORT_PATH, sizeof SORT_PATH), 0);
+    EXPECT_EQ(stored.windowLeft, rc.left);
+    EXPECT_EQ(stored.windowTop, rc.top);
+    EXPECT_EQ(stored.windowWidth, rc.right - rc.left);
+    EXPECT_EQ(stored.windowHeight, rc.bottom - rc.top);
+    EXPECT_EQ(stored.treeWidth, 150);
+    EXPECT_EQ(stored.columnWidth, 1000);
+}
+
+TEST_F(FenlopE2E, CloseToTheTrayWindowSavesTheLibraryButNotTheWindowState)
+{
+    WriteRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()).size() == 5; }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list; }));
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
+    PostMessageA(tray, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForExit(&fenlop), 0);
+
+    std::string after = ReadFileBytes(library);
+    EXPECT_LT(Find(after, "\"B\""), Find(after, "\"A\""));
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(ReadRecord(&stored, &size));
+    EXPECT_EQ(memcmp(stored.selectedLabelPath, GREETING_PATH, sizeof GREETING_PATH), 0)
+        << "the phrase window's destruction did not run";
+}
+
+TEST_F(FenlopE2E, AboutBoxOpensWithoutHidingThePhraseWindow)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PostMessageA(phrase, WM_COMMAND, CMD_ABOUT, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770", "ﾊﾞｰｼﾞｮﾝ情報")) != nullptr; }));
+    EXPECT_TRUE(StaysVisible(true));
+    Shot("about-box");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(IsWindowVisible(phrase));
+}
+
+POINT Centre(const RECT& rc)
+{
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// A point on a row's text (the column is wider than the list).
+POINT OnRow(const RECT& rc)
+{
+    return POINT{rc.left + 12, (rc.top + rc.bottom) / 2};
+}
+
+// A drag with the left button through the X server. The drop place is the
+// one seen at the program's last 100 ms tick, so the pointer rests first.
+void Drag(POINT from, POINT to, bool ctrl)
+{
+    MouseMove(from.x, from.y);
+    MouseButton(1, true);
+    for (int i = 1; i <= 4; i++)
+        MouseMove(from.x + i * 3, from.y + i * 2);
+    MouseMove(to.x, to.y);
+    Sleep(100);
+    MouseMove(to.x + 1, to.y);
+    Sleep(400);
+    if (ctrl)
+        XKey("ctrl", true);
+    Sleep(100);
+    MouseButton(1, false);
+    if (ctrl)
+        XKey("ctrl", false);
+}
+
+TEST_F(FenlopE2E, DragInsideTheListMovesTheRow)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    ASSERT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E"}));
+    Drag(OnRow(ItemRect(Remote(), 1)), OnRow(ItemRect(Remote(), 3)), false);
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "D", "B", "E"}); }))
+        << ListTexts(Remote()).size();
+    // With Ctrl the row is copied; released outside both controls it goes
+    // to the end.
+    RECT frame;
+    GetWindowRect(phrase, &frame);
+    Drag(OnRow(ItemRect(Remote(), 0)), POINT{frame.right + 60, frame.top + 100}, true);
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "D", "B", "E", "A"}); }));
+}
+
+TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    POINT c = OnRow(ItemRect(Remote(), 2));
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
+    // The press that starts the drag must not count as a double-click.
+    Sleep(GetDoubleClickTime() + 100);
+    RECT label = TreeItemRect(tree, fenlop.handle, {"移動先"});
+    ASSERT_GT(label.right, label.left);
+    Drag(c, Centre(label), false);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"C", "既存"}); })) << Joined(ListTexts(Remote()));
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_EQ(Find(bytes, "\"C\""), std::string::npos) << "the source label was stored without C";
+
+    RECT sort = TreeItemRect(tree, fenlop.handle, {"並べ替え"});
+    Drag(OnRow(ItemRect(Remote(), 0)), Centre(sort), true);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"C", "A", "B", "D", "E"}); }));
+    bytes = ReadFileBytes(library);
+    EXPECT_NE(Find(bytes, "\"C\""), std::string::npos) << "the copy stays in its label";
+}
+
+HWND WaitForDialog(const Process& process, const char* title)
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindProcessWindow(process, "#32770", title)) != nullptr && IsWindowVisible(dialog); });
+    return dialog;
+}
+
+int HotKeyOf(HWND dialog, int id)
+{
+    return (int)(SendMessageA(GetDlgItem(dialog, id), HKM_GETHOTKEY, 0, 0) & 0xFFFF);
+}
+
+TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    const int newKey = HOTKEY_CTRL_ALT | 'K';
+
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
+    PressKey('S');
+    HWND dialog = WaitForDialog(fenlop, "設定");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
+    CallUpByHotKey(newKey);
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2001) == newKey; }));
+    Shot("settings-dialog");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.phraseHotKey == newKey; }));
+
+    FocusTarget();
+    CallUpByHotKey(newKey);
+    ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    CallUpByHotKey(PHRASE_HOTKEY);
+    EXPECT_TRUE(StaysVisible(true)) << "the old hot key is released";
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
+    PressKey('S');
+    dialog = WaitForDialog(fenlop, "設定");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
+    CallUpByHotKey(HOTKEY_CTRL_ALT | 'L');
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2001) == (HOTKEY_CTRL_ALT | 'L'); }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2002); }));
+    CallUpByHotKey(HOTKEY_CTRL_ALT | 'M');
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2002) == (HOTKEY_CTRL_ALT | 'M'); }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1006); }));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+
+    FocusTarget();
+    CallUpByHotKey(HOTKEY_CTRL_ALT | 'L');
+    EXPECT_TRUE(StaysVisible(false)) << "nothing new is registered";
+    CallUpByHotKey(newKey);
+    EXPECT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    ExitByCommand();
+    ASSERT_TRUE(ReadRecord(&stored, &size));
+    EXPECT_EQ(stored.phraseHotKey, newKey);
+    EXPECT_EQ(stored.calcHotKey, 0);
+    EXPECT_EQ(stored.calcEnterNewline, 0);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// Notifications of the label tree and the phrase list.
+#include "ui/ui.h"
+
+#include "library/phrase_views.h"
+#include "output/text_output.h"
+#include "shell/app.h"
+#include "shell/settings_record.h"
+
+static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";
+
+static void SelectFirstPhrase()
+{
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(g_app.phraseList, LVM_SETITEMSTATE, 0, (LPARAM)&state);
+}
+
+static void StartRenaming(HWND tree)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (item)
+        SendMessageA(tree, TVM_EDITLABELA, 0, (LPARAM)item);
+}
+
+static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
+{
+    if (!info->item.pszText)
+        return;
+    if (RenameLabel(tree, &info->item) == 0)
+        return;
+    g_autoHideArmed = 0;
+    MessageBoxA(window, RENAME_REFUSED, PRODUCT_NAME, MB_OK | MB_ICONWARNING);
+    // The tree ignores a new edit started from inside this notification.
+    PostMessageA(window, MSG_REOPEN_LABEL_EDIT, 0, (LPARAM)info->item.hItem);
+}
+
+LRESULT OnTreeNotify(HWND window, NMHDR* header)
+{
+    HWND tree = header->hwndFrom;
+    switch (header->code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+        OnLabelSelectionChanged(g_app.labelTree, g_app.phraseList);
+        SelectFirstPhrase();
+        return 0;
+    case TVN_KEYDOWN:
+        switch (((NMTVKEYDOWN*)header)->wVKey) {
+        case VK_TAB: SetFocus(g_app.phraseList); break;
+        case VK_ESCAPE: HidePhraseWindow(); break;
+        case VK_F2: StartRenaming(tree); break;
+        }
+        return 0;
+    case TVN_ENDLABELEDITA:
+        FinishRenaming(window, tree, (NMTVDISPINFOA*)header);
+        return 0;
+    }
+    return 0;
+}
+
+void ReopenLabelEdit(HTREEITEM item)
+{
+    SendMessageA(g_app.labelTree, TVM_EDITLABELA, 0, (LPARAM)item);
+}
+
+LRESULT OnListNotify(HWND window, NMHDR* header)
+{
+    switch (header->code) {
+    case LVN_KEYDOWN:
+        switch (((NMLVKEYDOWN*)header)->wVKey) {
+        case VK_TAB: SetFocus(g_app.labelTree); break;
+        case VK_RETURN: SendSelectedPhrase(0); break;
+        case VK_ESCAPE: HidePhraseWindow(); break;
+        }
+        return 0;
+    case NM_DBLCLK:
+        SendSelectedPhrase(1);
+        return 0;
+    case LVN_BEGINDRAG:
+        BeginPhraseDrag(window, (NMLISTVIEW*)header);
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_TIMER:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+        if (header->hwndFrom || !PhraseDragRunning())
+            return 0;
+        return ContinuePhraseDrag(window, header->code);
+    }
+    return 0;
+}
+
+static bool RowUnderCursor(HWND list)
+{
+    LVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(list, &hit.pt);
+    return SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit) >= 0;
+}
+
+void SendSelectedPhrase(int doubleClick)
+{
+    HWND list = g_app.phraseList;
+    if (!doubleClick || RowUnderCursor(list)) {
+        if (OutputSelectedPhrase(list) == -1 && !doubleClick)
+            return;
+        if (g_targetWindow) {
+            if (IsExcludedTarget(g_targetWindow) == -1)
+                return;
+            SendPasteKeys(0);
+        } else if (!doubleClick) {
+            return;
+        }
+    }
+    if (!g_settings.hold)
+        HidePhraseWindow();
+}

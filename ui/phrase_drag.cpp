@@ -1,0 +1,201 @@
+// Dragging phrases inside the list or onto a label of the tree.
+#include <windows.h>
+#include <cstdlib>
+#include <cstring>
+
+#include "library/phrase_views.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "ui/ui.h"
+
+static const UINT_PTR IDT_DRAG = 7777;
+static const UINT DRAG_PERIOD_MS = 100;
+
+struct DragState {
+    HIMAGELIST dragImage;  // not null exactly while a drag runs
+    int dragIndex;         // the row the drag began on
+    char* dragText;        // its text, PHRASE_TEXT_SIZE bytes
+    int dropIndex;         // row under the cursor at the last tick, -1: none
+    HTREEITEM dropLabel;   // label text under the cursor at the last tick
+    int itemCount;         // rows when the drag began
+    int pageCount;         // rows per page when the drag began
+    RECT dropFrame;        // last frame drawn (tree client), zero: none
+};
+
+int g_dragOwner;
+static DragState s_drag;
+
+bool PhraseDragRunning()
+{
+    return s_drag.dragImage != nullptr;
+}
+
+static POINT CursorIn(HWND window)
+{
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(window, &pt);
+    return pt;
+}
+
+static bool CtrlDown()
+{
+    return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+}
+
+void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
+{
+    HWND list = g_app.phraseList;
+    if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0 || s_drag.dragImage)
+        return;
+    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    if (!text)
+        return;
+    POINT corner = {};
+    HIMAGELIST image = (HIMAGELIST)SendMessageA(list, LVM_CREATEDRAGIMAGE, info->iItem, (LPARAM)&corner);
+    if (!image) {
+        free(text);
+        return;
+    }
+    s_drag.dragText = text;
+    s_drag.dragIndex = info->iItem;
+    GetPhraseText(list, info->iItem, text, PHRASE_TEXT_SIZE);
+    s_drag.dragImage = image;
+    s_drag.dropIndex = -1;
+    s_drag.dropLabel = nullptr;
+    ImageList_BeginDrag(image, 0, info->ptAction.x - corner.x, info->ptAction.y - corner.y);
+    ImageList_DragEnter(list, info->ptAction.x, info->ptAction.y);
+    SetCapture(window);
+    SetTimer(window, IDT_DRAG, DRAG_PERIOD_MS, nullptr);
+    s_drag.itemCount = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    s_drag.pageCount = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    g_dragOwner = IDC_LIST;
+}
+
+HTREEITEM HitTestDropLabel(HWND tree)
+{
+    TVHITTESTINFO hit = {};
+    hit.pt = CursorIn(tree);
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_HITTEST, 0, (LPARAM)&hit);
+    return (hit.flags & TVHT_ONITEMLABEL) ? item : nullptr;
+}
+
+void DrawDropFrame(HWND tree, const RECT* rect, int highlight)
+{
+    if (rect->left == 0 || rect->right == 0)
+        return;
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(highlight ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (!pen)
+        return;
+    HDC dc = GetDC(tree);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, rect->left, rect->top, rect->right, rect->bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    ReleaseDC(tree, dc);
+    DeleteObject(pen);
+}
+
+void UpdateDropFrame(HWND tree, int show)
+{
+    HTREEITEM item = show ? HitTestDropLabel(tree) : nullptr;
+    if (item) {
+        // TVM_GETITEMRECT takes the item in the rectangle's place.
+        RECT rc = {};
+        memcpy(&rc, &item, sizeof item);
+        if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&rc))
+            return;
+        if (EqualRect(&rc, &s_drag.dropFrame))
+            return;
+        DrawDropFrame(tree, &s_drag.dropFrame, 0);
+        DrawDropFrame(tree, &rc, 1);
+        s_drag.dropFrame = rc;
+        return;
+    }
+    DrawDropFrame(tree, &s_drag.dropFrame, 0);
+    SetRectEmpty(&s_drag.dropFrame);
+}
+
+static void OnDragTick()
+{
+    HWND list = g_app.phraseList;
+    s_drag.dropLabel = HitTestDropLabel(g_app.labelTree);
+    if (s_drag.dropLabel)
+        return;
+    LVHITTESTINFO hit = {};
+    hit.pt = CursorIn(list);
+    s_drag.dropIndex = (int)SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit);
+    if (s_drag.dropIndex != -1)
+        return;
+    int top = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    int show;
+    if (hit.flags & LVHT_ABOVE) {
+        if (top <= 0)
+            return;
+        show = top - 1;
+    } else if (hit.flags & LVHT_BELOW) {
+        show = top + s_drag.pageCount;
+        if (show >= s_drag.itemCount)
+            return;
+    } else {
+        return;
+    }
+    ImageList_DragShowNolock(FALSE);
+    SendMessageA(list, LVM_ENSUREVISIBLE, show, TRUE);
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(list);
+    ImageList_DragShowNolock(TRUE);
+}
+
+static void EndPhraseDrag(HWND window, bool drop)
+{
+    HWND list = g_app.phraseList;
+    UpdateDropFrame(g_app.labelTree, 0);
+    ImageList_DragLeave(list);
+    ImageList_EndDrag();
+    ImageList_Destroy(s_drag.dragImage);
+    s_drag.dragImage = nullptr;
+    ReleaseCapture();
+    KillTimer(window, IDT_DRAG);
+    InvalidateRect(list, nullptr, TRUE);
+    if (drop) {
+        bool copy = CtrlDown();
+        if (s_drag.dropLabel) {
+            CopyPhrasesToClipboard(list, copy ? 0 : 1);
+            SendMessageA(g_app.labelTree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)s_drag.dropLabel);
+            PastePhrasesFromClipboard(list);
+        } else {
+            if (!copy)
+                SendMessageA(list, LVM_DELETEITEM, s_drag.dragIndex, 0);
+            InsertPhrase(list, s_drag.dropIndex, s_drag.dragText);
+        }
+        SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    }
+    free(s_drag.dragText);
+    s_drag.dragText = nullptr;
+    g_dragOwner = 0;
+}
+
+LRESULT ContinuePhraseDrag(HWND window, UINT code)
+{
+    switch (code) {
+    case WM_MOUSEMOVE: {
+        SetCursor(LoadCursorA(g_app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
+        POINT pt = CursorIn(g_app.phraseList);
+        ImageList_DragMove(pt.x, pt.y);
+        UpdateDropFrame(g_app.labelTree, 1);
+        return 1;
+    }
+    case WM_TIMER:
+        OnDragTick();
+        return 0;
+    case WM_LBUTTONUP:
+        EndPhraseDrag(window, true);
+        return 0;
+    case WM_RBUTTONDOWN:
+        EndPhraseDrag(window, false);
+        return 0;
+    }
+    return 0;
+}
