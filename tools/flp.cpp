@@ -395,11 +395,14 @@ int Rewrite(const Library* lib, const char* path, const RewriteRequest* request,
     memset(&error, 0, sizeof error);
     if (RewritePhraseFile(&lib->files, request, nullptr, newName, &error) == 0)
         return EXIT_OK;
-    if (error.what[0]) {
-        PrintLibraryError("flp: ", path, &error, "");
-        return EXIT_FAILED;
-    }
-    return Fail("%s: the rewrite failed; the library is unchanged", path);
+    if (!error.what[0])
+        return Fail("%s: the rewrite failed; the library is unchanged", path);
+    // A fault of the clip file is reported at its own line.
+    if (strstr(error.what, "clip file"))
+        path = lib->files.clip;
+    if (error.line > 0)
+        return Fail("%s:%ld: %s; the library is unchanged", path, error.line, error.what);
+    return Fail("%s: %s; the library is unchanged", path, error.what);
 }
 
 // --above, --below or --into: sets *kind and *after. Returns false for

@@ -395,6 +395,23 @@ check_refusal "new beside a missing label" "no label at that path"
 check_same "a refused new leaves the library" before.htm lib.htm
 check_absent "a refused new makes no backup" lib.bak
 
+# Every generated name taken: refused, nothing written.
+{
+    echo '<u>"root"'
+    echo '    <u>"新しいラベル"'
+    echo '    </u>'
+    for n in $(seq 99); do
+        echo "    <u>\"新しいラベル～$n\""
+        echo '    </u>'
+    done
+    echo '</u>'
+} | make_lib full.htm
+cp full.htm full-before.htm
+flp new full.htm --below "$(a 新しいラベル)"
+check_rc 1 "new with every generated name taken"
+check_refusal "new with every generated name taken" "unchanged"
+check_same "a new without a free name leaves the library" full-before.htm full.htm
+
 # ---------------------------------------------------------------- rename
 abc
 flp rename lib.htm "$(a 名前)" "$(a b)" "$(a x)"
@@ -531,6 +548,7 @@ check_refusal "paste without a clip file" "nothing to paste"
 printf 'not a label\r\n' >clip.txt
 flp paste lib.htm --below "$(a a)"
 check_rc 1 "paste of a clip file without a label head"
+check_refusal "paste of a clip file without a label head" "clip.txt:1: "
 check_same "a failed paste leaves the library" before.htm lib.htm
 check_absent "a failed paste leaves no temporary file" lib.htm.new
 flp paste lib.htm "$(a a)"
