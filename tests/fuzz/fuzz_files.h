@@ -1,8 +1,10 @@
 // Scratch files and small helpers shared by the fuzz targets.
 //
-// Every target process works in a temporary directory of its own (on tmpfs
-// when there is one: the rewrites flush every file to the disk), removed
-// when the process ends.
+// Every target process works in a temporary directory of its own, under
+// TMPDIR when it is set (run-fuzzers.sh points it into its scratch space,
+// which also takes what a crashed process leaves), else on tmpfs when there
+// is one (the rewrites flush every file to the disk); removed when the
+// process ends normally.
 #pragma once
 
 #include <dirent.h>
@@ -23,7 +25,7 @@ inline const std::string& FuzzDir()
 {
     static std::string dir;
     if (dir.empty()) {
-        const char* bases[] = {"/dev/shm", getenv("TMPDIR"), "/tmp"};
+        const char* bases[] = {getenv("TMPDIR"), "/dev/shm", "/tmp"};
         for (const char* base : bases) {
             if (!base || access(base, W_OK) != 0)
                 continue;

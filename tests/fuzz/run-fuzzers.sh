@@ -13,8 +13,16 @@ fi
 build=$(cd "$1" && pwd) || exit 2
 seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/fenlop-fuzz-run.XXXXXX") || exit 1
+# On tmpfs when there is one: the rewrites flush every file they write.
+base=${TMPDIR:-/tmp}
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    base=/dev/shm
+fi
+scratch=$(mktemp -d "$base/fenlop-fuzz-run.XXXXXX") || exit 1
 trap 'rm -rf "$scratch"' EXIT INT TERM
+# The targets' own files, also those of a target that crashed.
+mkdir -p "$scratch/tmp"
+export TMPDIR="$scratch/tmp"
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
 
