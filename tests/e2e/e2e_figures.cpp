@@ -1,0 +1,229 @@
+// Figures of fenlop.exe under Wine, each the median of repeated runs:
+//   hot key -> phrase window shown with the focus on the list;
+//   Enter -> the phrase arrived in the target editor (the program pauses a
+//   fixed 100 ms before its Ctrl+V);
+//   start-up with a library of about 10 MB, against the small test library.
+// It prints figures and never fails on them. Run it through run-e2e.sh.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/settings_record.h"
+#include "tests/e2e/e2e_driver.h"
+
+namespace {
+
+const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
+const int PHRASE_HOTKEY = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'P';
+const int RUNS = 21;
+const int START_RUNS = 7;
+
+double Now()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+void WriteRecord(const char* path, size_t pathSize)
+{
+    SettingsRecord record;
+    SetDefaultSettings(&record);
+    record.phraseHotKey = PHRASE_HOTKEY;
+    memcpy(record.selectedLabelPath, path, pathSize);
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)&record, sizeof record);
+        RegCloseKey(key);
+    }
+}
+
+// About 10 MB: 50 x 10 x 10 labels in three levels, 20 phrases in each of
+// the 5,000 lowest, every fifth of two lines.
+bool WriteLargeLibrary(const std::string& path)
+{
+    static const char* const words[] = {"お世話になっております", "会議", "資料", "確認", "ご連絡",
+                                        "本日", "打ち合わせ", "よろしくお願いいたします", "見積書",
+                                        "請求書", "承知しました", "日程", "調整"};
+    const int wordCount = sizeof words / sizeof words[0];
+    std::string out = "<u>\"root\"\r\n";
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int a = 0; a < 50; a++) {
+        out += "    <u>\"分類" + std::to_string(a) + "\"\r\n";
+        for (int b = 0; b < 10; b++) {
+            out += "        <u>\"項目" + std::to_string(b) + "\"\r\n";
+            for (int c = 0; c < 10; c++) {
+                out += "            <u>\"定型" + std::to_string(c) + "\"\r\n";
+                for (int p = 0; p < 20; p++) {
+                    out += "                <p>\r\n";
+                    for (int line = 0; line < (p % 5 == 0 ? 2 : 1); line++) {
+                        out += "                \"";
+                        for (int w = 0; w < 4; w++)
+                            out += words[next() % wordCount], out += "、";
+                        out += std::to_string(p) + "\"\r\n";
+                    }
+                    out += "                </p>\r\n";
+                }
+                out += "            </u>\r\n";
+            }
+            out += "        </u>\r\n";
+        }
+        out += "    </u>\r\n";
+    }
+    out += "</u>\r\n";
+    return WriteFileBytes(path, out);
+}
+
+std::string EditText(HWND edit)
+{
+    std::string text(4096, '\0');
+    DWORD_PTR n = 0;
+    SendMessageTimeoutA(edit, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 2000, &n);
+    text.resize(n);
+    return text;
+}
+
+struct Session {
+    Process fenlop;
+    HWND tray = nullptr;
+    HWND phrase = nullptr;
+    HWND list = nullptr;
+};
+
+bool Start(Session* s, const std::string& folder)
+{
+    s->fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+    if (!WaitUntil([&] { return (s->tray = FindProcessWindow(s->fenlop, "FLPTray")) != nullptr; }, 60000))
+        return false;
+    s->phrase = FindProcessWindow(s->fenlop, "Fenlop");
+    s->list = GetDlgItem(s->phrase, 107);
+    WaitForInputIdle(s->fenlop.handle, 60000);
+    return s->list != nullptr;
+}
+
+void Stop(Session* s)
+{
+    PostMessageA(s->phrase, WM_COMMAND, 40002, 0);
+    WaitForExit(&s->fenlop, 60000);
+    EndProcess(&s->fenlop);
+}
+
+bool Ready(const Session& s)
+{
+    return IsWindowVisible(s.phrase) && GetForegroundWindow() == s.phrase && FocusOf(s.phrase) == s.list;
+}
+
+}  // namespace
+
+int main()
+{
+    std::string folder = WindowsPath(std::string(E2E_WORK_DIR) + "/figures");
+    CreateDirectoryA(WindowsPath(E2E_WORK_DIR).c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string library = folder + "\\fenlop.htm";
+    CopyFileA(WindowsPath(FENLOP_EXE).c_str(), (folder + "\\fenlop.exe").c_str(), FALSE);
+    CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE);
+    static const char business[] = "挨拶\0ビジネス\0";
+    WriteRecord(business, sizeof business);
+
+    Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
+    HWND frame = nullptr, edit = nullptr;
+    WaitUntil([&] { return (frame = FindProcessWindow(target, "FenlopTestTarget")) && (edit = GetDlgItem(frame, 1)); });
+    Session s;
+    if (!frame || !edit || !Start(&s, folder)) {
+        fprintf(stderr, "figures: the programs did not start\n");
+        EndProcess(&target);
+        EndProcess(&s.fenlop);
+        return 1;
+    }
+    auto focusTarget = [&] {
+        return WaitUntil([&] {
+            if (GetForegroundWindow() != frame)
+                SetForegroundWindow(frame);
+            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+        });
+    };
+    auto hotKey = [] { PressChord({VK_CONTROL, VK_MENU}, 'P'); };
+
+    std::vector<double> shown, arrived;
+    for (int i = 0; i < RUNS; i++) {
+        focusTarget();
+        double t0 = Now();
+        hotKey();
+        if (!WaitUntil([&] { return Ready(s); }))
+            continue;
+        shown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+    }
+    for (int i = 0; i < RUNS; i++) {
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        focusTarget();
+        hotKey();
+        if (!WaitUntil([&] { return Ready(s); }))
+            continue;
+        Sleep(50);
+        double t0 = Now();
+        PressKey(VK_RETURN);
+        if (WaitUntil([&] { return !EditText(edit).empty(); }))
+            arrived.push_back(Now() - t0);
+        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+    }
+    Stop(&s);
+    EndProcess(&target);
+
+    // Start-up: the small library against one of about 10 MB.
+    std::vector<double> startSmall, startLarge;
+    static const char deep[] = "分類25\0項目5\0定型5\0";
+    std::string largeLibrary = folder + "\\large.htm";
+    WriteLargeLibrary(largeLibrary);
+    WIN32_FILE_ATTRIBUTE_DATA info = {};
+    GetFileAttributesExA(largeLibrary.c_str(), GetFileExInfoStandard, &info);
+    for (int i = 0; i < START_RUNS; i++) {
+        for (int large = 0; large < 2; large++) {
+            CopyFileA(large ? largeLibrary.c_str() : WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(),
+                      FALSE);
+            if (large)
+                WriteRecord(deep, sizeof deep);
+            else
+                WriteRecord(business, sizeof business);
+            Session run;
+            double t0 = Now();
+            if (Start(&run, folder))
+                (large ? startLarge : startSmall).push_back(Now() - t0);
+            Stop(&run);
+        }
+    }
+
+    printf("fenlop.exe under Wine (medians; %d runs, start-up %d runs)\n", RUNS, START_RUNS);
+    printf("  hot key -> window shown, list focused   %7.1f ms   (goal < 50 ms; %zu runs counted)\n",
+           Median(shown), shown.size());
+    printf("  Enter -> phrase in the target           %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
+           Median(arrived), Median(arrived) - 100.0, arrived.size());
+    printf("  start-up, test library (1 KB)           %7.1f ms\n", Median(startSmall));
+    printf("  start-up, library of %.1f MB            %7.1f ms   ratio %.2f\n",
+           info.nFileSizeLow / 1048576.0, Median(startLarge),
+           Median(startSmall) > 0 ? Median(startLarge) / Median(startSmall) : 0.0);
+    return 0;
+}

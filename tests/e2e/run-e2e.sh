@@ -1,0 +1,34 @@
+#!/bin/sh
+# Runs a Windows program of the end-to-end tests in a fresh Wine prefix on an
+# X server of its own, so no other Wine desktop on a shared display can take
+# the focus or the pointer from it.
+#   run-e2e.sh PREFIX PROGRAM [ARGS...]
+# Exit code: the program's. Everything started here is ended here.
+set -u
+prefix=$1
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+
+display=
+for n in $(seq 140 199); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "run-e2e: no free X display" >&2; exit 1; }
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY="$display" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+finish() {
+  wineserver -k </dev/null >/dev/null 2>&1
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
+}
+trap finish EXIT
+
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+rm -rf "$prefix"
+sh "$here/../wine/prepare-prefix.sh" "$prefix" || exit 1
+# Dialog fonts: the program's resources ask for the Windows Japanese UI font.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f </dev/null >/dev/null 2>&1
+wine "$@"
