@@ -626,4 +626,99 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     EXPECT_EQ(stored.calcEnterNewline, 0);
 }
 
+TEST_F(FenlopE2E, LosingTheActivationHidesAndMinimiseHidesAndStoresTheLayout)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    // Shown by a toggle, the window is not armed: another application may
+    // come to the front. Once activated again, losing the activation hides
+    // it and the other application stays in front.
+    RECT frame, own;
+    GetWindowRect(targetFrame, &frame);
+    GetWindowRect(phrase, &own);
+    auto click = [](int x, int y) {
+        RunUnix("/usr/bin/xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+    };
+    click(frame.left + 100, frame.top + 100);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == targetFrame; }));
+    EXPECT_TRUE(StaysVisible(true));
+    click(own.left + 60, own.top + 8);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == phrase; }));
+    click(frame.left + 100, frame.top + 100);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == targetFrame; }));
+
+    FocusTarget();
+    CallUp();
+    MoveWindow(phrase, 30, 40, 520, 380, TRUE);
+    PostMessageA(phrase, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.windowWidth == 520; }));
+    EXPECT_EQ(stored.windowLeft, 30);
+    EXPECT_EQ(stored.windowTop, 40);
+    EXPECT_EQ(stored.windowHeight, 380);
+    FocusTarget();
+    CallUp();
+    RECT again;
+    GetWindowRect(phrase, &again);
+    EXPECT_EQ(again.left, 30);
+    EXPECT_EQ(again.right - again.left, 520);
+}
+
+TEST_F(FenlopE2E, TheSplitterStopsAtBothEdgesOfTheWindow)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    HWND splitter = GetDlgItem(phrase, 106);
+    ASSERT_TRUE(splitter);
+    RECT bar, client;
+    GetWindowRect(splitter, &bar);
+    GetClientRect(phrase, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(phrase, &origin);
+    int y = (bar.top + bar.bottom) / 2;
+    auto dragTo = [&](int x) {
+        MouseMove(bar.left + 1, y);
+        MouseButton(1, true);
+        MouseMove(x, y);
+        MouseMove(x + 1, y);
+        MouseMove(x, y);
+        MouseButton(1, false);
+        GetWindowRect(splitter, &bar);
+    };
+    dragTo(origin.x - 50);
+    RECT treeRect;
+    EXPECT_TRUE(WaitUntil([&] { GetWindowRect(tree, &treeRect); return treeRect.right == treeRect.left; }));
+    dragTo(origin.x + client.right + 50);
+    EXPECT_TRUE(WaitUntil([&] {
+        GetWindowRect(tree, &treeRect);
+        return treeRect.right - treeRect.left == client.right - 3;
+    })) << treeRect.right - treeRect.left;
+}
+
+TEST_F(FenlopE2E, EscapeInTheTreeHidesAndTabGoesBackToTheList)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list; }));
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+}
+
 }  // namespace

@@ -1,0 +1,169 @@
+// The scripted tour of tools/run.sh on a machine without a display, and the
+// set-up of its interactive run.
+//   fenlop_e2e_tour setup            the settings record with both hot keys
+//   fenlop_e2e_tour tour FOLDER SHOTS
+// FOLDER (Windows path) holds fenlop.exe and its library fenlop.htm; SHOTS
+// (Unix path) receives the screenshots. The tour types a phrase into the
+// target editor through the hot key and Enter and prints what arrived.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "shell/settings_record.h"
+#include "tests/e2e/e2e_driver.h"
+
+namespace {
+
+const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
+const int CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
+const int PHRASE_HOTKEY = CTRL_ALT | 'P';
+const int CALC_HOTKEY = CTRL_ALT | 'C';
+const char FIRST_LABEL[] = "挨拶\0ビジネス\0";
+
+// Shift-JIS text for a UTF-8 terminal.
+std::string Utf8(const std::string& sjis)
+{
+    int n = MultiByteToWideChar(932, 0, sjis.data(), (int)sjis.size(), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(932, 0, sjis.data(), (int)sjis.size(), &wide[0], n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(m, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, &out[0], m, nullptr, nullptr);
+    return out;
+}
+
+// Keeps what the user changed; fills in the hot keys and the first label.
+void SetUpRecord()
+{
+    SettingsRecord record;
+    SetDefaultSettings(&record);
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) != ERROR_SUCCESS)
+        return;
+    DWORD size = sizeof record;
+    DWORD type = 0;
+    SettingsRecord stored;
+    if (RegQueryValueExA(key, "flpReg", nullptr, &type, (BYTE*)&stored, &size) == ERROR_SUCCESS &&
+        size == sizeof stored)
+        record = stored;
+    if (!record.phraseHotKey)
+        record.phraseHotKey = PHRASE_HOTKEY;
+    if (!record.calcHotKey)
+        record.calcHotKey = CALC_HOTKEY;
+    if (!record.selectedLabelPath[0])
+        memcpy(record.selectedLabelPath, FIRST_LABEL, sizeof FIRST_LABEL);
+    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)&record, sizeof record);
+    RegCloseKey(key);
+}
+
+std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string EditText(HWND edit)
+{
+    std::string text(70000, '\0');
+    DWORD_PTR n = 0;
+    SendMessageTimeoutA(edit, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 2000, &n);
+    text.resize(n);
+    return text;
+}
+
+int Tour(const std::string& folder, const std::string& shots)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    SetUpRecord();
+    Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
+    Process fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+    HWND frame = nullptr, edit = nullptr, tray = nullptr;
+    bool started = WaitUntil([&] {
+        frame = FindProcessWindow(target, "FenlopTestTarget");
+        edit = frame ? GetDlgItem(frame, 1) : nullptr;
+        tray = FindProcessWindow(fenlop, "FLPTray");
+        return edit && tray;
+    });
+    HWND phrase = FindProcessWindow(fenlop, "Fenlop");
+    HWND list = phrase ? GetDlgItem(phrase, 107) : nullptr;
+    int result = 1;
+    if (!started || !list) {
+        printf("tour: the programs did not start\n");
+    } else {
+        WaitForInputIdle(fenlop.handle, WAIT_MS);
+        printf("fenlop.exe runs; its icon is in the notification area, its window hidden.\n");
+        WaitUntil([&] {
+            if (GetForegroundWindow() != frame)
+                SetForegroundWindow(frame);
+            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+        });
+        printf("In the target editor: Ctrl+Alt+P (the phrase hot key)...\n");
+        PressChord({VK_CONTROL, VK_MENU}, 'P');
+        if (WaitUntil([&] { return IsWindowVisible(phrase) && FocusOf(phrase) == list; })) {
+            Sleep(300);  // the list paints after it has the focus
+            Screenshot(shots + "/1-phrase-window.png");
+            printf("...the phrase window shows the last label; Down, Enter...\n");
+            PressKey(VK_DOWN);
+            Sleep(200);
+            PressKey(VK_RETURN);
+            WaitUntil([&] { return !EditText(edit).empty(); });
+            Sleep(300);
+            std::string text = EditText(edit);
+            printf("...arrived in the target editor (%u bytes):\n----\n%s\n----\n", (unsigned)text.size(),
+                   Utf8(text).c_str());
+            printf("The phrase window is %s.\n", IsWindowVisible(phrase) ? "still shown" : "hidden again");
+            Screenshot(shots + "/2-pasted.png");
+            result = text.empty() ? 1 : 0;
+        } else {
+            printf("...the phrase window did not show.\n");
+        }
+        // The about box over the phrase window, and the settings dialog.
+        PostMessageA(tray, 2095, 2001, (LPARAM)edit);
+        WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; });
+        PostMessageA(phrase, WM_COMMAND, 40020, 0);
+        HWND about = nullptr;
+        if (WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
+            Sleep(300);
+            Screenshot(shots + "/3-about.png");
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+            WaitUntil([&] { return !IsWindow(about); });
+        }
+        PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
+        WaitUntil([&] { return !IsWindowVisible(phrase); });
+        PostMessageA(tray, 2082, 107, WM_RBUTTONUP);
+        if (WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); })) {
+            Screenshot(shots + "/4-tray-menu.png");
+            PressKey('S');
+            HWND dialog = nullptr;
+            if (WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
+                Sleep(300);
+                Screenshot(shots + "/5-settings.png");
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                WaitUntil([&] { return !IsWindow(dialog); });
+            }
+        }
+        PostMessageA(phrase, WM_COMMAND, 40002, 0);
+        long code = WaitForExit(&fenlop);
+        printf("Exit command: fenlop.exe ended with %ld; the library and the settings are written.\n", code);
+        printf("Screenshots: %s\n", shots.c_str());
+    }
+    EndProcess(&fenlop);
+    EndProcess(&target);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && strcmp(argv[1], "setup") == 0) {
+        SetUpRecord();
+        return 0;
+    }
+    if (argc == 4 && strcmp(argv[1], "tour") == 0)
+        return Tour(argv[2], argv[3]);
+    fprintf(stderr, "usage: fenlop_e2e_tour setup | tour FOLDER SHOTS\n");
+    return 2;
+}
