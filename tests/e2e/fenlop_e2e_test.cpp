@@ -195,6 +195,10 @@ protected:
         if ((hotKey >> 8) & HOTKEYF_ALT)
             modifiers.push_back(VK_MENU);
         PressChord(modifiers, (BYTE)(hotKey & 0xFF));
+        // Like a user's fingers leaving the keys: the next key must not be
+        // seen with Ctrl or Alt still down while the target takes the ups.
+        WaitUntil([] { return !(GetAsyncKeyState(VK_CONTROL) & 0x8000) && !(GetAsyncKeyState(VK_MENU) & 0x8000); },
+                  2000);
     }
 
     void CallUp()
@@ -259,7 +263,10 @@ TEST_F(FenlopE2E, HotKeyShowsTheLastLabelAndDownEnterPastesThePhrase)
     Shot("phrase-window");
 
     PressKey(VK_DOWN);
-    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 1; }))
+        << "focus " << (FocusOf(phrase) == list) << " ctrl " << GetAsyncKeyState(VK_CONTROL) << " alt "
+        << GetAsyncKeyState(VK_MENU) << " focused row "
+        << SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[1]; })) << EditText(edit);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
@@ -719,6 +726,92 @@ TEST_F(FenlopE2E, EscapeInTheTreeHidesAndTabGoesBackToTheList)
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+}
+
+TEST_F(FenlopE2E, ThePointerOverTheIconCapturesTheTargetForAClick)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    // What the shell sends while the pointer passes over the icon and the
+    // user clicks it: the click itself captures nothing.
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_MOUSEMOVE);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+    PostMessageA(tray, 2096, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
+}
+
+TEST_F(FenlopE2E, EndOfSessionStoresTheListAndWritesNoRecord)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    SettingsRecord before;
+    DWORD size = 0;
+    ASSERT_TRUE(ReadRecord(&before, &size));
+    FocusTarget();
+    CallUp();
+    MoveWindow(phrase, 20, 20, 600, 450, TRUE);
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
+    PostMessageA(tray, WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return !bytes.empty() && Find(bytes, "\"B\"") < Find(bytes, "\"A\"");
+    }));
+    SettingsRecord after;
+    ASSERT_TRUE(ReadRecord(&after, &size));
+    EXPECT_EQ(memcmp(&before, &after, sizeof after), 0);
+    EXPECT_EQ(WaitForExit(&fenlop, 0), -1) << "the process is left to the system";
+}
+
+void WriteRawRecord(const std::string& bytes)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)bytes.data(), (DWORD)bytes.size());
+    RegCloseKey(key);
+}
+
+TEST_F(FenlopE2E, AStoredValueOfAnotherSizeGivesTheDefaults)
+{
+    SettingsRecord defaults;
+    SetDefaultSettings(&defaults);
+    for (size_t n : {643u, 645u}) {
+        WriteRawRecord(std::string(n, '\x7f'));
+        StartFenlop();
+        SettingsRecord stored;
+        DWORD size = 0;
+        ASSERT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && size == 644; })) << n;
+        EXPECT_EQ(memcmp(&stored, &defaults, sizeof stored), 0) << n;
+        ExitByCommand();
+        EndProcess(&fenlop);
+    }
+}
+
+TEST_F(FenlopE2E, UnterminatedStringsInTheRecordAreCutAndAnExtendedKeyFlagIsDropped)
+{
+    SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    memset(record.selectedLabelPath, 'a', sizeof record.selectedLabelPath);
+    memset(record.searchText, 'b', sizeof record.searchText);
+    memset(record.findHistory, 'c', sizeof record.findHistory);
+    record.phraseHotKey = ((HOTKEYF_EXT | HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'P';
+    WriteRecord(record);
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    EXPECT_EQ(ItemCount(list), 0) << "no label is named by the path";
+    ExitByCommand();
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(ReadRecord(&stored, &size));
+    EXPECT_EQ(stored.searchText[79], '\0');
+    EXPECT_EQ(stored.findHistory[255], '\0');
 }
 
 }  // namespace
