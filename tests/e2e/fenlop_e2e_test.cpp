@@ -814,4 +814,30 @@ TEST_F(FenlopE2E, UnterminatedStringsInTheRecordAreCutAndAnExtendedKeyFlagIsDrop
     EXPECT_EQ(stored.findHistory[255], '\0');
 }
 
+TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    SettingsRecord stored;
+    DWORD size = 0;
+    PressChord({VK_CONTROL}, 'S');
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(phrase) == "Fenlop *"; }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.hold == 1; }));
+    PressChord({VK_CONTROL}, 'S');
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(phrase) == "Fenlop"; }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.hold == 0; }));
+
+    // Ctrl+U on the first row does nothing; Ctrl+D, Ctrl+D, Ctrl+U move A.
+    PressChord({VK_CONTROL}, 'U');
+    PressChord({VK_CONTROL}, 'D');
+    PressChord({VK_CONTROL}, 'D');
+    PressChord({VK_CONTROL}, 'U');
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }))
+        << Joined(ListTexts(Remote()));
+    EXPECT_EQ(FirstSelected(list), 1);
+}
+
 }  // namespace
