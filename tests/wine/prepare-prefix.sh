@@ -18,7 +18,7 @@ if [ ! -f "$WINEPREFIX/.fenlop-ready" ]; then
   touch "$WINEPREFIX/.fenlop-ready"
 fi
 # The kept server must not hold the caller's output open (CTest waits for it).
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 # Start Wine's services now, detached from the caller's output: a test that
 # started them would leave them holding CTest's pipe after it ended.
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
