@@ -49,7 +49,9 @@ int OpenPhraseFile(PhraseFileReader* in, const char* path, bool needPhrase, Libr
 {
     memset(in, 0, sizeof *in);
     in->scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
-    in->phrase = needPhrase ? (char*)malloc(PHRASE_BUFFER_SIZE) : nullptr;
+    // One byte more than a phrase can use, so a line that would not fit shows
+    // as longer than its room instead of being cut silently.
+    in->phrase = needPhrase ? (char*)malloc(PHRASE_BUFFER_SIZE + 1) : nullptr;
     if (!in->scratch || (needPhrase && !in->phrase))
         return Fail(error, 0, "out of memory");
     FILE* file = fopen(path, "rb");
@@ -208,7 +210,7 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
         // A line of the open phrase is read straight to its place in the text.
         size_t gap = hasLine ? 2 : 0;
         char* into = inPhrase ? text + length + gap : in.scratch;
-        size_t room = inPhrase ? PHRASE_BUFFER_SIZE - length - gap : PHRASE_BUFFER_SIZE;
+        size_t room = inPhrase ? PHRASE_BUFFER_SIZE + 1 - length - gap : PHRASE_BUFFER_SIZE;
         size_t got = 0;
         int token = ReadToken(r, into, room, &got);
         bool endPhrase = false;
@@ -233,8 +235,9 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
             endPhrase = inPhrase;
             break;
         case TOKEN_TEXT:
-            // The line is dropped when the text would reach the buffer's size.
-            if (inPhrase && got + length + 3 < PHRASE_BUFFER_SIZE) {
+            // A line is dropped when the text would pass 65,535 bytes; any
+            // phrase the list can hold reads back whole.
+            if (inPhrase && length + gap + got < PHRASE_BUFFER_SIZE) {
                 if (hasLine) {
                     text[length] = '\r';
                     text[length + 1] = '\n';

@@ -166,7 +166,7 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
         return -1;
     PathStep* path = (PathStep*)malloc((n + 1) * sizeof *path);
     char* scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
-    char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
+    char* text = (char*)malloc(PHRASE_BUFFER_SIZE + 1);  // see ReadPhraseList
     FILE* file = nullptr;
     TokenReader tokens;
     TokenReader* r = &tokens;
@@ -198,7 +198,7 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
     while (result == 0) {
         size_t gap = hasLine ? 2 : 0;
         char* into = keep ? text + length + gap : scratch;
-        size_t room = keep ? PHRASE_BUFFER_SIZE - length - gap : PHRASE_BUFFER_SIZE;
+        size_t room = keep ? PHRASE_BUFFER_SIZE + 1 - length - gap : PHRASE_BUFFER_SIZE;
         size_t got = 0;
         int token = ReadToken(r, into, room, &got);
         bool endPhrase = false;
@@ -251,7 +251,7 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
         case TOKEN_TEXT:
             if (!inPhrase) {
                 result = -1;
-            } else if (keep && got + length + 3 < PHRASE_BUFFER_SIZE) {
+            } else if (keep && length + gap + got < PHRASE_BUFFER_SIZE) {
                 if (hasLine) {
                     text[length] = '\r';
                     text[length + 1] = '\n';

@@ -168,19 +168,19 @@ TEST(Reader, NestingDepthIsBounded)
 
 TEST(Reader, PhraseTextBound)
 {
-    // A line is dropped when text length + line length + 3 reaches 65,536;
-    // later, shorter lines still go in.
+    // A line is dropped when the text would pass 65,535 bytes; later, shorter
+    // lines still go in. Whatever fits the list's 65,535 bytes reads back whole.
     std::string a(65000, 'a'), b(600, 'b'), c(530, 'c');
     WriteBytes("long.htm", "<u>\"root\"\n<p>\n\"" + a + "\"\n\"" + b + "\"\n\"" + c +
                                "\"\n\"d\"\n\"\"\n</p>\n"
-                               "<p>\n\"" + std::string(65533, 'x') + "\"\n</p>\n"
-                               "<p>\n\"" + std::string(65532, 'y') + "\"\n</p>\n</u>\n");
+                               "<p>\n\"" + std::string(65536, 'x') + "\"\n</p>\n"
+                               "<p>\n\"" + std::string(65535, 'y') + "\"\n</p>\n</u>\n");
     std::vector<std::string> got = Phrases("long.htm", nullptr);
     ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0], a + "\r\n" + c + "\r\n");
-    EXPECT_EQ(got[0].size(), 65534u);
+    EXPECT_EQ(got[0], a + "\r\n" + c + "\r\nd");
+    EXPECT_EQ(got[0].size(), 65535u);
     EXPECT_EQ(got[1], "");
-    EXPECT_EQ(got[2], std::string(65532, 'y'));
+    EXPECT_EQ(got[2], std::string(65535, 'y'));
 }
 
 TEST(Reader, PhraseListTargets)

@@ -724,9 +724,8 @@ std::string WithLineBreaks(const std::string& s)
     return out;
 }
 
-// The longest text the phrase list reader returns whole: it drops a line that
-// would bring the text's length plus the line's plus 3 to 65,536.
-const size_t READ_BACK_LIMIT = PHRASE_BUFFER_SIZE - 4;
+// The longest text the phrase list holds and the reader returns whole.
+const size_t READ_BACK_LIMIT = PHRASE_BUFFER_SIZE - 1;
 
 // Random phrases: any bytes but NUL, lines of random lengths (longer than
 // 1,024 bytes too), empty texts, texts ending with CR LF, lone CR and LF,
@@ -816,6 +815,8 @@ TEST(RewriteProperty, LongestPhrasesAreStoredWhole)
     ASSERT_EQ(RewritePhraseFile(&lib.files, &newLabel), 0);
     std::string again = ReadBytes(lib.files.phrase);
     EXPECT_TRUE(again.compare(again.size() - want.size(), want.size(), want) == 0);
+    // And both read back as they were stored.
+    EXPECT_TRUE(ReadList(lib.files.phrase, lib.Find({"c"})) == (std::vector<std::string>{oneLine, lines}));
 }
 
 }  // namespace
