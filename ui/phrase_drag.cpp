@@ -142,7 +142,9 @@ static void OnDragTick()
         return;
     }
     ImageList_DragShowNolock(FALSE);
-    SendMessageA(list, LVM_ENSUREVISIBLE, show, TRUE);
+    // Wholly visible: the row below the page is often partly visible already,
+    // and allowing that would stop the scroll there.
+    SendMessageA(list, LVM_ENSUREVISIBLE, show, FALSE);
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(list);
     ImageList_DragShowNolock(TRUE);

@@ -840,4 +840,49 @@ TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
     EXPECT_EQ(FirstSelected(list), 1);
 }
 
+TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
+{
+    static const char longPath[] = "長い一覧\0";
+    WriteRecord(RecordWith(longPath, sizeof longPath));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    std::vector<std::string> rows = ListTexts(Remote());
+    ASSERT_EQ(rows.size(), 40u);
+    RECT listRect;
+    GetWindowRect(list, &listRect);
+    int perPage = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    ASSERT_LT(perPage, 40);
+
+    // A right-button press during the drag: nothing moves.
+    POINT from = OnRow(ItemRect(Remote(), 1));
+    MouseMove(from.x, from.y);
+    MouseButton(1, true);
+    for (int i = 1; i <= 4; i++)
+        MouseMove(from.x + i * 3, from.y + i * 2);
+    MouseMove(from.x, OnRow(ItemRect(Remote(), 3)).y);
+    Sleep(300);
+    MouseButton(3, true);
+    MouseButton(3, false);
+    MouseButton(1, false);
+    Sleep(300);
+    EXPECT_EQ(ListTexts(Remote()), rows);
+
+    // Held below the list the view scrolls one row a tick until the last
+    // row shows; released there, the row goes to the end.
+    from = OnRow(ItemRect(Remote(), 0));
+    MouseMove(from.x, from.y);
+    MouseButton(1, true);
+    for (int i = 1; i <= 4; i++)
+        MouseMove(from.x + i * 3, from.y + i * 2);
+    MouseMove(from.x, listRect.bottom + 30);
+    bool scrolled = WaitUntil([&] { return SendMessageA(list, LVM_GETTOPINDEX, 0, 0) + perPage >= 40; }, 8000);
+    MouseButton(1, false);
+    EXPECT_TRUE(scrolled) << SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    std::vector<std::string> moved(rows.begin() + 1, rows.end());
+    moved.push_back(rows[0]);
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+}
+
 }  // namespace
