@@ -124,6 +124,28 @@ static void OnCallUp(WPARAM which, HWND target)
         ToggleCalculatorPad();
 }
 
+// The attach in CaptureTargetWindow leaves this thread with the target's key
+// state of that moment: the hot key's Ctrl and Alt down. Their releases may
+// since have gone to the target, and the list would then take the user's
+// next arrow key as Ctrl+arrow (moving the focus but not the selection, so
+// Enter would send another phrase than the one shown). Take the keyboard's
+// real state of the modifiers.
+static void SyncModifierKeys()
+{
+    BYTE state[256];
+    if (!GetKeyboardState(state))
+        return;
+    const int keys[] = {VK_SHIFT,    VK_CONTROL,  VK_MENU,  VK_LSHIFT, VK_RSHIFT,
+                        VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU};
+    for (int key : keys) {
+        if (GetAsyncKeyState(key) & 0x8000)
+            state[key] |= 0x80;
+        else
+            state[key] &= (BYTE)~0x80;
+    }
+    SetKeyboardState(state);
+}
+
 static void OnFocusList()
 {
     // After a toggle that hid the window, focusing it would send the user's
@@ -132,6 +154,7 @@ static void OnFocusList()
         return;
     SetForegroundWindow(g_app.phraseWindow);
     SetFocus(g_app.phraseList);
+    SyncModifierKeys();
 }
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
