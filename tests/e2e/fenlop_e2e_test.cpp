@@ -885,4 +885,53 @@ TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
 }
 
+std::string MessageBoxText(HWND box)
+{
+    // The text control's id differs between systems.
+    for (int id : {65535, 100}) {
+        HWND text = GetDlgItem(box, id);
+        if (text)
+            return WindowText(text);
+    }
+    return "";
+}
+
+TEST_F(FenlopE2E, F2RenamesALabelAndADuplicateNameIsRefused)
+{
+    static const char movePath[] = "移動先\0";
+    WriteRecord(RecordWith(movePath, sizeof movePath));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressKey(VK_TAB);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
+    HWND editBox = nullptr;
+    PressKey(VK_F2);
+    ASSERT_TRUE(WaitUntil([&] { return (editBox = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0)) != nullptr; }));
+    SendMessageA(editBox, WM_SETTEXT, 0, (LPARAM)"届け先");
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return Find(bytes, "\"届け先\"") != std::string::npos && Find(bytes, "\"移動先\"") == std::string::npos;
+    }));
+
+    PressKey(VK_F2);
+    ASSERT_TRUE(WaitUntil([&] { return (editBox = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0)) != nullptr; }));
+    SendMessageA(editBox, WM_SETTEXT, 0, (LPARAM)"挨拶");
+    PressKey(VK_RETURN);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; }));
+    EXPECT_EQ(MessageBoxText(box), "ラベル名が不正または重複しています");
+    EXPECT_TRUE(IsWindowVisible(phrase)) << "the message box does not hide the phrase window";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    // The edit box opens again; Escape leaves the name as it was.
+    ASSERT_TRUE(WaitUntil([&] { return (editBox = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0)) != nullptr; }));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0) == 0; }));
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_NE(Find(bytes, "\"届け先\""), std::string::npos);
+}
+
 }  // namespace
