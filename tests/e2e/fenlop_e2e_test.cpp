@@ -934,4 +934,31 @@ TEST_F(FenlopE2E, F2RenamesALabelAndADuplicateNameIsRefused)
     EXPECT_NE(Find(bytes, "\"届け先\""), std::string::npos);
 }
 
+TEST_F(FenlopE2E, ASecondStartKeepsTheRunningInstancesClipFileAndExitDeletesIt)
+{
+    std::string clip = folder + "\\clip.txt";
+    ASSERT_TRUE(WriteFileBytes(clip, "left over\r\n"));
+    StartFenlop();
+    EXPECT_EQ(ReadFileBytes(clip), "") << "a leftover clip file goes at start";
+    ASSERT_TRUE(WriteFileBytes(clip, "<u>\"cut label\"\r\n</u>\r\n"));
+    Process second = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+    EXPECT_EQ(WaitForExit(&second), 0);
+    EndProcess(&second);
+    EXPECT_NE(ReadFileBytes(clip), "") << "the running instance's cut label is kept";
+    ExitByCommand();
+    EXPECT_EQ(GetFileAttributesA(clip.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FenlopE2E, HelpWithoutAHelpFileHidesTheWindow)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    StartTarget();
+    StartFenlop();
+    FocusTarget();
+    CallUp();
+    PressKey(VK_F1);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    EXPECT_EQ(WaitForExit(&fenlop, 300), -1) << "still running";
+}
+
 }  // namespace
