@@ -9,17 +9,44 @@
 #define IDC_LIST            107
 // Controls of IDD_SETUP.
 #define IDC_CALC_ENTER      1006
+// Controls of IDD_EDIT, the phrase editor.
+#define IDC_EDIT_OK_KEY     1003
+#define IDC_EDIT_CANCEL     1004
+#define IDC_EDIT_OK         1011
+#define IDC_EDIT_TEXT       1012
+#define IDC_EDIT_POS        1013
+#define IDC_EDIT_POS_FRAME  1014
+#define IDC_SIZEGRIP        9999
+// Controls of IDD_FIND.
+#define IDC_FIND_ALL_TREES  1006
+#define IDC_FIND_TEXT       1008
+#define IDC_FIND_AND        1009
+#define IDC_FIND_OR         1010
 #define IDC_PHRASE_HOTKEY   2001
 #define IDC_CALC_HOTKEY     2002
 
-// Commands (menus, popups and FLP_ACC).
+// Commands (menus, popups and FLP_ACC). Popup commands are returned, never
+// posted, so an id may mean different things in different popups.
 #define IDM_PHRASE_WINDOW   40001
 #define IDM_EXIT            40002
+#define IDM_CUT             40004
+#define IDM_COPY            40005
+#define IDM_PASTE           40006   // POPUP_LIST
+#define IDM_NEW_PHRASE      40008   // POPUP_LIST
+#define IDM_PASTE_INTO      40009
+#define IDM_PASTE_BELOW     40010
+#define IDM_NEW_INTO        40011
+#define IDM_NEW_BELOW       40012
+#define IDM_CREATE_LIBRARY  40013   // POPUP_TREE of an empty tree
+#define IDM_RENAME_OR_EDIT  40014   // rename in POPUP_TREE, edit in POPUP_LIST
 #define IDM_CALCULATOR      40015
 #define IDM_SETTINGS        40016
 #define IDM_FIND            40017
 #define IDM_HOLD            40018
 #define IDM_HELP            40019
-#define IDM_ABOUT           40020
+#define IDM_ABOUT           40020   // MENU_APP
+#define IDM_PASTE_ABOVE     40020   // POPUP_TREE
+#define IDM_NEW_ABOVE       40021
 #define IDM_MOVE_UP         40023
 #define IDM_MOVE_DOWN       40024
+#define IDM_DELETE          40025

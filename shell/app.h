@@ -58,6 +58,13 @@ void SetStatusText(const char* format, ...);
 void HidePhraseWindow();
 void ExitProgram();
 
+// menu_bar.cpp: the phrase window's menu bar, owner-drawn under visual
+// styles on NT 6 and later.
+void SetupMenuBar();
+void ReleaseMenuBar();
+void DrawMenuBarItem(const DRAWITEMSTRUCT* item);
+void MeasureMenuBarItem(MEASUREITEMSTRUCT* item);
+
 // settings_store.cpp
 int ReadRegistryBinary(const char* keyPath, const char* valueName, void* buffer, DWORD size);
 int WriteRegistryBinary(const char* keyPath, const char* valueName, const void* buffer, DWORD size);

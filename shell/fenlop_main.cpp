@@ -81,6 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                                        g_app.phraseWindow, nullptr, instance, nullptr);
     if (g_app.trayWindow)
         SetTrayIcon(g_app.trayWindow, 1);
+    SetupMenuBar();
 
     SetHold(g_app.phraseWindow, g_settings.hold);
     RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_PHRASE, g_settings.phraseHotKey);
@@ -95,6 +96,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         DispatchMessageA(&msg);
     }
 
+    ReleaseMenuBar();
     SetTrayIcon(g_app.trayWindow, 0);
     SaveSettings();
     DeleteFileA(g_library.clip);

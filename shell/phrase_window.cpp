@@ -177,6 +177,7 @@ static void OnCommand(HWND hwnd, int id)
     case IDM_HOLD: SetHold(hwnd, !g_settings.hold); break;
     case IDM_HELP: ShowHelp(); break;
     case IDM_ABOUT: ShowAboutDialog(hwnd); break;
+    case IDM_FIND: ShowFindDialog(hwnd); break;
     case IDM_MOVE_UP: MoveSelectedPhrase(1); break;
     case IDM_MOVE_DOWN: MoveSelectedPhrase(0); break;
     }
@@ -229,6 +230,12 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             return 0;
         s_forwarded.code = msg;
         return OnListNotify(hwnd, &s_forwarded);
+    case WM_MEASUREITEM:
+        MeasureMenuBarItem((MEASUREITEMSTRUCT*)lParam);
+        return TRUE;
+    case WM_DRAWITEM:
+        DrawMenuBarItem((const DRAWITEMSTRUCT*)lParam);
+        return TRUE;
     case WM_INITMENUPOPUP:
         OnInitMenuPopup((HMENU)wParam);
         return 0;

@@ -30,3 +30,21 @@ void DrawDropFrame(HWND tree, const RECT* rect, int highlight);
 // Loads the named popup menu, adjusts it to the current state and tracks it
 // at the cursor. Returns the chosen command, 0 when dismissed.
 int ShowContextMenu(HWND owner, const char* menuName);
+
+// phrase_editor.cpp: the modal phrase editor. index -1 appends a new phrase;
+// 0 or more replaces that row, whose text the caller has put first in a
+// phrase package on the clipboard. Returns 0 when a text was stored.
+int EditPhrase(HWND list, int index);
+
+// anchors.cpp: controls of a resizable dialog that keep their distance to
+// its right and bottom edges.
+const int ANCHOR_MOVE_X = 1;
+const int ANCHOR_MOVE_Y = 2;
+const int ANCHOR_SIZE_X = 4;
+const int ANCHOR_SIZE_Y = 8;
+void InitAnchors(HWND dialog);
+void ApplyAnchor(HWND dialog, int id, int flags);
+void FreeAnchors(HWND dialog);
+
+// find_dialog.cpp: the find dialog; on OK the phrase list shows the matches.
+void ShowFindDialog(HWND owner);

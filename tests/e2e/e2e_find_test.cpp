@@ -1,0 +1,2 @@
+// placeholder
+#include "tests/e2e/e2e_fixture.h"

@@ -1,0 +1,268 @@
+// The fixture of the end-to-end tests: fenlop.exe started fresh for every
+// test with an empty registry key, driven only from outside, checked by
+// what a user sees.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/settings_record.h"
+#include "tests/e2e/e2e_driver.h"
+
+const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
+const UINT MSG_TRAY_NOTIFY = 2082;
+const UINT MSG_PASTE_CLIPBOARD = 2085;
+const UINT MSG_CALL_UP = 2095;
+const int CMD_EXIT = 40002;
+const int CMD_ABOUT = 40020;
+const int HOTKEY_CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
+const int PHRASE_HOTKEY = HOTKEY_CTRL_ALT | 'P';
+
+const char BUSINESS_PATH[] = "挨拶\0ビジネス\0";  // the literal adds the final NUL
+const char SORT_PATH[] = "並べ替え\0";
+const char GREETING_PATH[] = "挨拶\0";
+
+const char* const BUSINESS[] = {
+    "お世話になっております。",
+    "いつもお世話になっております。\r\n株式会社フェンロップの山田です。",
+    "以上、よろしくお願いいたします。",
+};
+
+inline std::string WindowsPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+inline std::vector<std::string> Texts(std::initializer_list<const char*> items)
+{
+    return std::vector<std::string>(items.begin(), items.end());
+}
+
+inline bool ReadRecord(SettingsRecord* record, DWORD* size)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> data(4096);
+    DWORD n = (DWORD)data.size();
+    DWORD type = 0;
+    bool ok = RegQueryValueExA(key, "flpReg", nullptr, &type, data.data(), &n) == ERROR_SUCCESS &&
+              type == REG_BINARY;
+    RegCloseKey(key);
+    *size = n;
+    if (ok && n == sizeof *record)
+        memcpy(record, data.data(), sizeof *record);
+    return ok;
+}
+
+inline void WriteRecord(const SettingsRecord& record)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)&record, sizeof record);
+    RegCloseKey(key);
+}
+
+inline SettingsRecord RecordWith(const char* path, size_t pathSize)
+{
+    SettingsRecord record;
+    SetDefaultSettings(&record);
+    record.phraseHotKey = PHRASE_HOTKEY;
+    memcpy(record.selectedLabelPath, path, pathSize);
+    return record;
+}
+
+inline std::string EditText(HWND edit)
+{
+    std::string text(70000, '\0');
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutA(edit, WM_GETTEXT, text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 2000, &n))
+        return "<no answer>";
+    text.resize(n);
+    return text;
+}
+
+inline bool SetClipboardText(const char* text)
+{
+    size_t size = strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    memcpy(GlobalLock(block), text, size);
+    GlobalUnlock(block);
+    if (!WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+    return true;
+}
+
+inline std::string Joined(const std::vector<std::string>& texts)
+{
+    std::string all;
+    for (const std::string& t : texts)
+        all += "[" + t + "]";
+    return all;
+}
+
+inline size_t Find(const std::string& bytes, const char* text)
+{
+    return bytes.find(text);
+}
+
+class FenlopE2E : public ::testing::Test {
+protected:
+    std::string folder;
+    std::string library;
+    Process fenlop;
+    Process target;
+    HWND tray = nullptr;
+    HWND phrase = nullptr;
+    HWND list = nullptr;
+    HWND tree = nullptr;
+    HWND targetFrame = nullptr;
+    HWND edit = nullptr;
+
+    void SetUp() override
+    {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = WindowsPath(std::string(E2E_WORK_DIR) + "/" + info->name());
+        CreateDirectoryA(WindowsPath(E2E_WORK_DIR).c_str(), nullptr);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        library = folder + "\\fenlop.htm";
+        ASSERT_TRUE(CopyFileA(WindowsPath(FENLOP_EXE).c_str(), (folder + "\\fenlop.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE));
+        DeleteFileA((folder + "\\fenlop.bak").c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    }
+
+    void TearDown() override
+    {
+        EndProcess(&fenlop);
+        EndProcess(&target);
+    }
+
+    void StartFenlop()
+    {
+        fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
+        ASSERT_TRUE(fenlop.handle);
+        ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }));
+        phrase = FindProcessWindow(fenlop, "Fenlop");
+        ASSERT_TRUE(phrase);
+        list = GetDlgItem(phrase, 107);
+        tree = GetDlgItem(phrase, 105);
+        ASSERT_TRUE(list && tree);
+        WaitForInputIdle(fenlop.handle, WAIT_MS);
+    }
+
+    void StartTarget(const std::string& title = "")
+    {
+        target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
+        ASSERT_TRUE(target.handle);
+        // The frame is listed before its creation has made the edit control.
+        ASSERT_TRUE(WaitUntil([&] {
+            targetFrame = FindProcessWindow(target, "FenlopTestTarget");
+            return targetFrame && (edit = GetDlgItem(targetFrame, 1)) != nullptr;
+        }));
+        WaitForInputIdle(target.handle, WAIT_MS);
+    }
+
+    void FocusTarget()
+    {
+        ASSERT_TRUE(WaitUntil([&] {
+            if (GetForegroundWindow() != targetFrame)
+                SetForegroundWindow(targetFrame);
+            return GetForegroundWindow() == targetFrame && FocusOf(targetFrame) == edit;
+        }));
+    }
+
+    bool PhraseWindowReady()
+    {
+        return IsWindowVisible(phrase) && GetForegroundWindow() == phrase && FocusOf(phrase) == list;
+    }
+
+    void CallUpByHotKey(int hotKey = PHRASE_HOTKEY)
+    {
+        std::vector<BYTE> modifiers;
+        if ((hotKey >> 8) & HOTKEYF_CONTROL)
+            modifiers.push_back(VK_CONTROL);
+        if ((hotKey >> 8) & HOTKEYF_ALT)
+            modifiers.push_back(VK_MENU);
+        PressChord(modifiers, (BYTE)(hotKey & 0xFF));
+        // Like a user's fingers leaving the keys: the next key must not be
+        // seen with Ctrl or Alt still down while the target takes the ups.
+        WaitUntil([] { return !(GetAsyncKeyState(VK_CONTROL) & 0x8000) && !(GetAsyncKeyState(VK_MENU) & 0x8000); },
+                  2000);
+    }
+
+    void CallUp()
+    {
+        CallUpByHotKey();
+        ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); })) << "phrase window not shown with the list focused";
+    }
+
+    RemoteList Remote() const { return RemoteList{list, fenlop.handle}; }
+
+    // The window stays as it is for a while (for checks that nothing happens).
+    bool StaysVisible(bool visible, DWORD ms = 400)
+    {
+        return !WaitUntil([&] { return (IsWindowVisible(phrase) != FALSE) != visible; }, ms);
+    }
+
+    void ExitByCommand()
+    {
+        PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
+        ASSERT_EQ(WaitForExit(&fenlop), 0);
+    }
+
+    void Shot(const char* name) { Screenshot(std::string(E2E_SHOT_DIR) + "/" + name + ".png"); }
+};
+
+inline POINT Centre(const RECT& rc)
+{
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+// A point on a row's text (the column is wider than the list).
+inline POINT OnRow(const RECT& rc)
+{
+    return POINT{rc.left + 12, (rc.top + rc.bottom) / 2};
+}
+
+// A drag with the left button through the X server. The drop place is the
+// one seen at the program's last 100 ms tick, so the pointer rests first.
+inline void Drag(POINT from, POINT to, bool ctrl)
+{
+    MouseMove(from.x, from.y);
+    MouseButton(1, true);
+    for (int i = 1; i <= 4; i++)
+        MouseMove(from.x + i * 3, from.y + i * 2);
+    MouseMove(to.x, to.y);
+    Sleep(100);
+    MouseMove(to.x + 1, to.y);
+    Sleep(400);
+    if (ctrl)
+        XKey("ctrl", true);
+    Sleep(100);
+    MouseButton(1, false);
+    if (ctrl)
+        XKey("ctrl", false);
+}
+
+inline std::string MessageBoxText(HWND box)
+{
+    // The text control's id differs between systems.
+    for (int id : {65535, 100}) {
+        HWND text = GetDlgItem(box, id);
+        if (text)
+            return WindowText(text);
+    }
+    return "";
+}

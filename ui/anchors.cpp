@@ -1,0 +1,2 @@
+// Anchors.
+#include "ui/ui.h"

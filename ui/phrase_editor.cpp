@@ -1,0 +1,2 @@
+// The phrase editor.
+#include "ui/ui.h"
