@@ -1,16 +1,78 @@
-// The one routine that shows the program's popup menus.
+// The one routine that shows the program's popup menus, and the commands of
+// the label tree's and the phrase list's menus.
 #include <windows.h>
+#include <cstdio>
 #include <cstring>
 
+#include "library/phrase_views.h"
+#include "resources/resource.h"
 #include "shell/app.h"
 #include "ui/ui.h"
+
+static void GrayByPosition(HMENU popup, int position)
+{
+    EnableMenuItem(popup, position, MF_BYPOSITION | MF_GRAYED);
+}
+
+static bool ClipFileExists()
+{
+    FILE* file = fopen(g_library.clip, "rb");
+    if (!file)
+        return false;
+    fclose(file);
+    return true;
+}
+
+static bool LabelSelected()
+{
+    return SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+}
+
+static bool PhraseSelected()
+{
+    return SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
+}
+
+static void AdjustTreeMenu(HMENU popup)
+{
+    if (LabelSelected()) {
+        AppendMenuA(popup, MF_STRING, IDM_RENAME_OR_EDIT, "名前の変更(&M)");
+    } else {
+        static const int positions[] = {0, 1, 2, 3, 5};
+        for (int position : positions)
+            GrayByPosition(popup, position);
+    }
+    if (!ClipFileExists())
+        GrayByPosition(popup, 3);
+    if (!SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
+        DeleteMenu(popup, 5, MF_BYPOSITION);
+        AppendMenuA(popup, MF_STRING, IDM_CREATE_LIBRARY, "新規作成(&N)");
+    }
+}
+
+static void AdjustListMenu(HMENU popup)
+{
+    if (!PhraseSelected()) {
+        for (int position = 0; position <= 2; position++)
+            GrayByPosition(popup, position);
+    } else {
+        DeleteMenu(popup, 5, MF_BYPOSITION);
+        AppendMenuA(popup, MF_STRING, IDM_RENAME_OR_EDIT, "編集(&E)...");
+    }
+    if (!LabelSelected()) {
+        GrayByPosition(popup, 5);
+        EnableMenuItem(popup, IDM_PASTE, MF_BYCOMMAND | MF_GRAYED);
+    } else if (!IsClipboardFormatAvailable(CF_TEXT)) {
+        EnableMenuItem(popup, IDM_PASTE, MF_BYCOMMAND | MF_GRAYED);
+    }
+}
 
 static void AdjustTrayMenu(HMENU popup)
 {
     // The settings dialog opens only while the tool is idle.
     if (g_app.calcPad || IsWindowVisible(g_app.phraseWindow)) {
-        EnableMenuItem(popup, 0, MF_BYPOSITION | MF_GRAYED);
-        EnableMenuItem(popup, 1, MF_BYPOSITION | MF_GRAYED);
+        GrayByPosition(popup, 0);
+        GrayByPosition(popup, 1);
     }
 }
 
@@ -22,7 +84,11 @@ int ShowContextMenu(HWND owner, const char* menuName)
     HMENU popup = GetSubMenu(menu, 0);
     int command = 0;
     if (popup) {
-        if (strcmp(menuName, "POPUP_TRY") == 0)
+        if (strcmp(menuName, "POPUP_TREE") == 0)
+            AdjustTreeMenu(popup);
+        else if (strcmp(menuName, "POPUP_LIST") == 0)
+            AdjustListMenu(popup);
+        else if (strcmp(menuName, "POPUP_TRY") == 0)
             AdjustTrayMenu(popup);
         POINT pt;
         GetCursorPos(&pt);
@@ -33,4 +99,52 @@ int ShowContextMenu(HWND owner, const char* menuName)
     }
     DestroyMenu(menu);
     return command;
+}
+
+void StartRenaming(HWND tree)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (item)
+        SendMessageA(tree, TVM_EDITLABELA, 0, (LPARAM)item);
+}
+
+void RunTreeCommand(HWND tree, int command)
+{
+    switch (command) {
+    case IDM_DELETE:
+    case IDM_CUT: CutOrCopyLabel(tree, 1); break;
+    case IDM_COPY: CutOrCopyLabel(tree, 0); break;
+    case IDM_PASTE_ABOVE: PasteLabel(tree, 0); break;
+    case IDM_PASTE_INTO: PasteChildLabel(tree); break;
+    case IDM_PASTE_BELOW: PasteLabel(tree, 1); break;
+    case IDM_NEW_ABOVE: NewLabel(tree, 0); break;
+    case IDM_NEW_INTO: NewChildLabel(tree); break;
+    case IDM_NEW_BELOW: NewLabel(tree, 1); break;
+    case IDM_CREATE_LIBRARY: CreateLibrary(tree); break;
+    case IDM_RENAME_OR_EDIT: StartRenaming(tree); break;
+    }
+}
+
+void RunListCommand(HWND list, int command)
+{
+    switch (command) {
+    case IDM_DELETE:
+    case IDM_CUT: CopyPhrasesToClipboard(list, 1); break;
+    case IDM_COPY: CopyPhrasesToClipboard(list, 0); break;
+    case IDM_PASTE: PastePhrasesFromClipboard(list); break;
+    case IDM_NEW_PHRASE:
+        g_autoHideArmed = 0;
+        EditPhrase(list, -1);
+        break;
+    case IDM_RENAME_OR_EDIT: {
+        g_autoHideArmed = 0;
+        int first = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+        if (first < 0)
+            break;
+        // The editor opens on the first phrase of the package.
+        CopyPhrasesToClipboard(list, 0);
+        EditPhrase(list, first);
+        break;
+    }
+    }
 }

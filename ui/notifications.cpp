@@ -16,13 +16,6 @@ static void SelectFirstPhrase()
     SendMessageA(g_app.phraseList, LVM_SETITEMSTATE, 0, (LPARAM)&state);
 }
 
-static void StartRenaming(HWND tree)
-{
-    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    if (item)
-        SendMessageA(tree, TVM_EDITLABELA, 0, (LPARAM)item);
-}
-
 static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
 {
     if (!info->item.pszText)
@@ -33,6 +26,18 @@ static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
     MessageBoxA(window, RENAME_REFUSED, PRODUCT_NAME, MB_OK | MB_ICONWARNING);
     // The tree ignores a new edit started from inside this notification.
     PostMessageA(window, MSG_REOPEN_LABEL_EDIT, 0, (LPARAM)info->item.hItem);
+}
+
+// The item under the pointer becomes the selection (none: the selection is
+// cleared), then the tree's menu runs.
+static void OnTreeRightClick(HWND window, HWND tree)
+{
+    TVHITTESTINFO hit = {};
+    GetCursorPos(&hit.pt);
+    ScreenToClient(tree, &hit.pt);
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_HITTEST, 0, (LPARAM)&hit);
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    RunTreeCommand(tree, ShowContextMenu(window, "POPUP_TREE"));
 }
 
 LRESULT OnTreeNotify(HWND window, NMHDR* header)
@@ -53,6 +58,9 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
         return 0;
     case TVN_ENDLABELEDITA:
         FinishRenaming(window, tree, (NMTVDISPINFOA*)header);
+        return 0;
+    case NM_RCLICK:
+        OnTreeRightClick(window, tree);
         return 0;
     }
     return 0;
@@ -75,6 +83,9 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
         return 0;
     case NM_DBLCLK:
         SendSelectedPhrase(1);
+        return 0;
+    case NM_RCLICK:
+        RunListCommand(header->hwndFrom, ShowContextMenu(window, "POPUP_LIST"));
         return 0;
     case LVN_BEGINDRAG:
         BeginPhraseDrag(window, (NMLISTVIEW*)header);

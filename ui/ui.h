@@ -30,6 +30,11 @@ void DrawDropFrame(HWND tree, const RECT* rect, int highlight);
 // Loads the named popup menu, adjusts it to the current state and tracks it
 // at the cursor. Returns the chosen command, 0 when dismissed.
 int ShowContextMenu(HWND owner, const char* menuName);
+// The commands of POPUP_TREE and POPUP_LIST (0: none chosen).
+void RunTreeCommand(HWND tree, int command);
+void RunListCommand(HWND list, int command);
+// Opens the selected label's edit box; nothing without a selection.
+void StartRenaming(HWND tree);
 
 // phrase_editor.cpp: the modal phrase editor. index -1 appends a new phrase;
 // 0 or more replaces that row, whose text the caller has put first in a
