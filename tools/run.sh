@@ -27,6 +27,7 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
   export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   sh tests/wine/prepare-prefix.sh "$WINEPREFIX"
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1
   wine "$tour" setup
   wine build/mingw/tests/e2e/fenlop_target_editor.exe </dev/null >/dev/null 2>&1 &
   editor=$!

@@ -1,2 +1,151 @@
-// Anchors.
+// Anchoring the controls of a resizable dialog to its right and bottom
+// edges. The distances are measured once, when the dialog starts; each
+// control then keeps its distance as the dialog changes size.
+#include <windows.h>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "resources/resource.h"
 #include "ui/ui.h"
+
+struct AnchorEntry {
+    int32_t id;
+    int32_t rightMargin;
+    int32_t bottomMargin;
+};
+
+const int MAX_ANCHORED_CONTROLS = 85;
+
+// Measuring happens only inside InitAnchors, one dialog at a time.
+static AnchorEntry s_scratch[MAX_ANCHORED_CONTROLS + 1];
+static int s_scratchCount;
+
+struct MeasureContext {
+    HWND dialog;
+    RECT dialogRect;
+};
+
+static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
+{
+    const MeasureContext* context = (const MeasureContext*)param;
+    // Grandchildren (a combo box's edit field) are not the dialog's controls.
+    if (GetParent(control) != context->dialog)
+        return TRUE;
+    int id = GetDlgCtrlID(control);
+    if (id == 0)
+        return TRUE;
+    if (s_scratchCount >= MAX_ANCHORED_CONTROLS)
+        return FALSE;
+    RECT rc;
+    GetWindowRect(control, &rc);
+    AnchorEntry* entry = &s_scratch[s_scratchCount++];
+    entry->id = id;
+    entry->rightMargin = context->dialogRect.right - rc.right - GetSystemMetrics(SM_CXFRAME) - 1;
+    entry->bottomMargin = context->dialogRect.bottom - rc.bottom - GetSystemMetrics(SM_CYFRAME) - 1;
+    return TRUE;
+}
+
+static const AnchorEntry* AnchorTableOf(HWND dialog)
+{
+    return (const AnchorEntry*)GetWindowLongPtrA(dialog, GWLP_USERDATA);
+}
+
+void InitAnchors(HWND dialog)
+{
+    memset(s_scratch, 0, sizeof s_scratch);
+    s_scratchCount = 0;
+    MeasureContext context = {dialog, {}};
+    GetWindowRect(dialog, &context.dialogRect);
+    EnumChildWindows(dialog, MeasureControl, (LPARAM)&context);
+
+    if (GetWindowLongA(dialog, GWL_STYLE) & WS_THICKFRAME) {
+        RECT client;
+        GetClientRect(dialog, &client);
+        CreateWindowExA(0, "ScrollBar", "",
+                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN, 0, 0,
+                        client.right - 1, client.bottom - 1, dialog, (HMENU)(INT_PTR)IDC_SIZEGRIP,
+                        (HINSTANCE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE), nullptr);
+    }
+    s_scratch[s_scratchCount++] = AnchorEntry{IDC_SIZEGRIP, 1, 1};
+
+    for (int i = 0; i < s_scratchCount; i++) {
+        for (int j = i + 1; j < s_scratchCount; j++) {
+            if (s_scratch[j].id < s_scratch[i].id) {
+                AnchorEntry swap = s_scratch[i];
+                s_scratch[i] = s_scratch[j];
+                s_scratch[j] = swap;
+            }
+        }
+    }
+
+    AnchorEntry* table = (AnchorEntry*)malloc(s_scratchCount * sizeof(AnchorEntry));
+    if (table)
+        memcpy(table, s_scratch, s_scratchCount * sizeof(AnchorEntry));
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)table);
+}
+
+// The control's rectangle in the dialog's client coordinates.
+static RECT ClientRectOf(HWND dialog, HWND control)
+{
+    RECT rc;
+    GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, dialog, (POINT*)&rc, 2);
+    return rc;
+}
+
+void ApplyAnchor(HWND dialog, int id, int flags)
+{
+    const AnchorEntry* table = AnchorTableOf(dialog);
+    if (!table)
+        return;
+    RECT client;
+    GetClientRect(dialog, &client);
+
+    if (id == 0) {
+        HWND grip = GetDlgItem(dialog, IDC_SIZEGRIP);
+        if (grip) {
+            RECT rc = ClientRectOf(dialog, grip);
+            SetWindowPos(grip, nullptr, client.right - (rc.right - rc.left), client.bottom - (rc.bottom - rc.top), 0,
+                         0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        InvalidateRect(dialog, nullptr, TRUE);
+        return;
+    }
+
+    const AnchorEntry* entry = table;
+    while (entry->id < IDC_SIZEGRIP && entry->id != id)
+        entry++;
+    HWND control = GetDlgItem(dialog, id);
+    if (entry->id != id || !control)
+        return;
+
+    if (flags & (ANCHOR_MOVE_X | ANCHOR_MOVE_Y)) {
+        RECT rc = ClientRectOf(dialog, control);
+        int width = rc.right - rc.left;
+        int height = rc.bottom - rc.top;
+        int left = rc.left;
+        int top = rc.top;
+        if (flags & ANCHOR_MOVE_X)
+            left = client.right - width - entry->rightMargin;
+        if (flags & ANCHOR_MOVE_Y)
+            top = client.bottom - height - entry->bottomMargin;
+        MoveWindow(control, left, top, width, height, FALSE);
+    }
+    if (flags & (ANCHOR_SIZE_X | ANCHOR_SIZE_Y)) {
+        RECT rc = ClientRectOf(dialog, control);
+        int width = rc.right - rc.left;
+        int height = rc.bottom - rc.top;
+        if (flags & ANCHOR_SIZE_X)
+            width = client.right - rc.left - entry->rightMargin;
+        if (flags & ANCHOR_SIZE_Y)
+            height = client.bottom - rc.top - entry->bottomMargin;
+        MoveWindow(control, rc.left, rc.top, width, height, FALSE);
+    }
+}
+
+void FreeAnchors(HWND dialog)
+{
+    void* table = (void*)SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+    free(table);
+}

@@ -1,2 +1,216 @@
-// The phrase editor.
+// The phrase editor: a resizable modal dialog with one multi-line edit box
+// and a line and column indicator under it.
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/sjis.h"
+#include "library/phrase_library.h"
+#include "library/phrase_views.h"
+#include "resources/resource.h"
+#include "shell/app.h"
 #include "ui/ui.h"
+
+const UINT EDM_UPDATEPOS = 0x1005;
+const int MIN_EDITOR_WIDTH = 350;
+const int MIN_EDITOR_HEIGHT = 200;
+const int LONGEST_PHRASE = PHRASE_TEXT_SIZE - 1;
+
+// One editor at a time: the dialog is modal.
+static HWND s_edit;
+static WNDPROC s_editProc;
+static HWND s_list;        // the list the editor works for
+static char* s_text;       // the text handed over by OK (heap; null: none)
+
+static HFONT CreateEditorFont()
+{
+    LOGFONTA font = {};
+    font.lfHeight = -12;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_STROKE_PRECIS;
+    font.lfQuality = DRAFT_QUALITY;
+    font.lfPitchAndFamily = FF_MODERN | VARIABLE_PITCH;
+    strcpy(font.lfFaceName, "ＭＳ ゴシック");
+    return CreateFontIndirectA(&font);
+}
+
+static void UpdatePosition(HWND edit)
+{
+    DWORD end = 0;
+    SendMessageA(edit, EM_GETSEL, 0, (LPARAM)&end);
+    int line = (int)SendMessageA(edit, EM_LINEFROMCHAR, end, 0);
+    int lineStart = (int)SendMessageA(edit, EM_LINEINDEX, (WPARAM)-1, 0);
+    char text[80];
+    snprintf(text, sizeof text, "%3d：%3d", line + 1, (int)end - lineStart + 1);
+    SetDlgItemTextA(GetParent(edit), IDC_EDIT_POS, text);
+}
+
+static LRESULT CALLBACK EditorEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wParam)
+            PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
+        break;
+    case WM_KEYDOWN:
+        if (wParam == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            SendMessageA(edit, EM_SETSEL, 0, -1);
+            PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
+            return 0;
+        }
+        PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
+        break;
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+        PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
+        break;
+    case EDM_UPDATEPOS:
+        UpdatePosition(edit);
+        break;
+    }
+    return CallWindowProcA(s_editProc, edit, msg, wParam, lParam);
+}
+
+// The phrase at index, read from the list itself: used when the clipboard
+// did not bring the package the caller put there.
+static void ShowRowText(HWND edit, int index)
+{
+    char* text = (char*)malloc(PHRASE_TEXT_SIZE);
+    if (!text)
+        return;
+    if (GetPhraseText(s_list, index, text, PHRASE_TEXT_SIZE) >= 0)
+        SetWindowTextA(edit, text);
+    free(text);
+}
+
+static bool StartsWithPackageMark(HWND edit)
+{
+    char first[2] = "";
+    GetWindowTextA(edit, first, sizeof first);
+    return first[0] == PHRASE_PACKAGE_MARK;
+}
+
+static void OnInitDialog(HWND dialog, int index)
+{
+    InitAnchors(dialog);
+    s_edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
+    s_editProc = (WNDPROC)SetWindowLongPtrA(s_edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
+    SendMessageA(s_edit, EM_LIMITTEXT, 0, 0);
+    SendMessageA(s_edit, EM_SETMODIFY, FALSE, 0);
+    SendMessageA(s_edit, WM_SETFONT, (WPARAM)CreateEditorFont(), FALSE);
+    if (index < 0)
+        return;
+    // The package's mark comes first; the paste stops at the first NUL, so
+    // the box then holds the package's first phrase.
+    SendMessageA(s_edit, WM_PASTE, 0, 0);
+    if (StartsWithPackageMark(s_edit)) {
+        SendMessageA(s_edit, EM_SETSEL, 0, 1);
+        SendMessageA(s_edit, WM_CUT, 0, 0);
+    } else {
+        ShowRowText(s_edit, index);
+    }
+    SendMessageA(s_edit, EM_SETSEL, 0, 0);
+}
+
+// What OK does with the box's text.
+enum HandOver { HAND_OVER_DONE, HAND_OVER_EMPTY, HAND_OVER_TOO_LONG, HAND_OVER_FAILED };
+
+// Keeps the box's text for EditPhrase and puts it on the clipboard.
+static HandOver HandOverText()
+{
+    int bound = GetWindowTextLengthA(s_edit);
+    char* text = (char*)malloc(bound + 1);
+    if (!text)
+        return HAND_OVER_FAILED;
+    GetWindowTextA(s_edit, text, bound + 1);
+    text[bound] = '\0';
+    size_t length = strlen(text);
+    if (length == 0 || length > (size_t)LONGEST_PHRASE) {
+        free(text);
+        return length == 0 ? HAND_OVER_EMPTY : HAND_OVER_TOO_LONG;
+    }
+    free(s_text);
+    s_text = text;
+    SendMessageA(s_edit, EM_SETSEL, 0, -1);
+    SendMessageA(s_edit, WM_COPY, 0, 0);
+    return HAND_OVER_DONE;
+}
+
+static void OnOk(HWND dialog)
+{
+    switch (HandOverText()) {
+    case HAND_OVER_DONE: EndDialog(dialog, 1); break;
+    // An empty text adds no phrase and leaves an edited one as it was.
+    case HAND_OVER_EMPTY: EndDialog(dialog, 0); break;
+    // More than a phrase holds: the editor stays, so nothing is cut off.
+    case HAND_OVER_TOO_LONG: MessageBeep(MB_ICONWARNING); break;
+    case HAND_OVER_FAILED: break;
+    }
+}
+
+static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, (int)lParam);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_EDIT_OK:
+        case IDC_EDIT_OK_KEY:
+            OnOk(dialog);
+            return TRUE;
+        case IDC_EDIT_CANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        // Esc and the close box come here as IDCANCEL: the editor stays.
+        return FALSE;
+    case WM_SIZE:
+        ApplyAnchor(dialog, IDC_EDIT_TEXT, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+        ApplyAnchor(dialog, IDC_EDIT_POS, ANCHOR_MOVE_Y);
+        ApplyAnchor(dialog, IDC_EDIT_POS_FRAME, ANCHOR_MOVE_Y);
+        ApplyAnchor(dialog, IDC_EDIT_OK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+        ApplyAnchor(dialog, IDC_EDIT_CANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+        ApplyAnchor(dialog, 0, 0);
+        return FALSE;
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO* info = (MINMAXINFO*)lParam;
+        info->ptMinTrackSize.x = MIN_EDITOR_WIDTH;
+        info->ptMinTrackSize.y = MIN_EDITOR_HEIGHT;
+        return TRUE;
+    }
+    case WM_DESTROY: {
+        HFONT font = (HFONT)SendMessageA(s_edit, WM_GETFONT, 0, 0);
+        SendMessageA(s_edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
+        FreeAnchors(dialog);
+        if (font)
+            DeleteObject(font);
+        return FALSE;
+    }
+    }
+    return FALSE;
+}
+
+int EditPhrase(HWND list, int index)
+{
+    s_list = list;
+    free(s_text);
+    s_text = nullptr;
+    INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_EDIT", list, EditorDialogProc, (LPARAM)index);
+    s_edit = nullptr;
+    if (result != 1 || !s_text)
+        return -1;
+    // The text handed over is the one the box held, whatever another program
+    // may have put on the clipboard since.
+    int stored = SetPhrase(list, index, s_text);
+    free(s_text);
+    s_text = nullptr;
+    if (OpenClipboard(list)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    return stored;
+}

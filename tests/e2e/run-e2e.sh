@@ -31,4 +31,5 @@ rm -rf "$prefix"
 sh "$here/../wine/prepare-prefix.sh" "$prefix" || exit 1
 # Dialog fonts: the program's resources ask for the Windows Japanese UI font.
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d 'IPAGothic' /f </dev/null >/dev/null 2>&1
 wine "$@"
