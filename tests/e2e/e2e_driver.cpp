@@ -210,7 +210,7 @@ RECT ItemRect(const RemoteList& list, int index)
     return rc;
 }
 
-static std::string TreeItemText(HWND tree, HANDLE process, HTREEITEM item)
+std::string TreeItemText(HWND tree, HANDLE process, HTREEITEM item)
 {
     RemoteBlock block(process, sizeof(TVITEMA) + 256);
     TVITEMA tvi = {};
@@ -251,6 +251,39 @@ RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& nam
         MapWindowPoints(tree, nullptr, (POINT*)&rc, 2);
     }
     return rc;
+}
+
+HTREEITEM FindTreeItem(HWND tree, HANDLE process, const std::vector<std::string>& names)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    for (size_t level = 0; item && level < names.size();) {
+        if (TreeItemText(tree, process, item) != names[level]) {
+            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
+            continue;
+        }
+        if (++level == names.size())
+            return item;
+        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
+    }
+    return nullptr;
+}
+
+std::vector<std::string> SelectedTreeNames(HWND tree, HANDLE process)
+{
+    std::vector<std::string> names;
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    for (; item; item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)item))
+        names.insert(names.begin(), TreeItemText(tree, process, item));
+    return names;
+}
+
+std::vector<std::string> TreeChildNames(HWND tree, HANDLE process, HTREEITEM parent)
+{
+    std::vector<std::string> names;
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, (LPARAM)parent);
+    for (; item; item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item))
+        names.push_back(TreeItemText(tree, process, item));
+    return names;
 }
 
 std::string ReadFileBytes(const std::string& path)

@@ -69,6 +69,14 @@ RECT ItemRect(const RemoteList& list, int index);  // screen coordinates
 // in screen coordinates; empty rectangle when not found.
 RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& names);
 
+// Tree items of another process, found without expanding anything.
+std::string TreeItemText(HWND tree, HANDLE process, HTREEITEM item);
+HTREEITEM FindTreeItem(HWND tree, HANDLE process, const std::vector<std::string>& names);
+// The names from the top level down to the selected item; empty: none.
+std::vector<std::string> SelectedTreeNames(HWND tree, HANDLE process);
+// The names of parent's children (null: the top level).
+std::vector<std::string> TreeChildNames(HWND tree, HANDLE process, HTREEITEM parent);
+
 // Bytes of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);

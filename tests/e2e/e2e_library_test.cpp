@@ -1,2 +1,583 @@
-// placeholder
+// Building a library through the phrase window's menus: the tree's and the
+// list's popup menus, renaming a label and the phrase editor, driven from
+// outside as a user would, with the phrase file's bytes compared against
+// what the library's own rewrites give.
 #include "tests/e2e/e2e_fixture.h"
+
+#include "library/phrase_library.h"
+
+namespace {
+
+const char SORT[] = "並べ替え";
+const char MOVE[] = "移動先";
+const char EDITOR_CAPTION[] = "定型文書編集";
+const char REFUSED[] = "ラベル名が不正または重複しています";
+
+struct LibraryBytes {
+    std::string phrase;
+    std::string clip;  // empty: no clip file
+};
+
+class LibraryE2E : public FenlopE2E {
+protected:
+    std::string ClipPath() const { return folder + "\\clip.txt"; }
+    LibraryBytes Current() const { return {ReadFileBytes(library), ReadFileBytes(ClipPath())}; }
+
+    // The library's own rewrite of `before` at the label named by names.
+    LibraryBytes Rewritten(const LibraryBytes& before, RewriteKind kind, const std::vector<std::string>& names,
+                           int after = 0)
+    {
+        std::string dir = folder + "\\expected";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        LibraryFiles files;
+        EXPECT_EQ(SetLibraryFiles(&files, (dir + "\\fenlop.htm").c_str()), 0);
+        WriteFileBytes(files.phrase, before.phrase);
+        DeleteFileA(files.clip);
+        if (!before.clip.empty())
+            WriteFileBytes(files.clip, before.clip);
+        LabelNode* root = nullptr;
+        EXPECT_EQ(ReadLabelTree(files.phrase, &root), 0);
+        std::vector<const char*> path;
+        for (const std::string& name : names)
+            path.push_back(name.c_str());
+        RewriteRequest request = {};
+        request.kind = kind;
+        request.target = root ? FindLabelByNames(root, path.data(), (int)path.size()) : nullptr;
+        request.after = after;
+        EXPECT_TRUE(request.target) << Joined(names);
+        if (request.target)
+            EXPECT_EQ(RewritePhraseFile(&files, &request), 0);
+        FreeLabelTree(root);
+        return {ReadFileBytes(files.phrase), ReadFileBytes(files.clip)};
+    }
+
+    std::vector<std::string> Selected() { return SelectedTreeNames(tree, fenlop.handle); }
+
+    HWND OpenMenu()
+    {
+        HWND menu = nullptr;
+        WaitUntil([&] {
+            menu = nullptr;
+            while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(menu, &pid);
+                if (pid == fenlop.id && IsWindowVisible(menu))
+                    return true;
+            }
+            return false;
+        });
+        return menu;
+    }
+
+    bool MenuShown() { return OpenMenu() != nullptr; }
+
+    DWORD lastClick = 0;
+
+    // Right-clicks at a screen point and waits for the popup menu. Two
+    // clicks are kept apart by more than the double-click time.
+    void RightClickAt(POINT at)
+    {
+        DWORD apart = GetDoubleClickTime() + 100;
+        if (lastClick && GetTickCount() - lastClick < apart)
+            Sleep(apart - (GetTickCount() - lastClick));
+        lastClick = GetTickCount();
+        RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+        if (!OpenMenu())
+            Shot((std::string("no-menu-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()).c_str());
+        ASSERT_TRUE(OpenMenu()) << "no popup menu at " << at.x << "," << at.y << " shown " << IsWindowVisible(phrase);
+        Sleep(100);
+    }
+
+    void RightClickLabel(const std::vector<std::string>& names)
+    {
+        RECT rc = TreeItemRect(tree, fenlop.handle, names);
+        ASSERT_GT(rc.right, rc.left) << Joined(names);
+        RightClickAt(OnRow(rc));
+    }
+
+    // Below the list's last row (the list's bottom holds its scroll bar).
+    POINT EmptyListSpace()
+    {
+        RECT rc;
+        GetWindowRect(list, &rc);
+        int count = ItemCount(list);
+        int y = count > 0 ? ItemRect(Remote(), count - 1).bottom + 25 : rc.top + 60;
+        return POINT{rc.left + 40, y};
+    }
+
+    POINT EmptyTreeSpace()
+    {
+        RECT rc;
+        GetWindowRect(tree, &rc);
+        return POINT{rc.left + 40, rc.bottom - 30};
+    }
+
+    // Keys in the open menu; waits until the menu has closed.
+    void Choose(const std::vector<BYTE>& keys)
+    {
+        for (BYTE key : keys) {
+            PressKey(key);
+            Sleep(60);
+        }
+        EXPECT_TRUE(WaitUntil([&] {
+            HWND menu = nullptr;
+            while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(menu, &pid);
+                if (pid == fenlop.id && IsWindowVisible(menu))
+                    return false;
+            }
+            return true;
+        })) << "the menu stayed open";
+    }
+
+    void ShowWindowFromTray()
+    {
+        PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)tray);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+        ASSERT_TRUE(WaitUntil([&] {
+            if (!PhraseWindowReady()) {
+                SetForegroundWindow(phrase);
+                PostMessageA(tray, 2096, 0, 0);
+            }
+            return PhraseWindowReady();
+        }));
+    }
+
+    void StartAt(const char* path, size_t size)
+    {
+        SettingsRecord record = RecordWith(path, size);
+        record.hold = 1;
+        WriteRecord(record);
+        StartFenlop();
+        ShowWindowFromTray();
+    }
+
+    HWND Editor()
+    {
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION)) != nullptr; });
+        return dialog;
+    }
+
+    bool EditorGone() { return WaitUntil([&] { return !FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }); }
+
+    // The edit box of the label being renamed.
+    HWND LabelEditBox()
+    {
+        HWND box = nullptr;
+        WaitUntil([&] { return (box = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0)) != nullptr; });
+        return box;
+    }
+
+    // Ends renaming with text; returns the refusal message's text ("" when
+    // none came) after dismissing it.
+    std::string EndRenaming(const std::string& text)
+    {
+        HWND box = LabelEditBox();
+        if (!box)
+            return "<no edit box>";
+        SendMessageA(box, WM_SETTEXT, 0, (LPARAM)text.c_str());
+        PressKey(VK_RETURN);
+        HWND message = nullptr;
+        if (!WaitUntil([&] { return (message = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; }, 1500))
+            return "";
+        std::string said = MessageBoxText(message);
+        PostMessageA(message, WM_COMMAND, IDOK, 0);
+        WaitUntil([&] { return !IsWindow(message); });
+        return said;
+    }
+};
+
+TEST_F(LibraryE2E, RightClickOnEmptyTreeSpaceClearsTheSelectionAndGraysTheLabelCommands)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    ASSERT_TRUE(SetClipboardText("貼り付け候補"));
+    LibraryBytes before = Current();
+    RightClickAt(EmptyTreeSpace());
+    EXPECT_TRUE(Selected().empty()) << Joined(Selected());
+    Shot("tree-menu-no-label");
+    // Delete is grayed: its key closes the menu and does nothing.
+    Choose({'D'});
+    // Rename is not offered: its key finds nothing and the menu stays.
+    RightClickAt(EmptyTreeSpace());
+    PressKey('M');
+    Sleep(200);
+    EXPECT_TRUE(MenuShown());
+    Choose({VK_ESCAPE});
+    EXPECT_EQ(SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0), 0);
+    Sleep(200);
+    EXPECT_EQ(Current().phrase, before.phrase);
+    EXPECT_EQ(GetFileAttributesA(ClipPath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Without a label the list grays paste and the new phrase command.
+    int rows = ItemCount(list);
+    RightClickAt(EmptyListSpace());
+    Shot("list-menu-no-label");
+    Choose({'V'});
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    EXPECT_FALSE(FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION));
+    EXPECT_EQ(ItemCount(list), rows);
+}
+
+TEST_F(LibraryE2E, AnEmptyTreeOffersNewAndCreatesTheLibrary)
+{
+    DeleteFileA(library.c_str());
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    ASSERT_EQ(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0), 0);
+    RightClickAt(EmptyTreeSpace());
+    Shot("tree-menu-empty");
+    Choose({'N'});
+    ASSERT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル"}); }))
+        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+
+    std::string dir = folder + "\\expected";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    LibraryFiles files;
+    ASSERT_EQ(SetLibraryFiles(&files, (dir + "\\fenlop.htm").c_str()), 0);
+    DeleteFileA(files.phrase);
+    ASSERT_EQ(CreateLibraryFile(&files), 0);
+    EXPECT_EQ(ReadFileBytes(library), ReadFileBytes(files.phrase));
+
+    // The new library takes labels at once.
+    RightClickLabel({"新しいラベル"});
+    Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});
+    EXPECT_TRUE(WaitUntil([&] {
+        return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル", "新しいラベル～1"});
+    })) << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+}
+
+TEST_F(LibraryE2E, EveryTreeCommandRewritesTheFileAsTheLibraryDoes)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    struct Step {
+        const char* what;
+        std::vector<std::string> at;          // the label right-clicked
+        std::vector<BYTE> keys;
+        RewriteKind kind;
+        int after;
+        std::vector<std::string> selected;    // afterwards; empty: not checked
+    };
+    const std::string fresh = "新しいラベル";
+    const std::string fresh1 = "新しいラベル～1";
+    const Step steps[] = {
+        {"new below", {SORT}, {VK_UP, VK_UP, VK_RIGHT, 'D'}, REWRITE_NEW_LABEL, 1, {fresh}},
+        {"new above", {MOVE}, {VK_UP, VK_UP, VK_RIGHT, 'U'}, REWRITE_NEW_LABEL, 0, {fresh1}},
+        {"new into", {MOVE}, {VK_UP, VK_UP, VK_RIGHT, VK_UP, VK_UP, VK_RETURN}, REWRITE_NEW_CHILD_LABEL, 0,
+         {MOVE, fresh}},
+        {"copy", {"挨拶"}, {'C'}, REWRITE_COPY_LABEL, 0, {}},
+        {"paste into", {MOVE}, {'V', 'I'}, REWRITE_PASTE_CHILD_LABEL, 0, {}},
+        {"paste above", {SORT}, {'V', 'U'}, REWRITE_PASTE_LABEL, 0, {}},
+        {"paste below", {SORT}, {'V', VK_UP, VK_RETURN}, REWRITE_PASTE_LABEL, 1, {}},
+        {"cut", {fresh1}, {'X'}, REWRITE_CUT_LABEL, 0, {}},
+        {"paste below after a cut", {MOVE, fresh}, {'V', VK_UP, VK_RETURN}, REWRITE_PASTE_LABEL, 1, {}},
+        {"delete", {SORT}, {'D'}, REWRITE_CUT_LABEL, 0, {}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        LibraryBytes before = Current();
+        LibraryBytes expected = Rewritten(before, step.kind, step.at, step.after);
+        ASSERT_NE(expected.phrase + expected.clip, before.phrase + before.clip);
+        RightClickLabel(step.at);
+        ASSERT_EQ(Selected(), step.at) << "the right-clicked label is selected first";
+        Choose(step.keys);
+        EXPECT_TRUE(WaitUntil([&] { return Current().phrase == expected.phrase && Current().clip == expected.clip; }))
+            << "phrase file " << (Current().phrase == expected.phrase) << " clip " << (Current().clip == expected.clip);
+        if (!step.selected.empty())
+            EXPECT_EQ(Selected(), step.selected);
+        if (step.kind == REWRITE_PASTE_CHILD_LABEL) {
+            // The label pasted into shows expanded.
+            HTREEITEM target = FindTreeItem(tree, fenlop.handle, step.at);
+            ASSERT_TRUE(target);
+            EXPECT_TRUE(SendMessageA(tree, TVM_GETITEMSTATE, (WPARAM)target, TVIS_EXPANDED) & TVIS_EXPANDED);
+        }
+    }
+    HTREEITEM target = FindTreeItem(tree, fenlop.handle, {MOVE});
+    ASSERT_TRUE(target);
+    EXPECT_EQ(TreeChildNames(tree, fenlop.handle, target), Texts({"挨拶", "新しいラベル", "新しいラベル～1"}));
+    EXPECT_EQ(TreeChildNames(tree, fenlop.handle, nullptr),
+              Texts({"挨拶", "挨拶～1", "挨拶～2", "新しいラベル", "移動先", "長い一覧"}));
+}
+
+TEST_F(LibraryE2E, CopiedPhrasesGrayTheTreesPasteAndACopiedLabelEnablesIt)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickLabel({MOVE});
+    Choose({'C'});
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(ClipPath().c_str()) != INVALID_FILE_ATTRIBUTES; }));
+
+    // Copying phrases takes the label off the clip file.
+    RightClickLabel({SORT});
+    Choose({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    RightClickAt(OnRow(ItemRect(Remote(), 0)));
+    Choose({'C'});
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(ClipPath().c_str()) == INVALID_FILE_ATTRIBUTES; }));
+    LibraryBytes before = Current();
+    RightClickLabel({SORT});
+    // The grayed submenu does not open; its item's key then finds nothing.
+    PressKey('V');
+    Sleep(150);
+    PressKey('I');
+    Sleep(150);
+    Shot("tree-menu-paste-grayed");
+    Choose({VK_ESCAPE});
+    Sleep(200);
+    EXPECT_EQ(Current().phrase, before.phrase);
+}
+
+TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    RightClickAt(OnRow(ItemRect(Remote(), 1)));
+    Shot("list-menu");
+    Choose({'D'});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "D", "E"}); }));
+    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    std::string package = data ? std::string((const char*)GlobalLock(data), 3) : "";
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(package, std::string("\x08" "B\0", 3));
+
+    // Paste goes in before the selected row.
+    RightClickAt(OnRow(ItemRect(Remote(), 2)));
+    Choose({'V'});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "B", "D", "E"}); }))
+        << Joined(ListTexts(Remote()));
+
+    // With a row selected the last item edits it; with none it makes a new one.
+    RightClickAt(OnRow(ItemRect(Remote(), 0)));
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "A");
+    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+
+    RightClickAt(EmptyListSpace());
+    EXPECT_EQ(FirstSelected(list), -1);
+    // Delete is grayed without a selection.
+    Choose({'D'});
+    EXPECT_EQ(ItemCount(list), 5);
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    dialog = Editor();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "");
+    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    EXPECT_TRUE(EditorGone());
+}
+
+TEST_F(LibraryE2E, RenamingFromTheMenuRefusesBadNamesAndTakes79Bytes)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickLabel({SORT});
+    Choose({'M'});
+    const std::string longest(79, 'n');
+    for (const std::string& name : {std::string(MOVE), std::string(SORT), std::string(), std::string(80, 'n')}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(EndRenaming(name), REFUSED);
+        // The refusal opens the edit box again.
+    }
+    EXPECT_EQ(EndRenaming(longest), "");
+    EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), ("\"" + longest + "\"").c_str()) != std::string::npos; }));
+    EXPECT_EQ(Selected(), Texts({longest.c_str()}));
+    EXPECT_EQ(Find(ReadFileBytes(library), "\"並べ替え\""), std::string::npos);
+}
+
+TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND indicator = GetDlgItem(dialog, 1013);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1012); }));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  1：  1"; })) << WindowText(indicator);
+    POINT placed = {0, 0}, owner = {0, 0};
+    ClientToScreen(dialog, &placed);
+    ClientToScreen(list, &owner);
+    EXPECT_EQ(placed.x, owner.x) << "the editor's client area starts at its owner's";
+    EXPECT_EQ(placed.y, owner.y);
+
+    for (BYTE key : {(BYTE)'A', (BYTE)'B', (BYTE)VK_RETURN, (BYTE)'C'})
+        PressKey(key);
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  2：  2"; })) << WindowText(indicator);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "ab\r\nc");
+    Shot("editor");
+    // Esc and the close box leave the editor open.
+    PressKey(VK_ESCAPE);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "ab\r\nc");
+    // Ctrl+A selects everything; the next letter replaces it all.
+    PressChord({VK_CONTROL}, 'A');
+    PressKey('Z');
+    EXPECT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, 1012)) == "z"; }))
+        << EditText(GetDlgItem(dialog, 1012));
+    PressKey(VK_RETURN);
+    PressKey('Y');
+    ASSERT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, 1012)) == "z\r\ny"; }));
+    PressChord({VK_MENU}, 'N');
+    ASSERT_TRUE(EditorGone());
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "z\r\ny"}));
+    EXPECT_EQ(FirstSelected(list), -1) << "the new row is not selected";
+    EXPECT_TRUE(IsWindowVisible(phrase));
+
+    // The new phrase reaches the file at the next label switch, line break kept.
+    RightClickLabel({MOVE});
+    Choose({VK_ESCAPE});
+    EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"z\"\r\n") != std::string::npos; }));
+    std::string bytes = ReadFileBytes(library);
+    size_t z = Find(bytes, "\"z\"\r\n");
+    size_t y = Find(bytes, "\"y\"\r\n");
+    ASSERT_NE(y, std::string::npos);
+    EXPECT_EQ(bytes.substr(z, y - z).find_first_not_of(" \r\n", 5), std::string::npos)
+        << "the two lines of one phrase: " << bytes.substr(z, y - z + 5);
+}
+
+TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickLabel({MOVE});
+    Choose({'C'});
+    RightClickLabel({SORT});
+    Choose({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    POINT first = OnRow(ItemRect(Remote(), 1));
+    POINT third = OnRow(ItemRect(Remote(), 3));
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(first.x) + " " + std::to_string(first.y) +
+            " click 1 mousemove " + std::to_string(third.x) + " " + std::to_string(third.y) +
+            " keydown shift click 1 keyup shift");
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 3; }));
+    RightClickAt(OnRow(ItemRect(Remote(), 2)));
+    ASSERT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 3) << "the right-click keeps the selection";
+    Choose({'E'});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND edit = GetDlgItem(dialog, 1012);
+    EXPECT_EQ(EditText(edit), "B");
+    // Opening the editor copied the phrases: the label on the clip file is gone.
+    EXPECT_EQ(GetFileAttributesA(ClipPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
+
+    // An empty text changes nothing.
+    RightClickAt(OnRow(ItemRect(Remote(), 0)));
+    Choose({'E'});
+    dialog = Editor();
+    ASSERT_TRUE(dialog);
+    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"");
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
+}
+
+TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
+{
+    std::string line(3000, 'w');
+    line[1500] = '\x82';  // a two-byte character across the old line limit
+    line[1501] = '\xa0';
+    WriteFileBytes(library, "<u>\"root\"\r\n<u>\"長い\"\r\n<p>\r\n\"" + line + "\"\r\n</p>\r\n</u>\r\n<u>\"次\"\r\n</u>\r\n</u>\r\n");
+    static const char longPath[] = "長い\0";
+    StartAt(longPath, sizeof longPath);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == std::vector<std::string>{line}; }));
+    RightClickAt(OnRow(ItemRect(Remote(), 0)));
+    Choose({'E'});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND edit = GetDlgItem(dialog, 1012);
+    EXPECT_EQ(EditText(edit), line);
+
+    // 65,536 bytes do not fit a phrase: OK beeps and the editor stays.
+    std::string tooLong(65536, 'x');
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)tooLong.c_str());
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(EditText(edit).size(), tooLong.size());
+    std::string longest(65535, 'x');
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)(line + "\r\n" + longest.substr(0, 65535 - line.size() - 2)).c_str());
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    std::string stored = line + "\r\n" + longest.substr(0, 65535 - line.size() - 2);
+    ASSERT_EQ(ListTexts(Remote()), std::vector<std::string>{stored});
+
+    RightClickLabel({"次"});
+    Choose({VK_ESCAPE});
+    // The long line stays one line of the file, followed by the next line.
+    auto keptWhole = [&] {
+        std::string bytes = ReadFileBytes(library);
+        size_t at = bytes.find("\"" + line + "\"\r\n");
+        if (at == std::string::npos)
+            return false;
+        size_t next = bytes.find_first_not_of(' ', at + line.size() + 4);
+        return next != std::string::npos && bytes.compare(next, 4, "\"xxx") == 0;
+    };
+    ASSERT_TRUE(WaitUntil(keptWhole));
+    RightClickLabel({"長い"});
+    Choose({VK_ESCAPE});
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == std::vector<std::string>{stored}; }));
+}
+
+TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    auto place = [&](int id) {
+        RECT r;
+        GetWindowRect(GetDlgItem(dialog, id), &r);
+        return r;
+    };
+    RECT start;
+    GetWindowRect(dialog, &start);
+    SetWindowPos(dialog, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+    RECT small;
+    GetWindowRect(dialog, &small);
+    EXPECT_EQ(small.right - small.left, 350);
+    EXPECT_EQ(small.bottom - small.top, 200);
+
+    const int width = start.right - start.left, height = start.bottom - start.top;
+    SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    RECT text = place(1012), ok = place(1011), cancel = place(1004), pos = place(1013), frame = place(1014),
+         grip = place(9999), hidden = place(1003);
+    SetWindowPos(dialog, nullptr, 0, 0, width + 120, height + 90, SWP_NOMOVE | SWP_NOZORDER);
+    Shot("editor-grown");
+    RECT text2 = place(1012), ok2 = place(1011), cancel2 = place(1004), pos2 = place(1013), frame2 = place(1014),
+         grip2 = place(9999), hidden2 = place(1003);
+    EXPECT_EQ(text2.left, text.left);
+    EXPECT_EQ(text2.top, text.top);
+    EXPECT_EQ(text2.right - text.right, 120);
+    EXPECT_EQ(text2.bottom - text.bottom, 90);
+    for (auto pair : {std::make_pair(ok, ok2), std::make_pair(cancel, cancel2), std::make_pair(grip, grip2)}) {
+        EXPECT_EQ(pair.second.left - pair.first.left, 120);
+        EXPECT_EQ(pair.second.top - pair.first.top, 90);
+    }
+    for (auto pair : {std::make_pair(pos, pos2), std::make_pair(frame, frame2)}) {
+        EXPECT_EQ(pair.second.left, pair.first.left);
+        EXPECT_EQ(pair.second.top - pair.first.top, 90);
+    }
+    EXPECT_EQ(hidden2.left, hidden.left);
+    EXPECT_EQ(hidden2.top, hidden.top);
+    RECT client;
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, (POINT*)&client, 2);
+    EXPECT_EQ(grip2.right, client.right);
+    EXPECT_EQ(grip2.bottom, client.bottom);
+    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    EXPECT_TRUE(EditorGone());
+}
+
+}  // namespace
