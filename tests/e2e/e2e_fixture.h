@@ -208,6 +208,21 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); })) << "phrase window not shown with the list focused";
     }
 
+    // Shown by a click on the tray icon, with the list focused; no target
+    // is captured.
+    void ShowFromTray()
+    {
+        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+        ASSERT_TRUE(WaitUntil([&] {
+            if (!PhraseWindowReady()) {
+                SetForegroundWindow(phrase);
+                PostMessageA(tray, 2096, 0, 0);
+            }
+            return PhraseWindowReady();
+        }));
+    }
+
     RemoteList Remote() const { return RemoteList{list, fenlop.handle}; }
 
     // The window stays as it is for a while (for checks that nothing happens).

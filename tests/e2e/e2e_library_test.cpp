@@ -53,23 +53,25 @@ protected:
 
     std::vector<std::string> Selected() { return SelectedTreeNames(tree, fenlop.handle); }
 
+    // The popup menu the program shows; null when none.
+    HWND ShownMenu() const
+    {
+        HWND menu = nullptr;
+        while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(menu, &pid);
+            if (pid == fenlop.id && IsWindowVisible(menu))
+                return menu;
+        }
+        return nullptr;
+    }
+
     HWND OpenMenu()
     {
         HWND menu = nullptr;
-        WaitUntil([&] {
-            menu = nullptr;
-            while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(menu, &pid);
-                if (pid == fenlop.id && IsWindowVisible(menu))
-                    return true;
-            }
-            return false;
-        });
+        WaitUntil([&] { return (menu = ShownMenu()) != nullptr; });
         return menu;
     }
-
-    bool MenuShown() { return OpenMenu() != nullptr; }
 
     DWORD lastClick = 0;
 
@@ -119,29 +121,7 @@ protected:
             PressKey(key);
             Sleep(60);
         }
-        EXPECT_TRUE(WaitUntil([&] {
-            HWND menu = nullptr;
-            while ((menu = FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(menu, &pid);
-                if (pid == fenlop.id && IsWindowVisible(menu))
-                    return false;
-            }
-            return true;
-        })) << "the menu stayed open";
-    }
-
-    void ShowWindowFromTray()
-    {
-        PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)tray);
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
-        ASSERT_TRUE(WaitUntil([&] {
-            if (!PhraseWindowReady()) {
-                SetForegroundWindow(phrase);
-                PostMessageA(tray, 2096, 0, 0);
-            }
-            return PhraseWindowReady();
-        }));
+        EXPECT_TRUE(WaitUntil([&] { return !ShownMenu(); })) << "the menu stayed open";
     }
 
     void StartAt(const char* path, size_t size)
@@ -150,7 +130,7 @@ protected:
         record.hold = 1;
         WriteRecord(record);
         StartFenlop();
-        ShowWindowFromTray();
+        ShowFromTray();
     }
 
     HWND Editor()
@@ -203,7 +183,7 @@ TEST_F(LibraryE2E, RightClickOnEmptyTreeSpaceClearsTheSelectionAndGraysTheLabelC
     RightClickAt(EmptyTreeSpace());
     PressKey('M');
     Sleep(200);
-    EXPECT_TRUE(MenuShown());
+    EXPECT_TRUE(ShownMenu());
     Choose({VK_ESCAPE});
     EXPECT_EQ(SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0), 0);
     Sleep(200);

@@ -83,15 +83,7 @@ TEST_F(FenlopE2E, EnterWithoutATargetSendsNothingAndTheWindowStays)
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     StartFenlop();
     // Shown from the tray without a target ever captured.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
-    ASSERT_TRUE(WaitUntil([&] {
-        if (!PhraseWindowReady()) {
-            SetForegroundWindow(phrase);
-            PostMessageA(tray, 2096, 0, 0);
-        }
-        return PhraseWindowReady();
-    }));
+    ShowFromTray();
     PressKey(VK_RETURN);
     EXPECT_TRUE(StaysVisible(true));
 }
