@@ -147,7 +147,7 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
     return 0;
 }
 
-static bool OpenClipboardFor(HWND owner)
+bool OpenClipboardFor(HWND owner)
 {
     for (int i = 0; i < CLIPBOARD_OPEN_TRIES; i++) {
         if (OpenClipboard(owner))
@@ -155,6 +155,22 @@ static bool OpenClipboardFor(HWND owner)
         Sleep(CLIPBOARD_RETRY_DELAY);
     }
     return false;
+}
+
+int PlaceClipboardText(HWND owner, HGLOBAL block)
+{
+    if (!OpenClipboardFor(owner)) {
+        GlobalFree(block);
+        return -1;
+    }
+    EmptyClipboard();
+    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
+    CloseClipboard();
+    if (!placed) {
+        GlobalFree(block);
+        return -1;
+    }
+    return 0;
 }
 
 static int NextSelected(HWND list, int after)
@@ -218,17 +234,8 @@ int CopyPhrasesToClipboard(HWND list, int cut)
     if (!block)
         return -1;
     // The phrases leave the list only once the clipboard holds them.
-    if (!OpenClipboardFor(list)) {
-        GlobalFree(block);
+    if (PlaceClipboardText(list, block) != 0)
         return -1;
-    }
-    EmptyClipboard();
-    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
-    CloseClipboard();
-    if (!placed) {
-        GlobalFree(block);
-        return -1;
-    }
 
     if (cut) {
         for (int i = NextSelected(list, -1); i != -1; i = NextSelected(list, i - 1))

@@ -203,14 +203,10 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
     int level = 0;          // path steps matched by the open labels
     int seen = 0;           // labels at this level that hold the next step's name
     bool inPhrase = false;  // a phrase of the wanted label is open
-    bool hasLine = false;
-    size_t length = 0;
-    char* const text = in.phrase;
+    PhraseLines phrase = {in.phrase, 0, false};
     while (result == 0) {
-        // A line of the open phrase is read straight to its place in the text.
-        size_t gap = hasLine ? 2 : 0;
-        char* into = inPhrase ? text + length + gap : in.scratch;
-        size_t room = inPhrase ? PHRASE_BUFFER_SIZE + 1 - length - gap : PHRASE_BUFFER_SIZE;
+        size_t room = PHRASE_BUFFER_SIZE;
+        char* into = inPhrase ? NextPhraseLine(&phrase, &room) : in.scratch;
         size_t got = 0;
         int token = ReadToken(r, into, room, &got);
         bool endPhrase = false;
@@ -235,16 +231,8 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
             endPhrase = inPhrase;
             break;
         case TOKEN_TEXT:
-            // A line is dropped when the text would pass 65,535 bytes; any
-            // phrase the list can hold reads back whole.
-            if (inPhrase && length + gap + got < PHRASE_BUFFER_SIZE) {
-                if (hasLine) {
-                    text[length] = '\r';
-                    text[length + 1] = '\n';
-                }
-                length += gap + got;
-                hasLine = true;
-            }
+            if (inPhrase)
+                KeepPhraseLine(&phrase, got);
             break;
         case TOKEN_END:
             result = -1;
@@ -253,15 +241,14 @@ int ReadPhraseList(const char* phrasePath, const LabelNode* target, const Phrase
             break;
         }
         if (endPhrase) {
-            text[length] = '\0';
-            if (sink->add(sink->context, text, length) < 0)
+            phrase.text[phrase.length] = '\0';
+            if (sink->add(sink->context, phrase.text, phrase.length) < 0)
                 result = -1;
             inPhrase = false;
         }
         if (token == TOKEN_PHRASE_OPEN && level == n) {
             inPhrase = true;
-            hasLine = false;
-            length = 0;
+            StartPhraseLines(&phrase);
         }
         if (done)
             break;

@@ -193,12 +193,10 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
     bool inPhrase = false;
     bool keep = false;           // the open phrase is in scope: its text is kept
     int phraseDepth = 0;
-    bool hasLine = false;
-    size_t length = 0;
+    PhraseLines phrase = {text, 0, false};
     while (result == 0) {
-        size_t gap = hasLine ? 2 : 0;
-        char* into = keep ? text + length + gap : scratch;
-        size_t room = keep ? PHRASE_BUFFER_SIZE + 1 - length - gap : PHRASE_BUFFER_SIZE;
+        size_t room = PHRASE_BUFFER_SIZE;
+        char* into = keep ? NextPhraseLine(&phrase, &room) : scratch;
         size_t got = 0;
         int token = ReadToken(r, into, room, &got);
         bool endPhrase = false;
@@ -251,13 +249,8 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
         case TOKEN_TEXT:
             if (!inPhrase) {
                 result = -1;
-            } else if (keep && length + gap + got < PHRASE_BUFFER_SIZE) {
-                if (hasLine) {
-                    text[length] = '\r';
-                    text[length + 1] = '\n';
-                }
-                length += gap + got;
-                hasLine = true;
+            } else if (keep) {
+                KeepPhraseLine(&phrase, got);
             }
             break;
         case TOKEN_END:
@@ -267,9 +260,9 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
             break;
         }
         if (endPhrase) {
-            if (keep && match(text, length, words)) {
-                text[length] = '\0';
-                if (sink->add(sink->context, text, length) < 0)
+            if (keep && match(text, phrase.length, words)) {
+                text[phrase.length] = '\0';
+                if (sink->add(sink->context, text, phrase.length) < 0)
                     result = -1;
             }
             inPhrase = keep = false;
@@ -278,8 +271,7 @@ int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int sear
             inPhrase = true;
             keep = depth >= n;
             phraseDepth = depth;
-            hasLine = false;
-            length = 0;
+            StartPhraseLines(&phrase);
         }
         if (done)
             break;

@@ -57,3 +57,41 @@ int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen = nul
 // including its closing tag. Returns 0, or -1 at the end of the file.
 // text is scratch space of textSize bytes.
 int SkipLabelBody(TokenReader* r, char* text, size_t textSize);
+
+// A phrase gathered from its quoted lines. Each line is read straight to its
+// place in text (PHRASE_BUFFER_SIZE + 1 bytes), after the CR LF that joins it
+// to the line before. A line that would take the text past 65,535 bytes is
+// dropped, so any phrase the list can hold reads back whole.
+struct PhraseLines {
+    char* text;
+    size_t length;
+    bool hasLine;
+};
+
+inline void StartPhraseLines(PhraseLines* phrase)
+{
+    phrase->length = 0;
+    phrase->hasLine = false;
+}
+
+// Where the next line is read to, and the room it has there.
+inline char* NextPhraseLine(const PhraseLines* phrase, size_t* room)
+{
+    size_t gap = phrase->hasLine ? 2 : 0;
+    *room = PHRASE_BUFFER_SIZE + 1 - phrase->length - gap;
+    return phrase->text + phrase->length + gap;
+}
+
+// Takes the line of got bytes read to NextPhraseLine's place.
+inline void KeepPhraseLine(PhraseLines* phrase, size_t got)
+{
+    size_t gap = phrase->hasLine ? 2 : 0;
+    if (phrase->length + gap + got >= PHRASE_BUFFER_SIZE)
+        return;
+    if (phrase->hasLine) {
+        phrase->text[phrase->length] = '\r';
+        phrase->text[phrase->length + 1] = '\n';
+    }
+    phrase->length += gap + got;
+    phrase->hasLine = true;
+}

@@ -14,8 +14,6 @@ static const int EXCLUDED_COUNT = 2;
 static const unsigned char EXCLUSION_OFFSET = 0x3B;
 static const int TITLE_SIZE = 256;
 static const int TRACE_SIZE = 300;          // the longest line is 286 bytes
-static const int CLIPBOARD_TRIES = 10;
-static const DWORD CLIPBOARD_RETRY_MS = 10;
 static const DWORD TARGET_READY_MS = 100;
 static const int MAX_ANCESTORS = 1024;
 
@@ -27,17 +25,6 @@ static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
     {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
 };
 static bool s_excludedRestored;
-
-static bool OpenClipboardFor(HWND owner)
-{
-    // Another program may hold the clipboard for a moment.
-    for (int i = 0; i < CLIPBOARD_TRIES; i++) {
-        if (OpenClipboard(owner))
-            return true;
-        Sleep(CLIPBOARD_RETRY_MS);
-    }
-    return false;
-}
 
 int PutTextOnClipboard(HWND owner, const char* text)
 {
@@ -52,18 +39,7 @@ int PutTextOnClipboard(HWND owner, const char* text)
     }
     memcpy(data, text, size);
     GlobalUnlock(block);
-    if (!OpenClipboardFor(owner)) {
-        GlobalFree(block);
-        return -1;
-    }
-    EmptyClipboard();
-    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
-    CloseClipboard();
-    if (!placed) {
-        GlobalFree(block);
-        return -1;
-    }
-    return 0;
+    return PlaceClipboardText(owner, block);
 }
 
 int OutputSelectedPhrase(HWND list)

@@ -208,7 +208,7 @@ int EditPhrase(HWND list, int index)
     int stored = SetPhrase(list, index, s_text);
     free(s_text);
     s_text = nullptr;
-    if (OpenClipboard(list)) {
+    if (OpenClipboardFor(list)) {
         EmptyClipboard();
         CloseClipboard();
     }
