@@ -1,4 +1,95 @@
-// The find dialog and its history.
+// The find dialog: a search text with its history and the options of the
+// search; on OK the phrase list shows the matches.
 #include "ui/ui.h"
 
-void ShowFindDialog(HWND) {}
+#include <cstring>
+
+#include "common/sjis.h"
+#include "library/phrase_views.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/settings_record.h"
+#include "ui/find_history.h"
+
+// Room for what the edit field may hold: its limit counts characters, and
+// a two-byte character takes two bytes here.
+const int FIND_TEXT_READ_SIZE = 2 * SEARCH_TEXT_SIZE + 2;
+
+static void OnFindInit(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, IDC_FIND_TEXT);
+    SendMessageA(combo, CB_LIMITTEXT, SEARCH_TEXT_SIZE, 0);
+    LoadHistory(combo, g_settings.findHistory, FIND_HISTORY_SIZE);
+    // Any mode but 0 searches with OR; the buttons show it so.
+    CheckRadioButton(dialog, IDC_FIND_AND, IDC_FIND_OR, g_settings.searchMode ? IDC_FIND_OR : IDC_FIND_AND);
+    CheckDlgButton(dialog, IDC_FIND_ALL_TREES, g_settings.searchAllTrees ? BST_CHECKED : BST_UNCHECKED);
+}
+
+static void OnFindOk(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, IDC_FIND_TEXT);
+    char text[FIND_TEXT_READ_SIZE];
+    GetWindowTextA(combo, text, sizeof text);
+    text[sizeof text - 1] = '\0';
+    memset(g_settings.searchText, 0, SEARCH_TEXT_SIZE);
+    SjisCopy(g_settings.searchText, SEARCH_TEXT_SIZE, text);
+    // The stored history ends at its first empty text: an empty search
+    // text stays out of it.
+    if (g_settings.searchText[0] != '\0')
+        AddHistoryItem(combo, g_settings.searchText, 0);
+    StoreHistory(combo, g_settings.findHistory, FIND_HISTORY_SIZE);
+}
+
+static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        OnFindInit(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnFindOk(dialog);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case IDC_FIND_ALL_TREES:
+            g_settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
+            return TRUE;
+        case IDC_FIND_AND:
+            g_settings.searchMode = 0;
+            return TRUE;
+        case IDC_FIND_OR:
+            g_settings.searchMode = 1;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void ShowFindDialog(HWND owner)
+{
+    g_autoHideArmed = 0;
+    SettingsRecord saved;
+    memcpy(&saved, &g_settings, sizeof saved);
+    // The phrase window does not give the focus back to its child when it
+    // is activated again: the list or tree gets it here, ready for the keys.
+    HWND focus = GetFocus();
+    INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_FIND", owner, FindDialogProc, 0);
+    if (focus && IsWindow(focus))
+        SetFocus(focus);
+    // -1: the dialog could not be shown, which is no confirmation either.
+    if (result != 1) {
+        memcpy(&g_settings, &saved, sizeof g_settings);
+        return;
+    }
+    // Stores the list under the open label; not when it shows results, and
+    // not without a label, where it would replace the root label's phrases.
+    SavePhrasesOfSelectedLabel();
+    SearchLibrary(g_app.phraseList, g_settings.searchAllTrees);
+    g_settings.showingResults = 1;
+    SaveSettings();
+}
