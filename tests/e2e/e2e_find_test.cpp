@@ -1,2 +1,324 @@
-// placeholder
+// fenlop.exe end to end: the find dialog, its options and history, and the
+// phrase list showing the matches.
 #include "tests/e2e/e2e_fixture.h"
+
+namespace {
+
+const int ID_FIND_TEXT = 1008;
+const int ID_FIND_AND = 1009;
+const int ID_FIND_OR = 1010;
+const int ID_FIND_ALL_TREES = 1006;
+const char FIND_TITLE[] = "検索";
+
+bool Checked(HWND dialog, int id)
+{
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The entries of the dialog's history, top first.
+std::vector<std::string> HistoryOf(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, ID_FIND_TEXT);
+    std::vector<std::string> out;
+    int count = (int)SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    // Read as UTF-16: Wine hands the A form of this message across processes
+    // the wide text.
+    for (int i = 0; i < count; i++) {
+        WCHAR wide[256] = L"";
+        if (SendMessageW(combo, CB_GETLBTEXTLEN, i, 0) < 255)
+            SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)wide);
+        char text[512] = "";
+        WideCharToMultiByte(932, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        out.push_back(text);
+    }
+    return out;
+}
+
+// The stored history block as its texts, up to the first empty one.
+std::vector<std::string> StoredHistory(const SettingsRecord& record)
+{
+    std::vector<std::string> out;
+    size_t p = 0;
+    while (p < FIND_HISTORY_SIZE && record.findHistory[p]) {
+        size_t n = strnlen(record.findHistory + p, FIND_HISTORY_SIZE - p);
+        out.push_back(std::string(record.findHistory + p, n));
+        p += n + 1;
+    }
+    return out;
+}
+
+struct Search {
+    const char* text;
+    int mode;      // 0 AND, 1 OR
+    int allTrees;
+};
+
+class FindE2E : public FenlopE2E {
+protected:
+    HWND dialog = nullptr;
+
+    // Shown from the tray without a target: the window keeps the list focused.
+    void ShowPhraseWindow()
+    {
+        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
+        ASSERT_TRUE(WaitUntil([&] {
+            if (!PhraseWindowReady()) {
+                SetForegroundWindow(phrase);
+                PostMessageA(tray, 2096, 0, 0);
+            }
+            return PhraseWindowReady();
+        }));
+    }
+
+    // Ctrl+F on the phrase window.
+    void OpenFind()
+    {
+        ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+        PressChord({VK_CONTROL}, 'F');
+        ASSERT_TRUE(WaitUntil([&] {
+            dialog = FindProcessWindow(fenlop, "#32770", FIND_TITLE);
+            return dialog && IsWindowVisible(dialog) && GetForegroundWindow() == dialog &&
+                   FocusOf(dialog) == GetDlgItem(GetDlgItem(dialog, ID_FIND_TEXT), 1001);
+        })) << "find dialog not shown with the text focused";
+    }
+
+    void SetOptions(int mode, int allTrees)
+    {
+        int button = mode ? ID_FIND_OR : ID_FIND_AND;
+        if (!Checked(dialog, button))
+            SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+        if (Checked(dialog, ID_FIND_ALL_TREES) != (allTrees != 0))
+            SendMessageA(GetDlgItem(dialog, ID_FIND_ALL_TREES), BM_CLICK, 0, 0);
+        ASSERT_TRUE(Checked(dialog, button));
+        ASSERT_EQ(Checked(dialog, ID_FIND_ALL_TREES), allTrees != 0);
+    }
+
+    void SetText(const char* text)
+    {
+        SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)text);
+        ASSERT_EQ(EditText(GetDlgItem(dialog, ID_FIND_TEXT)), text);
+    }
+
+    // Closes the dialog with a key; the phrase window gets the activation back.
+    void CloseWith(BYTE key)
+    {
+        PressKey(key);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+        dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == phrase; }));
+    }
+
+    // One search through the dialog, confirmed by Enter; waits for the
+    // record that the confirmation stores.
+    void Find(const Search& search)
+    {
+        ASSERT_NO_FATAL_FAILURE(OpenFind());
+        ASSERT_NO_FATAL_FAILURE(SetText(search.text));
+        ASSERT_NO_FATAL_FAILURE(SetOptions(search.mode, search.allTrees));
+        ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
+        SettingsRecord stored;
+        DWORD size = 0;
+        ASSERT_TRUE(WaitUntil([&] {
+            return ReadRecord(&stored, &size) && stored.showingResults == 1 &&
+                   strcmp(stored.searchText, search.text) == 0 && stored.searchMode == search.mode &&
+                   stored.searchAllTrees == search.allTrees;
+        })) << search.text;
+    }
+
+    SettingsRecord Stored()
+    {
+        SettingsRecord stored = {};
+        DWORD size = 0;
+        EXPECT_TRUE(ReadRecord(&stored, &size));
+        EXPECT_EQ(size, 644u);
+        return stored;
+    }
+
+    HTREEITEM TreeCaret() { return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); }
+};
+
+TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    HTREEITEM label = TreeCaret();
+    ASSERT_TRUE(label);
+
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    // The system puts the dialog's client area at the template's place.
+    POINT at = {0, 0}, origin = {0, 0};
+    ClientToScreen(dialog, &at);
+    ClientToScreen(phrase, &origin);
+    EXPECT_EQ(at.x, origin.x);
+    EXPECT_EQ(at.y, origin.y);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, ID_FIND_TEXT)), "");
+    EXPECT_TRUE(Checked(dialog, ID_FIND_AND));
+    EXPECT_FALSE(Checked(dialog, ID_FIND_OR));
+    EXPECT_FALSE(Checked(dialog, ID_FIND_ALL_TREES));
+    EXPECT_EQ(HistoryOf(dialog), std::vector<std::string>{});
+    ASSERT_NO_FATAL_FAILURE(SetText("お世話 株式会社"));
+    Shot("find-dialog");
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({BUSINESS[1]}); }))
+        << Joined(ListTexts(Remote()));
+    EXPECT_EQ(TreeCaret(), label) << "the tree selection stays";
+    EXPECT_TRUE(IsWindowVisible(phrase));
+
+    ASSERT_NO_FATAL_FAILURE(Find({"株式会社  以上 ", 1, 0}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[1], BUSINESS[2]}));
+    ASSERT_NO_FATAL_FAILURE(Find({"株式会社 以上", 0, 0}));
+    EXPECT_EQ(ListTexts(Remote()), std::vector<std::string>{}) << "no phrase holds both";
+
+    // The history as the dialog shows it, and the mode it remembers.
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_EQ(HistoryOf(dialog), Texts({"株式会社 以上", "株式会社  以上 ", "お世話 株式会社"}));
+    EXPECT_TRUE(Checked(dialog, ID_FIND_AND));
+    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), CB_SHOWDROPDOWN, TRUE, 0);
+    Shot("find-dialog-history");
+    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), CB_SHOWDROPDOWN, FALSE, 0);
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
+}
+
+TEST_F(FindE2E, TheScopeIsTheOpenLabelAndItsLabelsOrTheWholeLibrary)
+{
+    WriteRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    const std::vector<std::string> greetings = {BUSINESS[0], BUSINESS[1], BUSINESS[2], "こんにちは。"};
+
+    ASSERT_NO_FATAL_FAILURE(Find({"。 既存 行07", 1, 0}));
+    EXPECT_EQ(ListTexts(Remote()), greetings);
+    ASSERT_NO_FATAL_FAILURE(Find({"。 既存 行07", 1, 1}));
+    std::vector<std::string> all = greetings;
+    all.push_back("既存");
+    all.push_back("行07");
+    EXPECT_EQ(ListTexts(Remote()), all);
+}
+
+TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(Find({"abc", 0, 0}));
+    ASSERT_NO_FATAL_FAILURE(Find({"お世話", 0, 0}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1]}));
+    ASSERT_NO_FATAL_FAILURE(Find({"ABC", 0, 0}));
+    EXPECT_EQ(StoredHistory(Stored()), Texts({"ABC", "お世話"})) << "abc gave way to ABC";
+
+    // An empty text lists every phrase in scope with AND, none with OR, and
+    // leaves the history as it was.
+    ASSERT_NO_FATAL_FAILURE(Find({"", 0, 0}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]}));
+    ASSERT_NO_FATAL_FAILURE(Find({"", 1, 0}));
+    EXPECT_EQ(ListTexts(Remote()), std::vector<std::string>{});
+    EXPECT_EQ(StoredHistory(Stored()), Texts({"ABC", "お世話"}));
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    EXPECT_EQ(Stored().showingResults, 0) << "cleared at start";
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]})) << "the label again";
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_EQ(HistoryOf(dialog), Texts({"ABC", "お世話"}));
+    EXPECT_TRUE(Checked(dialog, ID_FIND_OR)) << "the last mode";
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
+}
+
+TEST_F(FindE2E, TenSearchesOfThirtyBytesKeepTheNewestEight)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    std::vector<std::string> texts;
+    for (int i = 0; i < 10; i++) {
+        std::string text = "search" + std::to_string(i) + "-";
+        text.resize(30, (char)('a' + i));
+        texts.push_back(text);
+        ASSERT_NO_FATAL_FAILURE(Find({texts.back().c_str(), 0, 0}));
+    }
+    std::vector<std::string> newest(texts.rbegin(), texts.rbegin() + 8);
+    SettingsRecord stored = Stored();
+    EXPECT_EQ(StoredHistory(stored), newest);
+    std::string block;
+    for (const std::string& t : newest)
+        block += t + '\0';
+    EXPECT_EQ(std::string(stored.findHistory, FIND_HISTORY_SIZE), block + std::string(8, '\0'));
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_EQ(HistoryOf(dialog), newest);
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
+}
+
+TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(Find({"既存", 1, 1}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({"既存"}));
+    SettingsRecord before = Stored();
+
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_TRUE(Checked(dialog, ID_FIND_OR));
+    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES));
+    ASSERT_NO_FATAL_FAILURE(SetText("以上"));
+    ASSERT_NO_FATAL_FAILURE(SetOptions(0, 0));
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
+    EXPECT_EQ(ListTexts(Remote()), Texts({"既存"}));
+
+    // The close box cancels too.
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_TRUE(Checked(dialog, ID_FIND_OR)) << "cancel restores the mode";
+    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES)) << "cancel restores the scope";
+    EXPECT_EQ(HistoryOf(dialog), Texts({"既存"}));
+    ASSERT_NO_FATAL_FAILURE(SetOptions(0, 0));
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    EXPECT_TRUE(Checked(dialog, ID_FIND_OR));
+    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES));
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
+    SettingsRecord after = Stored();
+    EXPECT_EQ(memcmp(&before, &after, sizeof after), 0) << "a cancel stores nothing";
+
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    after = Stored();
+    EXPECT_EQ(after.searchMode, 1);
+    EXPECT_EQ(after.searchAllTrees, 1);
+    EXPECT_STREQ(after.searchText, "既存");
+    EXPECT_EQ(memcmp(after.findHistory, before.findHistory, FIND_HISTORY_SIZE), 0);
+}
+
+TEST_F(FindE2E, ResultsAreNeverStoredInALabelAndAResultCanBeSent)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartTarget());
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(FocusTarget());
+    ASSERT_NO_FATAL_FAILURE(CallUp());
+    const std::string original = ReadFileBytes(library);
+
+    ASSERT_NO_FATAL_FAILURE(Find({"お世話", 0, 0}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1]}));
+    const std::string afterFirst = ReadFileBytes(library);
+    EXPECT_EQ(afterFirst, original) << "the label's own list went back unchanged";
+    ASSERT_NO_FATAL_FAILURE(Find({"以上 こんにちは", 1, 1}));
+    EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[2], "こんにちは。"}));
+    EXPECT_EQ(ReadFileBytes(library), original) << "the first results went into no label";
+
+    ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) >= 0; }));
+    int row = FirstSelected(list);
+    PressKey(VK_RETURN);
+    const std::string sent = row == 0 ? BUSINESS[2] : "こんにちは。";
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == sent; })) << EditText(edit);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    EXPECT_EQ(ReadFileBytes(library), original) << "nor at exit";
+}
+
+}  // namespace
