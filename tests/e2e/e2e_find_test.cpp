@@ -321,4 +321,39 @@ TEST_F(FindE2E, ResultsAreNeverStoredInALabelAndAResultCanBeSent)
     EXPECT_EQ(ReadFileBytes(library), original) << "nor at exit";
 }
 
+TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    ASSERT_NO_FATAL_FAILURE(SetText("既存"));
+    // Tab reaches the check box; Space sets it, Alt+T clears it again.
+    HWND box = GetDlgItem(dialog, ID_FIND_ALL_TREES);
+    for (int i = 0; i < 3 && FocusOf(dialog) != box; i++) {
+        HWND before = FocusOf(dialog);
+        PressKey(VK_TAB);
+        WaitUntil([&] { return FocusOf(dialog) != before; }, 2000);
+    }
+    ASSERT_EQ(FocusOf(dialog), box) << "focus on " << GetDlgCtrlID(FocusOf(dialog));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, ID_FIND_ALL_TREES); }));
+    PressChord({VK_MENU}, 'T');
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(dialog, ID_FIND_ALL_TREES); }));
+    PressKey(VK_SPACE);
+    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, ID_FIND_ALL_TREES); }));
+    PressChord({VK_MENU}, 'A');
+    EXPECT_TRUE(WaitUntil([&] {
+        HWND focus = FocusOf(dialog);
+        return focus == GetDlgItem(dialog, ID_FIND_AND) || focus == GetDlgItem(dialog, ID_FIND_OR);
+    })) << "Alt+A reaches the radio buttons";
+    bool orMode = Checked(dialog, ID_FIND_OR);
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"既存"}); })) << Joined(ListTexts(Remote()));
+    SettingsRecord stored = Stored();
+    EXPECT_EQ(stored.searchAllTrees, 1);
+    EXPECT_EQ(stored.searchMode, orMode ? 1 : 0);
+    EXPECT_STREQ(stored.searchText, "既存");
+}
+
 }  // namespace
