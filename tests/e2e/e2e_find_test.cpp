@@ -356,4 +356,25 @@ TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
     EXPECT_STREQ(stored.searchText, "既存");
 }
 
+TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    // Put there from outside, past the field's limit and width.
+    std::string wide;
+    for (int i = 0; i < 100; i++)
+        wide += "あ";
+    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)wide.c_str());
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
+    std::string cut = wide.substr(0, 78);
+    SettingsRecord stored;
+    DWORD size = 0;
+    ASSERT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.showingResults == 1; }));
+    EXPECT_EQ(std::string(stored.searchText, SEARCH_TEXT_SIZE), cut + std::string(2, '\0'));
+    EXPECT_EQ(StoredHistory(stored), Texts({cut.c_str()}));
+    EXPECT_EQ(ListTexts(Remote()), std::vector<std::string>{});
+}
+
 }  // namespace
