@@ -150,8 +150,25 @@ static void OnDestroy()
     s_treeImages = nullptr;
 }
 
+// The child that had the focus when the window lost the activation; it
+// gets the focus back with the activation (after a dialog, say).
+static HWND s_focusChild;
+
+static void KeepFocusChild(HWND hwnd, WPARAM wParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd, focus))
+            s_focusChild = focus;
+    } else if (!HIWORD(wParam)) {
+        bool kept = s_focusChild && IsWindow(s_focusChild) && IsChild(hwnd, s_focusChild);
+        SetFocus(kept ? s_focusChild : g_app.phraseList);
+    }
+}
+
 static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
+    KeepFocusChild(hwnd, wParam);
     if (g_settings.hold)
         return;
     if (LOWORD(wParam) != WA_INACTIVE) {

@@ -75,12 +75,7 @@ void ShowFindDialog(HWND owner)
     g_autoHideArmed = 0;
     SettingsRecord saved;
     memcpy(&saved, &g_settings, sizeof saved);
-    // The phrase window does not give the focus back to its child when it
-    // is activated again: the list or tree gets it here, ready for the keys.
-    HWND focus = GetFocus();
     INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_FIND", owner, FindDialogProc, 0);
-    if (focus && IsWindow(focus))
-        SetFocus(focus);
     // -1: the dialog could not be shown, which is no confirmation either.
     if (result != 1) {
         memcpy(&g_settings, &saved, sizeof g_settings);

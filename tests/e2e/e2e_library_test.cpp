@@ -410,6 +410,7 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "z\r\ny"}));
     EXPECT_EQ(FirstSelected(list), -1) << "the new row is not selected";
     EXPECT_TRUE(IsWindowVisible(phrase));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list; })) << "the list has the keys again";
 
     // The new phrase reaches the file at the next label switch, line break kept.
     RightClickLabel({MOVE});
