@@ -6,8 +6,8 @@
 #   - With an X display: fenlop.exe and a small editor to type into run on it
 #     until you choose "Fenlopの終了(&X)" in the icon's menu.
 #   - Without one: a scripted tour under Xvfb types a phrase into that editor
-#     through the hot key and Enter, prints what arrived, and saves
-#     screenshots.
+#     through the hot key and Enter, prints what arrived, opens the list's
+#     menu, the phrase editor and a search, and saves screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)

@@ -130,16 +130,52 @@ int Tour(const std::string& folder, const std::string& shots)
             PostMessageA(about, WM_COMMAND, IDOK, 0);
             WaitUntil([&] { return !IsWindow(about); });
         }
+        // The list's popup menu on its first phrase, and the phrase editor.
+        RECT row = ItemRect(RemoteList{list, fenlop.handle}, 0);
+        if (row.right > row.left) {
+            MouseMove(row.left + 12, (row.top + row.bottom) / 2);
+            MouseButton(3, true);
+            MouseButton(3, false);
+            if (WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); })) {
+                Screenshot(shots + "/4-list-menu.png");
+                PressKey('E');
+                HWND editor = nullptr;
+                if (WaitUntil([&] { return (editor = FindProcessWindow(fenlop, "#32770", "定型文書編集")) != nullptr; })) {
+                    Sleep(300);
+                    Screenshot(shots + "/5-editor.png");
+                    printf("%s\n", Utf8("The list's menu, 編集(E)...: the phrase editor opens on the phrase.").c_str());
+                    PostMessageA(editor, WM_COMMAND, 1004, 0);
+                    WaitUntil([&] { return !IsWindow(editor); });
+                }
+            }
+        }
+        // Ctrl+F: every phrase of the library that holds the word.
+        PostMessageA(phrase, WM_COMMAND, 40017, 0);
+        HWND find = nullptr;
+        if (WaitUntil([&] {
+                return (find = FindProcessWindow(fenlop, "#32770", "検索")) != nullptr && IsWindowVisible(find);
+            })) {
+            SetWindowTextA(GetDlgItem(find, 1008), "お世話");
+            SendMessageA(GetDlgItem(find, 1006), BM_SETCHECK, BST_CHECKED, 0);
+            PostMessageA(find, WM_COMMAND, 1006, (LPARAM)GetDlgItem(find, 1006));
+            Sleep(300);
+            Screenshot(shots + "/6-find.png");
+            PostMessageA(find, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(find, IDOK));
+            WaitUntil([&] { return !IsWindow(find); });
+            Sleep(300);
+            printf("%s %d.\n", Utf8("Ctrl+F, お世話, all trees: phrases listed:").c_str(), ItemCount(list));
+            Screenshot(shots + "/7-found.png");
+        }
         PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
         WaitUntil([&] { return !IsWindowVisible(phrase); });
         PostMessageA(tray, 2082, 107, WM_RBUTTONUP);
         if (WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); })) {
-            Screenshot(shots + "/4-tray-menu.png");
+            Screenshot(shots + "/8-tray-menu.png");
             PressKey('S');
             HWND dialog = nullptr;
             if (WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
                 Sleep(300);
-                Screenshot(shots + "/5-settings.png");
+                Screenshot(shots + "/9-settings.png");
                 PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                 WaitUntil([&] { return !IsWindow(dialog); });
             }
