@@ -57,20 +57,6 @@ class FindE2E : public FenlopE2E {
 protected:
     HWND dialog = nullptr;
 
-    // Shown from the tray without a target: the window keeps the list focused.
-    void ShowPhraseWindow()
-    {
-        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
-        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
-        ASSERT_TRUE(WaitUntil([&] {
-            if (!PhraseWindowReady()) {
-                SetForegroundWindow(phrase);
-                PostMessageA(tray, 2096, 0, 0);
-            }
-            return PhraseWindowReady();
-        }));
-    }
-
     // Ctrl+F on the phrase window.
     void OpenFind()
     {
@@ -142,7 +128,7 @@ TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     HTREEITEM label = TreeCaret();
     ASSERT_TRUE(label);
 
@@ -185,7 +171,7 @@ TEST_F(FindE2E, TheScopeIsTheOpenLabelAndItsLabelsOrTheWholeLibrary)
 {
     WriteRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     const std::vector<std::string> greetings = {BUSINESS[0], BUSINESS[1], BUSINESS[2], "こんにちは。"};
 
     ASSERT_NO_FATAL_FAILURE(Find({"。 既存 行07", 1, 0}));
@@ -201,7 +187,7 @@ TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     ASSERT_NO_FATAL_FAILURE(Find({"abc", 0, 0}));
     ASSERT_NO_FATAL_FAILURE(Find({"お世話", 0, 0}));
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1]}));
@@ -219,7 +205,7 @@ TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
 
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
     EXPECT_EQ(Stored().showingResults, 0) << "cleared at start";
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]})) << "the label again";
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     EXPECT_EQ(HistoryOf(dialog), Texts({"ABC", "お世話"}));
@@ -231,7 +217,7 @@ TEST_F(FindE2E, TenSearchesOfThirtyBytesKeepTheNewestEight)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     std::vector<std::string> texts;
     for (int i = 0; i < 10; i++) {
         std::string text = "search" + std::to_string(i) + "-";
@@ -255,7 +241,7 @@ TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     ASSERT_NO_FATAL_FAILURE(Find({"既存", 1, 1}));
     EXPECT_EQ(ListTexts(Remote()), Texts({"既存"}));
     SettingsRecord before = Stored();
@@ -325,7 +311,7 @@ TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     ASSERT_NO_FATAL_FAILURE(SetText("既存"));
     // Tab reaches the check box; Space sets it, Alt+T clears it again.
@@ -360,7 +346,7 @@ TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowPhraseWindow());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     // Put there from outside, past the field's limit and width.
     std::string wide;
