@@ -23,7 +23,7 @@ static int s_scratchCount;
 
 struct MeasureContext {
     HWND dialog;
-    RECT dialogRect;
+    RECT client;  // the dialog's client area
 };
 
 static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
@@ -37,12 +37,15 @@ static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
         return TRUE;
     if (s_scratchCount >= MAX_ANCHORED_CONTROLS)
         return FALSE;
+    // Measured in client coordinates, where they are applied: the frame's
+    // width differs between systems and its metric does not always give it.
     RECT rc;
     GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, context->dialog, (POINT*)&rc, 2);
     AnchorEntry* entry = &s_scratch[s_scratchCount++];
     entry->id = id;
-    entry->rightMargin = context->dialogRect.right - rc.right - GetSystemMetrics(SM_CXFRAME) - 1;
-    entry->bottomMargin = context->dialogRect.bottom - rc.bottom - GetSystemMetrics(SM_CYFRAME) - 1;
+    entry->rightMargin = context->client.right - rc.right;
+    entry->bottomMargin = context->client.bottom - rc.bottom;
     return TRUE;
 }
 
@@ -56,15 +59,17 @@ void InitAnchors(HWND dialog)
     memset(s_scratch, 0, sizeof s_scratch);
     s_scratchCount = 0;
     MeasureContext context = {dialog, {}};
-    GetWindowRect(dialog, &context.dialogRect);
+    GetClientRect(dialog, &context.client);
     EnumChildWindows(dialog, MeasureControl, (LPARAM)&context);
 
     if (GetWindowLongA(dialog, GWL_STYLE) & WS_THICKFRAME) {
         RECT client;
         GetClientRect(dialog, &client);
+        // Aligned to the lower right corner of the whole client area: where
+        // ApplyAnchor puts it later, so it does not move at the first resize.
         CreateWindowExA(0, "ScrollBar", "",
                         WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN, 0, 0,
-                        client.right - 1, client.bottom - 1, dialog, (HMENU)(INT_PTR)IDC_SIZEGRIP,
+                        client.right, client.bottom, dialog, (HMENU)(INT_PTR)IDC_SIZEGRIP,
                         (HINSTANCE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE), nullptr);
     }
     s_scratch[s_scratchCount++] = AnchorEntry{IDC_SIZEGRIP, 1, 1};

@@ -524,6 +524,9 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     };
     RECT start;
     GetWindowRect(dialog, &start);
+    // As laid out by the dialog's template, before any resizing.
+    RECT text = place(1012), ok = place(1011), cancel = place(1004), pos = place(1013), frame = place(1014),
+         grip = place(9999), hidden = place(1003);
     SetWindowPos(dialog, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
     RECT small;
     GetWindowRect(dialog, &small);
@@ -531,9 +534,6 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     EXPECT_EQ(small.bottom - small.top, 200);
 
     const int width = start.right - start.left, height = start.bottom - start.top;
-    SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
-    RECT text = place(1012), ok = place(1011), cancel = place(1004), pos = place(1013), frame = place(1014),
-         grip = place(9999), hidden = place(1003);
     SetWindowPos(dialog, nullptr, 0, 0, width + 120, height + 90, SWP_NOMOVE | SWP_NOZORDER);
     Shot("editor-grown");
     RECT text2 = place(1012), ok2 = place(1011), cancel2 = place(1004), pos2 = place(1013), frame2 = place(1014),
