@@ -573,9 +573,15 @@ TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
     EXPECT_TRUE(WaitUntil([&] { return ReadRecord(&stored, &size) && stored.hold == 0; }));
 
     // Ctrl+U on the first row does nothing; Ctrl+D, Ctrl+D, Ctrl+U move A.
+    // Each key is waited for: the first Ctrl+D gives the final order too.
     PressChord({VK_CONTROL}, 'U');
     PressChord({VK_CONTROL}, 'D');
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }))
+        << Joined(ListTexts(Remote()));
     PressChord({VK_CONTROL}, 'D');
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "C", "A", "D", "E"}); }))
+        << Joined(ListTexts(Remote()));
+    EXPECT_EQ(FirstSelected(list), 2);
     PressChord({VK_CONTROL}, 'U');
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }))
         << Joined(ListTexts(Remote()));
