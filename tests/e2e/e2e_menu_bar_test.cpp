@@ -209,6 +209,7 @@ TEST_F(MenuBarE2E, ThemedBarIsDarkInFrontAndGreyBehind)
     // The items stand on the button face colour.
     RECT firstItem{bar.left, bar.top, bar.left + (bar.right - bar.left) / 4, bar.bottom};
     EXPECT_EQ(ReadScreen(firstItem).Dominant(), GetSysColor(COLOR_BTNFACE)) << Describe(front);
+    Sleep(300);  // the list paints a moment after the bar
     Shot("menu-bar-front");
 
     PutTargetInFront();
