@@ -120,7 +120,14 @@ void RunTreeCommand(HWND tree, int command)
     case IDM_NEW_ABOVE: NewLabel(tree, 0); break;
     case IDM_NEW_INTO: NewChildLabel(tree); break;
     case IDM_NEW_BELOW: NewLabel(tree, 1); break;
-    case IDM_CREATE_LIBRARY: CreateLibrary(tree); break;
+    case IDM_CREATE_LIBRARY:
+        // A tree that could not be read again after an edit keeps the open
+        // label's path, so that its list may still be stored. The list gets
+        // that last chance; the new library has no such label.
+        SavePhrasesOfSelectedLabel();
+        FreeSelectedPath();
+        CreateLibrary(tree);
+        break;
     case IDM_RENAME_OR_EDIT: StartRenaming(tree); break;
     }
 }

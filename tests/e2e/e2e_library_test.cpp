@@ -228,6 +228,30 @@ TEST_F(LibraryE2E, AnEmptyTreeOffersNewAndCreatesTheLibrary)
     })) << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
 }
 
+TEST_F(LibraryE2E, AFileBrokenWhileRunningEmptiesTheTreeAndNewStartsAFreshLibrary)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    const std::string broken = "<u>\"root\"\r\n<u>\"unclosed\"\r\n";
+    ASSERT_TRUE(WriteFileBytes(library, broken));
+    // The edit fails on the broken file and the tree cannot be read again.
+    RightClickLabel({SORT});
+    Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) == 0; }));
+    EXPECT_EQ(ReadFileBytes(library), broken);
+
+    RightClickAt(EmptyTreeSpace());
+    Choose({'N'});
+    EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル"}); }))
+        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_EQ(ReadFileBytes(folder + "\\fenlop.001"), broken) << "the broken file is kept aside";
+    EXPECT_NE(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
+    // The list of the old library's label goes into no label of the new one.
+    RightClickLabel({"新しいラベル"});
+    Choose({VK_ESCAPE});
+    ExitByCommand();
+    EXPECT_EQ(Find(ReadFileBytes(library), "\"A\""), std::string::npos);
+}
+
 TEST_F(LibraryE2E, EveryTreeCommandRewritesTheFileAsTheLibraryDoes)
 {
     StartAt(SORT_PATH, sizeof SORT_PATH);
