@@ -32,13 +32,13 @@ int LoadPhraseList(HWND list, LabelNode* const* path);
 int SavePhraseList(HWND list, LabelNode* const* path);
 int OnLabelSelectionChanged(HWND tree, HWND list);
 int CopyPhrasesToClipboard(HWND list, int cut);
+int PastePhrasesFromClipboard(HWND list);
 
 // The clipboard. Opening tries a few times: another program may hold it a
 // moment. PlaceClipboardText empties it and hands it block as CF_TEXT; when
 // that fails the block is freed and -1 returned.
 bool OpenClipboardFor(HWND owner);
 int PlaceClipboardText(HWND owner, HGLOBAL block);
-int PastePhrasesFromClipboard(HWND list);
 
 // Label edits: each rewrites the phrase file and shows the result.
 int NewLabel(HWND tree, int after);

@@ -1,7 +1,6 @@
 // The one routine that shows the program's popup menus, and the commands of
 // the label tree's and the phrase list's menus.
 #include <windows.h>
-#include <cstdio>
 #include <cstring>
 
 #include "library/phrase_views.h"
@@ -12,15 +11,6 @@
 static void GrayByPosition(HMENU popup, int position)
 {
     EnableMenuItem(popup, position, MF_BYPOSITION | MF_GRAYED);
-}
-
-static bool ClipFileExists()
-{
-    FILE* file = fopen(g_library.clip, "rb");
-    if (!file)
-        return false;
-    fclose(file);
-    return true;
 }
 
 static bool LabelSelected()
@@ -42,7 +32,7 @@ static void AdjustTreeMenu(HMENU popup)
         for (int position : positions)
             GrayByPosition(popup, position);
     }
-    if (!ClipFileExists())
+    if (!FileExists(g_library.clip))
         GrayByPosition(popup, 3);
     if (!SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         DeleteMenu(popup, 5, MF_BYPOSITION);
