@@ -26,6 +26,15 @@ struct MeasureContext {
     RECT client;  // the dialog's client area
 };
 
+// The control's rectangle in the dialog's client coordinates.
+static RECT ClientRectOf(HWND dialog, HWND control)
+{
+    RECT rc;
+    GetWindowRect(control, &rc);
+    MapWindowPoints(nullptr, dialog, (POINT*)&rc, 2);
+    return rc;
+}
+
 static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
 {
     const MeasureContext* context = (const MeasureContext*)param;
@@ -39,9 +48,7 @@ static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
         return FALSE;
     // Measured in client coordinates, where they are applied: the frame's
     // width differs between systems and its metric does not always give it.
-    RECT rc;
-    GetWindowRect(control, &rc);
-    MapWindowPoints(nullptr, context->dialog, (POINT*)&rc, 2);
+    RECT rc = ClientRectOf(context->dialog, control);
     AnchorEntry* entry = &s_scratch[s_scratchCount++];
     entry->id = id;
     entry->rightMargin = context->client.right - rc.right;
@@ -63,8 +70,7 @@ void InitAnchors(HWND dialog)
     EnumChildWindows(dialog, MeasureControl, (LPARAM)&context);
 
     if (GetWindowLongA(dialog, GWL_STYLE) & WS_THICKFRAME) {
-        RECT client;
-        GetClientRect(dialog, &client);
+        const RECT& client = context.client;
         // Aligned to the lower right corner of the whole client area: where
         // ApplyAnchor puts it later, so it does not move at the first resize.
         CreateWindowExA(0, "ScrollBar", "",
@@ -88,15 +94,6 @@ void InitAnchors(HWND dialog)
     if (table)
         memcpy(table, s_scratch, s_scratchCount * sizeof(AnchorEntry));
     SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)table);
-}
-
-// The control's rectangle in the dialog's client coordinates.
-static RECT ClientRectOf(HWND dialog, HWND control)
-{
-    RECT rc;
-    GetWindowRect(control, &rc);
-    MapWindowPoints(nullptr, dialog, (POINT*)&rc, 2);
-    return rc;
 }
 
 void ApplyAnchor(HWND dialog, int id, int flags)

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/sjis.h"
 #include "library/phrase_library.h"
 #include "library/phrase_views.h"
 #include "resources/resource.h"
