@@ -251,14 +251,20 @@ inline POINT OnRow(const RECT& rc)
     return POINT{rc.left + 12, (rc.top + rc.bottom) / 2};
 }
 
-// A drag with the left button through the X server. The drop place is the
-// one seen at the program's last 100 ms tick, so the pointer rests first.
-inline void Drag(POINT from, POINT to, bool ctrl)
+// Presses the left button at from and moves past the drag threshold.
+inline void StartDrag(POINT from)
 {
     MouseMove(from.x, from.y);
     MouseButton(1, true);
     for (int i = 1; i <= 4; i++)
         MouseMove(from.x + i * 3, from.y + i * 2);
+}
+
+// A drag with the left button through the X server. The drop place is the
+// one seen at the program's last 100 ms tick, so the pointer rests first.
+inline void Drag(POINT from, POINT to, bool ctrl)
+{
+    StartDrag(from);
     MouseMove(to.x, to.y);
     Sleep(100);
     MouseMove(to.x + 1, to.y);

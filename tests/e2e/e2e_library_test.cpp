@@ -45,8 +45,9 @@ protected:
         request.target = root ? FindLabelByNames(root, path.data(), (int)path.size()) : nullptr;
         request.after = after;
         EXPECT_TRUE(request.target) << Joined(names);
-        if (request.target)
+        if (request.target) {
             EXPECT_EQ(RewritePhraseFile(&files, &request), 0);
+        }
         FreeLabelTree(root);
         return {ReadFileBytes(files.phrase), ReadFileBytes(files.clip)};
     }
@@ -288,8 +289,9 @@ TEST_F(LibraryE2E, EveryTreeCommandRewritesTheFileAsTheLibraryDoes)
         Choose(step.keys);
         EXPECT_TRUE(WaitUntil([&] { return Current().phrase == expected.phrase && Current().clip == expected.clip; }))
             << "phrase file " << (Current().phrase == expected.phrase) << " clip " << (Current().clip == expected.clip);
-        if (!step.selected.empty())
+        if (!step.selected.empty()) {
             EXPECT_EQ(Selected(), step.selected);
+        }
         if (step.kind == REWRITE_PASTE_CHILD_LABEL) {
             // The label pasted into shows expanded.
             HTREEITEM target = FindTreeItem(tree, fenlop.handle, step.at);

@@ -605,10 +605,7 @@ TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
 
     // A right-button press during the drag: nothing moves.
     POINT from = OnRow(ItemRect(Remote(), 1));
-    MouseMove(from.x, from.y);
-    MouseButton(1, true);
-    for (int i = 1; i <= 4; i++)
-        MouseMove(from.x + i * 3, from.y + i * 2);
+    StartDrag(from);
     MouseMove(from.x, OnRow(ItemRect(Remote(), 3)).y);
     Sleep(300);
     MouseButton(3, true);
@@ -620,10 +617,7 @@ TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
     // Held below the list the view scrolls one row a tick until the last
     // row shows; released there, the row goes to the end.
     from = OnRow(ItemRect(Remote(), 0));
-    MouseMove(from.x, from.y);
-    MouseButton(1, true);
-    for (int i = 1; i <= 4; i++)
-        MouseMove(from.x + i * 3, from.y + i * 2);
+    StartDrag(from);
     MouseMove(from.x, listRect.bottom + 30);
     bool scrolled = WaitUntil([&] { return SendMessageA(list, LVM_GETTOPINDEX, 0, 0) + perPage >= 40; }, 8000);
     MouseButton(1, false);
