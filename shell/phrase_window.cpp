@@ -150,6 +150,9 @@ static void OnDestroy()
     s_treeImages = nullptr;
 }
 
+// Posted when the window is activated, to give the focus back.
+const UINT MSG_RESTORE_FOCUS = WM_APP + 2;
+
 // The child that had the focus when the window lost the activation; it
 // gets the focus back with the activation (after a dialog, say).
 static HWND s_focusChild;
@@ -161,9 +164,20 @@ static void KeepFocusChild(HWND hwnd, WPARAM wParam)
         if (focus && IsChild(hwnd, focus))
             s_focusChild = focus;
     } else if (!HIWORD(wParam)) {
-        bool kept = s_focusChild && IsWindow(s_focusChild) && IsChild(hwnd, s_focusChild);
-        SetFocus(kept ? s_focusChild : g_app.phraseList);
+        PostMessageA(hwnd, MSG_RESTORE_FOCUS, 0, 0);
     }
+}
+
+// Only while the window is still in front and no child has the focus yet:
+// focusing a child of a window that has lost the activation meanwhile would
+// take the activation back from the window the user went to.
+static void RestoreFocusChild(HWND hwnd)
+{
+    HWND focus = GetFocus();
+    if (GetForegroundWindow() != hwnd || (focus && IsChild(hwnd, focus)))
+        return;
+    bool kept = s_focusChild && IsWindow(s_focusChild) && IsChild(hwnd, s_focusChild);
+    SetFocus(kept ? s_focusChild : g_app.phraseList);
 }
 
 static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
@@ -258,6 +272,9 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_COMMAND:
         OnCommand(hwnd, LOWORD(wParam));
+        return 0;
+    case MSG_RESTORE_FOCUS:
+        RestoreFocusChild(hwnd);
         return 0;
     case MSG_REOPEN_LABEL_EDIT:
         ReopenLabelEdit((HTREEITEM)lParam);
