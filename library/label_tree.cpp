@@ -118,8 +118,11 @@ bool IsLabelNameTaken(const LabelNode* ref, const char* name)
 
 int MakeUniqueLabelName(const LabelNode* ref, char* name)
 {
-    if (!IsLabelNameTaken(ref, name))
-        return 0;
+    return IsLabelNameTaken(ref, name) ? NumberLabelName(ref, name) : 0;
+}
+
+int NumberLabelName(const LabelNode* ref, char* name)
+{
     if (strlen(name) + 4 >= NAME_BUFFER_SIZE)
         return -1;
     char candidate[NAME_BUFFER_SIZE + 8];

@@ -59,6 +59,10 @@ bool IsLabelNameTaken(const LabelNode* ref, const char* name);
 // -1 when all are taken or the name is too long to extend.
 int MakeUniqueLabelName(const LabelNode* ref, char* name);
 
+// Replaces name by the first "%s～%d" free among ref's siblings, whether or
+// not name itself is free. Returns 0 or -1 as MakeUniqueLabelName.
+int NumberLabelName(const LabelNode* ref, char* name);
+
 // The label reached by names[0..count) from the root's children, taking the
 // first match at each level; nullptr when a name is missing.
 LabelNode* FindLabelByNames(LabelNode* root, const char* const* names, int count);

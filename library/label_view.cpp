@@ -3,11 +3,14 @@
 
 #include <cstdlib>
 
+#include "common/sjis.h"
 #include "library/phrase_library.h"
 
 LibraryFiles g_library;
 LabelNode* g_labelRoot;
 LabelNode** g_selectedPath;
+bool g_listLoaded;
+int g_selectionGuard;
 
 // The records of an earlier load that g_selectedPath still refers to. Its
 // write-back resolves the path by the names held there, so they must stay
@@ -88,10 +91,11 @@ void FreeSelectedPath()
 {
     free(g_selectedPath);
     g_selectedPath = nullptr;
+    g_listLoaded = false;
     ReleaseUnusedRecords();
 }
 
-static LabelNode* ItemRecord(HWND tree, HTREEITEM item)
+LabelNode* ItemLabel(HWND tree, HTREEITEM item)
 {
     TVITEMA tvi = {};
     tvi.mask = TVIF_PARAM;
@@ -107,7 +111,7 @@ HTREEITEM GetSelectedPath(HWND tree)
     HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
     if (!item)
         return nullptr;
-    LabelNode* node = ItemRecord(tree, item);
+    LabelNode* node = ItemLabel(tree, item);
     int depth = LabelDepth(node);
     if (depth < 1)
         return nullptr;
@@ -141,16 +145,14 @@ static void* TreeNextSibling(void* context, void* item)
     return (void*)SendMessageA((HWND)context, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
 }
 
+// The name held in the item's record, not the control's text: the control
+// keeps its text in UTF-16, and a name whose bytes do not survive that round
+// trip (the duplicate codes of code page 932, invalid sequences) would never
+// be found again.
 static void TreeGetText(void* context, void* item, char* text, int size)
 {
-    text[0] = '\0';
-    TVITEMA tvi = {};
-    tvi.mask = TVIF_TEXT;
-    tvi.hItem = (HTREEITEM)item;
-    tvi.pszText = text;
-    tvi.cchTextMax = size;
-    SendMessageA((HWND)context, TVM_GETITEMA, 0, (LPARAM)&tvi);
-    text[size - 1] = '\0';
+    const LabelNode* node = ItemLabel((HWND)context, (HTREEITEM)item);
+    SjisCopy(text, size, node ? node->name : "");
 }
 
 static void TreeSelect(void* context, void* item)
@@ -184,7 +186,11 @@ void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath)
 int LoadLabelTree(HWND tree)
 {
     // The items go first: their parameters refer to the records replaced here.
+    // A selection change the deletion may report switches no label: the open
+    // label's path stays and is resolved by its names.
+    g_selectionGuard++;
     SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
+    g_selectionGuard--;
     LabelNode* root = nullptr;
     int result = ReadLabelTree(g_library.phrase, &root);
     RetireLabelTree(g_labelRoot);

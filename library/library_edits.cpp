@@ -6,13 +6,23 @@
 
 #include "common/sjis.h"
 #include "library/phrase_library.h"
+#include "resources/resource.h"
 
-// Rebuilds the path from the tree's selection; the label at its end, or null.
-static const LabelNode* SelectedTarget(HWND tree)
+// The phrase list beside the tree (the phrase window gives both one parent).
+static HWND ListBeside(HWND tree)
 {
-    if (!GetSelectedPath(tree))
+    return GetDlgItem(GetParent(tree), IDC_LIST);
+}
+
+// The label an edit acts on: the record of the tree's selection, or null.
+// The open label's list is stored first, so that the edit (a cut or a copy
+// above all) takes the phrases just typed; when that fails, nothing is done.
+static const LabelNode* EditTarget(HWND tree)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (!item || StorePhraseListNow(ListBeside(tree)) != 0)
         return nullptr;
-    return PathTarget(g_selectedPath);
+    return ItemLabel(tree, item);
 }
 
 // Runs a rewrite at the selected label and reloads the tree. On success the
@@ -22,7 +32,7 @@ static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter
 {
     char namePath[NAME_PATH_SIZE];
     char followPath[NAME_PATH_SIZE];
-    BuildNamePath(g_selectedPath, namePath, sizeof namePath);
+    BuildNamePathOf(request->target, namePath, sizeof namePath);
     memset(followPath, 0, sizeof followPath);
     int result = RewritePhraseFile(&g_library, request, followPath);
     // The request's target belongs to records that a selection change in the
@@ -38,7 +48,7 @@ static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter
 
 int NewLabel(HWND tree, int after)
 {
-    const LabelNode* target = SelectedTarget(tree);
+    const LabelNode* target = EditTarget(tree);
     if (!target)
         return -1;
     RewriteRequest request = {};
@@ -50,7 +60,7 @@ int NewLabel(HWND tree, int after)
 
 int NewChildLabel(HWND tree)
 {
-    const LabelNode* target = SelectedTarget(tree);
+    const LabelNode* target = EditTarget(tree);
     if (!target)
         return -1;
     RewriteRequest request = {};
@@ -106,7 +116,7 @@ int RenameLabel(HWND tree, const TVITEMA* item)
 
 int CutOrCopyLabel(HWND tree, int cut)
 {
-    const LabelNode* target = SelectedTarget(tree);
+    const LabelNode* target = EditTarget(tree);
     if (!target)
         return -1;
     RewriteRequest request = {};
@@ -119,6 +129,10 @@ int CutOrCopyLabel(HWND tree, int cut)
     memset(followPath, 0, sizeof followPath);
     if (RewritePhraseFile(&g_library, &request, followPath) != 0)
         return -1;
+    // The open label was the one cut (or lies inside it). Its path would now
+    // resolve to another label, an equal-named sibling say, and its list be
+    // stored there; its phrases are in the clip file.
+    CloseOpenLabel(ListBeside(tree));
     LoadLabelTree(tree);
     ExpandLabelByNamePath(tree, nullptr, followPath);
     return 0;
@@ -126,7 +140,7 @@ int CutOrCopyLabel(HWND tree, int cut)
 
 static int PasteClipLabel(HWND tree, RewriteKind kind, int after)
 {
-    const LabelNode* target = SelectedTarget(tree);
+    const LabelNode* target = EditTarget(tree);
     if (!target || !FileExists(g_library.clip))
         return -1;
     RewriteRequest request = {};

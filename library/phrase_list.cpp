@@ -119,10 +119,16 @@ static int GetListPhrase(void* context, int index, char* text, size_t size)
     return GetPhraseText((HWND)context, index, text, (int)size);
 }
 
+bool IsPhraseListEditable()
+{
+    return g_selectedPath && g_listLoaded && !g_settings.showingResults;
+}
+
 int SavePhraseList(HWND list, LabelNode* const* path)
 {
-    // Search results belong to no label.
-    if (g_settings.showingResults)
+    // Search results belong to no label, and a list that was not read whole
+    // would replace the label's phrases with a part of them.
+    if (!IsPhraseListEditable())
         return 0;
     if (!path)
         path = g_selectedPath;
@@ -134,17 +140,87 @@ int SavePhraseList(HWND list, LabelNode* const* path)
     return RewritePhraseFile(&g_library, &request);
 }
 
+// Gathers repeated moves of phrases into one store.
+static const UINT_PTR IDT_STORE_LIST = 7778;
+static const UINT STORE_DELAY_MS = 1000;
+
+static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
+{
+    StorePhraseListNow(list);
+}
+
+int StorePhraseListNow(HWND list)
+{
+    KillTimer(list, IDT_STORE_LIST);
+    return SavePhraseList(list, g_selectedPath);
+}
+
+void StorePhraseListSoon(HWND list)
+{
+    if (IsPhraseListEditable() && !SetTimer(list, IDT_STORE_LIST, STORE_DELAY_MS, OnStoreTimer))
+        StorePhraseListNow(list);
+}
+
+void CloseOpenLabel(HWND list)
+{
+    KillTimer(list, IDT_STORE_LIST);
+    FreeSelectedPath();
+    ClearList(list);
+    ShowList(list);
+    g_settings.showingResults = 0;
+}
+
+// The tree item that shows the open label, found by its records; null when
+// the tree was rebuilt since the label was opened.
+static HTREEITEM OpenLabelItem(HWND tree)
+{
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    for (LabelNode* const* step = g_selectedPath; item && *step;) {
+        TVITEMA tvi = {};
+        tvi.mask = TVIF_PARAM;
+        tvi.hItem = item;
+        if (!SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tvi))
+            return nullptr;
+        if ((LabelNode*)tvi.lParam != *step) {
+            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
+            continue;
+        }
+        if (!*++step)
+            return item;
+        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
+    }
+    return nullptr;
+}
+
 int OnLabelSelectionChanged(HWND tree, HWND list)
 {
+    if (g_selectionGuard)
+        return 0;
     if (g_selectedPath) {
-        SavePhraseList(list, g_selectedPath);
+        // Leaving the label would drop the edits the file could not take:
+        // the label stays open, and the tree goes back to it.
+        if (StorePhraseListNow(list) != 0) {
+            HTREEITEM item = OpenLabelItem(tree);
+            g_selectionGuard++;
+            if (item)
+                SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+            g_selectionGuard--;
+            return -1;
+        }
         FreeSelectedPath();
     }
-    if (!GetSelectedPath(tree))
-        return -1;
-    LoadPhraseList(list, g_selectedPath);
     g_settings.showingResults = 0;
-    return 0;
+    if (!GetSelectedPath(tree)) {
+        // No label is selected: the list belongs to none and shows nothing.
+        ClearList(list);
+        ShowList(list);
+        return -1;
+    }
+    // A list read only in part (the file held by another program a moment,
+    // memory short) is shown but never stored: it would replace the label's
+    // phrases with a part of them.
+    g_listLoaded = LoadPhraseList(list, g_selectedPath) == 0;
+    return g_listLoaded ? 0 : -1;
 }
 
 bool OpenClipboardFor(HWND owner)
@@ -269,6 +345,25 @@ int PastePhrasesFromClipboard(HWND list)
     GlobalUnlock(block);
     CloseClipboard();
     return result;
+}
+
+int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
+{
+    // Phrases leave only the open label's own list: cut from search results
+    // or a list read in part, they would stay where they are.
+    if (!IsPhraseListEditable())
+        copy = 1;
+    // They travel through the clipboard. When they cannot be put there,
+    // nothing moves: the paste would bring whatever the clipboard held into
+    // the label.
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) <= 0 || CopyPhrasesToClipboard(list, copy ? 0 : 1) != 0)
+        return -1;
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
+    // The switch stored the list they left; the label must be open now.
+    if (SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != (LRESULT)label || !IsPhraseListEditable())
+        return -1;
+    PastePhrasesFromClipboard(list);
+    return StorePhraseListNow(list);
 }
 
 int SearchLibrary(HWND list, int allTrees)

@@ -423,8 +423,9 @@ void PutFollowPath(char* buffer, const Rewrite* rw, int count, const char* extra
 // Finds the name of the label to insert: the new label's or the clip label's,
 // made unique among the labels that will be its siblings (those of ref).
 // Names that the records hold cut short are compared in their held form;
-// a long name that is taken is cut to a name the user could have given
-// before it is made unique, so that the generated name is held whole.
+// a long name that is taken is cut to a name the user could have given and
+// then numbered, so that the generated name is held whole and still shows
+// that it is a second label of that name (even when the cut name is free).
 int ChooseInsertName(Rewrite* rw, const LabelNode* ref, const char* wanted, size_t len)
 {
     char held[LABEL_NAME_SIZE];
@@ -438,7 +439,8 @@ int ChooseInsertName(Rewrite* rw, const LabelNode* ref, const char* wanted, size
     size_t keep = SjisFitLength(wanted, strlen(wanted), MAX_RENAME_LENGTH);
     memcpy(rw->name, wanted, keep);
     rw->name[keep] = '\0';
-    if (MakeUniqueLabelName(ref, rw->name) != 0)
+    int numbered = keep < strlen(wanted) ? NumberLabelName(ref, rw->name) : MakeUniqueLabelName(ref, rw->name);
+    if (numbered != 0)
         return Fail(rw->error, nullptr, "no free name for the label");
     rw->insertName = rw->name;
     rw->insertLength = strlen(rw->name);

@@ -28,6 +28,7 @@ struct AppWindows {
     HWND phraseWindow;   // the main window, class "Fenlop"
     HWND trayWindow;     // invisible controller, class "FLPTray"
     HWND calcPad;        // null while no calculator pad exists
+    HWND settingsDialog; // null while the settings dialog is not open
     HWND statusBar;      // children of the phrase window
     HWND labelTree;
     HWND splitter;

@@ -195,7 +195,8 @@ static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
 static void OnInitMenuPopup(HMENU popup)
 {
-    bool selected = SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
+    bool selected = SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0 &&
+                    IsPhraseListEditable();
     UINT state = MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(popup, IDM_MOVE_UP, state);
     EnableMenuItem(popup, IDM_MOVE_DOWN, state);
@@ -322,6 +323,8 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 void MoveSelectedPhrase(int up)
 {
     HWND list = g_app.phraseList;
+    if (!IsPhraseListEditable())
+        return;
     int i = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
     int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     if (up ? i <= 0 : (i < 0 || i + 1 >= count))
@@ -339,6 +342,7 @@ void MoveSelectedPhrase(int up)
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(list, LVM_SETITEMSTATE, to, (LPARAM)&state);
     SendMessageA(list, LVM_ENSUREVISIBLE, to, FALSE);
+    StorePhraseListSoon(list);
 }
 
 void ShowHelp()

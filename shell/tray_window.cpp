@@ -79,7 +79,7 @@ void ToggleCalculatorPad()
 void SavePhrasesOfSelectedLabel()
 {
     if (g_selectedPath && IsWindow(g_app.phraseList))
-        SavePhraseList(g_app.phraseList, g_selectedPath);
+        StorePhraseListNow(g_app.phraseList);
 }
 
 static bool ButtonDown(int key)
@@ -157,9 +157,29 @@ static void OnFocusList()
     SyncModifierKeys();
 }
 
+// Sent to every top-level window when the shell (re)starts its taskbar.
+static UINT s_taskbarCreated;
+
+// What calls up a window of the tool: a hot key, a click on the icon, a
+// call from another process. While the settings dialog is open the tool
+// stays idle (the dialog holds hot keys not yet confirmed): the dialog comes
+// to the front instead.
+static bool CallsUpWindow(UINT msg, LPARAM lParam)
+{
+    return msg == WM_HOTKEY || msg == MSG_CALL_UP ||
+           (msg == MSG_TRAY_NOTIFY && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP));
+}
+
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (g_app.settingsDialog && CallsUpWindow(msg, lParam)) {
+        SetForegroundWindow(g_app.settingsDialog);
+        return 0;
+    }
     switch (msg) {
+    case WM_CREATE:
+        s_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+        return 0;
     case WM_HOTKEY:
         if (wParam == HOTKEY_ID_PHRASE) {
             CaptureTargetWindow();
@@ -189,6 +209,11 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_ENDSESSION:
         SavePhrasesOfSelectedLabel();
+        return 0;
+    }
+    // The shell restarted: its notification area no longer has the icon.
+    if (msg == s_taskbarCreated && msg != 0) {
+        SetTrayIcon(hwnd, 1);
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);

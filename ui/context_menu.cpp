@@ -55,6 +55,14 @@ static void AdjustListMenu(HMENU popup)
     } else if (!IsClipboardFormatAvailable(CF_TEXT)) {
         EnableMenuItem(popup, IDM_PASTE, MF_BYCOMMAND | MF_GRAYED);
     }
+    // Search results and a list read in part belong to no label: what is
+    // added to them or changed in them would be lost, and what is cut from
+    // them would stay where it is. Copying still works.
+    if (!IsPhraseListEditable()) {
+        static const int positions[] = {0, 1, 3, 5};
+        for (int position : positions)
+            GrayByPosition(popup, position);
+    }
 }
 
 static void AdjustTrayMenu(HMENU popup)
@@ -115,23 +123,34 @@ void RunTreeCommand(HWND tree, int command)
         // label's path, so that its list may still be stored. The list gets
         // that last chance; the new library has no such label.
         SavePhrasesOfSelectedLabel();
-        FreeSelectedPath();
+        CloseOpenLabel(g_app.phraseList);
         CreateLibrary(tree);
         break;
     case IDM_RENAME_OR_EDIT: StartRenaming(tree); break;
     }
 }
 
+// Every edit of the list reaches the phrase file at once.
 void RunListCommand(HWND list, int command)
 {
+    if (command != IDM_COPY && command != 0 && !IsPhraseListEditable())
+        return;
     switch (command) {
     case IDM_DELETE:
-    case IDM_CUT: CopyPhrasesToClipboard(list, 1); break;
+    case IDM_CUT:
+        if (CopyPhrasesToClipboard(list, 1) == 0)
+            StorePhraseListNow(list);
+        break;
     case IDM_COPY: CopyPhrasesToClipboard(list, 0); break;
-    case IDM_PASTE: PastePhrasesFromClipboard(list); break;
+    case IDM_PASTE:
+        // A paste stopped half way keeps the phrases it inserted.
+        PastePhrasesFromClipboard(list);
+        StorePhraseListNow(list);
+        break;
     case IDM_NEW_PHRASE:
         g_autoHideArmed = 0;
-        EditPhrase(list, -1);
+        if (EditPhrase(list, -1) == 0)
+            StorePhraseListNow(list);
         break;
     case IDM_RENAME_OR_EDIT: {
         g_autoHideArmed = 0;
@@ -140,7 +159,8 @@ void RunListCommand(HWND list, int command)
             break;
         // The editor opens on the first phrase of the package.
         CopyPhrasesToClipboard(list, 0);
-        EditPhrase(list, first);
+        if (EditPhrase(list, first) == 0)
+            StorePhraseListNow(list);
         break;
     }
     }

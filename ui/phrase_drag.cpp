@@ -164,13 +164,12 @@ static void EndPhraseDrag(HWND window, bool drop)
     if (drop) {
         bool copy = CtrlDown();
         if (s_drag.dropLabel) {
-            CopyPhrasesToClipboard(list, copy ? 0 : 1);
-            SendMessageA(g_app.labelTree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)s_drag.dropLabel);
-            PastePhrasesFromClipboard(list);
-        } else {
+            DropPhrasesOnLabel(g_app.labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
+        } else if (IsPhraseListEditable()) {
             if (!copy)
                 SendMessageA(list, LVM_DELETEITEM, s_drag.dragIndex, 0);
             InsertPhrase(list, s_drag.dropIndex, s_drag.dragText);
+            StorePhraseListNow(list);
         }
         SetCursor(LoadCursor(nullptr, IDC_ARROW));
     }

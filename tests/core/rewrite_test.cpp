@@ -586,14 +586,14 @@ TEST(RewriteNames, LongNames)
 
     // Copy and paste it beside itself: the held form is taken, so the pasted
     // name is cut to one a user could give (78 bytes: 79 would split a
-    // character), which is free here.
+    // character) and numbered, though the cut name alone is free here.
     ASSERT_TRUE(lib.Load());
     RewriteRequest copy{REWRITE_COPY_LABEL, lib.root->firstChild, 0, nullptr, nullptr};
     ASSERT_EQ(RewritePhraseFile(&lib.files, &copy), 0);
     RewriteRequest paste{REWRITE_PASTE_LABEL, lib.root->firstChild, 1, nullptr, nullptr};
     char newName[NAME_BUFFER_SIZE];
     ASSERT_EQ(RewritePhraseFile(&lib.files, &paste, nullptr, newName), 0);
-    EXPECT_EQ(std::string(newName), longName.substr(0, 78));
+    EXPECT_EQ(std::string(newName), longName.substr(0, 78) + "～1");
     // Pasted under "s", where nothing is taken, it keeps its whole name.
     ASSERT_TRUE(lib.Load());
     RewriteRequest into{REWRITE_PASTE_CHILD_LABEL, lib.Find({"s"}), 0, nullptr, nullptr};

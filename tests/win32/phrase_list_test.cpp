@@ -85,6 +85,7 @@ TEST_F(ViewsTest, SelectionChangeStoresTheListAndLoadsTheNext)
 
     // Search results are written into no label; the next label clears the mark.
     g_settings.showingResults = 1;
+    EXPECT_FALSE(IsPhraseListEditable());
     SetPhrase(list, 0, "result");
     std::string before = File();
     EXPECT_EQ(0, SavePhraseList(list, nullptr));

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ protected:
             if (header->hwndFrom == self->tree &&
                 (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW)) {
                 self->selectionChanges++;
+                if (self->onSelectionChange)
+                    self->onSelectionChange();
                 OnLabelSelectionChanged(self->tree, self->list);
             }
             return 0;
@@ -51,6 +54,7 @@ protected:
     }
 
     int selectionChanges = 0;
+    std::function<void()> onSelectionChange;  // runs before the switch
 
     void SetUp() override
     {

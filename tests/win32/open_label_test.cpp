@@ -1,0 +1,183 @@
+// The open label's list around label edits, failed reads and writes, drops
+// and names the control cannot hold: what the user typed is never lost and
+// never stored under another label.
+#include "tests/win32/views_fixture.h"
+
+#include <thread>
+
+namespace {
+
+const char* const LIBRARY = R"(<u>"root"
+    <u>"a"
+        <p>
+        "one"
+        </p>
+    </u>
+    <u>"b"
+        <p>
+        "two"
+        </p>
+    </u>
+</u>
+)";
+
+bool Holds(const std::string& bytes, const char* text)
+{
+    return bytes.find(text) != std::string::npos;
+}
+
+// A read-and-write lock on a file, as a scanner or a sync tool takes one.
+struct FileLock {
+    HANDLE handle;
+    explicit FileLock(const std::string& path)
+        : handle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~FileLock() { Release(); }
+    void Release()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+};
+
+TEST_F(ViewsTest, LabelEditsTakeTheOpenListAsItIsAndACutLabelsListBelongsToNoLabel)
+{
+    Load(LIBRARY);
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    ASSERT_EQ(0, CutOrCopyLabel(tree, 0));
+    EXPECT_TRUE(Holds(ReadBytes(clipPath), "\"typed\"")) << "a copy takes the list's phrases";
+    InsertPhrase(list, -1, "more");
+    ASSERT_EQ(0, CutOrCopyLabel(tree, 1));
+    EXPECT_TRUE(Holds(ReadBytes(clipPath), "\"more\""));
+    EXPECT_FALSE(IsPhraseListEditable());
+    EXPECT_EQ(Strings{}, Phrases());
+    Select("b");
+    ASSERT_EQ(0, PasteChildLabel(tree));
+    std::string file = File();
+    EXPECT_TRUE(Holds(file, "\"one\"") && Holds(file, "\"typed\"") && Holds(file, "\"more\"")) << file;
+
+    // Two labels of one name (a hand-edited file): once the first is cut,
+    // its list is not stored into the second.
+    Load(R"(<u>"root"
+    <u>"X"
+        <p>
+        "first"
+        </p>
+    </u>
+    <u>"X"
+        <p>
+        "second"
+        </p>
+    </u>
+    <u>"b"
+    </u>
+</u>
+)");
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)Next(nullptr, TVGN_ROOT));
+    ASSERT_EQ(Strings{"first"}, Phrases());
+    ASSERT_EQ(0, CutOrCopyLabel(tree, 1));
+    Select("b");
+    Select("X");
+    EXPECT_EQ(Strings{"second"}, Phrases());
+
+    // No selection (a right-click on empty tree space): no list either.
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, 0);
+    EXPECT_EQ(Strings{}, Phrases());
+    EXPECT_FALSE(IsPhraseListEditable());
+}
+
+TEST_F(ViewsTest, AFailedReadIsNeverStoredAndAFailedWriteKeepsTheLabelOpen)
+{
+    Load(LIBRARY);
+    {
+        FileLock lock(phrasePath);
+        ASSERT_NE(INVALID_HANDLE_VALUE, lock.handle);
+        Select("a");
+        EXPECT_FALSE(IsPhraseListEditable());
+    }
+    Select("b");
+    Select("a");
+    EXPECT_EQ(Strings{"one"}, Phrases()) << "the label's phrases survive a list that was not read";
+
+    InsertPhrase(list, -1, "typed");
+    {
+        FileLock lock(phrasePath);
+        Select("b");
+        EXPECT_EQ("a", Selected()) << "the label whose list could not be stored stays open";
+        EXPECT_EQ((Strings{"one", "typed"}), Phrases());
+    }
+    Select("b");
+    EXPECT_TRUE(Holds(File(), "\"typed\""));
+}
+
+TEST_F(ViewsTest, ADropMovesThroughTheClipboardOrNotAtAll)
+{
+    Load(LIBRARY);
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    SelectRows({1});
+    ASSERT_EQ(0, DropPhrasesOnLabel(tree, list, Item("b"), 0));
+    EXPECT_EQ("b", Selected());
+    EXPECT_EQ((Strings{"two", "typed"}), Phrases());
+    EXPECT_EQ(Crlf(R"(<u>"root"
+    <u>"a"
+        <p>
+        "one"
+        </p>
+    </u>
+    <u>"b"
+        <p>
+        "two"
+        </p>
+        <p>
+        "typed"
+        </p>
+    </u>
+</u>
+)"),
+              File())
+        << "both labels are stored at once";
+
+    // Another program holds the clipboard until the drop has given up on
+    // it: nothing leaves the list and nothing old is pasted.
+    std::string before = File();
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        OpenClipboard(nullptr);
+        SetEvent(opened);
+        WaitForSingleObject(release, 5000);
+        CloseClipboard();
+    });
+    WaitForSingleObject(opened, 5000);
+    onSelectionChange = [&] {
+        SetEvent(release);
+        holder.join();
+    };
+    SelectRows({0});
+    EXPECT_EQ(-1, DropPhrasesOnLabel(tree, list, Item("a"), 0));
+    if (holder.joinable()) {
+        SetEvent(release);
+        holder.join();
+    }
+    onSelectionChange = nullptr;
+    EXPECT_EQ("b", Selected());
+    EXPECT_EQ((Strings{"two", "typed"}), Phrases());
+    EXPECT_EQ(before, File());
+    CloseHandle(opened);
+    CloseHandle(release);
+}
+
+TEST_F(ViewsTest, NamesAreMatchedByTheirBytesNotByTheControlsText)
+{
+    // 87 90 is the NEC row's form of a character that UTF-16 gives back as
+    // 81 E0; the tree view keeps its texts in UTF-16.
+    Load("<u>\"root\"\n<u>\"a\x87\x90\"\n<u>\"c\"\n</u>\n</u>\n</u>\n");
+    SelectLabelByNamePath(tree, nullptr, "a\x87\x90\0c\0");
+    EXPECT_EQ("c", Selected());
+    ASSERT_TRUE(g_selectedPath);
+    EXPECT_STREQ("a\x87\x90", g_selectedPath[0]->name);
+}
+
+}  // namespace
