@@ -15,14 +15,20 @@ static HWND ListBeside(HWND tree)
 }
 
 // The label an edit acts on: the record of the tree's selection, or null.
-// The open label's list is stored first, so that the edit (a cut or a copy
-// above all) takes the phrases just typed; when that fails, nothing is done.
 static const LabelNode* EditTarget(HWND tree)
 {
     HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    if (!item || StorePhraseListNow(ListBeside(tree)) != 0)
-        return nullptr;
-    return ItemLabel(tree, item);
+    return item ? ItemLabel(tree, item) : nullptr;
+}
+
+// Every label edit stores the open label's list first, so that the edit (a
+// cut or a copy above all) takes the phrases just typed. When that store
+// fails, the edit fails as its rewrite would, and the file stays as it is.
+static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
+{
+    if (StorePhraseListNow(ListBeside(tree)) != 0)
+        return -1;
+    return RewritePhraseFile(&g_library, request, followPath);
 }
 
 // Runs a rewrite at the selected label and reloads the tree. On success the
@@ -34,7 +40,7 @@ static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter
     char followPath[NAME_PATH_SIZE];
     BuildNamePathOf(request->target, namePath, sizeof namePath);
     memset(followPath, 0, sizeof followPath);
-    int result = RewritePhraseFile(&g_library, request, followPath);
+    int result = RewriteWithList(tree, request, followPath);
     // The request's target belongs to records that a selection change in the
     // follow-up may release; it is not used past this point.
     const char* path = result == 0 ? followPath : namePath;
@@ -124,10 +130,10 @@ int CutOrCopyLabel(HWND tree, int cut)
     request.target = target;
     // A copy leaves the phrase file as it was: no reload.
     if (!cut)
-        return RewritePhraseFile(&g_library, &request);
+        return RewriteWithList(tree, &request, nullptr);
     char followPath[NAME_PATH_SIZE];
     memset(followPath, 0, sizeof followPath);
-    if (RewritePhraseFile(&g_library, &request, followPath) != 0)
+    if (RewriteWithList(tree, &request, followPath) != 0)
         return -1;
     // The open label was the one cut (or lies inside it). Its path would now
     // resolve to another label, an equal-named sibling say, and its list be

@@ -2,6 +2,8 @@
 // settings and exit.
 #include "tests/e2e/e2e_fixture.h"
 
+#include <shellapi.h>
+
 namespace {
 
 TEST_F(FenlopE2E, FirstStartWritesTheDefaultsAndASecondStartChangesNothing)
@@ -292,8 +294,12 @@ TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
     ASSERT_GT(label.right, label.left);
     Drag(c, Centre(label), false);
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"C", "既存"}); })) << Joined(ListTexts(Remote()));
+    // Both labels are stored at once.
     std::string bytes = ReadFileBytes(library);
-    EXPECT_EQ(Find(bytes, "\"C\""), std::string::npos) << "the source label was stored without C";
+    size_t target = Find(bytes, "\"移動先\"");
+    ASSERT_NE(target, std::string::npos);
+    EXPECT_EQ(bytes.find("\"C\""), bytes.find("\"C\"", target)) << "C left its label for the target";
+    EXPECT_NE(bytes.find("\"C\"", target), std::string::npos);
 
     RECT sort = TreeItemRect(tree, fenlop.handle, {"並べ替え"});
     Drag(OnRow(ItemRect(Remote(), 0)), Centre(sort), true);
@@ -360,6 +366,17 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1006); }));
     PressKey(VK_SPACE);
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    // While the dialog is open the tool stays idle, and nothing that saves
+    // the record (closing the phrase window does) writes unconfirmed keys.
+    SetForegroundWindow(targetFrame);
+    CallUpByHotKey(newKey);
+    EXPECT_TRUE(StaysVisible(false)) << "the phrase window is not shown under the dialog";
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; })) << "the dialog comes forward instead";
+    SendMessageA(phrase, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ReadRecord(&stored, &size));
+    EXPECT_EQ(stored.phraseHotKey, newKey);
+    EXPECT_EQ(stored.calcHotKey, 0);
+    EXPECT_EQ(stored.calcEnterNewline, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
 
@@ -586,6 +603,11 @@ TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }))
         << Joined(ListTexts(Remote()));
     EXPECT_EQ(FirstSelected(list), 1);
+    // The moves reach the file within a second of the last, without a switch.
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return Find(bytes, "\"B\"") < Find(bytes, "\"A\"") && Find(bytes, "\"A\"") < Find(bytes, "\"C\"");
+    }, 4000));
 }
 
 TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
@@ -691,6 +713,28 @@ TEST_F(FenlopE2E, HelpWithoutAHelpFileHidesTheWindow)
     PressKey(VK_F1);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
     EXPECT_EQ(WaitForExit(&fenlop, 300), -1) << "still running";
+}
+
+// A restarted shell has lost the icons of the programs that ran before it
+// and tells every top-level window "TaskbarCreated".
+TEST_F(FenlopE2E, TheIconComesBackWhenTheTaskbarIsCreatedAgain)
+{
+    StartFenlop();
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = tray;
+    icon.uID = 107;
+    auto shown = [&] {
+        NOTIFYICONDATAA probe = icon;
+        probe.uFlags = NIF_TIP;
+        strcpy(probe.szTip, "Fenlop");
+        return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+    };
+    ASSERT_TRUE(WaitUntil(shown));
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_FALSE(shown());
+    PostMessageA(tray, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitUntil(shown));
 }
 
 }  // namespace
