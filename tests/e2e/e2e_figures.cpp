@@ -343,8 +343,5 @@ int main()
     printf("  store after an edit, library of %.1f MB  %7.1f ms   ratio %.2f to copying the file twice (%.1f ms; %zu runs)\n",
            info.nFileSizeLow / 1048576.0, Median(store), Median(copies) > 0 ? Median(store) / Median(copies) : 0.0,
            Median(copies), store.size());
-    printf("  store after an edit, library of %.1f MB  %7.1f ms   ratio %.2f to copying the file twice (%.1f ms; %zu runs)\n",
-           info.nFileSizeLow / 1048576.0, Median(store), Median(copies) > 0 ? Median(store) / Median(copies) : 0.0,
-           Median(copies), store.size());
     return 0;
 }
