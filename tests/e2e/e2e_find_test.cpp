@@ -297,6 +297,11 @@ TEST_F(FindE2E, ResultsAreNeverStoredInALabelAndAResultCanBeSent)
     ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) >= 0; }));
+    // Results belong to no label: they can be sent but not moved.
+    const std::vector<std::string> shown = ListTexts(Remote());
+    PressChord({VK_CONTROL}, FirstSelected(list) == 0 ? 'D' : 'U');
+    Sleep(300);
+    EXPECT_EQ(ListTexts(Remote()), shown);
     int row = FirstSelected(list);
     PressKey(VK_RETURN);
     const std::string sent = row == 0 ? BUSINESS[2] : "こんにちは。";
