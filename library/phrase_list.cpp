@@ -124,6 +124,56 @@ bool IsPhraseListEditable()
     return g_selectedPath && g_listLoaded && !g_settings.showingResults;
 }
 
+// The open label's phrases as the file holds them: the list's texts, each
+// with its NUL, when it was loaded or last stored. A list that is the same
+// is not stored again, so browsing labels leaves the file, its backup and
+// their times alone (and a hand edit made meanwhile elsewhere in place).
+struct ListTexts {
+    char* bytes;  // null: not known
+    size_t size;
+};
+static ListTexts s_stored;
+
+static void FreeListTexts(ListTexts* texts)
+{
+    free(texts->bytes);
+    texts->bytes = nullptr;
+    texts->size = 0;
+}
+
+// The list's texts; bytes null when memory ran out.
+static ListTexts TakeListTexts(HWND list)
+{
+    ListTexts texts = {(char*)malloc(1), 0};
+    size_t capacity = 1;
+    char* scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
+    bool taken = texts.bytes && scratch;
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; taken && i < count; i++) {
+        int length = GetPhraseText(list, i, scratch, PHRASE_BUFFER_SIZE);
+        size_t need = texts.size + (length > 0 ? length : 0) + 1;
+        if (need > capacity) {
+            capacity = need > 2 * capacity ? need : 2 * capacity;
+            char* grown = (char*)realloc(texts.bytes, capacity);
+            taken = grown != nullptr;
+            if (!taken)
+                break;
+            texts.bytes = grown;
+        }
+        memcpy(texts.bytes + texts.size, scratch, need - texts.size);
+        texts.size = need;
+    }
+    free(scratch);
+    if (!taken)
+        FreeListTexts(&texts);
+    return texts;
+}
+
+static bool SameTexts(const ListTexts* a, const ListTexts* b)
+{
+    return a->bytes && b->bytes && a->size == b->size && memcmp(a->bytes, b->bytes, a->size) == 0;
+}
+
 int SavePhraseList(HWND list, LabelNode* const* path)
 {
     // Search results belong to no label, and a list that was not read whole
@@ -132,12 +182,23 @@ int SavePhraseList(HWND list, LabelNode* const* path)
         return 0;
     if (!path)
         path = g_selectedPath;
+    ListTexts now = TakeListTexts(list);
+    if (SameTexts(&now, &s_stored)) {
+        FreeListTexts(&now);
+        return 0;
+    }
     PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
     RewriteRequest request = {};
     request.kind = REWRITE_SAVE_PHRASES;
     request.target = PathTarget(path);
     request.phrases = &source;
-    return RewritePhraseFile(&g_library, &request);
+    int result = RewritePhraseFile(&g_library, &request);
+    FreeListTexts(&s_stored);
+    if (result == 0)
+        s_stored = now;  // what the file holds now
+    else
+        FreeListTexts(&now);
+    return result;
 }
 
 // Gathers repeated moves of phrases into one store.
@@ -220,6 +281,9 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
     // memory short) is shown but never stored: it would replace the label's
     // phrases with a part of them.
     g_listLoaded = LoadPhraseList(list, g_selectedPath) == 0;
+    FreeListTexts(&s_stored);
+    if (g_listLoaded)
+        s_stored = TakeListTexts(list);
     return g_listLoaded ? 0 : -1;
 }
 

@@ -193,6 +193,41 @@ void TimeStore(const std::string& path, std::vector<double>* store, std::vector<
     FreeLabelTree(root);
 }
 
+// Label switches in the phrase window, each list left as it was loaded,
+// against the library's own read of the same labels' phrases.
+const int SWITCH_RUNS = 21;
+
+void TimeSwitches(const Session& s, const std::string& path, std::vector<double>* switches,
+                  std::vector<double>* loads)
+{
+    static const std::vector<std::string> names[2] = {{"分類25", "項目5", "定型5"}, {"分類40", "項目2", "定型7"}};
+    HWND tree = GetDlgItem(s.phrase, 105);
+    HTREEITEM items[2];
+    const LabelNode* labels[2];
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(path.c_str(), &root) != 0)
+        return;
+    for (int k = 0; k < 2; k++) {
+        items[k] = FindTreeItem(tree, s.fenlop.handle, names[k]);
+        const char* chain[3] = {names[k][0].c_str(), names[k][1].c_str(), names[k][2].c_str()};
+        labels[k] = FindLabelByNames(root, chain, 3);
+    }
+    if (items[0] && items[1] && labels[0] && labels[1]) {
+        for (int i = 0; i < SWITCH_RUNS; i++) {
+            int k = i % 2;
+            double t0 = Now();
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)items[k]);
+            switches->push_back(Now() - t0);
+            int count = 0;
+            PhraseSink sink = {&count, CountPhrase};
+            t0 = Now();
+            ReadPhraseList(path.c_str(), labels[k], &sink);
+            loads->push_back(Now() - t0);
+        }
+    }
+    FreeLabelTree(root);
+}
+
 // Searches the whole library from the find dialog: OK to the filled list.
 bool TimeFind(const Session& s, const char* text, int expected, double* ms)
 {
@@ -300,7 +335,7 @@ int main()
     }
 
     // Find: the whole large library, the dialog against the library's own search.
-    std::vector<double> findDialog, findCore;
+    std::vector<double> findDialog, findCore, switches, loads;
     CopyFileA(largeLibrary.c_str(), library.c_str(), FALSE);
     WriteRecord(deep, sizeof deep);
     int expected = 0;
@@ -313,6 +348,7 @@ int main()
         for (int k = 0; k < 2; k++)
             counts[k] = CoreSearch(WindowsPath(library), FIND_TEXTS[k], &ms);
         expected = counts[0];
+        TimeSwitches(run, WindowsPath(library), &switches, &loads);
         // The first search also stores the open label's phrases.
         TimeFind(run, FIND_TEXTS[1], counts[1], &ms);
         for (int i = 0; i < FIND_RUNS; i++) {
@@ -343,5 +379,8 @@ int main()
     printf("  store after an edit, library of %.1f MB  %7.1f ms   ratio %.2f to copying the file twice (%.1f ms; %zu runs)\n",
            info.nFileSizeLow / 1048576.0, Median(store), Median(copies) > 0 ? Median(store) / Median(copies) : 0.0,
            Median(copies), store.size());
+    printf("  label switch, list unchanged, %.1f MB  %7.1f ms   ratio %.2f to loading the label's phrases alone (%.1f ms; %zu runs)\n",
+           info.nFileSizeLow / 1048576.0, Median(switches), Median(loads) > 0 ? Median(switches) / Median(loads) : 0.0,
+           Median(loads), switches.size());
     return 0;
 }

@@ -180,4 +180,35 @@ TEST_F(ViewsTest, NamesAreMatchedByTheirBytesNotByTheControlsText)
     EXPECT_STREQ("a\x87\x90", g_selectedPath[0]->name);
 }
 
+FILETIME WriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+TEST_F(ViewsTest, BrowsingWritesNothingAndAChangedListIsStillStored)
+{
+    Load(LIBRARY);
+    FILETIME written = WriteTime(phrasePath);
+    std::string before = File();
+    Sleep(20);
+    for (const char* label : {"a", "b", "a", "b"})
+        Select(label);
+    EXPECT_EQ(before, File());
+    FILETIME after = WriteTime(phrasePath);
+    EXPECT_EQ(0, CompareFileTime(&written, &after));
+    EXPECT_FALSE(FileExists(backupPath.c_str()));
+
+    // Changed and changed back: the same as the file, nothing to write.
+    SetPhrase(list, 0, "changed");
+    SetPhrase(list, 0, "two");
+    Select("a");
+    EXPECT_FALSE(FileExists(backupPath.c_str()));
+    SetPhrase(list, 0, "");
+    Select("b");
+    EXPECT_TRUE(Holds(File(), "<u>\"a\"\r\n        <p>\r\n        </p>\r\n")) << File();
+    EXPECT_TRUE(FileExists(backupPath.c_str()));
+}
+
 }  // namespace
