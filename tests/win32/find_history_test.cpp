@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "shell/settings_record.h"
-#include "ui/find_history.h"
+#include "ui/win32/find_history.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 #include "shell/settings_record.h"
 #include "tests/core/test_files.h"
 

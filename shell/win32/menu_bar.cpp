@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "shell/app.h"
+#include "shell/win32/app.h"
 #include "shell/os_version.h"
 
 const int MENU_TEXT_SIZE = 80;           // one item's text with its NUL

@@ -1,9 +1,9 @@
 // Notifications of the label tree and the phrase list.
-#include "ui/ui.h"
+#include "ui/win32/ui.h"
 
-#include "library/phrase_views.h"
-#include "output/text_output.h"
-#include "shell/app.h"
+#include "library/win32/phrase_views.h"
+#include "output/win32/text_output.h"
+#include "shell/win32/app.h"
 #include "shell/settings_record.h"
 
 static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";

@@ -8,13 +8,13 @@
 
 #include <commctrl.h>
 
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/app.h"
+#include "shell/win32/app.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
-#include "ui/ui.h"
+#include "ui/win32/ui.h"
 
 static const int SPLITTER_WIDTH = 3;
 static const char HELP_VIEWER_CLASS[] = "HH Parent";

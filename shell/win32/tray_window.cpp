@@ -2,14 +2,14 @@
 // icon's mouse messages and the messages of other processes.
 
 #include <windows.h>
-#include "library/phrase_views.h"
-#include "output/text_output.h"
+#include "library/win32/phrase_views.h"
+#include "output/win32/text_output.h"
 #include "resources/resource.h"
-#include "shell/app.h"
+#include "shell/win32/app.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
-#include "ui/ui.h"
+#include "ui/win32/ui.h"
 
 void SetTrayIcon(HWND window, int add)
 {

@@ -1,6 +1,6 @@
 // Label edits from the tree: each rewrites the phrase file, then rebuilds the
 // tree from it and brings the edited place back into view.
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 
 #include <cstring>
 

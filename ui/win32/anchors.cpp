@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "resources/resource.h"
-#include "ui/ui.h"
+#include "ui/win32/ui.h"
 
 struct AnchorEntry {
     int32_t id;

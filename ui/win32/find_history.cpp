@@ -1,5 +1,5 @@
 // The find dialog's history in its combo box and in the settings record.
-#include "ui/find_history.h"
+#include "ui/win32/find_history.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include "resources/resource.h"
-#include "shell/app.h"
+#include "shell/win32/app.h"
 #include "shell/settings_record.h"
 
 static const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";

@@ -1,5 +1,5 @@
 // The label tree shown in the tree view, and the selected path.
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 
 #include <cstdlib>
 

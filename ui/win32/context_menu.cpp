@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <cstring>
 
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/app.h"
-#include "ui/ui.h"
+#include "shell/win32/app.h"
+#include "ui/win32/ui.h"
 
 static void GrayByPosition(HMENU popup, int position)
 {

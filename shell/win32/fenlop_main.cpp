@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "library/phrase_views.h"
-#include "shell/app.h"
+#include "library/win32/phrase_views.h"
+#include "shell/win32/app.h"
 #include "shell/settings_record.h"
 
 const char PRODUCT_NAME[] = "Fenlop";

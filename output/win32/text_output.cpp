@@ -1,4 +1,4 @@
-#include "output/text_output.h"
+#include "output/win32/text_output.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,8 +6,8 @@
 
 #include <commctrl.h>
 
-#include "library/phrase_views.h"
-#include "shell/app.h"
+#include "library/win32/phrase_views.h"
+#include "shell/win32/app.h"
 
 static const int EXCLUDED_ENDING_SIZE = 7;  // six title bytes and a NUL
 static const int EXCLUDED_COUNT = 2;

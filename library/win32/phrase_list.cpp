@@ -1,6 +1,6 @@
 // The phrase list: the selected label's phrases in the list view, their way
 // to and from the phrase file, the clipboard and the search.
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "library/phrase_library.h"
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/app.h"
-#include "ui/ui.h"
+#include "shell/win32/app.h"
+#include "ui/win32/ui.h"
 
 const UINT EDM_UPDATEPOS = 0x1005;
 const int MIN_EDITOR_WIDTH = 350;

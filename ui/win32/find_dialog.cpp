@@ -1,15 +1,15 @@
 // The find dialog: a search text with its history and the options of the
 // search; on OK the phrase list shows the matches.
-#include "ui/ui.h"
+#include "ui/win32/ui.h"
 
 #include <cstring>
 
 #include "common/sjis.h"
-#include "library/phrase_views.h"
+#include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/app.h"
+#include "shell/win32/app.h"
 #include "shell/settings_record.h"
-#include "ui/find_history.h"
+#include "ui/win32/find_history.h"
 
 // Room for what the edit field may hold: its limit counts characters, and
 // a two-byte character takes two bytes here.
