@@ -6,33 +6,27 @@
 #include "common/sjis.h"
 #include "library/phrase_library.h"
 
-LibraryFiles g_library;
-LabelNode* g_labelRoot;
-LabelNode** g_selectedPath;
-bool g_listLoaded;
-int g_selectionGuard;
-
-// The records of an earlier load that g_selectedPath still refers to. Its
-// write-back resolves the path by the names held there, so they must stay
-// readable until the path is released; then they go. Only one path exists at
-// a time, so at most one earlier tree is ever kept.
-static LabelNode* s_keptRoot;
+LibraryViews g_views;
 
 static LabelNode* PathRoot()
 {
-    if (!g_selectedPath || !g_selectedPath[0])
+    if (!g_views.selectedPath || !g_views.selectedPath[0])
         return nullptr;
-    LabelNode* node = g_selectedPath[0];
+    LabelNode* node = g_views.selectedPath[0];
     while (node->parent)
         node = node->parent;
     return node;
 }
 
+// The records of an earlier load that the open label's path still refers
+// to (keptRoot). Its write-back resolves the path by the names held there,
+// so they must stay readable until the path is released; then they go. Only
+// one path exists at a time, so at most one earlier tree is ever kept.
 static void ReleaseUnusedRecords()
 {
-    if (s_keptRoot && s_keptRoot != PathRoot()) {
-        FreeLabelTree(s_keptRoot);
-        s_keptRoot = nullptr;
+    if (g_views.keptRoot && g_views.keptRoot != PathRoot()) {
+        FreeLabelTree(g_views.keptRoot);
+        g_views.keptRoot = nullptr;
     }
 }
 
@@ -42,9 +36,9 @@ static void RetireLabelTree(LabelNode* root)
     if (!root)
         return;
     if (root == PathRoot()) {
-        if (s_keptRoot)
-            FreeLabelTree(s_keptRoot);  // no path can refer to it any more
-        s_keptRoot = root;
+        if (g_views.keptRoot)
+            FreeLabelTree(g_views.keptRoot);  // no path can refer to it any more
+        g_views.keptRoot = root;
     } else {
         FreeLabelTree(root);
     }
@@ -89,9 +83,9 @@ void InsertLabelItems(HWND tree, LabelNode* node, HTREEITEM parent)
 
 void FreeSelectedPath()
 {
-    free(g_selectedPath);
-    g_selectedPath = nullptr;
-    g_listLoaded = false;
+    free(g_views.selectedPath);
+    g_views.selectedPath = nullptr;
+    g_views.listLoaded = false;
     ReleaseUnusedRecords();
 }
 
@@ -120,7 +114,7 @@ HTREEITEM GetSelectedPath(HWND tree)
         return nullptr;
     for (int i = depth - 1; i >= 0; i--, node = node->parent)
         path[i] = node;
-    g_selectedPath = path;
+    g_views.selectedPath = path;
     return item;
 }
 
@@ -188,13 +182,13 @@ int LoadLabelTree(HWND tree)
     // The items go first: their parameters refer to the records replaced here.
     // A selection change the deletion may report switches no label: the open
     // label's path stays and is resolved by its names.
-    g_selectionGuard++;
+    g_views.selectionGuard++;
     SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
-    g_selectionGuard--;
+    g_views.selectionGuard--;
     LabelNode* root = nullptr;
-    int result = ReadLabelTree(g_library.phrase, &root);
-    RetireLabelTree(g_labelRoot);
-    g_labelRoot = root;
+    int result = ReadLabelTree(g_views.files.phrase, &root);
+    RetireLabelTree(g_views.labelRoot);
+    g_views.labelRoot = root;
     if (result != 0 || !root)
         return -1;
     if (root->firstChild)

@@ -28,7 +28,7 @@ static int RewriteWithList(HWND tree, const RewriteRequest* request, char* follo
 {
     if (StorePhraseListNow(ListBeside(tree)) != 0)
         return -1;
-    return RewritePhraseFile(&g_library, request, followPath);
+    return RewritePhraseFile(&g_views.files, request, followPath);
 }
 
 // Runs a rewrite at the selected label and reloads the tree. On success the
@@ -77,9 +77,9 @@ int NewChildLabel(HWND tree)
 
 int CreateLibrary(HWND tree)
 {
-    if (g_selectedPath || SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
+    if (g_views.selectedPath || SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
         return -1;
-    if (CreateLibraryFile(&g_library) != 0)
+    if (CreateLibraryFile(&g_views.files) != 0)
         return -1;
     return LoadLabelTree(tree);
 }
@@ -88,12 +88,12 @@ int RenameLabel(HWND tree, const TVITEMA* item)
 {
     if (!item || !item->pszText)
         return 0;  // editing was cancelled
-    if (!g_selectedPath || !g_selectedPath[0])
+    if (!g_views.selectedPath || !g_views.selectedPath[0])
         return -1;
     int last = 0;
-    while (g_selectedPath[last + 1])
+    while (g_views.selectedPath[last + 1])
         last++;
-    LabelNode* target = g_selectedPath[last];
+    LabelNode* target = g_views.selectedPath[last];
     // The edited item must show the label the path ends at, or the new name
     // would go to one label and its text to another.
     TVITEMA shown = {};
@@ -109,7 +109,7 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     request.kind = REWRITE_RENAME_LABEL;
     request.target = target;
     request.newName = item->pszText;
-    if (RewritePhraseFile(&g_library, &request) != 0)
+    if (RewritePhraseFile(&g_views.files, &request) != 0)
         return -1;
     SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);
     TVITEMA text = {};
@@ -147,7 +147,7 @@ int CutOrCopyLabel(HWND tree, int cut)
 static int PasteClipLabel(HWND tree, RewriteKind kind, int after)
 {
     const LabelNode* target = EditTarget(tree);
-    if (!target || !FileExists(g_library.clip))
+    if (!target || !FileExists(g_views.files.clip))
         return -1;
     RewriteRequest request = {};
     request.kind = kind;

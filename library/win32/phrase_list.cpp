@@ -8,7 +8,6 @@
 #include "common/sjis.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
-#include "shell/settings_record.h"
 
 const int CLIPBOARD_OPEN_TRIES = 10;    // another program may hold it a moment
 const int CLIPBOARD_RETRY_DELAY = 10;   // milliseconds
@@ -107,7 +106,7 @@ int LoadPhraseList(HWND list, LabelNode* const* path)
     int result = -1;
     if (StartInserter(&inserter, list, -1)) {
         PhraseSink sink = InserterSink(&inserter);
-        result = ReadPhraseList(g_library.phrase, PathTarget(path), &sink);
+        result = ReadPhraseList(g_views.files.phrase, PathTarget(path), &sink);
         free(inserter.text);
     }
     ShowList(list);
@@ -121,18 +120,13 @@ static int GetListPhrase(void* context, int index, char* text, size_t size)
 
 bool IsPhraseListEditable()
 {
-    return g_selectedPath && g_listLoaded && !g_settings.showingResults;
+    return g_views.selectedPath && g_views.listLoaded && !g_views.showingResults;
 }
 
 // The open label's phrases as the file holds them: the list's texts, each
 // with its NUL, when it was loaded or last stored. A list that is the same
 // is not stored again, so browsing labels leaves the file, its backup and
 // their times alone (and a hand edit made meanwhile elsewhere in place).
-struct ListTexts {
-    char* bytes;  // null: not known
-    size_t size;
-};
-static ListTexts s_stored;
 
 static void FreeListTexts(ListTexts* texts)
 {
@@ -181,9 +175,9 @@ int SavePhraseList(HWND list, LabelNode* const* path)
     if (!IsPhraseListEditable())
         return 0;
     if (!path)
-        path = g_selectedPath;
+        path = g_views.selectedPath;
     ListTexts now = TakeListTexts(list);
-    if (SameTexts(&now, &s_stored)) {
+    if (SameTexts(&now, &g_views.storedTexts)) {
         FreeListTexts(&now);
         return 0;
     }
@@ -192,10 +186,10 @@ int SavePhraseList(HWND list, LabelNode* const* path)
     request.kind = REWRITE_SAVE_PHRASES;
     request.target = PathTarget(path);
     request.phrases = &source;
-    int result = RewritePhraseFile(&g_library, &request);
-    FreeListTexts(&s_stored);
+    int result = RewritePhraseFile(&g_views.files, &request);
+    FreeListTexts(&g_views.storedTexts);
     if (result == 0)
-        s_stored = now;  // what the file holds now
+        g_views.storedTexts = now;  // what the file holds now
     else
         FreeListTexts(&now);
     return result;
@@ -213,7 +207,7 @@ static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 int StorePhraseListNow(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
-    return SavePhraseList(list, g_selectedPath);
+    return SavePhraseList(list, g_views.selectedPath);
 }
 
 void StorePhraseListSoon(HWND list)
@@ -228,7 +222,7 @@ void CloseOpenLabel(HWND list)
     FreeSelectedPath();
     ClearList(list);
     ShowList(list);
-    g_settings.showingResults = 0;
+    g_views.showingResults = false;
 }
 
 // The tree item that shows the open label, found by its records; null when
@@ -236,7 +230,7 @@ void CloseOpenLabel(HWND list)
 static HTREEITEM OpenLabelItem(HWND tree)
 {
     HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    for (LabelNode* const* step = g_selectedPath; item && *step;) {
+    for (LabelNode* const* step = g_views.selectedPath; item && *step;) {
         TVITEMA tvi = {};
         tvi.mask = TVIF_PARAM;
         tvi.hItem = item;
@@ -255,22 +249,22 @@ static HTREEITEM OpenLabelItem(HWND tree)
 
 int OnLabelSelectionChanged(HWND tree, HWND list)
 {
-    if (g_selectionGuard)
+    if (g_views.selectionGuard)
         return 0;
-    if (g_selectedPath) {
+    if (g_views.selectedPath) {
         // Leaving the label would drop the edits the file could not take:
         // the label stays open, and the tree goes back to it.
         if (StorePhraseListNow(list) != 0) {
             HTREEITEM item = OpenLabelItem(tree);
-            g_selectionGuard++;
+            g_views.selectionGuard++;
             if (item)
                 SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
-            g_selectionGuard--;
+            g_views.selectionGuard--;
             return -1;
         }
         FreeSelectedPath();
     }
-    g_settings.showingResults = 0;
+    g_views.showingResults = false;
     if (!GetSelectedPath(tree)) {
         // No label is selected: the list belongs to none and shows nothing.
         ClearList(list);
@@ -280,11 +274,11 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
     // A list read only in part (the file held by another program a moment,
     // memory short) is shown but never stored: it would replace the label's
     // phrases with a part of them.
-    g_listLoaded = LoadPhraseList(list, g_selectedPath) == 0;
-    FreeListTexts(&s_stored);
-    if (g_listLoaded)
-        s_stored = TakeListTexts(list);
-    return g_listLoaded ? 0 : -1;
+    g_views.listLoaded = LoadPhraseList(list, g_views.selectedPath) == 0;
+    FreeListTexts(&g_views.storedTexts);
+    if (g_views.listLoaded)
+        g_views.storedTexts = TakeListTexts(list);
+    return g_views.listLoaded ? 0 : -1;
 }
 
 bool OpenClipboardFor(HWND owner)
@@ -382,7 +376,7 @@ int CopyPhrasesToClipboard(HWND list, int cut)
             SendMessageA(list, LVM_DELETEITEM, i, 0);
     }
     // A label cut or copied before can no longer be pasted.
-    DeleteFileA(g_library.clip);
+    DeleteFileA(g_views.files.clip);
     return 0;
 }
 
@@ -430,24 +424,28 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
     return StorePhraseListNow(list);
 }
 
-int SearchLibrary(HWND list, int allTrees)
+int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int allTrees)
 {
     ClearList(list);
-    // The record may come from the registry: its text need not end in a NUL.
-    char searchText[SEARCH_TEXT_SIZE];
-    memcpy(searchText, g_settings.searchText, SEARCH_TEXT_SIZE);
-    searchText[SEARCH_TEXT_SIZE - 1] = '\0';
+    // The text may come from the registry: it need not end in a NUL. It is
+    // bounded as a search word is.
+    char searchText[SEARCH_WORD_SIZE];
+    size_t n = 0;
+    while (n < size && n < SEARCH_WORD_SIZE - 1 && text[n])
+        n++;
+    memcpy(searchText, text, n);
+    searchText[n] = '\0';
     SearchWords words;
     BuildSearchWords(searchText, &words);
-    const LabelNode* scope = allTrees ? nullptr : PathTarget(g_selectedPath);
+    const LabelNode* scope = allTrees ? nullptr : PathTarget(g_views.selectedPath);
     ListInserter inserter;
     int result = -1;
     if (StartInserter(&inserter, list, -1)) {
         PhraseSink sink = InserterSink(&inserter);
-        result = SearchLibraryFile(g_library.phrase, &words, g_settings.searchMode != 0 ? 1 : 0,
-                                   scope, &sink);
+        result = SearchLibraryFile(g_views.files.phrase, &words, searchMode != 0 ? 1 : 0, scope, &sink);
         free(inserter.text);
     }
     ShowList(list);
+    g_views.showingResults = true;
     return result;
 }

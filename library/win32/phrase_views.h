@@ -8,13 +8,26 @@
 #include "library/label_tree.h"
 #include "library/library_files.h"
 
-// Process-wide library state.
-extern LibraryFiles g_library;        // paths, set once at start-up
-extern LabelNode* g_labelRoot;        // records of the latest LoadLabelTree
-extern LabelNode** g_selectedPath;    // null-terminated, top level first; null: none
-extern bool g_listLoaded;             // the list holds g_selectedPath's phrases, read whole
-extern int g_selectionGuard;          // >0: the tree's selection changes are the
-                                      // program's own and switch no label
+// A list's texts, each with its NUL, in one block.
+struct ListTexts {
+    char* bytes;  // null: not known
+    size_t size;
+};
+
+// The library as the phrase window shows it; one per process.
+struct LibraryViews {
+    LibraryFiles files;        // paths, set once at start-up
+    LabelNode* labelRoot;      // records of the latest LoadLabelTree
+    LabelNode** selectedPath;  // the open label's path, top level first,
+                               // null-terminated; null: no label is open
+    LabelNode* keptRoot;       // an earlier load that selectedPath refers to
+    bool listLoaded;           // the list holds selectedPath's phrases, read whole
+    bool showingResults;       // the list shows search results
+    ListTexts storedTexts;     // the open label's phrases as the file holds them
+    int selectionGuard;        // >0: the tree's selection changes are the
+                               // program's own and switch no label
+};
+extern LibraryViews g_views;
 
 // Tree view.
 void InsertLabelItems(HWND tree, LabelNode* node, HTREEITEM parent);
@@ -37,7 +50,7 @@ int SavePhraseList(HWND list, LabelNode* const* path);
 int OnLabelSelectionChanged(HWND tree, HWND list);
 
 // The list is the open label's own when it was loaded whole from the file
-// under g_selectedPath and does not show search results. Only such a list is
+// under g_views.selectedPath and does not show search results. Only such a list is
 // stored, and only it takes edits (phrases added, changed, moved, cut or
 // deleted); any other list can still be copied from and sent.
 bool IsPhraseListEditable();
@@ -71,5 +84,7 @@ int CutOrCopyLabel(HWND tree, int cut);
 int PasteLabel(HWND tree, int after);
 int PasteChildLabel(HWND tree);
 
-// Search: fills the list with the matches of g_settings.searchText.
-int SearchLibrary(HWND list, int allTrees);
+// Search: fills the list with the phrases that hold all (searchMode 0) or
+// any of the words of searchText (at most size bytes), in the open label's
+// subtree or (allTrees) the whole library. The list then shows results.
+int SearchLibrary(HWND list, const char* searchText, size_t size, int searchMode, int allTrees);

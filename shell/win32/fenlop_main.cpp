@@ -26,7 +26,7 @@ static int BuildProgramPaths()
     char phrase[PATH_BUFFER_SIZE];
     if (PhrasePathFromModule(module, phrase, sizeof phrase) != 0)
         return -1;
-    return SetLibraryFiles(&g_library, phrase);
+    return SetLibraryFiles(&g_views.files, phrase);
 }
 
 static void RegisterWindowClasses(HINSTANCE instance)
@@ -65,11 +65,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (FindWindowA(TRAY_CLASS, nullptr))
         return 0;
     // Only now: the running instance's clip file would hold a label cut there.
-    DeleteFileA(g_library.clip);
+    DeleteFileA(g_views.files.clip);
 
     RegisterWindowClasses(instance);
     LoadSettings();
-    g_settings.showingResults = 0;
 
     g_app.phraseWindow = CreateWindowExA(WS_EX_TOPMOST, PRODUCT_NAME, PRODUCT_NAME, WS_OVERLAPPEDWINDOW,
                                          g_settings.windowLeft, g_settings.windowTop,
@@ -99,6 +98,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ReleaseMenuBar();
     SetTrayIcon(g_app.trayWindow, 0);
     SaveSettings();
-    DeleteFileA(g_library.clip);
+    DeleteFileA(g_views.files.clip);
     return (int)msg.wParam;
 }

@@ -142,7 +142,7 @@ static void OnCreate(HWND hwnd)
 
 static void OnDestroy()
 {
-    BuildNamePath(g_selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
+    BuildNamePath(g_views.selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
     SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
     if (s_treeImages)
@@ -353,10 +353,10 @@ void ShowHelp()
         ShowWindow(viewer, SW_SHOWNORMAL);
     } else {
         char path[PATH_BUFFER_SIZE];
-        size_t folder = FolderLength(g_library.phrase);
+        size_t folder = FolderLength(g_views.files.phrase);
         // A folder too long for the name opens nothing.
         if (folder + sizeof HELP_FILE_NAME <= sizeof path) {
-            memcpy(path, g_library.phrase, folder);
+            memcpy(path, g_views.files.phrase, folder);
             memcpy(path + folder, HELP_FILE_NAME, sizeof HELP_FILE_NAME);
             ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
         }

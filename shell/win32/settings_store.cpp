@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "shell/win32/app.h"
 #include "shell/settings_record.h"
@@ -79,6 +80,7 @@ void LoadSettings()
 
 int SaveSettings()
 {
+    g_settings.showingResults = g_views.showingResults ? 1 : 0;
     return WriteRegistryBinary(SETTINGS_KEY, SETTINGS_VALUE, &g_settings, sizeof g_settings);
 }
 

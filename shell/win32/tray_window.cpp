@@ -78,7 +78,7 @@ void ToggleCalculatorPad()
 // label to store it under (the root label's phrases must not be replaced).
 void SavePhrasesOfSelectedLabel()
 {
-    if (g_selectedPath && IsWindow(g_app.phraseList))
+    if (g_views.selectedPath && IsWindow(g_app.phraseList))
         StorePhraseListNow(g_app.phraseList);
 }
 

@@ -35,7 +35,7 @@ TEST_F(ViewsTest, LoadLabelTreeMirrorsTheFile)
          "<p>\n</p>\n<u>\"z\"\n</u>\n</u>\n<u>\"b\"\n</u>\n</u>\n");
     EXPECT_EQ("a(x(y),z),b", Dump());
     EXPECT_EQ("(none)", Selected());
-    EXPECT_EQ(nullptr, g_labelRoot->parent);
+    EXPECT_EQ(nullptr, g_views.labelRoot->parent);
 
     WriteBytes(phrasePath, Crlf("<u>\"root\"\n<u>\"a\"\n</u>\n"));  // root never closed
     EXPECT_EQ(-1, LoadLabelTree(tree));
@@ -67,9 +67,9 @@ TEST_F(ViewsTest, SelectAndExpandByNamePath)
     EXPECT_EQ("b", Selected());
     SelectLabelByNamePath(tree, nullptr, "a\0x\0y\0");
     EXPECT_EQ(Item("a/x/y"), Next(nullptr, TVGN_CARET));
-    ASSERT_TRUE(g_selectedPath);
-    EXPECT_EQ(Record(Item("a/x/y")), PathTarget(g_selectedPath));
-    EXPECT_EQ(Record(Item("a")), g_selectedPath[0]);
+    ASSERT_TRUE(g_views.selectedPath);
+    EXPECT_EQ(Record(Item("a/x/y")), PathTarget(g_views.selectedPath));
+    EXPECT_EQ(Record(Item("a")), g_views.selectedPath[0]);
 
     Load(LIBRARY);
     ExpandLabelByNamePath(tree, nullptr, "a\0x\0q\0");
@@ -191,7 +191,7 @@ TEST_F(ViewsTest, CutCopyAndPasteLabels)
     Select("c");
     ASSERT_EQ(0, PasteChildLabel(tree));
     EXPECT_EQ("a(z),x～1(y),b(x(y)),c(x(y)),x(y)", Dump());
-    EXPECT_TRUE(FileExists(g_library.clip));
+    EXPECT_TRUE(FileExists(g_views.files.clip));
 
     DeleteFileA(clipPath.c_str());
     Select("b");

@@ -176,8 +176,8 @@ TEST_F(ViewsTest, NamesAreMatchedByTheirBytesNotByTheControlsText)
     Load("<u>\"root\"\n<u>\"a\x87\x90\"\n<u>\"c\"\n</u>\n</u>\n</u>\n");
     SelectLabelByNamePath(tree, nullptr, "a\x87\x90\0c\0");
     EXPECT_EQ("c", Selected());
-    ASSERT_TRUE(g_selectedPath);
-    EXPECT_STREQ("a\x87\x90", g_selectedPath[0]->name);
+    ASSERT_TRUE(g_views.selectedPath);
+    EXPECT_STREQ("a\x87\x90", g_views.selectedPath[0]->name);
 }
 
 FILETIME WriteTime(const std::string& path)

@@ -84,7 +84,7 @@ TEST_F(ViewsTest, SelectionChangeStoresTheListAndLoadsTheNext)
     EXPECT_EQ((Strings{"ONE\r\n", "", "two\r\nlines", "last"}), Phrases());
 
     // Search results are written into no label; the next label clears the mark.
-    g_settings.showingResults = 1;
+    g_views.showingResults = true;
     EXPECT_FALSE(IsPhraseListEditable());
     SetPhrase(list, 0, "result");
     std::string before = File();
@@ -92,7 +92,7 @@ TEST_F(ViewsTest, SelectionChangeStoresTheListAndLoadsTheNext)
     EXPECT_EQ(before, File());
     Select("b");
     EXPECT_EQ(before, File());
-    EXPECT_EQ(0, g_settings.showingResults);
+    EXPECT_FALSE(g_views.showingResults);
     EXPECT_EQ(Strings{"three"}, Phrases());
 }
 
@@ -163,20 +163,18 @@ TEST_F(ViewsTest, SearchFillsTheList)
 </u>
 )");
     InsertPhrase(list, -1, "old");
-    strcpy(g_settings.searchText, "  apple   pie ");
-    EXPECT_EQ(0, SearchLibrary(list, 1));
+    EXPECT_EQ(0, SearchLibrary(list, "  apple   pie ", 80, 0, 1));
+    EXPECT_TRUE(g_views.showingResults);
     EXPECT_EQ((Strings{"apple pie", "pie\r\napple"}), Phrases());
-    g_settings.searchMode = 1;
-    strcpy(g_settings.searchText, "pie");
     Select("a/b");
-    EXPECT_EQ(0, SearchLibrary(list, 0));
+    EXPECT_EQ(0, SearchLibrary(list, "pie", 80, 1, 0));
     EXPECT_EQ(Strings{"pie\r\napple"}, Phrases());
-    EXPECT_EQ(0, SearchLibrary(list, 1));
+    EXPECT_EQ(0, SearchLibrary(list, "pie", 80, 1, 1));
     EXPECT_EQ((Strings{"apple pie", "pie\r\napple", "pie"}), Phrases());
 
     // A record from outside whose text fills its field without a NUL.
-    memset(g_settings.searchText, 'p', sizeof g_settings.searchText);
-    EXPECT_EQ(0, SearchLibrary(list, 1));
+    const std::string unended(80, 'p');
+    EXPECT_EQ(0, SearchLibrary(list, unended.data(), unended.size(), 1, 1));
     EXPECT_EQ(Strings{}, Phrases());
 }
 

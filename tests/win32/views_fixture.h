@@ -88,12 +88,13 @@ protected:
         char dir[MAX_PATH];
         GetCurrentDirectoryA(sizeof dir, dir);
         phrasePath = std::string(dir) + "\\views.htm";
-        ASSERT_EQ(0, SetLibraryFiles(&g_library, phrasePath.c_str()));
-        backupPath = g_library.backup;
-        clipPath = g_library.clip;
+        ASSERT_EQ(0, SetLibraryFiles(&g_views.files, phrasePath.c_str()));
+        backupPath = g_views.files.backup;
+        clipPath = g_views.files.clip;
         for (const std::string& p : {phrasePath, backupPath, clipPath, phrasePath + ".new"})
             DeleteFileA(p.c_str());
         memset(&g_settings, 0, sizeof g_settings);
+        g_views.showingResults = false;
         tree = t;
     }
 
@@ -102,8 +103,8 @@ protected:
         tree = nullptr;  // no more selection handling
         DestroyWindow(frame);
         FreeSelectedPath();
-        FreeLabelTree(g_labelRoot);
-        g_labelRoot = nullptr;
+        FreeLabelTree(g_views.labelRoot);
+        g_views.labelRoot = nullptr;
     }
 
     // Writes the library and loads the tree from it.
@@ -147,7 +148,7 @@ protected:
     {
         if (!first) {
             first = Next(nullptr, TVGN_ROOT);
-            parent = g_labelRoot;
+            parent = g_views.labelRoot;
         }
         std::string out;
         for (HTREEITEM item = first; item; item = Next(item, TVGN_NEXT)) {

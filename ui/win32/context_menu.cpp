@@ -32,7 +32,7 @@ static void AdjustTreeMenu(HMENU popup)
         for (int position : positions)
             GrayByPosition(popup, position);
     }
-    if (!FileExists(g_library.clip))
+    if (!FileExists(g_views.files.clip))
         GrayByPosition(popup, 3);
     if (!SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         DeleteMenu(popup, 5, MF_BYPOSITION);

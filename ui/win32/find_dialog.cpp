@@ -84,7 +84,7 @@ void ShowFindDialog(HWND owner)
     // Stores the list under the open label; not when it shows results, and
     // not without a label, where it would replace the root label's phrases.
     SavePhrasesOfSelectedLabel();
-    SearchLibrary(g_app.phraseList, g_settings.searchAllTrees);
-    g_settings.showingResults = 1;
+    SearchLibrary(g_app.phraseList, g_settings.searchText, SEARCH_TEXT_SIZE, g_settings.searchMode,
+                  g_settings.searchAllTrees);
     SaveSettings();
 }
