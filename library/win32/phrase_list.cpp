@@ -8,9 +8,8 @@
 #include "common/sjis.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
+#include "output/win32/clipboard.h"
 
-const int CLIPBOARD_OPEN_TRIES = 10;    // another program may hold it a moment
-const int CLIPBOARD_RETRY_DELAY = 10;   // milliseconds
 
 // Returns the text's length, or -1 when there is no such item.
 int GetPhraseText(HWND list, int index, char* text, int size)
@@ -279,32 +278,6 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
     if (g_views.listLoaded)
         g_views.storedTexts = TakeListTexts(list);
     return g_views.listLoaded ? 0 : -1;
-}
-
-bool OpenClipboardFor(HWND owner)
-{
-    for (int i = 0; i < CLIPBOARD_OPEN_TRIES; i++) {
-        if (OpenClipboard(owner))
-            return true;
-        Sleep(CLIPBOARD_RETRY_DELAY);
-    }
-    return false;
-}
-
-int PlaceClipboardText(HWND owner, HGLOBAL block)
-{
-    if (!OpenClipboardFor(owner)) {
-        GlobalFree(block);
-        return -1;
-    }
-    EmptyClipboard();
-    bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
-    CloseClipboard();
-    if (!placed) {
-        GlobalFree(block);
-        return -1;
-    }
-    return 0;
 }
 
 static int NextSelected(HWND list, int after)

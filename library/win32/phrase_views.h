@@ -63,17 +63,13 @@ void StorePhraseListSoon(HWND list);
 // The open label is gone (cut): nothing is stored under its path any more,
 // and the list, which belongs to no label now, is emptied.
 void CloseOpenLabel(HWND list);
+
+// Phrases through the clipboard, as a phrase package.
 int CopyPhrasesToClipboard(HWND list, int cut);
 int PastePhrasesFromClipboard(HWND list);
 // Moves (copy 0) or copies the selected phrases into the label of the tree
 // item, which is opened. Returns 0, or -1 when nothing or not all was done.
 int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy);
-
-// The clipboard. Opening tries a few times: another program may hold it a
-// moment. PlaceClipboardText empties it and hands it block as CF_TEXT; when
-// that fails the block is freed and -1 returned.
-bool OpenClipboardFor(HWND owner);
-int PlaceClipboardText(HWND owner, HGLOBAL block);
 
 // Label edits: each rewrites the phrase file and shows the result.
 int NewLabel(HWND tree, int after);

@@ -8,6 +8,7 @@
 
 #include "library/win32/phrase_views.h"
 #include "shell/win32/app.h"
+#include "output/win32/clipboard.h"
 
 static const int EXCLUDED_ENDING_SIZE = 7;  // six title bytes and a NUL
 static const int EXCLUDED_COUNT = 2;
@@ -94,7 +95,7 @@ int IsExcludedTarget(HWND window)
 
 void ActivateTarget()
 {
-    HWND target = g_targetWindow;
+    HWND target = g_session.targetWindow;
     if (!target)
         return;
     // A child window cannot be made the foreground window under every
@@ -120,7 +121,7 @@ static void Key(BYTE key, DWORD flags)
 
 void SendPasteKeys(int withEnter)
 {
-    g_autoHideArmed = 0;
+    g_session.autoHideArmed = 0;
     ActivateTarget();
     Key(VK_CONTROL, 0);
     Key('V', 0);
@@ -130,14 +131,14 @@ void SendPasteKeys(int withEnter)
         Key(VK_RETURN, 0);
         Key(VK_RETURN, KEYEVENTF_KEYUP);
     }
-    g_autoHideArmed = 1;
+    g_session.autoHideArmed = 1;
 }
 
 void SendPasteToTarget(int withEnter)
 {
-    if (!g_targetWindow)
+    if (!g_session.targetWindow)
         return;
-    if (IsExcludedTarget(g_targetWindow) == -1)
+    if (IsExcludedTarget(g_session.targetWindow) == -1)
         return;
     SendPasteKeys(withEnter);
 }

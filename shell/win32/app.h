@@ -36,8 +36,13 @@ struct AppWindows {
 };
 extern AppWindows g_app;
 
-extern HWND g_targetWindow;  // focus window when the tool was called up
-extern int g_autoHideArmed;  // 1: losing activation hides the phrase window
+// What the tool remembers between a call-up and its send.
+struct Session {
+    HWND targetWindow;  // focus window when the tool was called up; null: none yet
+    int autoHideArmed;  // 1: losing activation hides the phrase window; every
+                        // action that moves the activation away clears it first
+};
+extern Session g_session;
 
 // tray_window.cpp
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -54,10 +59,14 @@ void LayoutChildren(int width, int height);
 void StoreWindowLayout();
 void MoveSelectedPhrase(int up);
 void ShowHelp();
-void ShowAboutDialog(HWND owner);
 void SetStatusText(const char* format, ...);
 void HidePhraseWindow();
 void ExitProgram();
+INT_PTR ShowModalDialog(const char* name, HWND owner, DLGPROC proc, LPARAM param);
+int ShowMessageBox(HWND owner, const char* text, UINT type);
+
+// about_box.cpp
+void ShowAboutDialog(HWND owner);
 
 // menu_bar.cpp: the phrase window's menu bar, owner-drawn under visual
 // styles on NT 6 and later.
@@ -73,4 +82,6 @@ void LoadSettings();
 int SaveSettings();
 void RegisterCallHotKey(HWND window, int id, int value);
 void SetHold(HWND window, int value);
+
+// settings_dialog.cpp
 void ShowSettingsDialog(HWND owner);

@@ -12,8 +12,7 @@ const char TRAY_CLASS[] = "FLPTray";
 const char SPLITTER_CLASS[] = "OrboSprit";
 
 AppWindows g_app;
-HWND g_targetWindow;
-int g_autoHideArmed;
+Session g_session;
 
 // The phrase file beside the program, its backup and the clip file. Fails
 // when the module path or a path derived from it does not fit.

@@ -24,40 +24,44 @@ static_assert(NONCLIENT_METRICS_SIZE == 340, "the first non-client metrics recor
 typedef BOOL(WINAPI* IsAppThemedProc)();
 typedef BOOL(WINAPI* SetMenuInfoProc)(HMENU, LPCMENUINFO);
 
-static OSVERSIONINFOA s_version;  // a non-zero size marks it as filled
-static int s_themeState;          // THEME_STATE_*; 0 until determined
-static HMENU s_menuBar;           // the copy of MENU_APP on the phrase window
-static HFONT s_menuFont;          // theme state 3 only
-static HBRUSH s_menuBrush;        // the bar's background; theme state 3 only
+// The menu bar of the phrase window; one per process.
+struct MenuBarState {
+    OSVERSIONINFOA version;  // a non-zero size marks it as filled
+    int themeState;          // THEME_STATE_*; 0 until determined
+    HMENU menu;              // the copy of MENU_APP on the phrase window
+    HFONT font;              // theme state 3 only
+    HBRUSH brush;            // the bar's background; theme state 3 only
+};
+static MenuBarState s_bar;
 
 // Returns the system's version code (see OsVersionCodeOf) ANDed with mask.
 // The system is asked once.
 DWORD GetOsVersionCode(DWORD mask)
 {
-    if (s_version.dwOSVersionInfoSize == 0) {
-        s_version.dwOSVersionInfoSize = sizeof s_version;
+    if (s_bar.version.dwOSVersionInfoSize == 0) {
+        s_bar.version.dwOSVersionInfoSize = sizeof s_bar.version;
         // On failure the record stays zero, which reads as the oldest
         // platform and so the plain menu bar.
-        GetVersionExA(&s_version);
+        GetVersionExA(&s_bar.version);
     }
-    return OsVersionCodeOf(s_version.dwPlatformId, s_version.dwMajorVersion, s_version.dwMinorVersion) & mask;
+    return OsVersionCodeOf(s_bar.version.dwPlatformId, s_bar.version.dwMajorVersion, s_bar.version.dwMinorVersion) & mask;
 }
 
 // Returns the theme state, determined on the first call for the whole run.
 int GetThemeState()
 {
-    if (s_themeState != THEME_STATE_UNKNOWN)
-        return s_themeState;
-    s_themeState = THEME_STATE_PLAIN;
+    if (s_bar.themeState != THEME_STATE_UNKNOWN)
+        return s_bar.themeState;
+    s_bar.themeState = THEME_STATE_PLAIN;
     // Stays loaded: the theme's drawing code lives there for the whole run.
     HMODULE uxtheme = LoadLibraryA("uxtheme.dll");
     if (!uxtheme)
-        return s_themeState;
+        return s_bar.themeState;
     IsAppThemedProc isAppThemed = (IsAppThemedProc)(void*)GetProcAddress(uxtheme, "IsAppThemed");
     if (!isAppThemed)
-        return s_themeState;
-    s_themeState = ThemeStateOf(isAppThemed() != FALSE, GetOsVersionCode(OS_FAMILY_MASK));
-    return s_themeState;
+        return s_bar.themeState;
+    s_bar.themeState = ThemeStateOf(isAppThemed() != FALSE, GetOsVersionCode(OS_FAMILY_MASK));
+    return s_bar.themeState;
 }
 
 // Applies the flat background to the bar when the system has SetMenuInfo
@@ -91,47 +95,47 @@ static HFONT CreateMenuFont()
 
 void SetupMenuBar()
 {
-    s_menuBar = LoadMenuA(g_app.instance, "MENU_APP");
-    if (!s_menuBar)
+    s_bar.menu = LoadMenuA(g_app.instance, "MENU_APP");
+    if (!s_bar.menu)
         return;
     if (GetThemeState() == THEME_STATE_NT6) {
-        s_menuFont = CreateMenuFont();
+        s_bar.font = CreateMenuFont();
         for (int position = 0; position < MENU_BAR_ITEMS; position++) {
             MENUITEMINFOA item = {};
             item.cbSize = sizeof item;
             item.fMask = MIIM_TYPE;
-            if (!GetMenuItemInfoA(s_menuBar, position, TRUE, &item))
+            if (!GetMenuItemInfoA(s_bar.menu, position, TRUE, &item))
                 continue;
             // Written back as the type alone: the item keeps its text, which
             // the measure and draw steps read.
             item.fMask = MIIM_FTYPE;
             item.fType |= MFT_OWNERDRAW;
-            SetMenuItemInfoA(s_menuBar, position, TRUE, &item);
+            SetMenuItemInfoA(s_bar.menu, position, TRUE, &item);
         }
-        s_menuBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-        SetMenuBarBackground(s_menuBar, s_menuBrush);
+        s_bar.brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+        SetMenuBarBackground(s_bar.menu, s_bar.brush);
     }
     // The window was created with the class menu, a copy of the same
     // resource; it is replaced and freed.
     HMENU classMenu = GetMenu(g_app.phraseWindow);
-    if (SetMenu(g_app.phraseWindow, s_menuBar) && classMenu && classMenu != s_menuBar)
+    if (SetMenu(g_app.phraseWindow, s_bar.menu) && classMenu && classMenu != s_bar.menu)
         DestroyMenu(classMenu);
 }
 
 void ReleaseMenuBar()
 {
     // Normally already gone: a window destroys its menu with itself.
-    if (s_menuBar && IsMenu(s_menuBar))
-        DestroyMenu(s_menuBar);
-    s_menuBar = nullptr;
-    if (s_themeState == THEME_STATE_NT6) {
-        if (s_menuBrush)
-            DeleteObject(s_menuBrush);
-        if (s_menuFont)
-            DeleteObject(s_menuFont);
+    if (s_bar.menu && IsMenu(s_bar.menu))
+        DestroyMenu(s_bar.menu);
+    s_bar.menu = nullptr;
+    if (s_bar.themeState == THEME_STATE_NT6) {
+        if (s_bar.brush)
+            DeleteObject(s_bar.brush);
+        if (s_bar.font)
+            DeleteObject(s_bar.font);
     }
-    s_menuBrush = nullptr;
-    s_menuFont = nullptr;
+    s_bar.brush = nullptr;
+    s_bar.font = nullptr;
 }
 
 // Reads an item's text by its command id; for a popup on the bar that is
@@ -139,7 +143,7 @@ void ReleaseMenuBar()
 static int MenuBarItemText(UINT id, char* text)
 {
     text[0] = '\0';
-    int length = GetMenuStringA(s_menuBar, id, text, MENU_TEXT_SIZE, MF_BYCOMMAND);
+    int length = GetMenuStringA(s_bar.menu, id, text, MENU_TEXT_SIZE, MF_BYCOMMAND);
     if (length < 0 || length >= MENU_TEXT_SIZE)
         length = 0;
     text[length] = '\0';
@@ -148,14 +152,14 @@ static int MenuBarItemText(UINT id, char* text)
 
 void MeasureMenuBarItem(MEASUREITEMSTRUCT* item)
 {
-    if (!item || item->CtlType != ODT_MENU || s_themeState != THEME_STATE_NT6)
+    if (!item || item->CtlType != ODT_MENU || s_bar.themeState != THEME_STATE_NT6)
         return;
     char text[MENU_TEXT_SIZE];
     int length = MenuBarItemText(item->itemID, text);
     HDC screen = GetDC(nullptr);
     if (!screen)
         return;
-    HGDIOBJ oldFont = SelectObject(screen, s_menuFont);
+    HGDIOBJ oldFont = SelectObject(screen, s_bar.font);
     SIZE size = {};
     if (GetTextExtentPoint32A(screen, text, length, &size)) {
         item->itemWidth = (UINT)size.cx;
@@ -167,7 +171,7 @@ void MeasureMenuBarItem(MEASUREITEMSTRUCT* item)
 
 void DrawMenuBarItem(const DRAWITEMSTRUCT* item)
 {
-    if (!item || item->CtlType != ODT_MENU || s_themeState != THEME_STATE_NT6)
+    if (!item || item->CtlType != ODT_MENU || s_bar.themeState != THEME_STATE_NT6)
         return;
     COLORREF background, textColour;
     if (item->itemState & ODS_SELECTED) {
@@ -186,7 +190,7 @@ void DrawMenuBarItem(const DRAWITEMSTRUCT* item)
     DeleteObject(brush);
     SetBkMode(item->hDC, TRANSPARENT);
     SetTextColor(item->hDC, textColour);
-    HGDIOBJ oldFont = SelectObject(item->hDC, s_menuFont);
+    HGDIOBJ oldFont = SelectObject(item->hDC, s_bar.font);
     DrawTextA(item->hDC, text, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SelectObject(item->hDC, oldFont);
 }

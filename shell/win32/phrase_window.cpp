@@ -186,11 +186,25 @@ static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
     if (g_settings.hold)
         return;
     if (LOWORD(wParam) != WA_INACTIVE) {
-        g_autoHideArmed = 1;
-    } else if (g_autoHideArmed) {
+        g_session.autoHideArmed = 1;
+    } else if (g_session.autoHideArmed) {
         ShowWindow(hwnd, SW_HIDE);
         PostMessageA(hwnd, MSG_RESTORE_FOREGROUND, 0, lParam);
     }
+}
+
+// Every dialog and message box of the program: their activation must not
+// hide the phrase window, so auto-hide is disarmed first.
+INT_PTR ShowModalDialog(const char* name, HWND owner, DLGPROC proc, LPARAM param)
+{
+    g_session.autoHideArmed = 0;
+    return DialogBoxParamA(g_app.instance, name, owner, proc, param);
+}
+
+int ShowMessageBox(HWND owner, const char* text, UINT type)
+{
+    g_session.autoHideArmed = 0;
+    return MessageBoxA(owner, text, PRODUCT_NAME, type);
 }
 
 static void OnInitMenuPopup(HMENU popup)
@@ -363,26 +377,4 @@ void ShowHelp()
     }
     if (IsWindowVisible(g_app.phraseWindow))
         ShowWindow(g_app.phraseWindow, SW_HIDE);
-}
-
-static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
-{
-    switch (msg) {
-    case WM_CLOSE:
-        EndDialog(dialog, 1);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
-}
-
-void ShowAboutDialog(HWND owner)
-{
-    g_autoHideArmed = 0;
-    DialogBoxParamA(g_app.instance, "IDD_ABOUT", owner, AboutDialogProc, 0);
 }

@@ -1,5 +1,4 @@
-// The settings record in the registry, the hot keys, the hold option and
-// the settings dialog.
+// The settings record in the registry, the hot keys and the hold option.
 #include <windows.h>
 #include <cstring>
 
@@ -111,62 +110,4 @@ void SetHold(HWND window, int value)
     CheckMenuItem(GetMenu(window), IDM_HOLD, MF_BYCOMMAND | (value ? MF_CHECKED : MF_UNCHECKED));
     g_settings.hold = value;
     SaveSettings();
-}
-
-static int GetHotKeyValue(HWND dialog, int id)
-{
-    return (int)(SendDlgItemMessageA(dialog, id, HKM_GETHOTKEY, 0, 0) & 0xFFFF);
-}
-
-// The dialog's values until OK: nothing else may see, use or save hot keys
-// the user has not confirmed.
-static SettingsRecord s_dialogValues;
-
-static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
-{
-    SettingsRecord* values = &s_dialogValues;
-    switch (msg) {
-    case WM_INITDIALOG:
-        g_app.settingsDialog = dialog;
-        SendDlgItemMessageA(dialog, IDC_PHRASE_HOTKEY, HKM_SETHOTKEY, values->phraseHotKey & 0xFFFF, 0);
-        SendDlgItemMessageA(dialog, IDC_CALC_HOTKEY, HKM_SETHOTKEY, values->calcHotKey & 0xFFFF, 0);
-        CheckDlgButton(dialog, IDC_CALC_ENTER, values->calcEnterNewline ? BST_CHECKED : BST_UNCHECKED);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_PHRASE_HOTKEY:
-            values->phraseHotKey = GetHotKeyValue(dialog, IDC_PHRASE_HOTKEY);
-            return TRUE;
-        case IDC_CALC_HOTKEY:
-            values->calcHotKey = GetHotKeyValue(dialog, IDC_CALC_HOTKEY);
-            return TRUE;
-        case IDC_CALC_ENTER:
-            values->calcEnterNewline = IsDlgButtonChecked(dialog, IDC_CALC_ENTER) == BST_CHECKED ? 1 : 0;
-            return TRUE;
-        case IDOK:
-            g_settings.phraseHotKey = values->phraseHotKey;
-            g_settings.calcHotKey = values->calcHotKey;
-            g_settings.calcEnterNewline = values->calcEnterNewline;
-            RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_PHRASE, g_settings.phraseHotKey);
-            RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_CALC, g_settings.calcHotKey);
-            EndDialog(dialog, 1);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
-}
-
-void ShowSettingsDialog(HWND owner)
-{
-    g_autoHideArmed = 0;
-    s_dialogValues = g_settings;
-    INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_SETUP", owner, SetupDialogProc, 0);
-    g_app.settingsDialog = nullptr;
-    // -1: the dialog could not be shown, which is no confirmation either.
-    if (result == 1)
-        SaveSettings();
 }

@@ -37,7 +37,7 @@ void CaptureTargetWindow()
         return;
     if (!AttachThreadInput(foreground, own, TRUE))
         return;
-    g_targetWindow = GetFocus();
+    g_session.targetWindow = GetFocus();
     AttachThreadInput(foreground, own, FALSE);
 }
 
@@ -55,7 +55,7 @@ void TogglePhraseWindow()
     }
     if (!padClosed) {
         ShowWindow(g_app.phraseWindow, SW_SHOWNORMAL);
-        g_autoHideArmed = 0;
+        g_session.autoHideArmed = 0;
     }
 }
 
@@ -117,7 +117,7 @@ static void OnCallUp(WPARAM which, HWND target)
     // From any process: only a real window becomes the target.
     if ((which != HOTKEY_ID_PHRASE && which != HOTKEY_ID_CALC) || !IsWindow(target))
         return;
-    g_targetWindow = target;
+    g_session.targetWindow = target;
     if (which == HOTKEY_ID_PHRASE)
         TogglePhraseWindow();
     else
@@ -194,7 +194,7 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         OnTrayNotify(hwnd, (UINT)lParam);
         return 0;
     case MSG_PASTE_CLIPBOARD:
-        if (g_targetWindow && IsWindow(g_targetWindow))
+        if (g_session.targetWindow && IsWindow(g_session.targetWindow))
             SendPasteToTarget(g_settings.calcEnterNewline);
         return 0;
     case MSG_CALL_UP:

@@ -148,12 +148,10 @@ void RunListCommand(HWND list, int command)
         StorePhraseListNow(list);
         break;
     case IDM_NEW_PHRASE:
-        g_autoHideArmed = 0;
         if (EditPhrase(list, -1) == 0)
             StorePhraseListNow(list);
         break;
     case IDM_RENAME_OR_EDIT: {
-        g_autoHideArmed = 0;
         int first = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
         if (first < 0)
             break;

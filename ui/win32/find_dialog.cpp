@@ -72,10 +72,9 @@ static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPA
 
 void ShowFindDialog(HWND owner)
 {
-    g_autoHideArmed = 0;
     SettingsRecord saved;
     memcpy(&saved, &g_settings, sizeof saved);
-    INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_FIND", owner, FindDialogProc, 0);
+    INT_PTR result = ShowModalDialog("IDD_FIND", owner, FindDialogProc, 0);
     // -1: the dialog could not be shown, which is no confirmation either.
     if (result != 1) {
         memcpy(&g_settings, &saved, sizeof g_settings);

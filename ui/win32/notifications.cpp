@@ -22,8 +22,7 @@ static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
         return;
     if (RenameLabel(tree, &info->item) == 0)
         return;
-    g_autoHideArmed = 0;
-    MessageBoxA(window, RENAME_REFUSED, PRODUCT_NAME, MB_OK | MB_ICONWARNING);
+    ShowMessageBox(window, RENAME_REFUSED, MB_OK | MB_ICONWARNING);
     // The tree ignores a new edit started from inside this notification.
     PostMessageA(window, MSG_REOPEN_LABEL_EDIT, 0, (LPARAM)info->item.hItem);
 }
@@ -115,8 +114,8 @@ void SendSelectedPhrase(int doubleClick)
     if (!doubleClick || RowUnderCursor(list)) {
         if (OutputSelectedPhrase(list) == -1 && !doubleClick)
             return;
-        if (g_targetWindow) {
-            if (IsExcludedTarget(g_targetWindow) == -1)
+        if (g_session.targetWindow) {
+            if (IsExcludedTarget(g_session.targetWindow) == -1)
                 return;
             SendPasteKeys(0);
         } else if (!doubleClick) {

@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "shell/win32/app.h"
 #include "ui/win32/ui.h"
+#include "output/win32/clipboard.h"
 
 const UINT EDM_UPDATEPOS = 0x1005;
 const int MIN_EDITOR_WIDTH = 350;
@@ -17,10 +18,13 @@ const int MIN_EDITOR_HEIGHT = 200;
 const int LONGEST_PHRASE = PHRASE_TEXT_SIZE - 1;
 
 // One editor at a time: the dialog is modal.
-static HWND s_edit;
-static WNDPROC s_editProc;
-static HWND s_list;        // the list the editor works for
-static char* s_text;       // the text handed over by OK (heap; null: none)
+struct EditorState {
+    HWND edit;          // its edit box, subclassed
+    WNDPROC editProc;   // the edit box's own procedure
+    HWND list;          // the list the editor works for
+    char* text;         // the text handed over by OK (heap; null: none)
+};
+static EditorState s_editor;
 
 static HFONT CreateEditorFont()
 {
@@ -69,7 +73,7 @@ static LRESULT CALLBACK EditorEditProc(HWND edit, UINT msg, WPARAM wParam, LPARA
         UpdatePosition(edit);
         break;
     }
-    return CallWindowProcA(s_editProc, edit, msg, wParam, lParam);
+    return CallWindowProcA(s_editor.editProc, edit, msg, wParam, lParam);
 }
 
 // The phrase at index, read from the list itself: used when the clipboard
@@ -79,7 +83,7 @@ static void ShowRowText(HWND edit, int index)
     char* text = (char*)malloc(PHRASE_TEXT_SIZE);
     if (!text)
         return;
-    if (GetPhraseText(s_list, index, text, PHRASE_TEXT_SIZE) >= 0)
+    if (GetPhraseText(s_editor.list, index, text, PHRASE_TEXT_SIZE) >= 0)
         SetWindowTextA(edit, text);
     free(text);
 }
@@ -94,23 +98,23 @@ static bool StartsWithPackageMark(HWND edit)
 static void OnInitDialog(HWND dialog, int index)
 {
     InitAnchors(dialog);
-    s_edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
-    s_editProc = (WNDPROC)SetWindowLongPtrA(s_edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
-    SendMessageA(s_edit, EM_LIMITTEXT, 0, 0);
-    SendMessageA(s_edit, EM_SETMODIFY, FALSE, 0);
-    SendMessageA(s_edit, WM_SETFONT, (WPARAM)CreateEditorFont(), FALSE);
+    s_editor.edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
+    s_editor.editProc = (WNDPROC)SetWindowLongPtrA(s_editor.edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
+    SendMessageA(s_editor.edit, EM_LIMITTEXT, 0, 0);
+    SendMessageA(s_editor.edit, EM_SETMODIFY, FALSE, 0);
+    SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)CreateEditorFont(), FALSE);
     if (index < 0)
         return;
     // The package's mark comes first; the paste stops at the first NUL, so
     // the box then holds the package's first phrase.
-    SendMessageA(s_edit, WM_PASTE, 0, 0);
-    if (StartsWithPackageMark(s_edit)) {
-        SendMessageA(s_edit, EM_SETSEL, 0, 1);
-        SendMessageA(s_edit, WM_CUT, 0, 0);
+    SendMessageA(s_editor.edit, WM_PASTE, 0, 0);
+    if (StartsWithPackageMark(s_editor.edit)) {
+        SendMessageA(s_editor.edit, EM_SETSEL, 0, 1);
+        SendMessageA(s_editor.edit, WM_CUT, 0, 0);
     } else {
-        ShowRowText(s_edit, index);
+        ShowRowText(s_editor.edit, index);
     }
-    SendMessageA(s_edit, EM_SETSEL, 0, 0);
+    SendMessageA(s_editor.edit, EM_SETSEL, 0, 0);
 }
 
 // What OK does with the box's text.
@@ -119,21 +123,21 @@ enum HandOver { HAND_OVER_DONE, HAND_OVER_EMPTY, HAND_OVER_TOO_LONG, HAND_OVER_F
 // Keeps the box's text for EditPhrase and puts it on the clipboard.
 static HandOver HandOverText()
 {
-    int bound = GetWindowTextLengthA(s_edit);
+    int bound = GetWindowTextLengthA(s_editor.edit);
     char* text = (char*)malloc(bound + 1);
     if (!text)
         return HAND_OVER_FAILED;
-    GetWindowTextA(s_edit, text, bound + 1);
+    GetWindowTextA(s_editor.edit, text, bound + 1);
     text[bound] = '\0';
     size_t length = strlen(text);
     if (length == 0 || length > (size_t)LONGEST_PHRASE) {
         free(text);
         return length == 0 ? HAND_OVER_EMPTY : HAND_OVER_TOO_LONG;
     }
-    free(s_text);
-    s_text = text;
-    SendMessageA(s_edit, EM_SETSEL, 0, -1);
-    SendMessageA(s_edit, WM_COPY, 0, 0);
+    free(s_editor.text);
+    s_editor.text = text;
+    SendMessageA(s_editor.edit, EM_SETSEL, 0, -1);
+    SendMessageA(s_editor.edit, WM_COPY, 0, 0);
     return HAND_OVER_DONE;
 }
 
@@ -182,8 +186,8 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
         return TRUE;
     }
     case WM_DESTROY: {
-        HFONT font = (HFONT)SendMessageA(s_edit, WM_GETFONT, 0, 0);
-        SendMessageA(s_edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
+        HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
+        SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
         FreeAnchors(dialog);
         if (font)
             DeleteObject(font);
@@ -195,18 +199,18 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
 
 int EditPhrase(HWND list, int index)
 {
-    s_list = list;
-    free(s_text);
-    s_text = nullptr;
-    INT_PTR result = DialogBoxParamA(g_app.instance, "IDD_EDIT", list, EditorDialogProc, (LPARAM)index);
-    s_edit = nullptr;
-    if (result != 1 || !s_text)
+    s_editor.list = list;
+    free(s_editor.text);
+    s_editor.text = nullptr;
+    INT_PTR result = ShowModalDialog("IDD_EDIT", list, EditorDialogProc, (LPARAM)index);
+    s_editor.edit = nullptr;
+    if (result != 1 || !s_editor.text)
         return -1;
     // The text handed over is the one the box held, whatever another program
     // may have put on the clipboard since.
-    int stored = SetPhrase(list, index, s_text);
-    free(s_text);
-    s_text = nullptr;
+    int stored = SetPhrase(list, index, s_editor.text);
+    free(s_editor.text);
+    s_editor.text = nullptr;
     if (OpenClipboardFor(list)) {
         EmptyClipboard();
         CloseClipboard();
