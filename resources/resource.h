@@ -9,6 +9,7 @@
 #define IDC_LIST            107
 // Controls of IDD_SETUP.
 #define IDC_CALC_ENTER      1006
+#define IDC_RESTORE_CLIPBOARD 1007
 // Controls of IDD_EDIT, the phrase editor.
 #define IDC_EDIT_OK_KEY     1003
 #define IDC_EDIT_CANCEL     1004

@@ -9,6 +9,7 @@
 #include "library/win32/phrase_views.h"
 #include "shell/win32/app.h"
 #include "output/win32/clipboard.h"
+#include "output/win32/clipboard_keeper.h"
 
 static const int EXCLUDED_ENDING_SIZE = 7;  // six title bytes and a NUL
 static const int EXCLUDED_COUNT = 2;
@@ -29,6 +30,9 @@ static bool s_excludedRestored;
 
 int PutTextOnClipboard(HWND owner, const char* text)
 {
+    // With a target to paste into, the user's clipboard can be kept.
+    if (g_options.restoreClipboard && g_session.targetWindow)
+        return KeepClipboardAndOffer(text, g_session.targetWindow);
     size_t size = strlen(text) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
     if (!block)

@@ -44,6 +44,13 @@ struct Session {
 };
 extern Session g_session;
 
+// Options kept in the registry beside the settings record, each a value of
+// its own, so that the record keeps its layout.
+struct Options {
+    int restoreClipboard;  // 1: the clipboard's content comes back after a send
+};
+extern Options g_options;
+
 // tray_window.cpp
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void SetTrayIcon(HWND window, int add);
@@ -80,6 +87,7 @@ int ReadRegistryBinary(const char* keyPath, const char* valueName, void* buffer,
 int WriteRegistryBinary(const char* keyPath, const char* valueName, const void* buffer, DWORD size);
 void LoadSettings();
 int SaveSettings();
+int SaveOptions();
 void RegisterCallHotKey(HWND window, int id, int value);
 void SetHold(HWND window, int value);
 

@@ -13,6 +13,7 @@ const char SPLITTER_CLASS[] = "OrboSprit";
 
 AppWindows g_app;
 Session g_session;
+Options g_options;
 
 // The phrase file beside the program, its backup and the clip file. Fails
 // when the module path or a path derived from it does not fit.

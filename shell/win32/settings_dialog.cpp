@@ -1,4 +1,5 @@
-// The settings dialog: the two hot keys and the calculator's Enter option.
+// The settings dialog: the two hot keys, the calculator's Enter option and
+// whether the clipboard comes back after a send.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,6 +15,7 @@ static int GetHotKeyValue(HWND dialog, int id)
 // The dialog's values until OK: nothing else may see, use or save hot keys
 // the user has not confirmed.
 static SettingsRecord s_dialogValues;
+static Options s_dialogOptions;
 
 static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
@@ -24,6 +26,8 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
         SendDlgItemMessageA(dialog, IDC_PHRASE_HOTKEY, HKM_SETHOTKEY, values->phraseHotKey & 0xFFFF, 0);
         SendDlgItemMessageA(dialog, IDC_CALC_HOTKEY, HKM_SETHOTKEY, values->calcHotKey & 0xFFFF, 0);
         CheckDlgButton(dialog, IDC_CALC_ENTER, values->calcEnterNewline ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(dialog, IDC_RESTORE_CLIPBOARD,
+                       s_dialogOptions.restoreClipboard ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -36,7 +40,12 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
         case IDC_CALC_ENTER:
             values->calcEnterNewline = IsDlgButtonChecked(dialog, IDC_CALC_ENTER) == BST_CHECKED ? 1 : 0;
             return TRUE;
+        case IDC_RESTORE_CLIPBOARD:
+            s_dialogOptions.restoreClipboard =
+                IsDlgButtonChecked(dialog, IDC_RESTORE_CLIPBOARD) == BST_CHECKED ? 1 : 0;
+            return TRUE;
         case IDOK:
+            g_options = s_dialogOptions;
             g_settings.phraseHotKey = values->phraseHotKey;
             g_settings.calcHotKey = values->calcHotKey;
             g_settings.calcEnterNewline = values->calcEnterNewline;
@@ -56,9 +65,12 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
 void ShowSettingsDialog(HWND owner)
 {
     s_dialogValues = g_settings;
+    s_dialogOptions = g_options;
     INT_PTR result = ShowModalDialog("IDD_SETUP", owner, SetupDialogProc, 0);
     g_app.settingsDialog = nullptr;
     // -1: the dialog could not be shown, which is no confirmation either.
-    if (result == 1)
+    if (result == 1) {
         SaveSettings();
+        SaveOptions();
+    }
 }

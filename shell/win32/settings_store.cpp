@@ -13,6 +13,7 @@ static const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
 static const char SETTINGS_PARENT_KEY[] = "Software\\Orbo";
 static const char SETTINGS_KEY_NAME[] = "Fenlop";
 static const char SETTINGS_VALUE[] = "flpReg";
+static const char RESTORE_CLIPBOARD_VALUE[] = "RestoreClipboard";  // REG_DWORD 0 or 1
 
 int ReadRegistryBinary(const char* keyPath, const char* valueName, void* buffer, DWORD size)
 {
@@ -66,6 +67,19 @@ static void TerminateStrings(SettingsRecord* record)
     record->findHistory[FIND_HISTORY_SIZE - 1] = '\0';
 }
 
+static void LoadOptions()
+{
+    g_options.restoreClipboard = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    DWORD value = 0, size = sizeof value, type = 0;
+    if (RegQueryValueExA(key, RESTORE_CLIPBOARD_VALUE, nullptr, &type, (BYTE*)&value, &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof value)
+        g_options.restoreClipboard = value == 1 ? 1 : 0;
+    RegCloseKey(key);
+}
+
 void LoadSettings()
 {
     SettingsRecord stored;
@@ -75,6 +89,18 @@ void LoadSettings()
     } else {
         SetDefaultSettings(&g_settings);
     }
+    LoadOptions();
+}
+
+int SaveOptions()
+{
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD value = g_options.restoreClipboard ? 1 : 0;
+    LONG status = RegSetValueExA(key, RESTORE_CLIPBOARD_VALUE, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : -1;
 }
 
 int SaveSettings()
