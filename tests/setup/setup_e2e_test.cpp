@@ -164,20 +164,26 @@ TEST_F(SetupE2E, RefusesBothModesWhileTheProgramRuns)
     DestroyWindow(running);
 }
 
-TEST_F(SetupE2E, AFailedEntryIsReportedAsAFailure)
+TEST_F(SetupE2E, AFailedEntryIsReportedAsAFailureAndExecProgramsRunInTurn)
 {
     CreateDirectoryA((product + "\\folder.dat").c_str(), nullptr);  // a folder cannot be copied as a file
-    WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\nNoUninst=1\r\n1=main.exe\r\n2=folder.dat\r\n");
+    ASSERT_TRUE(CopyFileA((SystemDir() + "\\cmd.exe").c_str(), (product + "\\cmd.exe").c_str(), FALSE));
+    // The programs run in setup's folder; each waits for the one before.
+    WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\nNoUninst=1\r\n1=main.exe\r\n"
+                 "2=folder.dat\r\n3=cmd.exe\r\n[Exec]\r\n1=cmd.exe /c echo first>order.txt\r\n"
+                 "2=cmd.exe /c type order.txt>order2.txt & echo second>>order2.txt\r\n");
     SetupChoice choice;
-    choice.folder = CHOSEN;
+    choice.folder = "C:\\ExecProd";
     choice.progressShot = "setup-progress";
     SetupRun run = Install(choice);
     ASSERT_EQ(run.messages.size(), 2u);
     EXPECT_EQ(run.messages[0], "folder.dat のｺﾋﾟｰに失敗しました。");
     EXPECT_EQ(run.messages[1], "ｲﾝｽﾄｰﾙ中にｴﾗｰがありました。一部のﾌｧｲﾙはｲﾝｽﾄｰﾙされていません。");
-    EXPECT_TRUE(Exists(std::string(CHOSEN) + "\\main.exe"));
-    EXPECT_FALSE(Exists(std::string(CHOSEN) + "\\SETUP.EXE"));  // NoUninst
+    EXPECT_TRUE(Exists("C:\\ExecProd\\main.exe"));
+    EXPECT_FALSE(Exists("C:\\ExecProd\\SETUP.EXE"));  // NoUninst
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_EQ(ReadFileBytes(product + "\\order2.txt"), "first\r\nsecond\r\n");
+    RemoveTree("C:\\ExecProd");
 }
 
 TEST_F(SetupE2E, ADriveRootIsNeverSweptAndOverlongSettingsAreRefused)
