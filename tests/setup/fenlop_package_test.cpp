@@ -18,7 +18,10 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
     }
 
-    SetupRun InstallWithProposal() { return RunSetup("\"" + package + "\\SETUP.EXE\"", package); }
+    SetupRun InstallWithProposal(const SetupChoice& choice = {})
+    {
+        return RunSetup("\"" + package + "\\SETUP.EXE\"", package, choice);
+    }
 };
 
 TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibrary)
@@ -53,8 +56,11 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     ASSERT_FALSE(kept.empty());
     WriteFileBytes(folder + "\\fenlop.bak", "backup");
 
-    run = InstallWithProposal();
+    SetupChoice browse;
+    browse.browse = true;
+    run = InstallWithProposal(browse);
     EXPECT_EQ(run.proposed, "C:\\Fenlop\\");  // the earlier installation's folder
+    EXPECT_EQ(run.browsed, "C:\\Fenlop");       // shown selected in the browse dialog
     EXPECT_EQ(run.messages, Texts({SUCCESS_TEXT}));
     EXPECT_EQ(ReadFileBytes(library), kept);
 

@@ -22,6 +22,7 @@ const int IDC_FOLDER_EDIT = 1001, IDC_DESKTOP = 1005, IDC_PROGRESS = 1003, IDC_R
 struct SetupRun {
     std::vector<std::string> messages;  // message box texts, each answered OK or Yes
     std::string proposed;               // the folder dialog's first text
+    std::string browsed;                // its text after the browse dialog
     bool desktopOffered = false;
     std::string result;                 // the uninstall dialog's final text
     long exitCode = -1;
@@ -30,7 +31,9 @@ struct SetupRun {
 // Options of one run: the folder to type (empty: keep the proposal), the
 // desktop box, and screenshot names (empty: none).
 struct SetupChoice {
+    std::vector<std::string> refused;  // typed first, each expected to be refused
     std::string folder;
+    bool browse = false;  // the browse dialog opened and accepted first
     bool desktop = false;
     std::string folderShot, progressShot, resultShot;
 };
@@ -62,6 +65,26 @@ inline void Click(HWND dialog, int id)
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
 }
 
+// Opens the browse dialog of the folder dialog, accepts what it shows
+// selected and returns the folder dialog's text after it.
+inline std::string Browse(HWND folderDialog)
+{
+    Click(folderDialog, 1002);
+    HWND browse = nullptr;
+    WaitUntil([&] {
+        for (HWND w : VisibleDialogs())
+            if (w != folderDialog && GetWindow(w, GW_OWNER) == folderDialog)
+                browse = w;
+        return browse != nullptr;
+    });
+    if (!browse)
+        return "<no browse dialog>";
+    Sleep(500);  // the selection is made once the dialog is up
+    Click(browse, IDOK);
+    WaitUntil([&] { return !IsWindow(browse); });
+    return EditText(GetDlgItem(folderDialog, IDC_FOLDER_EDIT));
+}
+
 // Runs commandLine (in folder) and answers everything it shows until it and
 // the uninstall copy it may start have ended.
 inline SetupRun RunSetup(const std::string& commandLine, const std::string& folder, const SetupChoice& choice = {})
@@ -70,7 +93,8 @@ inline SetupRun RunSetup(const std::string& commandLine, const std::string& fold
     Process setup = StartProcess(commandLine, folder);
     EXPECT_TRUE(setup.handle) << commandLine;
     HANDLE copy = nullptr;  // the uninstall run, which is not our child
-    bool folderDone = false, progressShot = false;
+    bool progressShot = false;
+    size_t attempt = 0, messagesAtClick = 0;  // typed folders; messages when OK was clicked
     std::vector<HWND> answered;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 60000) {
@@ -94,16 +118,25 @@ inline SetupRun RunSetup(const std::string& commandLine, const std::string& fold
                 run.messages.push_back(text);
                 Click(d, GetDlgItem(d, IDYES) ? IDYES : IDOK);
                 answered.push_back(d);
-            } else if (GetDlgItem(d, IDC_FOLDER_EDIT) && !folderDone) {
-                run.proposed = EditText(GetDlgItem(d, IDC_FOLDER_EDIT));
-                run.desktopOffered = IsWindowVisible(GetDlgItem(d, IDC_DESKTOP)) != FALSE;
-                if (!choice.folder.empty())
-                    SendMessageA(GetDlgItem(d, IDC_FOLDER_EDIT), WM_SETTEXT, 0, (LPARAM)choice.folder.c_str());
+            } else if (GetDlgItem(d, IDC_FOLDER_EDIT) && IsWindowEnabled(d) && attempt <= choice.refused.size() &&
+                       (attempt == 0 || run.messages.size() > messagesAtClick)) {
+                HWND edit = GetDlgItem(d, IDC_FOLDER_EDIT);
+                if (attempt == 0) {
+                    run.proposed = EditText(edit);
+                    run.desktopOffered = IsWindowVisible(GetDlgItem(d, IDC_DESKTOP)) != FALSE;
+                    if (choice.browse)
+                        run.browsed = Browse(d);
+                }
+                const std::string& text = attempt < choice.refused.size() ? choice.refused[attempt] : choice.folder;
+                if (!text.empty() || attempt < choice.refused.size())
+                    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)text.c_str());
                 if (choice.desktop)
                     SendMessageA(GetDlgItem(d, IDC_DESKTOP), BM_SETCHECK, BST_CHECKED, 0);
-                Shot(choice.folderShot);
+                if (attempt == choice.refused.size())
+                    Shot(choice.folderShot);
+                messagesAtClick = run.messages.size();
+                attempt++;
                 Click(d, IDOK);
-                folderDone = true;
             } else if (GetDlgItem(d, IDC_REMOVING) && IsWindowEnabled(GetDlgItem(d, IDCANCEL))) {
                 run.result = WindowText(GetDlgItem(d, IDC_REMOVING));
                 Shot(choice.resultShot);

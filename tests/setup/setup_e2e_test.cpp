@@ -65,13 +65,16 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesItAll)
     RegCloseKey(key);
 
     SetupChoice choice;
+    choice.refused = {"", "CC\\TestProd"};
     choice.folder = CHOSEN;
     choice.desktop = true;
     choice.folderShot = "setup-folder";
     SetupRun run = Install(choice);
     EXPECT_EQ(run.proposed, "C:\\TestProd\\");
     EXPECT_TRUE(run.desktopOffered);
-    EXPECT_EQ(run.messages, Texts({SUCCESS_TEXT}));
+    EXPECT_EQ(run.messages, Texts({"ﾙｰﾄﾃﾞｨﾚｸﾄﾘにはｲﾝｽﾄｰﾙできません。",
+                                   "「C:\\APP」のように、ﾄﾞﾗｲﾌﾞ名も含めた正しいﾊﾟｽ名を指定してください。",
+                                   SUCCESS_TEXT}));
     EXPECT_EQ(run.exitCode, 1);
 
     const std::string dir = std::string(CHOSEN) + "\\";
