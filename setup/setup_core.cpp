@@ -388,18 +388,14 @@ uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint6
     return freeClusters / 10 * sectorsPerCluster * bytesPerSector;
 }
 
-int BuildWininitText(const ProfileReader& reader, const char* keyList, size_t keyListSize,
-                     const char* shortPath, std::string* text)
+int BuildWininitText(const char* lines, size_t size, const char* shortPath, std::string* text)
 {
     *text = "[Rename]\r\n";
-    std::vector<char> value(WININIT_BUFFER_SIZE);
-    for (size_t at = 0; at < keyListSize && keyList[at];) {
-        size_t keyLength = strnlen(keyList + at, keyListSize - at);
-        std::string key(keyList + at, keyLength);
-        at += keyLength + 1;
-        size_t left = WININIT_BUFFER_SIZE - text->size();
-        size_t n = reader.read(reader.context, "Rename", key.c_str(), value.data(), left);
-        *text += key + "=" + std::string(value.data(), n) + "\r\n";
+    for (size_t at = 0; at < size && lines[at];) {
+        size_t length = strnlen(lines + at, size - at);
+        text->append(lines + at, length);
+        *text += "\r\n";
+        at += length + 1;
         if (text->size() > WININIT_TEXT_LIMIT)
             return 0;
     }

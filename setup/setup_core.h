@@ -117,11 +117,11 @@ int MayCleanFolder(const char* folder, const char* const* systemFolders, size_t 
 // A tenth of the free bytes, as the free-space question measures it.
 uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint64_t bytesPerSector);
 
-// The [Rename] section of WININIT.INI with the existing entries (read
-// through reader from section "Rename"; keyList is that section's key list)
-// and "NUL=" + shortPath last. Fails when it would exceed 30,000 bytes.
-int BuildWininitText(const ProfileReader& reader, const char* keyList, size_t keyListSize,
-                     const char* shortPath, std::string* text);
+// The [Rename] section of WININIT.INI: its existing lines (as
+// GetPrivateProfileSectionA gives them, each NUL-terminated, within size
+// bytes), which keep every line even when keys repeat, as "NUL=" does, and
+// "NUL=" + shortPath last. Fails when it would exceed 30,000 bytes.
+int BuildWininitText(const char* lines, size_t size, const char* shortPath, std::string* text);
 // Writes text at the end of the file at path, over a final 1Ah byte.
 int AppendWininitText(const char* path, const std::string& text);
 

@@ -144,11 +144,6 @@ static INT_PTR CALLBACK UninstallDialog(HWND dialog, UINT message, WPARAM wParam
     return FALSE;
 }
 
-static size_t ReadProfile(void* context, const char* section, const char* key, char* buffer, size_t size)
-{
-    return GetPrivateProfileStringA(section, key, "", buffer, (DWORD)size, (const char*)context);
-}
-
 // The copy in the system directory goes at the next restart: through the
 // system on the NT family, through WININIT.INI on Windows 9x.
 static void DeleteSelfAtRestart()
@@ -160,11 +155,12 @@ static void DeleteSelfAtRestart()
     DWORD n = GetShortPathNameA(g_setup.modulePath, shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath)
         return;
-    std::vector<char> keys(WININIT_BUFFER_SIZE);
-    DWORD length = GetPrivateProfileStringA("Rename", nullptr, "", keys.data(), (DWORD)keys.size(), wininit.c_str());
-    ProfileReader reader = {ReadProfile, (void*)wininit.c_str()};
+    // The section's lines as they are: its entries are mostly "NUL=" lines,
+    // which a read by key name would give as the first one each time.
+    std::vector<char> lines(WININIT_BUFFER_SIZE);
+    DWORD length = GetPrivateProfileSectionA("Rename", lines.data(), (DWORD)lines.size(), wininit.c_str());
     std::string text;
-    if (!BuildWininitText(reader, keys.data(), length + 1, shortPath, &text))
+    if (length >= WININIT_TEXT_LIMIT || !BuildWininitText(lines.data(), length + 1, shortPath, &text))
         return;
     WritePrivateProfileStringA("Rename", nullptr, nullptr, wininit.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);

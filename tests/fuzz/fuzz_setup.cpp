@@ -54,9 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         IsGidFileName(value);
     }
 
-    n = ReadIniText(&ini, "Rename", nullptr, keys, sizeof keys);
+    // The whole input as the lines of a [Rename] section.
+    std::string lines((const char*)data, size);
+    for (char& c : lines)
+        if (c == '\n')
+            c = '\0';
     std::string text;
-    if (BuildWininitText(reader, keys, n + 1, "C:\\WINDOWS\\SYSTEM\\SETUP.EXE", &text)) {
+    if (BuildWininitText(lines.data(), lines.size(), "C:\\WINDOWS\\SYSTEM\\SETUP.EXE", &text)) {
         FUZZ_CHECK(text.size() <= WININIT_TEXT_LIMIT);
         FUZZ_CHECK(text.compare(0, 10, "[Rename]\r\n") == 0);
         static const std::string last = "NUL=C:\\WINDOWS\\SYSTEM\\SETUP.EXE\r\n";

@@ -295,13 +295,12 @@ std::string AppendTo(const std::string& before, const std::string& text)
 
 TEST(SetupRemoval, WininitSectionText)
 {
-    Ini ini("[boot]\r\nshell=x\r\n[Rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\NEW.DLL=C:\\TMP.DLL\r\n");
-    char keys[WININIT_BUFFER_SIZE];
-    size_t n = ReadIniText(&ini.text, "Rename", nullptr, keys, sizeof keys);
+    // Repeated keys are the rule in this section: every line stays.
+    const char lines[] = "NUL=C:\\OLD.EXE\0NUL=C:\\OLD2.EXE\0C:\\NEW.DLL=C:\\TMP.DLL\0";
     std::string text;
-    ASSERT_EQ(BuildWininitText(ini.reader, keys, n + 1, "C:\\WINDOWS\\SYSTEM\\SETUP.EXE", &text), 1);
+    ASSERT_EQ(BuildWininitText(lines, sizeof lines, "C:\\WINDOWS\\SYSTEM\\SETUP.EXE", &text), 1);
     EXPECT_EQ(text,
-              "[Rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\NEW.DLL=C:\\TMP.DLL\r\n"
+              "[Rename]\r\nNUL=C:\\OLD.EXE\r\nNUL=C:\\OLD2.EXE\r\nC:\\NEW.DLL=C:\\TMP.DLL\r\n"
               "NUL=C:\\WINDOWS\\SYSTEM\\SETUP.EXE\r\n");
 
     EXPECT_EQ(AppendTo("[boot]\r\n\x1A", text), "[boot]\r\n" + text);
@@ -309,13 +308,13 @@ TEST(SetupRemoval, WininitSectionText)
     EXPECT_EQ(AppendTo("", text), text);
 
     // A section that grows beyond 30,000 bytes leaves the file alone.
-    std::string big = "[Rename]\r\n";
-    for (int i = 0; i < 1000; i++)
-        big += "C:\\F" + std::to_string(i) + std::string(20, 'x') + "=C:\\T\r\n";
-    Ini large(big);
-    n = ReadIniText(&large.text, "Rename", nullptr, keys, sizeof keys);
-    EXPECT_EQ(BuildWininitText(large.reader, keys, n + 1, "C:\\S.EXE", &text), 0);
-    EXPECT_LE(text.size(), WININIT_TEXT_LIMIT + 300);
+    // 768 lines of 39 bytes with CR LF, the head and "NUL=C:\S.EXE": 29,976 bytes.
+    std::string big;
+    for (int i = 0; i < 768; i++)
+        big += std::string("NUL=C:\\") + std::string(30, 'x') + '\0';
+    EXPECT_EQ(BuildWininitText(big.data(), big.size(), "C:\\S.EXE", &text), 1);
+    big += std::string("NUL=C:\\") + std::string(30, 'x') + '\0';
+    EXPECT_EQ(BuildWininitText(big.data(), big.size(), "C:\\S.EXE", &text), 0);
 }
 
 }  // namespace
