@@ -1,0 +1,267 @@
+// Drives the real setup.exe from outside: its dialogs and message boxes are
+// found among the top-level windows, read and answered as a user would.
+// Every wait is bounded; processes started here are ended by their handles.
+#pragma once
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_fixture.h"
+
+const char UNINSTALL_ROOT[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char SUCCESS_TEXT[] =
+    "ｲﾝｽﾄｰﾙは正常に終了しました。\nﾌﾟﾛｸﾞﾗﾑの削除はｺﾝﾄﾛｰﾙﾊﾟﾈﾙの 'ｱﾌﾟﾘｹｰｼｮﾝの追加と削除' を実行してください。";
+const char LEFTOVER_TEXT[] = " ﾌｫﾙﾀﾞに削除できなかったﾌｧｲﾙがあります。不要なﾌｧｲﾙは後で削除してください。";
+const int IDC_FOLDER_EDIT = 1001, IDC_DESKTOP = 1005, IDC_PROGRESS = 1003, IDC_REMOVING = 1010;
+
+// What a run of setup showed, in order.
+struct SetupRun {
+    std::vector<std::string> messages;  // message box texts, each answered OK or Yes
+    std::string proposed;               // the folder dialog's first text
+    std::string browsed;                // its text after the browse dialog
+    bool desktopOffered = false;
+    std::string result;                 // the uninstall dialog's final text
+    long exitCode = -1;
+};
+
+// Options of one run: the folder to type (empty: keep the proposal), the
+// desktop box, and screenshot names (empty: none).
+struct SetupChoice {
+    std::vector<std::string> refused;  // typed first, each expected to be refused
+    std::string folder;
+    bool browse = false;  // the browse dialog opened and accepted first
+    bool desktop = false;
+    std::string folderShot, progressShot, resultShot;
+};
+
+inline void Shot(const std::string& name)
+{
+    if (!name.empty())
+        Screenshot(std::string(E2E_SHOT_DIR) + "/" + name + ".png");
+}
+
+inline BOOL CALLBACK CollectDialog(HWND w, LPARAM found)
+{
+    char cls[64];
+    GetClassNameA(w, cls, sizeof cls);
+    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(w))
+        ((std::vector<HWND>*)found)->push_back(w);
+    return TRUE;
+}
+
+inline std::vector<HWND> VisibleDialogs()
+{
+    std::vector<HWND> found;
+    EnumWindows(CollectDialog, (LPARAM)&found);
+    return found;
+}
+
+inline void Click(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id));
+}
+
+// Opens the browse dialog of the folder dialog, accepts what it shows
+// selected and returns the folder dialog's text after it.
+inline std::string Browse(HWND folderDialog)
+{
+    Click(folderDialog, 1002);
+    HWND browse = nullptr;
+    WaitUntil([&] {
+        for (HWND w : VisibleDialogs())
+            if (w != folderDialog && GetWindow(w, GW_OWNER) == folderDialog)
+                browse = w;
+        return browse != nullptr;
+    });
+    if (!browse)
+        return "<no browse dialog>";
+    Sleep(500);  // the selection is made once the dialog is up
+    Click(browse, IDOK);
+    WaitUntil([&] { return !IsWindow(browse); });
+    return EditText(GetDlgItem(folderDialog, IDC_FOLDER_EDIT));
+}
+
+// Runs commandLine (in folder) and answers everything it shows until it and
+// the uninstall copy it may start have ended.
+inline SetupRun RunSetup(const std::string& commandLine, const std::string& folder, const SetupChoice& choice = {})
+{
+    SetupRun run;
+    Process setup = StartProcess(commandLine, folder);
+    EXPECT_TRUE(setup.handle) << commandLine;
+    HANDLE copy = nullptr;  // the uninstall run, which is not our child
+    bool progressShot = false;
+    size_t attempt = 0, messagesAtClick = 0;  // typed folders; messages when OK was clicked
+    std::vector<HWND> answered;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000) {
+        bool setupEnded = WaitForSingleObject(setup.handle, 0) == WAIT_OBJECT_0;
+        bool copyEnded = !copy || WaitForSingleObject(copy, 0) == WAIT_OBJECT_0;
+        std::vector<HWND> dialogs = VisibleDialogs();
+        if (setupEnded && copyEnded && dialogs.empty())
+            break;
+        for (HWND d : dialogs) {
+            if (std::find(answered.begin(), answered.end(), d) != answered.end())
+                continue;
+            std::string text = MessageBoxText(d);
+            if (!text.empty()) {
+                if (!progressShot && !choice.progressShot.empty()) {
+                    // Aside, so that the progress dialog behind it shows.
+                    SetWindowPos(d, nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                    Sleep(200);
+                    Shot(choice.progressShot);
+                    progressShot = true;
+                }
+                run.messages.push_back(text);
+                Click(d, GetDlgItem(d, IDYES) ? IDYES : IDOK);
+                answered.push_back(d);
+            } else if (GetDlgItem(d, IDC_FOLDER_EDIT) && IsWindowEnabled(d) && attempt <= choice.refused.size() &&
+                       (attempt == 0 || run.messages.size() > messagesAtClick)) {
+                HWND edit = GetDlgItem(d, IDC_FOLDER_EDIT);
+                if (attempt == 0) {
+                    run.proposed = EditText(edit);
+                    run.desktopOffered = IsWindowVisible(GetDlgItem(d, IDC_DESKTOP)) != FALSE;
+                    if (choice.browse)
+                        run.browsed = Browse(d);
+                }
+                const std::string& text = attempt < choice.refused.size() ? choice.refused[attempt] : choice.folder;
+                if (!text.empty() || attempt < choice.refused.size())
+                    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)text.c_str());
+                if (choice.desktop)
+                    SendMessageA(GetDlgItem(d, IDC_DESKTOP), BM_SETCHECK, BST_CHECKED, 0);
+                if (attempt == choice.refused.size())
+                    Shot(choice.folderShot);
+                messagesAtClick = run.messages.size();
+                attempt++;
+                Click(d, IDOK);
+            } else if (GetDlgItem(d, IDC_REMOVING) && IsWindowEnabled(GetDlgItem(d, IDCANCEL))) {
+                run.result = WindowText(GetDlgItem(d, IDC_REMOVING));
+                Shot(choice.resultShot);
+                Click(d, IDCANCEL);
+                answered.push_back(d);
+            }
+            if (GetDlgItem(d, IDC_REMOVING) && !copy) {
+                DWORD id = 0;
+                GetWindowThreadProcessId(d, &id);
+                copy = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+            }
+        }
+        Sleep(20);
+    }
+    run.exitCode = WaitForExit(&setup, 0);
+    EndProcess(&setup);
+    if (copy) {
+        if (WaitForSingleObject(copy, 0) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the uninstall run did not end";
+            TerminateProcess(copy, 99);
+            WaitForSingleObject(copy, WAIT_MS);
+        }
+        CloseHandle(copy);
+    }
+    return run;
+}
+
+inline bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline bool KeyExists(HKEY root, const std::string& subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+inline std::string RegText(HKEY root, const std::string& subkey, const char* name)
+{
+    char value[1024] = "";
+    DWORD size = sizeof value - 1;
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<no key>";
+    LONG r = RegQueryValueExA(key, name, nullptr, nullptr, (BYTE*)value, &size);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS ? std::string(value) : "<no value>";
+}
+
+// The user's shell folder ("Programs", "Desktop", "Startup").
+inline std::string ShellFolder(const char* name)
+{
+    return RegText(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
+}
+
+struct Link {
+    std::string path, arguments, workdir;
+};
+
+// A shortcut file as the shell reads it; empty path when it cannot be loaded.
+inline Link ReadLink(const std::string& file)
+{
+    Link link;
+    CoInitialize(nullptr);
+    IShellLinkA* shell = nullptr;
+    IPersistFile* persist = nullptr;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+    if (Exists(file) &&
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell)) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(persist->Load(wide, 0))) {
+        char text[MAX_PATH] = "";
+        shell->GetPath(text, MAX_PATH, nullptr, 0);
+        link.path = text;
+        text[0] = '\0';
+        shell->GetArguments(text, MAX_PATH);
+        link.arguments = text;
+        text[0] = '\0';
+        shell->GetWorkingDirectory(text, MAX_PATH);
+        link.workdir = text;
+        if (!link.workdir.empty() && link.workdir.back() == '\\')
+            link.workdir.pop_back();
+    }
+    if (persist)
+        persist->Release();
+    if (shell)
+        shell->Release();
+    CoUninitialize();
+    return link;
+}
+
+inline void RemoveTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = folder + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+inline std::string SystemDir()
+{
+    char dir[MAX_PATH];
+    GetSystemDirectoryA(dir, MAX_PATH);
+    return dir;
+}
+
+inline std::string WindowsDir()
+{
+    char dir[MAX_PATH];
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return dir;
+}
