@@ -7,8 +7,8 @@
 #include <cstddef>
 
 // Control ids of the pad; the keys' ids are also the engine's key codes.
-const int IDC_CALC_DISPLAY = 1013;  // visible: indicators and full-width number
-const int IDC_CALC_ENTRY = 1014;    // hidden: the entry line, the working copy
+const int CALC_ID_DISPLAY = 1013;  // visible: indicators and full-width number
+const int CALC_ID_ENTRY = 1014;    // hidden: the entry line, the working copy
 const int CALC_KEY_ZERO = 1100;     // 1100-1102: 0, 00, 000
 const int CALC_KEY_ONE = 1104;      // 1104-1112: 1 to 9
 const int CALC_KEY_POINT = 1113;
