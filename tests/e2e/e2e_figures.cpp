@@ -338,9 +338,9 @@ int main()
            Median(shown), shown.size());
     printf("  Enter -> phrase in the target           %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
            Median(arrived), Median(arrived) - 100.0, arrived.size());
-    printf("  calculator hot key -> pad, display focused %5.1f ms   (goal < 50 ms; %zu runs)\n", Median(padShown),
+    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal < 50 ms; %zu runs)\n", Median(padShown),
            padShown.size());
-    printf("  Enter on the pad -> values in the target %6.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
+    printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
            Median(padArrived), Median(padArrived) - 100.0, padArrived.size());
     printf("  start-up, test library (1 KB)           %7.1f ms\n", Median(startSmall));
     printf("  start-up, library of %.1f MB            %7.1f ms   ratio %.2f\n",
