@@ -14,6 +14,9 @@ const int CALC_KEY_ONE = 1104;      // 1104-1112: 1 to 9
 const int CALC_KEY_POINT = 1113;
 const int CALC_KEY_COLLECT = 1114;
 const int CALC_KEY_ADD = 1116;      // 1116-1120: + - * / =
+const int CALC_KEY_SUBTRACT = 1117;
+const int CALC_KEY_MULTIPLY = 1118;
+const int CALC_KEY_DIVIDE = 1119;
 const int CALC_KEY_EQUALS = 1120;
 const int CALC_KEY_ATAN = 1121;     // the ％ key: arctangent in degrees
 const int CALC_KEY_SQRT = 1122;

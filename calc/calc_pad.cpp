@@ -43,15 +43,15 @@ static int KeyCommand(WPARAM key, bool shift)
     case VK_INSERT: return CALC_KEY_NEGATE;
     case VK_DELETE: return CALC_KEY_CLEAR;
     case VK_MULTIPLY:
-    case VK_OEM_1: return CALC_KEY_ADD + 2;
+    case VK_OEM_1: return CALC_KEY_MULTIPLY;
     case VK_ADD:
     case VK_OEM_PLUS: return CALC_KEY_ADD;
-    case VK_SUBTRACT: return CALC_KEY_ADD + 1;
-    case VK_OEM_MINUS: return shift ? CALC_KEY_EQUALS : CALC_KEY_ADD + 1;
+    case VK_SUBTRACT: return CALC_KEY_SUBTRACT;
+    case VK_OEM_MINUS: return shift ? CALC_KEY_EQUALS : CALC_KEY_SUBTRACT;
     case VK_DECIMAL:
     case VK_OEM_PERIOD: return CALC_KEY_POINT;
     case VK_DIVIDE:
-    case VK_OEM_2: return CALC_KEY_ADD + 3;
+    case VK_OEM_2: return CALC_KEY_DIVIDE;
     }
     return 0;
 }
