@@ -107,6 +107,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     PressKey('7');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
     Click(1127);  // M+
+    ASSERT_TRUE(EntryIs("M                           \n7"));
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return WindowText(pad) == "電卓　7"; }));
     PressKey(VK_ESCAPE);
