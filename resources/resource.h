@@ -23,6 +23,9 @@
 #define IDC_FIND_TEXT       1008
 #define IDC_FIND_AND        1009
 #define IDC_FIND_OR         1010
+// Controls of IDD_CALC; its keys are 1100-1129, the engine's key codes.
+#define IDC_CALC_DISPLAY    1013
+#define IDC_CALC_ENTRY      1014
 #define IDC_PHRASE_HOTKEY   2001
 #define IDC_CALC_HOTKEY     2002
 

@@ -2,6 +2,7 @@
 // icon's mouse messages and the messages of other processes.
 
 #include <windows.h>
+#include "calc/win32/calc_pad.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
@@ -41,6 +42,8 @@ void CaptureTargetWindow()
     AttachThreadInput(foreground, own, FALSE);
 }
 
+static void SyncModifierKeys();
+
 void TogglePhraseWindow()
 {
     bool padClosed = false;
@@ -71,7 +74,11 @@ void ToggleCalculatorPad()
         g_app.calcPad = nullptr;
         return;
     }
-    (void)wasVisible;  // the pad itself is not part of this program yet
+    if (!wasVisible) {
+        OpenCalculatorPad(g_app.trayWindow);
+        g_session.autoHideArmed = 0;
+        SyncModifierKeys();
+    }
 }
 
 // The list belongs to the selected label; with none selected there is no

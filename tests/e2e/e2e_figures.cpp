@@ -2,6 +2,8 @@
 //   hot key -> phrase window shown with the focus on the list;
 //   Enter -> the phrase arrived in the target editor (the program pauses a
 //   fixed 100 ms before its Ctrl+V);
+//   calculator hot key -> pad shown with the focus on its display, and
+//   Enter on the pad -> the collected values arrived in the target editor;
 //   start-up with a library of about 10 MB, against the small test library;
 //   a search of that library from the find dialog's OK to the filled list,
 //   against the library's own search of the same file in this process.
@@ -20,6 +22,7 @@ namespace {
 
 const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
 const int PHRASE_HOTKEY = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'P';
+const int CALC_HOTKEY = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'C';
 const int RUNS = 21;
 const int START_RUNS = 7;
 const int FIND_RUNS = 7;
@@ -55,6 +58,7 @@ void WriteRecord(const char* path, size_t pathSize)
     SettingsRecord record;
     SetDefaultSettings(&record);
     record.phraseHotKey = PHRASE_HOTKEY;
+    record.calcHotKey = CALC_HOTKEY;
     memcpy(record.selectedLabelPath, path, pathSize);
     RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
     HKEY key;
@@ -308,6 +312,43 @@ int main()
             arrived.push_back(Now() - t0);
         WaitUntil([&] { return !IsWindowVisible(s.phrase); });
     }
+    // The calculator pad: shown and ready, and its values typed.
+    std::vector<double> padShown, padArrived;
+    HWND pad = nullptr;
+    auto padReady = [&] {
+        return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
+               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, 1013);
+    };
+    auto calcKey = [] { PressChord({VK_CONTROL, VK_MENU}, 'C'); };
+    for (int i = 0; i < RUNS; i++) {
+        focusTarget();
+        double t0 = Now();
+        calcKey();
+        if (!WaitUntil(padReady))
+            continue;
+        padShown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil([&] { return !IsWindow(pad); });
+    }
+    for (int i = 0; i < RUNS; i++) {
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        focusTarget();
+        calcKey();
+        if (!WaitUntil(padReady))
+            continue;
+        PressKey('4');
+        PressKey('2');
+        WaitUntil([&] {
+            std::string line = WindowText(GetDlgItem(pad, 1014));
+            return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
+        });
+        Sleep(50);
+        double t0 = Now();
+        PressKey(VK_RETURN);
+        if (WaitUntil([&] { return EditText(edit) == "42"; }))
+            padArrived.push_back(Now() - t0);
+        WaitUntil([&] { return !IsWindow(pad); });
+    }
     Stop(&s);
     EndProcess(&target);
 
@@ -369,6 +410,10 @@ int main()
            Median(shown), shown.size());
     printf("  Enter -> phrase in the target           %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
            Median(arrived), Median(arrived) - 100.0, arrived.size());
+    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal < 50 ms; %zu runs)\n", Median(padShown),
+           padShown.size());
+    printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
+           Median(padArrived), Median(padArrived) - 100.0, padArrived.size());
     printf("  start-up, test library (1 KB)           %7.1f ms\n", Median(startSmall));
     printf("  start-up, library of %.1f MB            %7.1f ms   ratio %.2f\n",
            info.nFileSizeLow / 1048576.0, Median(startLarge),

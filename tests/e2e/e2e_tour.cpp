@@ -4,7 +4,8 @@
 //   fenlop_e2e_tour tour FOLDER SHOTS
 // FOLDER (Windows path) holds fenlop.exe and its library fenlop.htm; SHOTS
 // (Unix path) receives the screenshots. The tour types a phrase into the
-// target editor through the hot key and Enter and prints what arrived.
+// target editor through the hot key and Enter and prints what arrived, shows
+// the program's dialogs and menus, and types a sum from the calculator pad.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -179,6 +180,39 @@ int Tour(const std::string& folder, const std::string& shots)
                 PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                 WaitUntil([&] { return !IsWindow(dialog); });
             }
+        }
+        // The calculator pad: a sum typed into the target editor.
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        WaitUntil([&] {
+            if (GetForegroundWindow() != frame)
+                SetForegroundWindow(frame);
+            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+        });
+        printf("In the target editor: Ctrl+Alt+C (the calculator's hot key)...\n");
+        PressChord({VK_CONTROL, VK_MENU}, 'C');
+        HWND pad = nullptr;
+        if (WaitUntil([&] {
+                return (pad = FindProcessWindow(fenlop, "#32770")) != nullptr && GetForegroundWindow() == pad &&
+                       FocusOf(pad) == GetDlgItem(pad, 1013);
+            })) {
+            printf("...the pad opens; 1 2 + 3 0 Down (collects 42), 1 0 0 / 8 Enter...\n");
+            for (BYTE key : std::initializer_list<BYTE>{'1', '2', VK_ADD, '3', '0', VK_DOWN, '1', '0', '0', VK_DIVIDE})
+                PressKey(key);
+            WaitUntil([&] { return EditText(GetDlgItem(pad, 1014)).find("[/]") != std::string::npos; });
+            Sleep(300);
+            Screenshot(shots + "/10-calculator.png");
+            PressKey('8');
+            PressKey(VK_RETURN);
+            WaitUntil([&] { return !EditText(edit).empty(); });
+            Sleep(300);
+            std::string sum = EditText(edit);
+            printf("...arrived in the target editor: \"%s\"; the pad is %s.\n", sum.c_str(),
+                   IsWindow(pad) ? "still open" : "closed");
+            if (sum != "42, 12.5")
+                result = 1;
+        } else {
+            printf("...the pad did not open.\n");
+            result = 1;
         }
         PostMessageA(phrase, WM_COMMAND, 40002, 0);
         long code = WaitForExit(&fenlop);

@@ -1,0 +1,186 @@
+// The calculator pad. Its owner-drawn keys and a keyboard hook on the
+// program's thread drive the engine; Ent types the collected values into
+// the target window and closes the pad.
+#include "calc/win32/calc_pad.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "calc/win32/pad_texts.h"
+#include "output/win32/text_output.h"
+#include "resources/resource.h"
+#include "shell/win32/app.h"
+#include "shell/settings_record.h"
+
+static const int KEY_CAPTION_SIZE = 80;
+static const int CMD_FOCUS_DISPLAY = 0;
+
+static HHOOK s_keyboardHook;
+
+static bool KeyDown(int key)
+{
+    return ((unsigned short)GetKeyState(key) & 0xFFFE) != 0;
+}
+
+// The pad command of a virtual key; 0 for keys the pad does not take.
+// Shift+5 and Shift+minus follow the Japanese key tops (% and =).
+static int KeyCommand(WPARAM key, bool shift)
+{
+    if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9)
+        key = '0' + (key - VK_NUMPAD0);
+    if (key == '0')
+        return CALC_KEY_ZERO;
+    if (key == '5' && shift)
+        return CALC_KEY_ATAN;
+    if (key >= '1' && key <= '9')
+        return CALC_KEY_ONE + (int)(key - '1');
+    switch (key) {
+    case VK_BACK: return CALC_KEY_BACK;
+    case VK_RETURN: return shift ? CALC_KEY_EQUALS : CALC_KEY_FINISH;
+    case VK_END: return CALC_KEY_EQUALS;
+    case VK_HOME: return CALC_KEY_ALL_CLEAR;
+    case VK_DOWN: return CALC_KEY_COLLECT;
+    case VK_INSERT: return CALC_KEY_NEGATE;
+    case VK_DELETE: return CALC_KEY_CLEAR;
+    case VK_MULTIPLY:
+    case VK_OEM_1: return CALC_KEY_MULTIPLY;
+    case VK_ADD:
+    case VK_OEM_PLUS: return CALC_KEY_ADD;
+    case VK_SUBTRACT: return CALC_KEY_SUBTRACT;
+    case VK_OEM_MINUS: return shift ? CALC_KEY_EQUALS : CALC_KEY_SUBTRACT;
+    case VK_DECIMAL:
+    case VK_OEM_PERIOD: return CALC_KEY_POINT;
+    case VK_DIVIDE:
+    case VK_OEM_2: return CALC_KEY_DIVIDE;
+    }
+    return 0;
+}
+
+// Sees every key of the thread, whichever window has the focus, and turns
+// it into a pad command. The key goes on to the focus window as well.
+static LRESULT CALLBACK PadKeyboardHook(int code, WPARAM key, LPARAM flags)
+{
+    if (code != HC_ACTION || (flags & 0x80000000) || !g_app.calcPad)
+        return 0;
+    if (key == VK_ESCAPE) {
+        PostMessageA(g_app.calcPad, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    int command = KeyCommand(key, KeyDown(VK_SHIFT));
+    if (command)
+        PostMessageA(g_app.calcPad, WM_COMMAND, command, 0);
+    return 0;
+}
+
+static BOOL OnInitDialog(HWND pad)
+{
+    s_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, g_app.instance, GetCurrentThreadId());
+    g_app.calcPad = pad;
+    RECT rc;
+    GetWindowRect(g_app.phraseWindow, &rc);
+    SetWindowPos(pad, HWND_TOPMOST, rc.left, rc.top, 0, 0, SWP_NOSIZE);
+    PostMessageA(pad, WM_COMMAND, CMD_FOCUS_DISPLAY, 0);
+    CalcPadTexts texts = PadTexts(pad);
+    CalcAllClear(&texts);
+    ShowWindow(pad, SW_SHOWNORMAL);
+    return TRUE;
+}
+
+// Ent: the result is collected and everything collected is typed into the
+// target window, then the pad closes.
+static void Finish(HWND pad)
+{
+    CalcPadTexts texts = PadTexts(pad);
+    char values[CALC_CAPTION_SIZE];
+    CalcFinish(&texts, values, sizeof values);
+    PutTextOnClipboard(pad, values);
+    SendPasteToTarget(g_settings.calcEnterNewline);
+    DestroyWindow(pad);
+}
+
+static void OnCommand(HWND pad, int id)
+{
+    if (id == CMD_FOCUS_DISPLAY) {
+        SetFocus(GetDlgItem(pad, CALC_ID_DISPLAY));
+    } else if (id == CALC_KEY_FINISH) {
+        Finish(pad);
+    } else if ((id >= CALC_KEY_ZERO && id <= CALC_KEY_ZERO + 2) ||
+               (id >= CALC_KEY_ONE && id <= CALC_KEY_MEMORY_RECALL)) {
+        CalcPadTexts texts = PadTexts(pad);
+        CalcPressKey(&texts, id);
+    } else {
+        PostMessageA(pad, WM_COMMAND, CMD_FOCUS_DISPLAY, 0);
+    }
+}
+
+// A key's caption is its kind letter, a space and its label; the letter
+// gives the label's colour.
+static void DrawKey(const DRAWITEMSTRUCT* item)
+{
+    RECT rc = item->rcItem;
+    UINT state = DFCS_BUTTONPUSH | ((item->itemState & ODS_SELECTED) ? DFCS_PUSHED : 0);
+    DrawFrameControl(item->hDC, &rc, DFC_BUTTON, state);
+    SetBkMode(item->hDC, TRANSPARENT);
+    char caption[KEY_CAPTION_SIZE] = "";
+    char label[KEY_CAPTION_SIZE] = "";
+    char kind = 0;
+    GetWindowTextA(item->hwndItem, caption, sizeof caption);
+    sscanf(caption, "%c %79s", &kind, label);
+    switch (toupper((unsigned char)kind)) {
+    case 'B': SetTextColor(item->hDC, RGB(0, 0, 255)); break;
+    case 'K': SetTextColor(item->hDC, RGB(0, 0, 0)); break;
+    case 'R': SetTextColor(item->hDC, RGB(255, 0, 0)); break;
+    case 'Y': SetTextColor(item->hDC, RGB(185, 122, 0)); break;
+    }
+    rc = item->rcItem;
+    DrawTextA(item->hDC, label, -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}
+
+// The phrase window comes back where the pad was last.
+static void OnMove(HWND pad)
+{
+    RECT rc;
+    GetWindowRect(pad, &rc);
+    SetWindowPos(g_app.phraseWindow, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog(pad);
+    case WM_COMMAND:
+        OnCommand(pad, LOWORD(wParam));
+        return TRUE;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE)
+            ShowWindow(pad, SW_HIDE);
+        return FALSE;
+    case WM_DRAWITEM:
+        DrawKey((const DRAWITEMSTRUCT*)lParam);
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        SetBkColor((HDC)wParam, GetSysColor(COLOR_WINDOW));
+        return (INT_PTR)GetSysColorBrush(COLOR_WINDOW);
+    case WM_MOVE:
+        OnMove(pad);
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(pad);
+        return TRUE;
+    case WM_DESTROY:
+        if (s_keyboardHook)
+            UnhookWindowsHookEx(s_keyboardHook);
+        s_keyboardHook = nullptr;
+        g_app.calcPad = nullptr;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HWND OpenCalculatorPad(HWND owner)
+{
+    ShowWindow(g_app.phraseWindow, SW_HIDE);
+    g_app.calcPad = CreateDialogParamA(g_app.instance, "IDD_CALC", owner, CalcPadProc, 0);
+    return g_app.calcPad;
+}
