@@ -19,8 +19,8 @@
 namespace {
 
 const char KEEPER_CLASS[] = "FenlopClipboardKeeper";
-const UINT MSG_PUT_BACK = WM_APP + 1;   // the target has read the text
-const UINT MSG_OFFER_AGAIN = WM_APP + 2; // another process has read it
+const UINT MSG_FOLLOW_UP = WM_APP + 1;  // a follow-up waits: run it
+enum FollowUpKind { FOLLOW_NONE, FOLLOW_OFFER_AGAIN, FOLLOW_PUT_BACK };
 const UINT_PTR IDT_GIVE_UP = 1;
 const UINT_PTR IDT_RETRY = 2;
 const UINT RETRY_MS = 20;                // the reader still holds the clipboard
@@ -44,7 +44,8 @@ struct Keeper {
     size_t textSize;
     DWORD targetProcess;     // whose read is the paste
     bool emptying;           // the window empties the clipboard itself
-    UINT pending;            // MSG_PUT_BACK or MSG_OFFER_AGAIN, retried
+    FollowUpKind pending;    // what the last read asks for, run once the
+                             // reader has closed the clipboard
     int retries;
 };
 Keeper s_keeper;
@@ -125,7 +126,7 @@ void StopWaiting()
 {
     KillTimer(s_keeper.window, IDT_GIVE_UP);
     KillTimer(s_keeper.window, IDT_RETRY);
-    s_keeper.pending = 0;
+    s_keeper.pending = FOLLOW_NONE;
     s_keeper.waiting = false;
     DropKeptContent();
     free(s_keeper.text);
@@ -232,24 +233,25 @@ void PutContentBack()
 
 // After the reader has closed the clipboard: the content back (the target
 // read the text), or the text offered again (another process read it).
-void FollowUp(HWND window, UINT what)
+void FollowUp(HWND window)
 {
-    if (!s_keeper.waiting || GetClipboardOwner() != window) {
-        if (s_keeper.waiting)
-            StopWaiting();
+    if (!s_keeper.waiting || !s_keeper.pending)
+        return;
+    if (GetClipboardOwner() != window) {
+        StopWaiting();
         return;
     }
     if (!OpenClipboard(window)) {
-        s_keeper.pending = what;
         if (++s_keeper.retries > RETRY_LIMIT)
             LeaveText(false);
         else
             SetTimer(window, IDT_RETRY, RETRY_MS, nullptr);
         return;
     }
+    FollowUpKind what = s_keeper.pending;
     s_keeper.retries = 0;
-    s_keeper.pending = 0;
-    if (what == MSG_PUT_BACK) {
+    s_keeper.pending = FOLLOW_NONE;
+    if (what == FOLLOW_PUT_BACK) {
         PutContentBack();
         CloseClipboard();
         StopWaiting();
@@ -270,7 +272,11 @@ void OnRenderText(HWND window)
     HWND opener = GetOpenClipboardWindow();
     if (opener)
         GetWindowThreadProcessId(opener, &reader);
-    PostMessageA(window, reader && reader == s_keeper.targetProcess ? MSG_PUT_BACK : MSG_OFFER_AGAIN, 0, 0);
+    if (reader && reader == s_keeper.targetProcess)
+        s_keeper.pending = FOLLOW_PUT_BACK;
+    else if (s_keeper.pending == FOLLOW_NONE)
+        s_keeper.pending = FOLLOW_OFFER_AGAIN;
+    PostMessageA(window, MSG_FOLLOW_UP, 0, 0);
 }
 
 LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -290,15 +296,13 @@ LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
         if (!s_keeper.emptying && s_keeper.waiting)
             StopWaiting();
         return 0;
-    case MSG_PUT_BACK:
-    case MSG_OFFER_AGAIN:
-        FollowUp(window, msg);
+    case MSG_FOLLOW_UP:
+        FollowUp(window);
         return 0;
     case WM_TIMER:
         if (wParam == IDT_RETRY) {
             KillTimer(window, IDT_RETRY);
-            if (s_keeper.pending)
-                FollowUp(window, s_keeper.pending);
+            FollowUp(window);
         } else if (wParam == IDT_GIVE_UP && s_keeper.waiting) {
             LeaveText(true);
         }
@@ -352,10 +356,16 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     if (target)
         GetWindowThreadProcessId(target, &s_keeper.targetProcess);
     s_keeper.waiting = true;
-    s_keeper.pending = 0;
+    s_keeper.pending = FOLLOW_NONE;
     s_keeper.retries = 0;
     OfferText();
     CloseClipboard();
     SetTimer(window, IDT_GIVE_UP, KEEPER_WAIT_MS, nullptr);
     return 0;
+}
+
+void ServeClipboardKeeper()
+{
+    if (s_keeper.window)
+        FollowUp(s_keeper.window);
 }

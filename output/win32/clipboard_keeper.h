@@ -16,3 +16,8 @@ const DWORD KEEPER_WAIT_MS = 3000;
 // clipboard could not be opened or memory ran out (the clipboard is then as
 // it was).
 int KeepClipboardAndOffer(const char* text, HWND target);
+
+// Runs what a read of the text asked for (the content back, or the text
+// offered again) once the reader has closed the clipboard. For the pause
+// before the keys, where posted messages do not run.
+void ServeClipboardKeeper();

@@ -97,6 +97,26 @@ int IsExcludedTarget(HWND window)
     return 0;
 }
 
+// The pause before the keys, while the text waits on the clipboard by
+// delayed rendering: a program that reads it meanwhile (a clipboard monitor)
+// holds the clipboard open until it is answered, and the target's paste
+// would find it taken, or read the text the monitor got before it is offered
+// again. Messages sent from other threads are answered and the keeper's
+// follow-ups run; nothing posted runs.
+static void PauseAnsweringClipboard(DWORD ms)
+{
+    const DWORD STEP_MS = 5;
+    DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
+        DWORD wait = ms - elapsed < STEP_MS ? ms - elapsed : STEP_MS;
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        ServeClipboardKeeper();
+    }
+}
+
 void ActivateTarget()
 {
     HWND target = g_session.targetWindow;
@@ -115,7 +135,10 @@ void ActivateTarget()
     SetFocus(target);
     if (attached)
         AttachThreadInput(own, thread, FALSE);
-    Sleep(TARGET_READY_MS);
+    if (g_options.restoreClipboard)
+        PauseAnsweringClipboard(TARGET_READY_MS);
+    else
+        Sleep(TARGET_READY_MS);
 }
 
 static void Key(BYTE key, DWORD flags)

@@ -1,0 +1,197 @@
+// The option that keeps the user's clipboard: after a send the clipboard
+// holds again what the user had copied, also with a slow target or a
+// clipboard monitor reading first; without a paste the text stays.
+#include "tests/e2e/e2e_fixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const char USER_TEXT[] = "ユーザーのコピー";
+const char PRIVATE_FORMAT[] = "FenlopTestPrivate";
+const std::string PRIVATE_BYTES("\x01\x00\x02priv", 7);
+const DWORD KEEPER_WAIT_MS = 3000;
+const int CALC_HOTKEY = HOTKEY_CTRL_ALT | 'C';
+
+HGLOBAL Block(const std::string& bytes)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    return block;
+}
+
+// What the clipboard holds in a format ("" when nothing; "<busy>" when it
+// cannot be opened).
+std::string Held(UINT format)
+{
+    if (!OpenClipboard(nullptr))
+        return "<busy>";
+    std::string bytes;
+    if (HGLOBAL block = GetClipboardData(format)) {
+        bytes.assign((const char*)GlobalLock(block), GlobalSize(block));
+        GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+std::string HeldText()
+{
+    std::string bytes = Held(CF_TEXT);
+    return bytes == "<busy>" ? bytes : std::string(bytes.c_str());
+}
+
+class ClipboardE2E : public FenlopE2E {
+protected:
+    UINT privateFormat = RegisterClipboardFormatA(PRIVATE_FORMAT);
+
+    void Start(DWORD restore, const std::string& title = "")
+    {
+        SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
+        record.calcHotKey = CALC_HOTKEY;
+        WriteRecord(record);
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
+        RegSetValueExA(key, "RestoreClipboard", 0, REG_DWORD, (const BYTE*)&restore, sizeof restore);
+        RegCloseKey(key);
+        StartTarget(title);
+        StartFenlop();
+        ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
+        EmptyClipboard();
+        SetClipboardData(CF_TEXT, Block(std::string(USER_TEXT, sizeof USER_TEXT)));
+        SetClipboardData(privateFormat, Block(PRIVATE_BYTES));
+        CloseClipboard();
+    }
+
+    // The first phrase of the open label, sent with Enter.
+    void SendFirstPhrase()
+    {
+        FocusTarget();
+        CallUp();
+        PressKey(VK_RETURN);
+    }
+
+    bool UserContentBack()
+    {
+        return WaitUntil([&] {
+            return HeldText() == USER_TEXT && Held(privateFormat).compare(0, PRIVATE_BYTES.size(), PRIVATE_BYTES) == 0;
+        }, 3000);
+    }
+};
+
+TEST_F(ClipboardE2E, ThePhraseArrivesAndTheUsersContentComesBackWholeOrWithTheOptionOffStaysAway)
+{
+    for (DWORD restore : {1, 0}) {
+        SCOPED_TRACE(restore);
+        Start(restore);
+        SendFirstPhrase();
+        ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
+        if (restore) {
+            EXPECT_TRUE(UserContentBack()) << HeldText();
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return HeldText() == BUSINESS[0]; })) << HeldText();
+            EXPECT_EQ(Held(privateFormat), "");
+        }
+        TearDown();
+    }
+}
+
+TEST_F(ClipboardE2E, ASlowTargetGetsThePhraseNeverTheOldContent)
+{
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "500");
+    Start(1);
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    SendFirstPhrase();
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+}
+
+TEST_F(ClipboardE2E, AMonitorThatReadsFirstIsNoPaste)
+{
+    Start(1);
+    std::atomic<bool> stop(false);
+    std::string seen;
+    DWORD before = GetClipboardSequenceNumber();
+    std::thread monitor([&] {
+        while (!stop && GetClipboardSequenceNumber() == before)
+            Sleep(1);
+        if (!stop)
+            seen = HeldText();
+    });
+    SendFirstPhrase();
+    bool arrived = WaitUntil([&] { return EditText(edit) == BUSINESS[0]; });
+    stop = true;
+    monitor.join();
+    ASSERT_TRUE(arrived) << EditText(edit);
+    EXPECT_EQ(seen, BUSINESS[0]) << "the monitor read the phrase first";
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+}
+
+TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
+{
+    // An excluded title: the text is offered, nobody of the target reads it.
+    Start(1, "定型文 (表示)");
+    SendFirstPhrase();
+    Sleep(KEEPER_WAIT_MS + 500);
+    EXPECT_EQ(EditText(edit), "");
+    EXPECT_EQ(HeldText(), BUSINESS[0]);
+    EXPECT_EQ(Held(privateFormat), "");
+}
+
+TEST_F(ClipboardE2E, TheCalculatorsValuesToo)
+{
+    Start(1);
+    FocusTarget();
+    CallUpByHotKey(CALC_HOTKEY);
+    HWND pad = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (pad = FindProcessWindow(fenlop, "#32770")) && GetForegroundWindow() == pad; }));
+    PressKey('7');
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == "7"; })) << EditText(edit);
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+}
+
+TEST_F(ClipboardE2E, TheSettingsDialogTurnsTheOptionOnAndCancelKeepsIt)
+{
+    Start(0);
+    auto stored = [] {
+        DWORD value = 7, size = sizeof value;
+        RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "RestoreClipboard", RRF_RT_REG_DWORD, nullptr, &value, &size);
+        return value;
+    };
+    auto open = [&] {
+        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+        EXPECT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
+        PressKey('S');
+        HWND dialog = nullptr;
+        EXPECT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770", "設定")) && IsWindowVisible(dialog); }));
+        return dialog;
+    };
+    HWND dialog = open();
+    ASSERT_TRUE(dialog);
+    HWND box = GetDlgItem(dialog, 1007);
+    EXPECT_EQ(WindowText(box), "貼り付け後にクリップボードを元に戻す(&R)");
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SendMessageA(box, BM_CLICK, 0, 0);
+    Shot("settings-dialog-restore");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return stored() == 1; }));
+
+    dialog = open();
+    ASSERT_TRUE(dialog);
+    box = GetDlgItem(dialog, 1007);
+    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageA(box, BM_CLICK, 0, 0);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(stored(), 1u);
+    // The record keeps its size.
+    SettingsRecord record;
+    DWORD size = 0;
+    ASSERT_TRUE(ReadRecord(&record, &size));
+    EXPECT_EQ(size, 644u);
+}
+
+}  // namespace
