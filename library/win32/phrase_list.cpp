@@ -194,9 +194,14 @@ int SavePhraseList(HWND list, LabelNode* const* path)
     return result;
 }
 
-// Gathers repeated moves of phrases into one store.
+// Gathers repeated moves of phrases into one store, and tries a failed
+// store again: another program (a scanner, a sync tool) that reads the
+// phrase file holds it for a moment, and the file cannot be replaced then.
 static const UINT_PTR IDT_STORE_LIST = 7778;
 static const UINT STORE_DELAY_MS = 1000;
+static const int STORE_RETRIES = 30;  // then the next edit, switch or exit tries
+
+static int s_failedStores;  // in a row
 
 static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 {
@@ -206,7 +211,13 @@ static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 int StorePhraseListNow(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
-    return SavePhraseList(list, g_views.selectedPath);
+    if (SavePhraseList(list, g_views.selectedPath) == 0) {
+        s_failedStores = 0;
+        return 0;
+    }
+    if (++s_failedStores <= STORE_RETRIES)
+        SetTimer(list, IDT_STORE_LIST, STORE_DELAY_MS, OnStoreTimer);
+    return -1;
 }
 
 void StorePhraseListSoon(HWND list)

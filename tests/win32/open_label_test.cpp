@@ -109,6 +109,22 @@ TEST_F(ViewsTest, AFailedReadIsNeverStoredAndAFailedWriteKeepsTheLabelOpen)
     }
     Select("b");
     EXPECT_TRUE(Holds(File(), "\"typed\""));
+
+    // A store after an edit that finds the file held is tried again.
+    Select("a");
+    InsertPhrase(list, -1, "later");
+    {
+        FileLock lock(phrasePath);
+        EXPECT_EQ(-1, StorePhraseListNow(list));
+    }
+    DWORD start = GetTickCount();
+    while (!Holds(File(), "\"later\"") && GetTickCount() - start < 5000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    EXPECT_TRUE(Holds(File(), "\"later\""));
 }
 
 TEST_F(ViewsTest, ADropMovesThroughTheClipboardOrNotAtAll)
