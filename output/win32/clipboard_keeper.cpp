@@ -369,3 +369,11 @@ void ServeClipboardKeeper()
     if (s_keeper.window)
         FollowUp(s_keeper.window);
 }
+
+void ReleaseClipboardKeeper()
+{
+    // Destroying the owner of delayed formats has them rendered.
+    if (s_keeper.window)
+        DestroyWindow(s_keeper.window);
+    s_keeper.window = nullptr;
+}

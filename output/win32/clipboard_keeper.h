@@ -21,3 +21,6 @@ int KeepClipboardAndOffer(const char* text, HWND target);
 // offered again) once the reader has closed the clipboard. For the pause
 // before the keys, where posted messages do not run.
 void ServeClipboardKeeper();
+
+// At exit: a text that still waits is rendered and left on the clipboard.
+void ReleaseClipboardKeeper();

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "library/win32/phrase_views.h"
+#include "output/win32/clipboard_keeper.h"
 #include "shell/win32/app.h"
 #include "shell/settings_record.h"
 
@@ -96,6 +97,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
 
     ReleaseMenuBar();
+    ReleaseClipboardKeeper();
     SetTrayIcon(g_app.trayWindow, 0);
     SaveSettings();
     DeleteFileA(g_views.files.clip);

@@ -132,12 +132,22 @@ TEST_F(ClipboardE2E, AMonitorThatReadsFirstIsNoPaste)
 TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
 {
     // An excluded title: the text is offered, nobody of the target reads it.
-    Start(1, "定型文 (表示)");
-    SendFirstPhrase();
-    Sleep(KEEPER_WAIT_MS + 500);
-    EXPECT_EQ(EditText(edit), "");
-    EXPECT_EQ(HeldText(), BUSINESS[0]);
-    EXPECT_EQ(Held(privateFormat), "");
+    // It is left when the wait is over, or when the program ends before.
+    for (bool exitFirst : {false, true}) {
+        SCOPED_TRACE(exitFirst);
+        Start(1, "定型文 (表示)");
+        DWORD before = GetClipboardSequenceNumber();
+        SendFirstPhrase();
+        ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != before; }));
+        if (exitFirst)
+            ExitByCommand();
+        else
+            Sleep(KEEPER_WAIT_MS + 500);
+        EXPECT_EQ(EditText(edit), "");
+        EXPECT_EQ(HeldText(), BUSINESS[0]);
+        EXPECT_EQ(Held(privateFormat), "");
+        TearDown();
+    }
 }
 
 TEST_F(ClipboardE2E, TheCalculatorsValuesToo)
