@@ -8,7 +8,7 @@
 #   - Without one: a scripted tour under Xvfb types a phrase into that editor
 #     through the hot key and Enter, prints what arrived, opens the list's
 #     menu, the phrase editor and a search, types a sum from the calculator
-#     pad, and saves screenshots.
+#     pad, opens the help, and saves screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
