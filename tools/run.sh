@@ -8,7 +8,7 @@
 #   - Without one: a scripted tour under Xvfb types a phrase into that editor
 #     through the hot key and Enter, prints what arrived, opens the list's
 #     menu, the phrase editor and a search, types a sum from the calculator
-#     pad, and saves screenshots.
+#     pad, opens the help, and saves screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -18,7 +18,7 @@ cmake --build --preset mingw --target fenlop fenlop_target_editor fenlop_e2e_tou
 
 run=build/mingw/run
 mkdir -p "$run"
-cp build/mingw/shell/fenlop.exe "$run/"
+cp build/mingw/shell/fenlop.exe build/mingw/shell/flp.chm "$run/"
 # The library is the user's once it exists: kept from run to run.
 [ -f "$run/fenlop.htm" ] || cp tests/sample/library.htm "$run/fenlop.htm"
 tour=build/mingw/tests/e2e/fenlop_e2e_tour.exe

@@ -181,6 +181,21 @@ int Tour(const std::string& folder, const std::string& shots)
                 WaitUntil([&] { return !IsWindow(dialog); });
             }
         }
+        // F1 in the phrase window: the help viewer with its contents on the left.
+        PostMessageA(tray, 2095, 2001, (LPARAM)edit);
+        WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; });
+        PostMessageA(phrase, WM_COMMAND, 40019, 0);
+        HWND help = nullptr;
+        if (WaitUntil([&] { return (help = FindWindowA("HH Parent", "Fenlopヘルプ")) && IsWindowVisible(help); })) {
+            Sleep(1000);
+            Screenshot(shots + "/11-help.png");
+            printf("%s %s.\n", Utf8("Help (F1): the viewer \"Fenlopヘルプ\" shows flp.chm; the phrase window is").c_str(),
+                   IsWindowVisible(phrase) ? "still shown" : "hidden");
+            PostMessageA(help, WM_CLOSE, 0, 0);
+            WaitUntil([&] { return !IsWindow(help); });
+        } else {
+            printf("Help (F1): no help viewer opened.\n");
+        }
         // The calculator pad: a sum typed into the target editor.
         SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
         WaitUntil([&] {
