@@ -104,7 +104,8 @@ int PassBody(PhraseWalker* w, const TokenSink* sink, int level)
         default:
             break;
         }
-        if (sink && sink->put(sink->context, token, at, w->text, length) != 0) {
+        bool hasText = token == TOKEN_LABEL_OPEN || token == TOKEN_TEXT;
+        if (sink && sink->put(sink->context, token, at, hasText ? w->text : nullptr, length) != 0) {
             w->failed = true;
             return -1;
         }
