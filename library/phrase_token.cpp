@@ -114,32 +114,22 @@ void DropLine(TokenReader* r)
     r->pos = r->len = 0;
 }
 
-bool TagIs(const char* p, size_t avail, const char* tag, size_t n)
-{
-    if (avail < n)
-        return false;
-    for (size_t i = 0; i < n; i++) {
-        char c = p[i];
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-        if (c != tag[i])
-            return false;
-    }
-    return true;
-}
-
 // The tag at p (avail bytes): its token, with its length in *length; 0 for
-// none.
-int MatchTag(const char* p, size_t avail, size_t* length)
+// none. Tags are matched without regard to case; only the letters fold.
+inline int MatchTag(const char* p, size_t avail, size_t* length)
 {
-    if (TagIs(p, avail, "<u>", 3))
-        return *length = 3, TOKEN_LABEL_OPEN;
-    if (TagIs(p, avail, "</u>", 4))
-        return *length = 4, TOKEN_LABEL_CLOSE;
-    if (TagIs(p, avail, "<p>", 3))
-        return *length = 3, TOKEN_PHRASE_OPEN;
-    if (TagIs(p, avail, "</p>", 4))
-        return *length = 4, TOKEN_PHRASE_CLOSE;
+    if (avail < 3 || p[0] != '<')
+        return 0;
+    bool close = p[1] == '/';
+    size_t n = close ? 4 : 3;
+    if (avail < n || p[n - 1] != '>')
+        return 0;
+    char letter = (char)(p[n - 2] | 0x20);  // 'U' and 'u' alike, and only they
+    *length = n;
+    if (letter == 'u')
+        return close ? TOKEN_LABEL_CLOSE : TOKEN_LABEL_OPEN;
+    if (letter == 'p')
+        return close ? TOKEN_PHRASE_CLOSE : TOKEN_PHRASE_OPEN;
     return 0;
 }
 
