@@ -137,7 +137,7 @@ struct NamePath {
 };
 
 // Fills names from count arguments. Returns false when the path is deeper
-// than any label can be (no such label).
+// than any label can be: there is no such label (names is then left empty).
 bool SetNamePath(NamePath* names, char** args, int count)
 {
     names->path.count = 0;
@@ -243,10 +243,11 @@ int CommandList(int argc, char** argv)
     NamePath* names = (NamePath*)malloc(sizeof(NamePath));
     if (!names)
         return Fail("out of memory");
-    bool found = SetNamePath(names, argv + 1, argc - 1);
+    bool deepEnough = SetNamePath(names, argv + 1, argc - 1);
+    bool found = false;
     LibraryFiles files;
     int result = WalkLibrary(argv[0], &files, &names->path, &found);
-    if (result == EXIT_OK && !found) {
+    if (result == EXIT_OK && !(found && deepEnough)) {
         result = Fail("no label at that path");
     } else if (result == EXIT_OK) {
         PhraseSink sink = {&print, PrintPhrase};
@@ -301,12 +302,13 @@ int CommandSearch(int argc, char** argv)
         free(under);
         return Fail("out of memory");
     }
-    bool found = SetNamePath(names, under, underCount);
+    bool deepEnough = SetNamePath(names, under, underCount);
+    bool found = false;
     LibraryFiles files;
     int result = EXIT_OK;
     if (underCount > 0) {
         result = WalkLibrary(path, &files, &names->path, &found);
-        if (result == EXIT_OK && !found)
+        if (result == EXIT_OK && !(found && deepEnough))
             result = Fail("no label at that path");
     } else if (SetLibraryFiles(&files, path) != 0) {
         result = Fail("%s: unusable file name (too short, too long, or its own backup)", path);
