@@ -63,6 +63,37 @@ int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
     return 0;
 }
 
+// The phrases of the target in file order; the walk ends at the target's
+// close, or at the close of the label on the path that should hold it.
+int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseSink* sink)
+{
+    PhraseWalker w;
+    int result = OpenWalk(&w, phrasePath, target, true, nullptr);
+    for (bool done = false; result == 0 && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            if (w.place == PLACE_BESIDE || w.place == PLACE_INSIDE)
+                result = WalkSkipBody(&w);
+            break;
+        case WALK_PHRASE:
+            if (sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
+                result = -1;
+            break;
+        case WALK_LABEL_END:
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = -1;
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    return result;
+}
+
 // A phrase left open ends at the next <p> or at its label's close.
 int ReadPhraseList(const char* phrasePath, const LabelNode* target, const PhraseSink* sink)
 {

@@ -130,6 +130,45 @@ bool MatchAnyWord(const char* text, size_t length, const SearchWords* words)
     return false;
 }
 
+// One pass over the whole file: labels off the scope's path are skipped,
+// every label inside the scope is entered. A quoted line outside a phrase
+// where the walk reads fails the search.
+int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int searchMode,
+                    const LabelPath* scope, const PhraseSink* sink)
+{
+    bool (*match)(const char*, size_t, const SearchWords*) =
+        searchMode == 0 ? MatchAllWords : MatchAnyWord;
+    PhraseWalker w;
+    int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
+    for (bool done = false; result == 0 && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            if (w.place == PLACE_BESIDE)
+                result = WalkSkipBody(&w);
+            break;
+        case WALK_TEXT:
+            if (!w.inPhrase)
+                result = -1;
+            break;
+        case WALK_PHRASE:
+            if (match(w.phrase.text, w.phrase.length, words) &&
+                sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
+                result = -1;
+            break;
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = -1;
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    return result;
+}
+
 int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int searchMode,
                       const LabelNode* scope, const PhraseSink* sink)
 {

@@ -137,7 +137,8 @@ struct LibraryCounts {
 int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts* counts,
                     LibraryError* error);
 
-// ReadPhraseList and SearchLibraryFile for a label given by its path.
+// ReadPhraseList and SearchLibraryFile for a label given by its path (flp
+// looks labels up in the file by their names, holding no tree).
 int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseSink* sink);
 int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int searchMode,
                     const LabelPath* scope, const PhraseSink* sink);
