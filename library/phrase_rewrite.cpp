@@ -1,13 +1,12 @@
 // The rewrites of the phrase file.
 //
-// Every change streams the backup copy of the phrase file through the
-// tokenizer into a new phrase file, changing it at one place on the way. The
-// new file goes through a SafeWriter, so the phrase file is either the old
-// one or the complete new one, never anything in between.
+// Every change walks the backup copy of the phrase file into a new phrase
+// file, changing it at one place on the way. The new file goes through a
+// SafeWriter, so the phrase file is either the old one or the complete new
+// one, never anything in between.
 //
-// The path to the target label is walked with a depth counter and the bodies
-// of all other labels are copied with a counted loop, so no nesting depth
-// costs stack; the name and text buffers live in one heap block per rewrite.
+// The walker finds the target and copies the bodies of all other labels
+// without recursion; the rewrite's own buffers live in one heap block.
 #include "library/phrase_library.h"
 
 #include <cstdio>
@@ -16,7 +15,7 @@
 
 #include "common/safe_file.h"
 #include "common/sjis.h"
-#include "library/phrase_token.h"
+#include "library/phrase_walker.h"
 
 namespace {
 
@@ -123,93 +122,62 @@ int FailAt(LibraryError* error, long line, const char* what)
     return -1;
 }
 
-// Fails at the line of the token just read (r null: at no line).
-int Fail(LibraryError* error, const TokenReader* r, const char* what)
+int Fail(LibraryError* error, const char* what)
 {
-    return FailAt(error, r ? r->lineNumber : 0, what);
+    return FailAt(error, 0, what);
 }
 
-// Fails for a file that ends too early, at its last line.
-int FailAtEnd(LibraryError* error, const TokenReader* r)
+// Writes a copied token to the Output in context; stops once a write failed.
+int PutToken(void* context, int token, int level, const char* text, size_t n)
 {
-    return FailAt(error, r->lineNumber > 0 ? r->lineNumber - 1 : 0, "end of file inside a label");
-}
-
-// Reads the name that must follow the open tag just read into text.
-int ReadLabelName(TokenReader* in, char* text, size_t* len, LibraryError* error)
-{
-    long line = in->lineNumber;
-    if (ReadToken(in, text, PHRASE_BUFFER_SIZE, len) != TOKEN_TEXT)
-        return FailAt(error, line, "label without a name");
-    return 0;
-}
-
-// Copies the rest of a label's body whose content stands at level, nested
-// labels included, and its close at level - 1. text is scratch space of
-// PHRASE_BUFFER_SIZE bytes. In the canonical layout a label's level is its
-// depth, so the depth limit is checked on the level written.
-int CopyLabelBody(TokenReader* in, Output* out, int level, char* text, LibraryError* error)
-{
-    int open = 0;  // labels opened inside the body and not yet closed
-    for (;;) {
-        size_t len = 0;
-        int code = ReadToken(in, text, PHRASE_BUFFER_SIZE, &len);
-        int at = level + open;
-        switch (code) {
-        case TOKEN_LABEL_OPEN:
-            if (ReadLabelName(in, text, &len, error) != 0)
-                return -1;
-            if (at > MAX_LABEL_DEPTH)
-                return Fail(error, in, "nesting too deep");
-            PutHead(out, at, text, len);
-            open++;
-            break;
-        case TOKEN_LABEL_CLOSE:
-            PutTag(out, at - 1, "</u>");
-            if (open == 0)
-                return out->failed ? Fail(error, nullptr, "cannot write") : 0;
-            open--;
-            break;
-        case TOKEN_PHRASE_OPEN:
-            PutTag(out, at, "<p>");
-            break;
-        case TOKEN_PHRASE_CLOSE:
-            PutTag(out, at, "</p>");
-            break;
-        case TOKEN_TEXT:
-            PutQuoted(out, at, false, text, len);
-            break;
-        case TOKEN_IGNORED:
-            break;
-        default:
-            return FailAtEnd(error, in);
-        }
-        if (out->failed)
-            return Fail(error, nullptr, "cannot write");
+    Output* out = (Output*)context;
+    switch (token) {
+    case TOKEN_LABEL_OPEN:
+        PutHead(out, level, text, n);
+        break;
+    case TOKEN_LABEL_CLOSE:
+        PutTag(out, level, "</u>");
+        break;
+    case TOKEN_PHRASE_OPEN:
+        PutTag(out, level, "<p>");
+        break;
+    case TOKEN_PHRASE_CLOSE:
+        PutTag(out, level, "</p>");
+        break;
+    case TOKEN_TEXT:
+        PutQuoted(out, level, false, text, n);
+        break;
+    default:
+        break;
     }
+    return out->failed ? -1 : 0;
+}
+
+// Copies the rest of the body of the label whose head in was just at, with
+// its content at level, to out. A stop of the sink is a failed write.
+int CopyBody(PhraseWalker* in, Output* out, int level, LibraryError* error)
+{
+    TokenSink sink = {out, PutToken};
+    if (WalkCopyBody(in, &sink, level) == 0)
+        return 0;
+    return out->failed ? Fail(error, "cannot write") : -1;
 }
 
 // Everything one rewrite works with.
 struct Rewrite {
     const RewriteRequest* request;
     LibraryError* error;
-    int depth;                        // target's depth (0: the root label)
-    const LabelNode* path[MAX_LABEL_DEPTH];  // path[k]: the target's ancestor at depth k + 1
-    int ordinal[MAX_LABEL_DEPTH];     // how many earlier siblings of path[k] hold its name
-    int seen[MAX_LABEL_DEPTH + 1];    // labels matching path[k] met so far at depth k + 1
+    LabelPath path;                   // down to the target (count 0: the root label)
     bool found;                       // the target was met and rewritten
 
-    TokenReader in;                   // the backup (the phrase file itself for a copy)
-    bool inStarted;
-    FILE* inFile;
-    TokenReader clip;                 // the clip file, for the pastes
-    bool clipStarted;
-    FILE* clipFile;
+    FILE* inFile;                     // the backup (the phrase file itself for a copy)
+    PhraseWalker in;
+    FILE* clipFile;                   // the clip file, for the pastes
+    PhraseWalker clip;
     Output phrase;                    // the new phrase file
     Output clipOut;                   // the new clip file, for cut and copy
 
-    char* text;                       // PHRASE_BUFFER_SIZE: tokens of the backup
-    char* clipText;                   // PHRASE_BUFFER_SIZE: tokens of the clip file
+    char* text;                       // PHRASE_BUFFER_SIZE: a phrase of the list being stored
     char* name;                       // NAME_BUFFER_SIZE: the inserted label's held name
     const char* insertName;           // name to write for the label to insert
     size_t insertLength;
@@ -230,13 +198,13 @@ bool IsNew(RewriteKind kind)
 int PutInsertedLabel(Rewrite* rw, int level)
 {
     if (level > MAX_LABEL_DEPTH)
-        return Fail(rw->error, nullptr, "nesting too deep");
+        return Fail(rw->error, "nesting too deep");
     PutHead(&rw->phrase, level, rw->insertName, rw->insertLength);
     if (IsNew(rw->request->kind)) {
         PutTag(&rw->phrase, level, "</u>");
         return 0;
     }
-    return CopyLabelBody(&rw->clip, &rw->phrase, level + 1, rw->clipText, rw->error);
+    return CopyBody(&rw->clip, &rw->phrase, level + 1, rw->error);
 }
 
 // The target's body when its phrases are replaced: its sub-labels are copied
@@ -244,152 +212,130 @@ int PutInsertedLabel(Rewrite* rw, int level)
 // the list's phrases written at its close.
 int SavePhrasesInBody(Rewrite* rw, int level)
 {
-    TokenReader* in = &rw->in;
+    PhraseWalker* in = &rw->in;
     Output* out = &rw->phrase;
     for (;;) {
-        size_t len = 0;
-        switch (ReadToken(in, rw->text, PHRASE_BUFFER_SIZE, &len)) {
-        case TOKEN_LABEL_OPEN:
-            if (ReadLabelName(in, rw->text, &len, rw->error) != 0)
-                return -1;
-            if (level > MAX_LABEL_DEPTH)
-                return Fail(rw->error, in, "nesting too deep");
-            PutHead(out, level, rw->text, len);
-            if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+        switch (WalkNext(in)) {
+        case WALK_LABEL:
+            PutHead(out, level, in->text, in->textLength);
+            if (CopyBody(in, out, level + 1, rw->error) != 0)
                 return -1;
             break;
-        case TOKEN_LABEL_CLOSE: {
+        case WALK_LABEL_END:
+        case WALK_END: {
             const PhraseSource* source = rw->request->phrases;
             for (int i = 0; i < source->count; i++) {
                 int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
                 if (n < 0 || n >= PHRASE_BUFFER_SIZE)
-                    return Fail(rw->error, nullptr, "cannot get a phrase of the list");
+                    return Fail(rw->error, "cannot get a phrase of the list");
                 PutPhrase(out, level, rw->text, (size_t)n);
                 if (out->failed)
-                    return Fail(rw->error, nullptr, "cannot write");
+                    return Fail(rw->error, "cannot write");
             }
             PutTag(out, level - 1, "</u>");
             return 0;
         }
-        case TOKEN_END:
-            return FailAtEnd(rw->error, in);
+        case WALK_FAILED:
+            return -1;
         default:
             break;  // the target's old phrases
         }
         if (out->failed)
-            return Fail(rw->error, nullptr, "cannot write");
+            return Fail(rw->error, "cannot write");
     }
 }
 
-// The target's head has been read (its name in rw->text, len bytes) and
+// The target's head has been read (its name in the walker's text) and
 // stands at level: writes what the operation makes of the target.
-int RewriteTarget(Rewrite* rw, int level, size_t len)
+int RewriteTarget(Rewrite* rw, int level)
 {
     Output* out = &rw->phrase;
-    TokenReader* in = &rw->in;
+    PhraseWalker* in = &rw->in;
     const RewriteRequest* rq = rw->request;
     switch (rq->kind) {
     case REWRITE_NEW_LABEL:
     case REWRITE_PASTE_LABEL:
         if (rq->after) {
-            PutHead(out, level, rw->text, len);
-            if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+            PutHead(out, level, in->text, in->textLength);
+            if (CopyBody(in, out, level + 1, rw->error) != 0)
                 return -1;
             return PutInsertedLabel(rw, level);
         }
-        // The inserted label is written first; its buffers are not rw->text,
-        // which still holds the target's name.
+        // The inserted label is written first; the clip file has a walker of
+        // its own, so the target's name is still in this one's text.
         if (PutInsertedLabel(rw, level) != 0)
             return -1;
-        PutHead(out, level, rw->text, len);
-        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+        PutHead(out, level, in->text, in->textLength);
+        return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_NEW_CHILD_LABEL:
     case REWRITE_PASTE_CHILD_LABEL:
-        PutHead(out, level, rw->text, len);
+        PutHead(out, level, in->text, in->textLength);
         if (PutInsertedLabel(rw, level + 1) != 0)
             return -1;
-        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+        return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_RENAME_LABEL:
         PutHead(out, level, rq->newName, strlen(rq->newName));
-        return CopyLabelBody(in, out, level + 1, rw->text, rw->error);
+        return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_CUT_LABEL:
     case REWRITE_COPY_LABEL:
-        PutHead(&rw->clipOut, level, rw->text, len);
-        return CopyLabelBody(in, &rw->clipOut, level + 1, rw->text, rw->error);
+        PutHead(&rw->clipOut, level, in->text, in->textLength);
+        return CopyBody(in, &rw->clipOut, level + 1, rw->error);
     case REWRITE_SAVE_PHRASES:
-        PutHead(out, level, rw->text, len);
+        PutHead(out, level, in->text, in->textLength);
         return SavePhrasesInBody(rw, level + 1);
     }
     return -1;
 }
 
 // Streams the root label's body (its head is written) down the target's
-// path. Labels beside the path are copied whole. Of several siblings that
-// hold the path's name, the one at the target's own place among them is on
-// the path, so a hand-edited file with equal names still has one target.
+// path. Labels beside the path are copied whole; the walker picks the
+// target at its own place among equal-named siblings.
 int StreamRootBody(Rewrite* rw)
 {
-    TokenReader* in = &rw->in;
+    PhraseWalker* in = &rw->in;
     Output* out = &rw->phrase;
-    if (rw->depth == 0) {
+    if (rw->path.count == 0) {
         rw->found = true;
         return SavePhrasesInBody(rw, 1);
     }
-    int depth = 0;  // the innermost open label, on the path (0: the root label)
-    rw->seen[0] = 0;
     for (;;) {
-        size_t len = 0;
-        int code = ReadToken(in, rw->text, PHRASE_BUFFER_SIZE, &len);
-        switch (code) {
-        case TOKEN_LABEL_OPEN: {
-            if (ReadLabelName(in, rw->text, &len, rw->error) != 0)
-                return -1;
-            int level = depth + 1;
-            if (level > MAX_LABEL_DEPTH)
-                return Fail(rw->error, in, "nesting too deep");
-            bool onPath = !rw->found && depth < rw->depth &&
-                          LabelNameMatches(rw->text, rw->path[depth]->name) &&
-                          rw->seen[depth]++ == rw->ordinal[depth];
-            if (onPath && level == rw->depth) {
-                if (RewriteTarget(rw, level, len) != 0)
+        switch (WalkNext(in)) {
+        case WALK_LABEL:
+            if (in->place == PLACE_TARGET) {
+                if (RewriteTarget(rw, in->depth) != 0)
                     return -1;
                 rw->found = true;
                 // A copy changes nothing in the phrase file: the rest is not needed.
                 if (rw->request->kind == REWRITE_COPY_LABEL)
                     return 0;
-            } else if (onPath) {
-                PutHead(out, level, rw->text, len);
-                depth = level;
-                rw->seen[depth] = 0;
             } else {
-                PutHead(out, level, rw->text, len);
-                if (CopyLabelBody(in, out, level + 1, rw->text, rw->error) != 0)
+                PutHead(out, in->depth, in->text, in->textLength);
+                if (in->place != PLACE_PATH && CopyBody(in, out, in->depth + 1, rw->error) != 0)
                     return -1;
             }
             break;
-        }
-        case TOKEN_LABEL_CLOSE:
-            PutTag(out, depth, "</u>");
-            if (depth == 0)
-                return out->failed ? Fail(rw->error, nullptr, "cannot write") : 0;
-            depth--;
+        case WALK_LABEL_END:
+            PutTag(out, in->depth + 1, "</u>");
             break;
-        case TOKEN_PHRASE_OPEN:
-            PutTag(out, depth + 1, "<p>");
+        case WALK_END:
+            PutTag(out, 0, "</u>");
+            return out->failed ? Fail(rw->error, "cannot write") : 0;
+        case WALK_PHRASE_OPEN:
+            PutTag(out, in->depth + 1, "<p>");
             break;
-        case TOKEN_PHRASE_CLOSE:
-            PutTag(out, depth + 1, "</p>");
+        case WALK_PHRASE_CLOSE:
+            PutTag(out, in->depth + 1, "</p>");
             break;
-        case TOKEN_TEXT:
-            PutQuoted(out, depth + 1, false, rw->text, len);
+        case WALK_TEXT:
+            PutQuoted(out, in->depth + 1, false, in->line, in->lineLength);
             break;
-        case TOKEN_IGNORED:
-            break;
+        case WALK_FAILED:
+            return -1;
         default:
-            return FailAtEnd(rw->error, in);
+            break;
         }
         if (out->failed)
-            return Fail(rw->error, nullptr, "cannot write");
+            return Fail(rw->error, "cannot write");
     }
 }
 
@@ -414,7 +360,7 @@ void PutFollowPath(char* buffer, const Rewrite* rw, int count, const char* extra
     memset(buffer, 0, NAME_PATH_SIZE);
     int used = 0;
     for (int k = 0; k < count; k++)
-        if (!AppendPathName(buffer, &used, rw->path[k]->name))
+        if (!AppendPathName(buffer, &used, rw->path.name[k]))
             return;
     if (extra)
         AppendPathName(buffer, &used, extra);
@@ -441,7 +387,7 @@ int ChooseInsertName(Rewrite* rw, const LabelNode* ref, const char* wanted, size
     rw->name[keep] = '\0';
     int numbered = keep < strlen(wanted) ? NumberLabelName(ref, rw->name) : MakeUniqueLabelName(ref, rw->name);
     if (numbered != 0)
-        return Fail(rw->error, nullptr, "no free name for the label");
+        return Fail(rw->error, "no free name for the label");
     rw->insertName = rw->name;
     rw->insertLength = strlen(rw->name);
     return 0;
@@ -452,28 +398,26 @@ int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
 {
     rw->clipFile = fopen(files->clip, "rb");
     if (!rw->clipFile)
-        return Fail(rw->error, nullptr, "cannot open the clip file");
-    if (StartTokenReader(&rw->clip, rw->clipFile) != 0)
-        return Fail(rw->error, nullptr, "out of memory");
-    rw->clipStarted = true;
-    size_t len = 0;
-    if (ReadToken(&rw->clip, rw->clipText, PHRASE_BUFFER_SIZE) != TOKEN_LABEL_OPEN ||
-        ReadToken(&rw->clip, rw->clipText, PHRASE_BUFFER_SIZE, &len) != TOKEN_TEXT)
-        return Fail(rw->error, &rw->clip, "the clip file holds no label");
-    return ChooseInsertName(rw, ref, rw->clipText, len);
+        return Fail(rw->error, "cannot open the clip file");
+    LibraryError head = {0, ""};
+    if (StartWalk(&rw->clip, rw->clipFile, nullptr, false, &head) != 0) {
+        if (strcmp(head.what, "out of memory") == 0)
+            return Fail(rw->error, head.what);
+        return FailAt(rw->error, rw->clip.tokens.lineNumber, "the clip file holds no label");
+    }
+    // Faults inside the clip label are the rewrite's.
+    rw->clip.error = rw->error;
+    return ChooseInsertName(rw, ref, rw->clip.text, rw->clip.textLength);
 }
 
 void Release(Rewrite* rw)
 {
-    if (rw->inStarted)
-        EndTokenReader(&rw->in);
+    EndWalk(&rw->in);
+    EndWalk(&rw->clip);
     if (rw->inFile)
         fclose(rw->inFile);
-    if (rw->clipStarted)
-        EndTokenReader(&rw->clip);
     if (rw->clipFile)
         fclose(rw->clipFile);
-    rw->inStarted = rw->clipStarted = false;
     rw->inFile = rw->clipFile = nullptr;
 }
 
@@ -486,14 +430,14 @@ int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
     if (rw->phrase.failed || rw->clipOut.failed) {
         AbortSafeWrite(phraseWriter);
         AbortSafeWrite(clipWriter);
-        return Fail(rw->error, nullptr, "cannot write");
+        return Fail(rw->error, "cannot write");
     }
     if (clipWriter->file && CommitSafeWrite(clipWriter) != 0) {
         AbortSafeWrite(phraseWriter);
-        return Fail(rw->error, nullptr, "cannot write the clip file");
+        return Fail(rw->error, "cannot write the clip file");
     }
     if (phraseWriter->file && CommitSafeWrite(phraseWriter) != 0)
-        return Fail(rw->error, nullptr, "cannot write the phrase file");
+        return Fail(rw->error, "cannot write the phrase file");
     return 0;
 }
 
@@ -506,13 +450,13 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
 
     // Everything that can be refused is refused before a file is touched.
     if (kind == REWRITE_RENAME_LABEL && CheckRenameName(target, rq->newName) != 0)
-        return Fail(rw->error, nullptr, "name empty, too long or taken");
+        return Fail(rw->error, "name empty, too long or taken");
     if (kind == REWRITE_SAVE_PHRASES && !rq->phrases)
-        return Fail(rw->error, nullptr, "no phrases to store");
+        return Fail(rw->error, "no phrases to store");
     if (IsNew(kind)) {
         const LabelNode* ref = kind == REWRITE_NEW_LABEL ? target : target->firstChild;
-        if (rw->depth + (kind == REWRITE_NEW_CHILD_LABEL) > MAX_LABEL_DEPTH)
-            return Fail(rw->error, nullptr, "nesting too deep");
+        if (rw->path.count + (kind == REWRITE_NEW_CHILD_LABEL) > MAX_LABEL_DEPTH)
+            return Fail(rw->error, "nesting too deep");
         if (ChooseInsertName(rw, ref, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME)) != 0)
             return -1;
     }
@@ -524,39 +468,32 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     const char* source = files->phrase;
     if (kind != REWRITE_COPY_LABEL) {
         if (BackupPhraseFile(files) != 0)
-            return Fail(rw->error, nullptr, "cannot copy the phrase file to the backup");
+            return Fail(rw->error, "cannot copy the phrase file to the backup");
         source = files->backup;
     }
     rw->inFile = fopen(source, "rb");
     if (!rw->inFile)
-        return Fail(rw->error, nullptr, "cannot open the phrase file");
-    if (StartTokenReader(&rw->in, rw->inFile) != 0)
-        return Fail(rw->error, nullptr, "out of memory");
-    rw->inStarted = true;
+        return Fail(rw->error, "cannot open the phrase file");
 
     if (kind != REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(phraseWriter, files->phrase) != 0)
-            return Fail(rw->error, nullptr, "cannot create the new phrase file");
+            return Fail(rw->error, "cannot create the new phrase file");
         rw->phrase.file = phraseWriter->file;
     }
     if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(clipWriter, files->clip) != 0)
-            return Fail(rw->error, nullptr, "cannot create the clip file");
+            return Fail(rw->error, "cannot create the clip file");
         rw->clipOut.file = clipWriter->file;
     }
 
-    size_t len = 0;
-    int first = ReadToken(&rw->in, rw->text, PHRASE_BUFFER_SIZE);
-    if (first != TOKEN_LABEL_OPEN)
-        return Fail(rw->error, first == TOKEN_END ? nullptr : &rw->in, "no root label");
-    if (ReadLabelName(&rw->in, rw->text, &len, rw->error) != 0)
+    if (StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error) != 0)
         return -1;
-    PutHead(&rw->phrase, 0, rw->text, len);
+    PutHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
         return -1;
     // Phrases stored under a label that is gone leave the file as it was.
     if (!rw->found && kind != REWRITE_SAVE_PHRASES)
-        return Fail(rw->error, nullptr, "no such label in the file");
+        return Fail(rw->error, "no such label in the file");
 
     // Readers are closed before the files they read may be replaced.
     Release(rw);
@@ -575,7 +512,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     if (newName)
         newName[0] = '\0';
     if (!files || !request)
-        return Fail(error, nullptr, "no request");
+        return Fail(error, "no request");
 
     // The root label (null or a record without parent) can only have its
     // phrases stored; every other operation needs a label.
@@ -583,33 +520,25 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     if (target && !target->parent)
         target = nullptr;
     if (!target && request->kind != REWRITE_SAVE_PHRASES)
-        return Fail(error, nullptr, "no label selected");
+        return Fail(error, "no label selected");
     int depth = target ? LabelDepth(target) : 0;
     if (depth > MAX_LABEL_DEPTH)
-        return Fail(error, nullptr, "nesting too deep");
+        return Fail(error, "nesting too deep");
 
     const size_t textOffset = sizeof(Rewrite);
-    const size_t blockSize = textOffset + 2 * (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
+    const size_t blockSize = textOffset + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
                              2 * OUTPUT_BUFFER_SIZE;
     char* block = (char*)calloc(1, blockSize);
     if (!block)
-        return Fail(error, nullptr, "out of memory");
+        return Fail(error, "out of memory");
     Rewrite* rw = (Rewrite*)block;
     rw->request = request;
     rw->error = error;
-    rw->depth = depth;
     rw->text = block + textOffset;
-    rw->clipText = rw->text + PHRASE_BUFFER_SIZE;
-    rw->name = rw->clipText + PHRASE_BUFFER_SIZE;
+    rw->name = rw->text + PHRASE_BUFFER_SIZE;
     rw->phrase.buffer = rw->name + NAME_BUFFER_SIZE;
     rw->clipOut.buffer = rw->phrase.buffer + OUTPUT_BUFFER_SIZE;
-    for (const LabelNode* node = target; node && node->parent; node = node->parent) {
-        int k = LabelDepth(node) - 1;
-        rw->path[k] = node;
-        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling)
-            if (strcmp(s->name, node->name) == 0)
-                rw->ordinal[k]++;
-    }
+    LabelPathOf(target, &rw->path);
 
     SafeWriter phraseWriter, clipWriter;
     phraseWriter.file = clipWriter.file = nullptr;

@@ -1,8 +1,6 @@
 // The word search over the phrase file.
 #include "library/phrase_library.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -10,7 +8,7 @@
 #endif
 
 #include "common/sjis.h"
-#include "library/phrase_token.h"
+#include "library/phrase_walker.h"
 
 namespace {
 
@@ -79,28 +77,6 @@ bool OccursOnBoundary(const char* text, size_t length, const char* word, size_t 
     return false;
 }
 
-// One step of the scope's path: the label's held name, and how many earlier
-// siblings hold the same name. Of equal siblings in a hand-edited file only
-// the one at the scope's own place is on the path, as for ReadPhraseList and
-// the rewrites.
-struct PathStep {
-    const char* name;
-    int ordinal;
-};
-
-void FillPath(const LabelNode* scope, int n, PathStep* path)
-{
-    const LabelNode* node = scope;
-    for (int k = n - 1; k >= 0; k--, node = node->parent) {
-        path[k].name = node->name;
-        path[k].ordinal = 0;
-        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling) {
-            if (strcmp(s->name, node->name) == 0)
-                path[k].ordinal++;
-        }
-    }
-}
-
 }  // namespace
 
 bool NextSearchWord(const char** cursor, char* word)
@@ -154,134 +130,50 @@ bool MatchAnyWord(const char* text, size_t length, const SearchWords* words)
     return false;
 }
 
-// One pass over the file. Labels off the scope's path are skipped whole
-// (their heads must still carry names); inside the scope every label is
-// entered. A phrase left open ends at the next <p> or at its label's close,
-// as ReadPhraseList shows it.
-int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int searchMode,
-                      const LabelNode* scope, const PhraseSink* sink)
+// One pass over the whole file: labels off the scope's path are skipped,
+// every label inside the scope is entered. A quoted line outside a phrase
+// where the walk reads fails the search.
+int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int searchMode,
+                    const LabelPath* scope, const PhraseSink* sink)
 {
-    int n = scope ? LabelDepth(scope) : 0;
-    if (n > MAX_LABEL_DEPTH)
-        return -1;
-    PathStep* path = (PathStep*)malloc((n + 1) * sizeof *path);
-    char* scratch = (char*)malloc(PHRASE_BUFFER_SIZE);
-    char* text = (char*)malloc(PHRASE_BUFFER_SIZE + 1);  // see ReadPhraseList
-    FILE* file = nullptr;
-    TokenReader tokens;
-    TokenReader* r = &tokens;
-    int result = 0;
-    if (!path || !scratch || !text) {
-        result = -1;
-    } else if (!(file = fopen(phrasePath, "rb"))) {
-        result = -1;
-    } else if (StartTokenReader(r, file) < 0) {
-        fclose(file);
-        file = nullptr;
-        result = -1;
-    } else if (ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_LABEL_OPEN ||
-               ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT) {
-        result = -1;
-    }
-    if (result == 0)
-        FillPath(scope, n, path);
     bool (*match)(const char*, size_t, const SearchWords*) =
         searchMode == 0 ? MatchAllWords : MatchAnyWord;
-    int depth = 0;               // of the open label; the root is 0
-    int seen = 0;                // labels at this level holding the next step's name
-    bool pathDone = false;       // the scope has closed, or the label that should hold it
-    bool inPhrase = false;
-    bool keep = false;           // the open phrase is in scope: its text is kept
-    int phraseDepth = 0;
-    PhraseLines phrase = {text, 0, false};
-    while (result == 0) {
-        size_t room = PHRASE_BUFFER_SIZE;
-        char* into = keep ? NextPhraseLine(&phrase, &room) : scratch;
-        size_t got = 0;
-        int token = ReadToken(r, into, room, &got);
-        bool endPhrase = false;
-        bool done = false;
-        switch (token) {
-        case TOKEN_LABEL_OPEN:
-            if (ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT) {
+    PhraseWalker w;
+    int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
+    for (bool done = false; result == 0 && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            if (w.place == PLACE_BESIDE)
+                result = WalkSkipBody(&w);
+            break;
+        case WALK_TEXT:
+            if (!w.inPhrase)
                 result = -1;
-            } else if (depth >= n) {
-                if (depth == MAX_LABEL_DEPTH)
-                    result = -1;
-                depth++;
-            } else if (!pathDone && LabelNameMatches(scratch, path[depth].name) &&
-                       seen++ == path[depth].ordinal) {
-                depth++;
-                seen = 0;
-            } else {
-                // Skipped whole; its heads must still carry names.
-                int inner = 0;
-                while (result == 0) {
-                    int t = ReadToken(r, scratch, PHRASE_BUFFER_SIZE);
-                    if (t == TOKEN_LABEL_OPEN) {
-                        if (depth + 1 + inner >= MAX_LABEL_DEPTH ||
-                            ReadToken(r, scratch, PHRASE_BUFFER_SIZE) != TOKEN_TEXT)
-                            result = -1;
-                        inner++;
-                    } else if (t == TOKEN_LABEL_CLOSE) {
-                        if (inner == 0)
-                            break;
-                        inner--;
-                    } else if (t == TOKEN_END) {
-                        result = -1;
-                    }
-                }
-            }
             break;
-        case TOKEN_LABEL_CLOSE:
-            endPhrase = inPhrase && phraseDepth == depth;
-            if (depth <= n)
-                pathDone = true;
-            if (depth == 0)
-                done = true;
-            else
-                depth--;
-            break;
-        case TOKEN_PHRASE_OPEN:
-        case TOKEN_PHRASE_CLOSE:
-            endPhrase = inPhrase;
-            break;
-        case TOKEN_TEXT:
-            if (!inPhrase) {
+        case WALK_PHRASE:
+            if (match(w.phrase.text, w.phrase.length, words) &&
+                sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
                 result = -1;
-            } else if (keep) {
-                KeepPhraseLine(&phrase, got);
-            }
             break;
-        case TOKEN_END:
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
             result = -1;
             break;
         default:
             break;
         }
-        if (endPhrase) {
-            if (keep && match(text, phrase.length, words)) {
-                text[phrase.length] = '\0';
-                if (sink->add(sink->context, text, phrase.length) < 0)
-                    result = -1;
-            }
-            inPhrase = keep = false;
-        }
-        if (token == TOKEN_PHRASE_OPEN) {
-            inPhrase = true;
-            keep = depth >= n;
-            phraseDepth = depth;
-            StartPhraseLines(&phrase);
-        }
-        if (done)
-            break;
     }
-    if (file) {
-        EndTokenReader(r);
-        fclose(file);
-    }
-    free(text);
-    free(scratch);
-    free(path);
+    EndWalk(&w);
     return result;
+}
+
+int SearchLibraryFile(const char* phrasePath, const SearchWords* words, int searchMode,
+                      const LabelNode* scope, const PhraseSink* sink)
+{
+    LabelPath path;
+    if (LabelPathOf(scope, &path) != 0)
+        return -1;
+    return SearchLibraryAt(phrasePath, words, searchMode, &path, sink);
 }

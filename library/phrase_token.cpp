@@ -114,23 +114,45 @@ void DropLine(TokenReader* r)
     r->pos = r->len = 0;
 }
 
-bool TagIs(const char* p, size_t avail, const char* tag, size_t n)
+// The tag at p (avail bytes): its token, with its length in *length; 0 for
+// none. Tags are matched without regard to case; only the letters fold.
+inline int MatchTag(const char* p, size_t avail, size_t* length)
 {
-    if (avail < n)
-        return false;
-    for (size_t i = 0; i < n; i++) {
-        char c = p[i];
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-        if (c != tag[i])
-            return false;
-    }
-    return true;
+    if (avail < 3 || p[0] != '<')
+        return 0;
+    bool close = p[1] == '/';
+    size_t n = close ? 4 : 3;
+    if (avail < n || p[n - 1] != '>')
+        return 0;
+    char letter = (char)(p[n - 2] | 0x20);  // 'U' and 'u' alike, and only they
+    *length = n;
+    if (letter == 'u')
+        return close ? TOKEN_LABEL_CLOSE : TOKEN_LABEL_OPEN;
+    if (letter == 'p')
+        return close ? TOKEN_PHRASE_CLOSE : TOKEN_PHRASE_OPEN;
+    return 0;
 }
 
-bool TagAt(const TokenReader* r, const char* tag, size_t n)
+// The text of a quoted line whose bytes after the opening quote are
+// from[0..n) (its line end excluded): all of them but a final quote before
+// the line end (at the end of the file a final quote stays text). The line
+// is quoted only when it holds a second quote at all. Copies the text into
+// text (cut to textSize - 1 bytes, NUL-terminated) and returns its length.
+size_t TakeQuotedText(const char* from, size_t n, bool lineEnded, char* text, size_t textSize,
+                      bool* quoted)
 {
-    return TagIs(r->line + r->pos, r->len - r->pos, tag, n);
+    *quoted = lineEnded && n > 0 && from[n - 1] == '"';
+    if (*quoted)
+        n--;
+    else
+        *quoted = memchr(from, '"', n) != nullptr;
+    if (textSize == 0)
+        return 0;
+    if (n > textSize - 1)
+        n = textSize - 1;
+    memcpy(text, from, n);
+    text[n] = '\0';
+    return n;
 }
 
 // Copies a quoted line's text: from after the opening quote up to the line's
@@ -147,26 +169,9 @@ size_t ReadQuotedText(TokenReader* r, char* text, size_t textSize, bool* quoted)
         // file ends there.
         const char* start = r->line + r->pos;
         size_t avail = r->len - r->pos;
-        size_t textLen = avail;
-        if (avail > 0 && start[avail - 1] == '\n') {
-            textLen--;
-            if (textLen > 0 && start[textLen - 1] == '"') {
-                textLen--;
-                *quoted = true;
-            }
-        }
-        if (!*quoted)
-            *quoted = memchr(start, '"', textLen) != nullptr;
-        n = textLen;
-        if (textSize == 0)
-            n = 0;
-        else if (n > textSize - 1)
-            n = textSize - 1;
-        memcpy(text, start, n);
+        bool ended = avail > 0 && start[avail - 1] == '\n';
         r->pos = r->len;
-        if (textSize > 0)
-            text[n] = '\0';
-        return n;
+        return TakeQuotedText(start, ended ? avail - 1 : avail, ended, text, textSize, quoted);
     }
     for (;;) {
         if (r->pos == r->len && !TopUp(r))
@@ -244,39 +249,20 @@ int ReadSimpleLine(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     if (p == end) {
         token = 0;
     } else if (*p == '"') {
-        const char* from = p + 1;
-        size_t n = (size_t)(end - from);
-        bool quoted = n > 0 && from[n - 1] == '"';
-        if (quoted)
-            n--;
-        else
-            quoted = memchr(from, '"', n) != nullptr;
+        bool quoted;
+        size_t n = TakeQuotedText(p + 1, (size_t)(end - p - 1), true, text, textSize, &quoted);
         if (quoted) {
             token = TOKEN_TEXT;
-            if (textSize == 0)
-                n = 0;
-            else if (n > textSize - 1)
-                n = textSize - 1;
-            memcpy(text, from, n);
             if (textLen)
                 *textLen = n;
-        } else {
-            n = 0;
+        } else if (textSize > 0) {
+            text[0] = '\0';
         }
-        if (textSize > 0)
-            text[n] = '\0';
     } else if (*p == '<') {
-        size_t left = (size_t)(end - p);
         size_t tagLength = 0;
-        if (TagIs(p, left, "<u>", 3))
-            token = TOKEN_LABEL_OPEN, tagLength = 3;
-        else if (TagIs(p, left, "</u>", 4))
-            token = TOKEN_LABEL_CLOSE, tagLength = 4;
-        else if (TagIs(p, left, "<p>", 3))
-            token = TOKEN_PHRASE_OPEN, tagLength = 3;
-        else if (TagIs(p, left, "</p>", 4))
-            token = TOKEN_PHRASE_CLOSE, tagLength = 4;
-        if (tagLength > 0) {
+        int tag = MatchTag(p, (size_t)(end - p), &tagLength);
+        if (tag) {
+            token = tag;
             p += tagLength;
             while (p < end && IsLineSpace((unsigned char)*p))
                 p++;
@@ -325,25 +311,12 @@ int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     }
     Want(r, 4);
     if (r->line[r->pos] == '<') {
-        if (TagAt(r, "<u>", 3)) {
-            r->pos += 3;
+        size_t tagLength = 0;
+        int tag = MatchTag(r->line + r->pos, r->len - r->pos, &tagLength);
+        if (tag) {
+            r->pos += tagLength;
             SkipSpace(r);
-            return TOKEN_LABEL_OPEN;
-        }
-        if (TagAt(r, "</u>", 4)) {
-            r->pos += 4;
-            SkipSpace(r);
-            return TOKEN_LABEL_CLOSE;
-        }
-        if (TagAt(r, "<p>", 3)) {
-            r->pos += 3;
-            SkipSpace(r);
-            return TOKEN_PHRASE_OPEN;
-        }
-        if (TagAt(r, "</p>", 4)) {
-            r->pos += 4;
-            SkipSpace(r);
-            return TOKEN_PHRASE_CLOSE;
+            return tag;
         }
     }
     if (r->line[r->pos] == '"') {
@@ -360,26 +333,4 @@ int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     }
     DropLine(r);
     return TOKEN_IGNORED;
-}
-
-int SkipLabelBody(TokenReader* r, char* text, size_t textSize)
-{
-    // Counted rather than recursive, so any depth costs no stack.
-    long depth = 0;
-    for (;;) {
-        switch (ReadToken(r, text, textSize)) {
-        case TOKEN_LABEL_OPEN:
-            depth++;
-            break;
-        case TOKEN_LABEL_CLOSE:
-            if (depth == 0)
-                return 0;
-            depth--;
-            break;
-        case TOKEN_END:
-            return -1;
-        default:
-            break;
-        }
-    }
 }

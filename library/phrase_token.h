@@ -53,11 +53,6 @@ void EndTokenReader(TokenReader* r);
 // dropped) and its length stored in *textLen when textLen is given.
 int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen = nullptr);
 
-// Reads past the rest of the current label, nested labels included, up to and
-// including its closing tag. Returns 0, or -1 at the end of the file.
-// text is scratch space of textSize bytes.
-int SkipLabelBody(TokenReader* r, char* text, size_t textSize);
-
 // A phrase gathered from its quoted lines. Each line is read straight to its
 // place in text (PHRASE_BUFFER_SIZE + 1 bytes), after the CR LF that joins it
 // to the line before. A line that would take the text past 65,535 bytes is

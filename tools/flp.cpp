@@ -25,6 +25,7 @@ int _dowildcard = 0;
 #include "library/library_files.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
+#include "library/phrase_walker.h"
 
 namespace {
 
@@ -128,6 +129,49 @@ LabelNode* FindTarget(const Library* lib, char** names, int count)
     return FindLabelByNames(lib->root, (const char* const*)names, count);
 }
 
+// A name path given as arguments, in the held form of each name, as the
+// label tree matches it: the first label of each name at each level.
+struct NamePath {
+    char held[MAX_LABEL_DEPTH][LABEL_NAME_SIZE];
+    LabelPath path;
+};
+
+// Fills names from count arguments. Returns false when the path is deeper
+// than any label can be: there is no such label (names is then left empty).
+bool SetNamePath(NamePath* names, char** args, int count)
+{
+    names->path.count = 0;
+    if (count > MAX_LABEL_DEPTH)
+        return false;
+    for (int i = 0; i < count; i++) {
+        FitLabelName(names->held[i], args[i]);
+        names->path.name[i] = names->held[i];
+        names->path.ordinal[i] = 0;
+    }
+    names->path.count = count;
+    return true;
+}
+
+// Checks the library at path as OpenLibrary does, without holding its labels,
+// and tells whether the label at find (null: none asked) is in it. On
+// failure the reason is printed and EXIT_FAILED returned.
+int WalkLibrary(const char* path, LibraryFiles* files, const LabelPath* find, bool* found)
+{
+    if (SetLibraryFiles(files, path) != 0)
+        return Fail("%s: unusable file name (too short, too long, or its own backup)", path);
+    LibraryError error;
+    memset(&error, 0, sizeof error);
+    LibraryCounts counts;
+    if (WalkLibraryFile(files->phrase, find, &counts, &error) != 0) {
+        PrintLibraryError("flp: ", path, &error,
+                          FileExists(path) ? "not a readable library" : "cannot open the file");
+        return EXIT_FAILED;
+    }
+    if (found)
+        *found = counts.found;
+    return EXIT_OK;
+}
+
 // Writes phrases to standard output, each followed by its terminator.
 struct PrintContext {
     char terminator;
@@ -144,38 +188,39 @@ int PrintPhrase(void* context, const char* text, size_t length)
     return 0;
 }
 
+// Prints the labels in file order as they are read: the file is checked
+// whole first, so a malformed file prints nothing.
 int CommandTree(int argc, char** argv)
 {
     if (argc != 1)
         return Usage();
-    Library lib;
-    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+    LibraryFiles files;
+    if (WalkLibrary(argv[0], &files, nullptr, nullptr) != EXIT_OK)
         return EXIT_FAILED;
-    // File order without recursion: down to the first child, else on to the
-    // next sibling of the nearest label that has one.
-    const LabelNode* node = lib.root->firstChild;
-    int depth = 0;
-    while (node) {
-        for (int i = 0; i < depth; i++)
-            fputs("    ", stdout);
-        fputs(node->name, stdout);
-        putchar('\n');
-        if (node->firstChild) {
-            node = node->firstChild;
-            depth++;
-            continue;
+    PhraseWalker w;
+    int result = OpenWalk(&w, files.phrase, nullptr, false, nullptr) == 0 ? EXIT_OK : EXIT_FAILED;
+    char held[LABEL_NAME_SIZE];
+    for (bool done = false; result == EXIT_OK && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            for (int i = 1; i < w.depth; i++)
+                fputs("    ", stdout);
+            FitLabelName(held, w.text);
+            fputs(held, stdout);
+            putchar('\n');
+            break;
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = Fail("%s: the file changed while it was read", argv[0]);
+            break;
+        default:
+            break;
         }
-        while (node && !node->nextSibling) {
-            node = node->parent;
-            depth--;
-            if (node == lib.root)
-                node = nullptr;
-        }
-        if (node)
-            node = node->nextSibling;
     }
-    CloseLibrary(&lib);
-    return FinishOutput(EXIT_OK);
+    EndWalk(&w);
+    return FinishOutput(result);
 }
 
 // True for an argument in an option's place that is no option we know.
@@ -194,19 +239,22 @@ int CommandList(int argc, char** argv)
     }
     if (argc < 2 || IsUnknownOption(argv[0]))
         return Usage();
-    Library lib;
-    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
-        return EXIT_FAILED;
-    const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
-    int result = EXIT_OK;
-    if (!target) {
+    // The label's path is looked up in the file itself; no tree is held.
+    NamePath* names = (NamePath*)malloc(sizeof(NamePath));
+    if (!names)
+        return Fail("out of memory");
+    bool deepEnough = SetNamePath(names, argv + 1, argc - 1);
+    bool found = false;
+    LibraryFiles files;
+    int result = WalkLibrary(argv[0], &files, &names->path, &found);
+    if (result == EXIT_OK && !(found && deepEnough)) {
         result = Fail("no label at that path");
-    } else {
+    } else if (result == EXIT_OK) {
         PhraseSink sink = {&print, PrintPhrase};
-        if (ReadPhraseList(lib.files.phrase, target, &sink) != 0 && !print.failed)
+        if (ReadPhrasesAt(files.phrase, &names->path, &sink) != 0 && !print.failed)
             result = Fail("%s: the label's phrases cannot be read", argv[0]);
     }
-    CloseLibrary(&lib);
+    free(names);
     if (print.failed)
         return Fail("cannot write the output");
     return FinishOutput(result);
@@ -248,96 +296,43 @@ int CommandSearch(int argc, char** argv)
     SearchWords words;
     BuildSearchWords(searchText, &words);
 
-    Library lib;
-    lib.root = nullptr;
-    if (underCount > 0) {
-        // The scope is a label of the tree; the whole library needs no tree.
-        if (OpenLibrary(path, &lib) != EXIT_OK) {
-            free(under);
-            return EXIT_FAILED;
-        }
-    } else if (SetLibraryFiles(&lib.files, path) != 0) {
+    // The scope is looked up in the file itself; no tree is held.
+    NamePath* names = (NamePath*)malloc(sizeof(NamePath));
+    if (!names) {
         free(under);
-        return Fail("%s: unusable file name (too short, too long, or its own backup)", path);
+        return Fail("out of memory");
     }
+    bool deepEnough = SetNamePath(names, under, underCount);
+    bool found = false;
+    LibraryFiles files;
     int result = EXIT_OK;
-    const LabelNode* scope = nullptr;
     if (underCount > 0) {
-        scope = FindTarget(&lib, under, underCount);
-        if (!scope)
+        result = WalkLibrary(path, &files, &names->path, &found);
+        if (result == EXIT_OK && !(found && deepEnough))
             result = Fail("no label at that path");
+    } else if (SetLibraryFiles(&files, path) != 0) {
+        result = Fail("%s: unusable file name (too short, too long, or its own backup)", path);
     }
     if (result == EXIT_OK) {
         PhraseSink sink = {&print, PrintPhrase};
-        if (SearchLibraryFile(lib.files.phrase, &words, mode, scope, &sink) != 0 && !print.failed) {
+        if (SearchLibraryAt(files.phrase, &words, mode, &names->path, &sink) != 0 && !print.failed) {
             // Say where the file is wrong when the label reader can tell.
-            LabelNode* root = nullptr;
             LibraryError error;
             memset(&error, 0, sizeof error);
-            if (ReadLabelTree(lib.files.phrase, &root, &error) != 0) {
+            LibraryCounts counts;
+            if (WalkLibraryFile(files.phrase, nullptr, &counts, &error) != 0)
                 PrintLibraryError("flp: ", path, &error,
                                   FileExists(path) ? "not a readable library" : "cannot open the file");
-            } else {
+            else
                 Fail("%s: the search stopped at a malformed part of the file", path);
-                FreeLabelTree(root);
-            }
             result = EXIT_FAILED;
         }
     }
-    CloseLibrary(&lib);
+    free(names);
     free(under);
     if (print.failed)
         return Fail("cannot write the output");
     return FinishOutput(result);
-}
-
-// Counts the phrases of all labels, the root label included, in one pass,
-// as the phrase list reads them: a phrase ends at its close, at the next <p>
-// or at its label's close; a label opened inside a phrase belongs to the
-// label around it and leaves that phrase open.
-int CountPhrases(const char* path, long* count)
-{
-    *count = 0;
-    FILE* file = fopen(path, "rb");
-    if (!file)
-        return -1;
-    TokenReader reader;
-    char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
-    bool* open = (bool*)calloc(MAX_LABEL_DEPTH + 2, sizeof(bool));  // a phrase open, per depth
-    if (!text || !open || StartTokenReader(&reader, file) != 0) {
-        free(text);
-        free(open);
-        fclose(file);
-        return -1;
-    }
-    int result = -1;
-    int depth = 0;  // 1 inside the root label
-    for (;;) {
-        int token = ReadToken(&reader, text, PHRASE_BUFFER_SIZE);
-        if (token == TOKEN_END)
-            break;
-        if (token == TOKEN_LABEL_OPEN) {
-            if (depth > MAX_LABEL_DEPTH)
-                break;
-            open[++depth] = false;
-        } else if (depth == 0) {
-            continue;
-        } else if (token == TOKEN_LABEL_CLOSE) {
-            *count += open[depth];
-            if (--depth == 0) {
-                result = 0;
-                break;
-            }
-        } else if (token == TOKEN_PHRASE_OPEN || token == TOKEN_PHRASE_CLOSE) {
-            *count += open[depth];
-            open[depth] = token == TOKEN_PHRASE_OPEN;
-        }
-    }
-    EndTokenReader(&reader);
-    free(text);
-    free(open);
-    fclose(file);
-    return result;
 }
 
 int CommandCheck(int argc, char** argv)
@@ -345,31 +340,16 @@ int CommandCheck(int argc, char** argv)
     if (argc != 1)
         return Usage();
     const char* path = argv[0];
-    LabelNode* root = nullptr;
     LibraryError error;
     memset(&error, 0, sizeof error);
-    if (ReadLabelTree(path, &root, &error) != 0) {
+    LibraryCounts counts;
+    if (WalkLibraryFile(path, nullptr, &counts, &error) != 0) {
         PrintLibraryError("", path, &error,
                           FileExists(path) ? "not a readable library" : "cannot open the file");
         return EXIT_FAILED;
     }
-    long labels = 0;
-    for (const LabelNode* node = root->firstChild; node;) {
-        labels++;
-        if (node->firstChild) {
-            node = node->firstChild;
-            continue;
-        }
-        while (node != root && !node->nextSibling)
-            node = node->parent;
-        node = node == root ? nullptr : node->nextSibling;
-    }
-    FreeLabelTree(root);
-    long phrases = 0;
-    if (CountPhrases(path, &phrases) != 0)
-        return Fail("%s: cannot read the file", path);
-    printf("%ld label%s, %ld phrase%s\n", labels, labels == 1 ? "" : "s", phrases,
-           phrases == 1 ? "" : "s");
+    printf("%ld label%s, %ld phrase%s\n", counts.labels, counts.labels == 1 ? "" : "s",
+           counts.phrases, counts.phrases == 1 ? "" : "s");
     return FinishOutput(EXIT_OK);
 }
 

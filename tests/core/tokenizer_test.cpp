@@ -98,19 +98,4 @@ TEST(Tokenizer, NulBytesAreText)
     EXPECT_EQ(tokens[0].text, std::string("a\0b", 3));
 }
 
-TEST(Tokenizer, SkipLabelBodyCountsNesting)
-{
-    FILE* f = OpenBytes("<u>\"a\"\n<u>\"b\"\n</u>\n<p>\n\"t\"\n</p>\n</u>\n<p>\n");
-    TokenReader r;
-    StartTokenReader(&r, f);
-    char text[LINE_BUFFER_SIZE];
-    EXPECT_EQ(ReadToken(&r, text, sizeof text), TOKEN_LABEL_OPEN);
-    EXPECT_EQ(ReadToken(&r, text, sizeof text), TOKEN_TEXT);
-    EXPECT_EQ(SkipLabelBody(&r, text, sizeof text), 0);
-    EXPECT_EQ(ReadToken(&r, text, sizeof text), TOKEN_PHRASE_OPEN);
-    EXPECT_EQ(SkipLabelBody(&r, text, sizeof text), -1);
-    EndTokenReader(&r);
-    fclose(f);
-}
-
 }  // namespace

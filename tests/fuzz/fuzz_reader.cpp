@@ -1,6 +1,7 @@
 // The tokenizer and the two readers on any file bytes.
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
+#include "library/phrase_walker.h"
 #include "tests/fuzz/fuzz_files.h"
 
 // Every token of the file through a text buffer of textSize bytes: the text
@@ -41,7 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     LabelNode* root = (LabelNode*)1;
     LibraryError error;
     memset(&error, 0x55, sizeof error);
-    if (ReadLabelTree(path.c_str(), &root, &error) != 0) {
+    int treeResult = ReadLabelTree(path.c_str(), &root, &error);
+    // The whole-file walk holds no tree but fails, counts and finds as the tree.
+    LibraryError walkError;
+    memset(&walkError, 0, sizeof walkError);
+    LibraryCounts counts;
+    FUZZ_CHECK(WalkLibraryFile(path.c_str(), nullptr, &counts, &walkError) == treeResult);
+    if (treeResult != 0) {
+        FUZZ_CHECK(walkError.line == error.line && strcmp(walkError.what, error.what) == 0);
         FUZZ_CHECK(root == nullptr);
         FUZZ_CHECK(memchr(error.what, '\0', sizeof error.what));
         FUZZ_CHECK(error.line >= 0);
@@ -56,6 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     FUZZ_CHECK(root && !root->parent && root->name[0] == '\0');
     std::vector<LabelNode*> labels = LabelsInOrder(root);
+    FUZZ_CHECK(counts.labels == (long)labels.size());
+    for (size_t i = 0; i < labels.size() && i < 24; i++) {
+        LabelPath steps;
+        FUZZ_CHECK(LabelPathOf(labels[i], &steps) == 0);
+        FUZZ_CHECK(WalkLibraryFile(path.c_str(), &steps, &counts, nullptr) == 0 && counts.found);
+    }
     for (LabelNode* label : labels) {
         FUZZ_CHECK(memchr(label->name, '\0', LABEL_NAME_SIZE));
         FUZZ_CHECK(LabelDepth(label) <= MAX_LABEL_DEPTH);

@@ -1,0 +1,298 @@
+// The walker over the phrase file, and the whole-file walks built on it.
+#include "library/phrase_walker.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const LabelPath kRootPath = {};
+
+int Fail(PhraseWalker* w, long line, const char* what)
+{
+    w->failed = true;
+    if (w->error) {
+        w->error->line = line;
+        snprintf(w->error->what, sizeof w->error->what, "%s", what);
+    }
+    return -1;
+}
+
+// Fails for a file that ends before the root label's close, at its last line.
+int FailAtEnd(PhraseWalker* w)
+{
+    long line = w->tokens.lineNumber;
+    return Fail(w, line > 0 ? line - 1 : 0, "end of file inside a label");
+}
+
+// Reads the name that must follow the open tag just read, for a label that
+// opens at depth. Returns 0, or -1 when the name is missing or the label is
+// too deep (both reported at the open tag's line).
+int ReadHead(PhraseWalker* w, int depth)
+{
+    w->headLine = w->tokens.lineNumber;
+    w->textLength = 0;
+    if (ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE, &w->textLength) != TOKEN_TEXT)
+        return Fail(w, w->headLine, "label without a name");
+    if (depth > MAX_LABEL_DEPTH)
+        return Fail(w, w->headLine, "nesting too deep");
+    return 0;
+}
+
+// The place of the label whose head was just read, a child of the label at
+// parent. Only the children of the innermost label on the path can be on it,
+// and of those the one at the path's ordinal among its equal-named siblings.
+LabelPlace PlaceOf(PhraseWalker* w, int parent)
+{
+    const LabelPath* path = w->path;
+    const int n = path->count;
+    if (w->matched == n && parent >= n)
+        return PLACE_INSIDE;
+    if (!w->pathDone && parent == w->matched && parent < n &&
+        LabelNameMatches(w->text, path->name[parent]) && w->seen++ == path->ordinal[parent]) {
+        w->matched = parent + 1;
+        w->seen = 0;
+        return w->matched == n ? PLACE_TARGET : PLACE_PATH;
+    }
+    return PLACE_BESIDE;
+}
+
+// Ends the open phrase. Returns true when it was gathered (WALK_PHRASE is due).
+bool EndPhrase(PhraseWalker* w)
+{
+    bool kept = w->keep;
+    w->inPhrase = w->keep = false;
+    if (kept)
+        w->phrase.text[w->phrase.length] = '\0';
+    return kept;
+}
+
+// Reads past a body whose content stands at level, up to and including its
+// close, handing the tokens to sink when there is one. The walker's depth
+// drops by one at the close.
+int PassBody(PhraseWalker* w, const TokenSink* sink, int level)
+{
+    if (w->failed || w->ended)
+        return -1;
+    int open = 0;  // labels opened inside the body and not yet closed
+    for (;;) {
+        size_t length = 0;
+        int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE, &length);
+        int at = level + open;
+        switch (token) {
+        case TOKEN_LABEL_OPEN:
+            if (ReadHead(w, at) != 0)
+                return -1;
+            length = w->textLength;
+            open++;
+            break;
+        case TOKEN_LABEL_CLOSE:
+            if (sink && sink->put(sink->context, token, at - 1, nullptr, 0) != 0) {
+                w->failed = true;
+                return -1;
+            }
+            if (open == 0) {
+                w->depth--;
+                return 0;
+            }
+            open--;
+            continue;
+        case TOKEN_END:
+            return FailAtEnd(w);
+        case TOKEN_IGNORED:
+            continue;
+        default:
+            break;
+        }
+        bool hasText = token == TOKEN_LABEL_OPEN || token == TOKEN_TEXT;
+        if (sink && sink->put(sink->context, token, at, hasText ? w->text : nullptr, length) != 0) {
+            w->failed = true;
+            return -1;
+        }
+    }
+}
+
+}  // namespace
+
+int LabelPathOf(const LabelNode* target, LabelPath* path)
+{
+    path->count = 0;
+    if (!target || !target->parent)
+        return 0;
+    int n = LabelDepth(target);
+    if (n > MAX_LABEL_DEPTH)
+        return -1;
+    path->count = n;
+    const LabelNode* node = target;
+    for (int k = n - 1; k >= 0; k--, node = node->parent) {
+        path->name[k] = node->name;
+        path->ordinal[k] = 0;
+        for (const LabelNode* s = node->parent->firstChild; s && s != node; s = s->nextSibling) {
+            if (strcmp(s->name, node->name) == 0)
+                path->ordinal[k]++;
+        }
+    }
+    return 0;
+}
+
+int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhrases,
+              LibraryError* error)
+{
+    memset(w, 0, sizeof *w);
+    w->file = file;
+    w->path = path ? path : &kRootPath;
+    w->keepPhrases = keepPhrases;
+    w->error = error;
+    w->text = (char*)malloc(PHRASE_BUFFER_SIZE);
+    // One byte more than a phrase can use, so a line that would not fit shows
+    // as longer than its room instead of being cut silently.
+    w->phrase.text = keepPhrases ? (char*)malloc(PHRASE_BUFFER_SIZE + 1) : nullptr;
+    if (!w->text || (keepPhrases && !w->phrase.text))
+        return Fail(w, 0, "out of memory");
+    if (StartTokenReader(&w->tokens, file) != 0)
+        return Fail(w, 0, "out of memory");
+    w->started = true;
+    int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE);
+    if (token != TOKEN_LABEL_OPEN)
+        return Fail(w, token == TOKEN_END ? 0 : w->tokens.lineNumber, "no root label");
+    if (ReadHead(w, 0) != 0)
+        return -1;
+    w->place = w->path->count == 0 ? PLACE_TARGET : PLACE_PATH;
+    return 0;
+}
+
+int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool keepPhrases,
+             LibraryError* error)
+{
+    FILE* file = fopen(filePath, "rb");
+    if (!file) {
+        memset(w, 0, sizeof *w);
+        w->error = error;
+        return Fail(w, 0, "cannot open the file");
+    }
+    int result = StartWalk(w, file, path, keepPhrases, error);
+    w->ownsFile = true;
+    return result;
+}
+
+void EndWalk(PhraseWalker* w)
+{
+    if (w->started)
+        EndTokenReader(&w->tokens);
+    free(w->text);
+    free(w->phrase.text);
+    if (w->ownsFile && w->file)
+        fclose(w->file);
+    w->started = w->ownsFile = false;
+    w->text = w->phrase.text = nullptr;
+    w->file = nullptr;
+}
+
+int WalkNext(PhraseWalker* w)
+{
+    if (w->failed)
+        return WALK_FAILED;
+    if (w->ended)
+        return WALK_END;
+    for (;;) {
+        int token = w->pending;
+        w->pending = 0;
+        if (token == 0) {
+            size_t room = PHRASE_BUFFER_SIZE;
+            char* into = w->keep ? NextPhraseLine(&w->phrase, &room) : w->text;
+            size_t got = 0;
+            token = ReadToken(&w->tokens, into, room, &got);
+            w->line = into;
+            w->lineLength = got;
+        }
+        switch (token) {
+        case TOKEN_LABEL_OPEN: {
+            int parent = w->depth;
+            if (ReadHead(w, parent + 1) != 0)
+                return WALK_FAILED;
+            w->place = PlaceOf(w, parent);
+            w->depth = parent + 1;
+            return WALK_LABEL;
+        }
+        case TOKEN_LABEL_CLOSE:
+            if (w->inPhrase && w->phraseDepth == w->depth && EndPhrase(w)) {
+                w->pending = token;
+                return WALK_PHRASE;
+            }
+            if (w->depth == w->matched) {
+                w->pathDone = true;
+                if (w->matched > 0)
+                    w->matched--;
+            }
+            if (w->depth == 0) {
+                w->ended = true;
+                return WALK_END;
+            }
+            w->depth--;
+            return WALK_LABEL_END;
+        case TOKEN_PHRASE_OPEN:
+        case TOKEN_PHRASE_CLOSE:
+            if (w->inPhrase && EndPhrase(w)) {
+                w->pending = token;
+                return WALK_PHRASE;
+            }
+            if (token == TOKEN_PHRASE_CLOSE)
+                return WALK_PHRASE_CLOSE;
+            w->inPhrase = true;
+            w->phraseDepth = w->depth;
+            w->keep = w->keepPhrases && w->matched == w->path->count && w->depth >= w->path->count;
+            StartPhraseLines(&w->phrase);
+            return WALK_PHRASE_OPEN;
+        case TOKEN_TEXT:
+            if (w->keep)
+                KeepPhraseLine(&w->phrase, w->lineLength);
+            return WALK_TEXT;
+        case TOKEN_END:
+            FailAtEnd(w);
+            return WALK_FAILED;
+        default:
+            break;  // lines that are no token of the format
+        }
+    }
+}
+
+int WalkSkipBody(PhraseWalker* w)
+{
+    return PassBody(w, nullptr, w->depth + 1);
+}
+
+int WalkCopyBody(PhraseWalker* w, const TokenSink* sink, int level)
+{
+    return PassBody(w, sink, level);
+}
+
+int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts* counts,
+                    LibraryError* error)
+{
+    memset(counts, 0, sizeof *counts);
+    counts->found = !find || find->count == 0;
+    PhraseWalker w;
+    int result = OpenWalk(&w, phrasePath, find, false, error);
+    for (bool done = false; result == 0 && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            counts->labels++;
+            if (w.place == PLACE_TARGET)
+                counts->found = true;
+            break;
+        case WALK_PHRASE_OPEN:
+            counts->phrases++;
+            break;
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = -1;
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    return result;
+}

@@ -1,0 +1,165 @@
+// The walker: where labels stand against a path, skipping and copying
+// bodies, and the whole-file walk against the label tree's reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "library/phrase_walker.h"
+#include "tests/core/test_files.h"
+
+namespace {
+
+// Each head met as "name:place" (P path, T target, I inside, B beside);
+// labels beside the path are skipped, all others entered.
+std::string Places(const std::string& content, const std::vector<const char*>& names,
+                   const std::vector<int>& ordinals)
+{
+    LabelPath path = {};
+    for (size_t i = 0; i < names.size(); i++) {
+        path.name[i] = names[i];
+        path.ordinal[i] = ordinals[i];
+    }
+    path.count = (int)names.size();
+    FILE* f = OpenBytes(content);
+    PhraseWalker w;
+    std::string out;
+    if (StartWalk(&w, f, &path, false, nullptr) == 0) {
+        for (int event; (event = WalkNext(&w)) != WALK_END && event != WALK_FAILED;) {
+            if (event != WALK_LABEL)
+                continue;
+            out += std::string(out.empty() ? "" : " ") + w.text + ":" + "PTIB"[w.place];
+            if (w.place == PLACE_BESIDE && WalkSkipBody(&w) != 0)
+                break;
+        }
+        if (w.failed)
+            out += " failed";
+    }
+    EndWalk(&w);
+    fclose(f);
+    return out;
+}
+
+TEST(Walker, PlacesAgainstThePath)
+{
+    const std::string twins = "<u>\"r\"\n<u>\"t\"\n<u>\"s\"\n</u>\n</u>\n<u>\"u\"\n</u>\n"
+                              "<u>\"t\"\n<u>\"s\"\n<u>\"in\"\n</u>\n</u>\n</u>\n<u>\"t\"\n</u>\n</u>\n";
+    struct Case {
+        std::vector<const char*> names;
+        std::vector<int> ordinals;
+        const char* places;
+    } cases[] = {
+        {{}, {}, "t:I s:I u:I t:I s:I in:I t:I"},
+        {{"t"}, {0}, "t:T s:I u:B t:B t:B"},
+        {{"t", "s"}, {1, 0}, "t:B u:B t:P s:T in:I t:B"},
+        {{"t", "s"}, {2, 0}, "t:B u:B t:B t:P"},  // the path's label holds no such child
+        {{"u", "x"}, {0, 0}, "t:B u:P t:B t:B"},
+        {{"gone"}, {0}, "t:B u:B t:B t:B"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Places(twins, c.names, c.ordinals), c.places) << c.places;
+    // Skipped bodies are checked as closely as walked ones.
+    EXPECT_EQ(Places("<u>\"r\"\n<u>\"a\"\n<u>\n</u>\n</u>\n</u>\n", {"b"}, {0}), "a:B failed");
+}
+
+struct Copied {
+    std::string tokens;
+    int stopAfter = -1;
+};
+
+int PutCopied(void* context, int token, int level, const char* text, size_t length)
+{
+    Copied* c = (Copied*)context;
+    if (c->stopAfter-- == 0)
+        return -1;
+    c->tokens += std::to_string(token) + "@" + std::to_string(level) +
+                 (text ? ":" + std::string(text, length) : "") + " ";
+    return 0;
+}
+
+TEST(Walker, SkipAndCopyBodies)
+{
+    const std::string body = "<u>\"r\"\n<u>\"a\"\n<u>\"b\"\n</u>\n<p>\n\"t\"\n</p>\n</u>\n<p>\n";
+    FILE* f = OpenBytes(body);
+    PhraseWalker w;
+    ASSERT_EQ(StartWalk(&w, f, nullptr, false, nullptr), 0);
+    ASSERT_EQ(WalkNext(&w), WALK_LABEL);
+    EXPECT_EQ(WalkSkipBody(&w), 0);
+    EXPECT_EQ(w.depth, 0);
+    EXPECT_EQ(WalkNext(&w), WALK_PHRASE_OPEN);
+    EXPECT_EQ(WalkSkipBody(&w), -1);  // the file ends inside the root label
+    EndWalk(&w);
+    fclose(f);
+
+    // A copy writes at the levels asked for; the depth limit is checked on them.
+    for (int level : {5, MAX_LABEL_DEPTH + 1}) {
+        f = OpenBytes(body);
+        Copied copied;
+        TokenSink sink = {&copied, PutCopied};
+        LibraryError error = {0, ""};
+        ASSERT_EQ(StartWalk(&w, f, nullptr, false, &error), 0);
+        ASSERT_EQ(WalkNext(&w), WALK_LABEL);
+        if (level == 5) {
+            EXPECT_EQ(WalkCopyBody(&w, &sink, level), 0);
+            EXPECT_EQ(copied.tokens, "100@5:b 101@5 200@5 300@5:t 201@5 101@4 ");
+        } else {
+            EXPECT_EQ(WalkCopyBody(&w, &sink, level), -1);
+            EXPECT_STREQ(error.what, "nesting too deep");
+            EXPECT_EQ(error.line, 3);
+        }
+        EndWalk(&w);
+        fclose(f);
+    }
+
+    // A sink that stops stops the copy, and the walk.
+    f = OpenBytes(body);
+    Copied stopping;
+    stopping.stopAfter = 1;
+    TokenSink sink = {&stopping, PutCopied};
+    LibraryError error = {0, ""};
+    ASSERT_EQ(StartWalk(&w, f, nullptr, false, &error), 0);
+    ASSERT_EQ(WalkNext(&w), WALK_LABEL);
+    EXPECT_EQ(WalkCopyBody(&w, &sink, 2), -1);
+    EXPECT_STREQ(error.what, "");
+    EXPECT_EQ(WalkNext(&w), WALK_FAILED);
+    EndWalk(&w);
+    fclose(f);
+}
+
+TEST(Walker, WholeFileWalkFailsAsTheLabelTree)
+{
+    std::string deep = "<u>\"r\"\n";
+    for (int i = 0; i <= MAX_LABEL_DEPTH; i++)
+        deep += "<u>\n\"n\"\n";
+    const std::string files[] = {
+        "", "junk\n<u>\"r\"\n</u>\n", "<u>\n<p>\n</u>\n", "<u>\"r\"\n  <u>\n  <p>\n  </u>\n</u>\n",
+        "<u>\"r\"\n  <u>\"a\"\n  </u>\n", "<u>\"r\"\n<p>\n\"x\"", deep,
+    };
+    for (const std::string& content : files) {
+        WriteBytes("walk.htm", content);
+        LabelNode* root = nullptr;
+        LibraryError tree = {0, ""}, walk = {0, ""};
+        LibraryCounts counts;
+        EXPECT_EQ(ReadLabelTree("walk.htm", &root, &tree), -1);
+        EXPECT_EQ(WalkLibraryFile("walk.htm", nullptr, &counts, &walk), -1);
+        EXPECT_EQ(walk.line, tree.line) << content;
+        EXPECT_STREQ(walk.what, tree.what) << content;
+    }
+
+    // Labels, phrases (a phrase opened in a phrase counts once) and the label asked for.
+    WriteBytes("walk.htm", "<u>\"r\"\n<p>\n\"x\"\n<u>\"a\"\n<p>\n<p>\n</u>\n</p>\n<u>\"b\"\n</u>\n</u>\n");
+    LabelPath path = {};
+    path.name[0] = "b";
+    path.count = 1;
+    LibraryCounts counts;
+    ASSERT_EQ(WalkLibraryFile("walk.htm", &path, &counts, nullptr), 0);
+    EXPECT_EQ(counts.labels, 2);
+    EXPECT_EQ(counts.phrases, 3);
+    EXPECT_TRUE(counts.found);
+    path.ordinal[0] = 1;
+    ASSERT_EQ(WalkLibraryFile("walk.htm", &path, &counts, nullptr), 0);
+    EXPECT_FALSE(counts.found);
+}
+
+}  // namespace
