@@ -1,8 +1,9 @@
 // Reading, rewriting and searching the phrase file.
 //
 // The phrase file is the store: nothing holds the phrases of more than one
-// label in memory. Readers stream the file with one line buffer; every change
-// streams the whole file through the tokenizer into a new copy of itself.
+// label in memory. Readers stream the file with one line buffer through the
+// walker (phrase_walker.h); every change streams the whole file through it
+// into a new copy of itself.
 #pragma once
 
 #include <cstddef>
