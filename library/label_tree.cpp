@@ -148,28 +148,33 @@ LabelNode* FindLabelByNames(LabelNode* root, const char* const* names, int count
     return node;
 }
 
+// The first of item and its following siblings that bears name; null: none.
+static void* SiblingNamed(const LabelView* view, void* item, const char* name)
+{
+    char text[LABEL_NAME_SIZE];
+    for (; item; item = view->nextSibling(view->context, item)) {
+        view->getText(view->context, item, text, sizeof text);
+        if (strcmp(text, name) == 0)
+            return item;
+    }
+    return nullptr;
+}
+
 void* SelectByNamePath(const LabelView* view, void* start, const char* namePath)
 {
     if (!namePath || !*namePath)
         return nullptr;
-    void* item = start ? start : view->firstChild(view->context, nullptr);
     const char* name = namePath;
-    char text[LABEL_NAME_SIZE];
+    void* item = SiblingNamed(view, start ? start : view->firstChild(view->context, nullptr), name);
     while (item) {
-        view->getText(view->context, item, text, sizeof text);
-        if (strcmp(text, name) != 0) {
-            item = view->nextSibling(view->context, item);
-            continue;
-        }
         const char* nextName = name + strlen(name) + 1;
         void* child = view->firstChild(view->context, item);
-        if (child && *nextName) {
-            item = child;
-            name = nextName;
-            continue;
+        if (!child || !*nextName) {
+            view->select(view->context, item);
+            return item;
         }
-        view->select(view->context, item);
-        return item;
+        item = SiblingNamed(view, child, nextName);
+        name = nextName;
     }
     return nullptr;
 }
@@ -179,14 +184,7 @@ void ExpandByNamePath(const LabelView* view, void* start, const char* namePath)
     if (!namePath || !*namePath)
         return;
     void* item = start ? start : view->firstChild(view->context, nullptr);
-    const char* name = namePath;
-    char text[LABEL_NAME_SIZE];
-    while (item) {
-        view->getText(view->context, item, text, sizeof text);
-        if (strcmp(text, name) != 0) {
-            item = view->nextSibling(view->context, item);
-            continue;
-        }
+    for (const char* name = namePath; *name && (item = SiblingNamed(view, item, name)) != nullptr;) {
         view->expand(view->context, item);
         name += strlen(name) + 1;
         item = *name ? view->firstChild(view->context, item) : nullptr;
