@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
           xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
