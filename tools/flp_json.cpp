@@ -130,8 +130,12 @@ struct Checker {
     bool Fail(const std::string& what)
     {
         std::string where;
-        for (const std::string& name : path)
-            where += "/" + name;
+        for (const std::string& name : path) {
+            where += "/";
+            // A line break in a name would break the one-line error.
+            for (char c : name)
+                where += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        }
         *error = (where.empty() ? std::string("the document") : "label " + where) + ": " + what;
         return false;
     }
