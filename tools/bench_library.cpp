@@ -251,6 +251,25 @@ int GetText(void* context, int index, char* text, size_t size)
     return (int)s.size();
 }
 
+// True when the two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b)
+{
+    FILE* fa = fopen(a.c_str(), "rb");
+    FILE* fb = fopen(b.c_str(), "rb");
+    bool same = fa && fb;
+    while (same) {
+        int ca = fgetc(fa), cb = fgetc(fb);
+        same = ca == cb;
+        if (ca == EOF)
+            break;
+    }
+    if (fa)
+        fclose(fa);
+    if (fb)
+        fclose(fb);
+    return same;
+}
+
 struct ChildResult {
     double seconds;
     long maxRssKiB;
@@ -440,6 +459,19 @@ int main(int argc, char** argv)
     double grep = TimeChild({"grep", "-F", "-c", kGrepWord, lib.path}, nullptr, true, 0);
     double searchAnd = TimeChild({flp, "search", lib.path, kSearchText}, nullptr, false, 0);
     double searchOr = TimeChild({flp, "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
+    // Export and import of the whole library as JSON: the export is written
+    // once to a file for the import, which writes a new library each run.
+    double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
+    std::string json = dir + "/library.json", imported = dir + "/imported.htm";
+    if (system(("'" + flp + "' export '" + lib.path + "' > '" + json + "'").c_str()) != 0)
+        fprintf(stderr, "bench_library: the export failed\n");
+    double importJson = TimeChild({"sh", "-c", "rm -f '" + imported + "' && exec '" + flp +
+                                                   "' import '" + imported + "' '" + json + "'"},
+                                  nullptr, false, 0);
+    if (!SameBytes(lib.path, imported))
+        fprintf(stderr, "bench_library: the imported library differs from the exported one\n");
+    remove(json.c_str());
+    remove(imported.c_str());
     long andHits = 0, orHits = 0;
     {
         SearchWords words;
@@ -467,6 +499,8 @@ int main(int argc, char** argv)
     snprintf(what, sizeof what, "flp search, 2 words OR (%ld hits)", orHits);
     PrintRatio(what, searchOr, grep, "grep", "<= 2x");
     (void)loadedCount;
+    PrintRatio("flp export (JSON to /dev/null)", exportJson, readOnce, "reading once", "");
+    PrintRatio("flp import (JSON to a new library)", importJson, readOnce, "reading once", "");
 
     // ---- Peak memory: 1 MB against 100 MB of the same labels, and 100 MB
     // with ten times the labels. The reading commands stream; store holds

@@ -253,6 +253,10 @@ bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* e
         *error = "line " + std::to_string(line) + ", column " + std::to_string(column) +
                  ": malformed JSON: " + what;
         return false;
+    } catch (const Json::exception& e) {
+        // A number too large for any type, for one.
+        *error = std::string("unreadable JSON: ") + e.what();
+        return false;
     }
     library->root = ImportedLabel();
     library->hasName = false;

@@ -136,7 +136,8 @@ bool Iconv(const char* from, const char* to, const char* text, size_t n, std::st
     out->clear();
     *failAt = 0;
     // One converter per pair, kept: opening one costs more than a short text.
-    static std::map<std::string, iconv_t> converters;
+    // Never destroyed: they stay in use until the process ends.
+    static std::map<std::string, iconv_t>& converters = *new std::map<std::string, iconv_t>;
     std::string key = std::string(from) + "\n" + to;
     auto found = converters.find(key);
     iconv_t cd = found != converters.end() ? found->second : iconv_open(to, from);
