@@ -457,8 +457,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_library: a store failed\n");
 
     double grep = TimeChild({"grep", "-F", "-c", kGrepWord, lib.path}, nullptr, true, 0);
-    double searchAnd = TimeChild({flp, "search", lib.path, kSearchText}, nullptr, false, 0);
-    double searchOr = TimeChild({flp, "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
+    double searchAnd = TimeChild({flp, "--raw", "search", lib.path, kSearchText}, nullptr, false, 0);
+    double searchOr = TimeChild({flp, "--raw", "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
     // Export and import of the whole library as JSON: the export is written
     // once to a file for the import, which writes a new library each run.
     double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
@@ -522,32 +522,32 @@ int main(int argc, char** argv)
     const Op ops[] = {
         {"tree",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "tree", g.path};
+             return std::vector<std::string>{f, "--raw", "tree", g.path};
          },
          false},
         {"check",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "check", g.path};
+             return std::vector<std::string>{f, "--raw", "check", g.path};
          },
          false},
         {"list one label",
          [](const std::string& f, const Generated& g) {
-             return Concat({f, "list", g.path}, g.storePath);
+             return Concat({f, "--raw", "list", g.path}, g.storePath);
          },
          false},
         {"search AND, all",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "search", g.path, kSearchText};
+             return std::vector<std::string>{f, "--raw", "search", g.path, kSearchText};
          },
          false},
         {"search OR, all",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "search", "--or", g.path, kSearchText};
+             return std::vector<std::string>{f, "--raw", "search", "--or", g.path, kSearchText};
          },
          false},
         {"store one label",
          [](const std::string& f, const Generated& g) {
-             return Concat({f, "store", g.path}, g.storePath);
+             return Concat({f, "--raw", "store", g.path}, g.storePath);
          },
          true},
     };
