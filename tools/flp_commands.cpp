@@ -185,7 +185,16 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         if (ReadPhrasesAt(path, &at, &sink) != 0)
             result = Fail(std::string(path) + ": the label's phrases cannot be read");
     }
-    std::string body = std::string(path) + ".import";
+    // The new body goes to a free name beside the library: a file of the
+    // user's that happens to bear the name is never written over.
+    std::string body;
+    for (int n = 1; result == EXIT_OK && body.empty(); n++) {
+        std::string name = std::string(path) + ".import" + std::to_string(n);
+        if (!FileExists(name.c_str()))
+            body = name;
+        else if (n == 99)
+            result = Fail(std::string(path) + ".import1 to 99 are all taken; nothing imported");
+    }
     if (result == EXIT_OK) {
         std::string text = "<u>\"body\"\r\n";
         WriteLabels(&text, library->root.labels, 1);
@@ -205,7 +214,8 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         if (RewritePhraseFile(&files, &request, nullptr, nullptr, &error) != 0)
             result = Fail(LibraryFault(path, error, "the rewrite failed") + "; the library is unchanged");
     }
-    remove(body.c_str());
+    if (!body.empty())
+        remove(body.c_str());
     FreeLabelTree(root);
     return result;
 }

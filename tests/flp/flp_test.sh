@@ -729,8 +729,12 @@ check_out "import --force writes the new library"
 fresh
 cp lib.htm before.htm
 printf '{"labels": [{"name": "挨拶", "phrases": ["一\\r\\n二"], "labels": [{"name": "子"}]}, {"name": "署名"}]}' >two.json
+printf 'mine' >lib.htm.import1
 flp import lib.htm two.json --into "$(a 表現集)"
 check_rc 0 "import --into"
+printf 'mine' | expect
+check_bytes "import --into leaves a file in the way of its scratch file alone" lib.htm.import1
+check_absent "import --into removes its scratch file" lib.htm.import2
 check_same "import --into keeps the library before it in the backup" before.htm lib.bak
 flp tree lib.htm
 printf '挨拶\n    ビジネス\n    友人\n署名\n表現集\n    季節\n    挨拶\n        子\n    署名\n' | expect
