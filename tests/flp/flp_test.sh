@@ -670,6 +670,11 @@ printf '挨拶\n    ビジネス\n    友人\n署名\n表現集\n    季節\n' |
 check_out "tree --raw prints the file's bytes"
 flp --raw --utf8 tree lib.htm
 check_usage "--raw and --utf8 together"
+if [ "$MODE" = wine ]; then
+    # Without --utf8 a pipe gets the ANSI code page (932 here), converted.
+    wine "$FLP" tree lib.htm >out 2>err
+    check_out "tree into a pipe on Windows is in the ANSI code page"
+fi
 
 # ---------------------------------------------------------------- characters the file cannot hold
 abc
