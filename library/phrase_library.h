@@ -62,6 +62,9 @@ struct RewriteRequest {
     int after;                     // new and paste beside: 1 below, 0 above
     const char* newName;           // rename
     const PhraseSource* phrases;   // save phrases
+    // Save phrases: a file whose root label's body is written after target's
+    // sub-labels in place of target's phrases (the list is then not used).
+    const char* bodyPath = nullptr;
 };
 
 // Runs one rewrite. followPath (NAME_PATH_SIZE bytes, may be null) receives

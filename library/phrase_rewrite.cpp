@@ -207,6 +207,22 @@ int PutInsertedLabel(Rewrite* rw, int level)
     return CopyBody(&rw->clip, &rw->phrase, level + 1, rw->error);
 }
 
+// Writes the body of the root label of the file at the request's bodyPath
+// at level, and its close at level - 1.
+int PutBodyFile(Rewrite* rw, int level)
+{
+    FILE* file = fopen(rw->request->bodyPath, "rb");
+    if (!file)
+        return Fail(rw->error, "cannot open the file of the new body");
+    PhraseWalker body;
+    int result = StartWalk(&body, file, nullptr, false, rw->error);
+    if (result == 0)
+        result = CopyBody(&body, &rw->phrase, level, rw->error);
+    EndWalk(&body);
+    fclose(file);
+    return result;
+}
+
 // The target's body when its phrases are replaced: its sub-labels are copied
 // whole, its own phrases (and any quoted line directly in it) left out, and
 // the list's phrases written at its close.
@@ -223,6 +239,8 @@ int SavePhrasesInBody(Rewrite* rw, int level)
             break;
         case WALK_LABEL_END:
         case WALK_END: {
+            if (rw->request->bodyPath)
+                return PutBodyFile(rw, level);
             const PhraseSource* source = rw->request->phrases;
             for (int i = 0; i < source->count; i++) {
                 int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);

@@ -251,6 +251,25 @@ int GetText(void* context, int index, char* text, size_t size)
     return (int)s.size();
 }
 
+// True when the two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b)
+{
+    FILE* fa = fopen(a.c_str(), "rb");
+    FILE* fb = fopen(b.c_str(), "rb");
+    bool same = fa && fb;
+    while (same) {
+        int ca = fgetc(fa), cb = fgetc(fb);
+        same = ca == cb;
+        if (ca == EOF)
+            break;
+    }
+    if (fa)
+        fclose(fa);
+    if (fb)
+        fclose(fb);
+    return same;
+}
+
 struct ChildResult {
     double seconds;
     long maxRssKiB;
@@ -438,8 +457,21 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_library: a store failed\n");
 
     double grep = TimeChild({"grep", "-F", "-c", kGrepWord, lib.path}, nullptr, true, 0);
-    double searchAnd = TimeChild({flp, "search", lib.path, kSearchText}, nullptr, false, 0);
-    double searchOr = TimeChild({flp, "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
+    double searchAnd = TimeChild({flp, "--raw", "search", lib.path, kSearchText}, nullptr, false, 0);
+    double searchOr = TimeChild({flp, "--raw", "search", "--or", lib.path, kSearchText}, nullptr, false, 0);
+    // Export and import of the whole library as JSON: the export is written
+    // once to a file for the import, which writes a new library each run.
+    double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
+    std::string json = dir + "/library.json", imported = dir + "/imported.htm";
+    if (system(("'" + flp + "' export '" + lib.path + "' > '" + json + "'").c_str()) != 0)
+        fprintf(stderr, "bench_library: the export failed\n");
+    double importJson = TimeChild({"sh", "-c", "rm -f '" + imported + "' && exec '" + flp +
+                                                   "' import '" + imported + "' '" + json + "'"},
+                                  nullptr, false, 0);
+    if (!SameBytes(lib.path, imported))
+        fprintf(stderr, "bench_library: the imported library differs from the exported one\n");
+    remove(json.c_str());
+    remove(imported.c_str());
     long andHits = 0, orHits = 0;
     {
         SearchWords words;
@@ -467,6 +499,8 @@ int main(int argc, char** argv)
     snprintf(what, sizeof what, "flp search, 2 words OR (%ld hits)", orHits);
     PrintRatio(what, searchOr, grep, "grep", "<= 2x");
     (void)loadedCount;
+    PrintRatio("flp export (JSON to /dev/null)", exportJson, readOnce, "reading once", "");
+    PrintRatio("flp import (JSON to a new library)", importJson, readOnce, "reading once", "");
 
     // ---- Peak memory: 1 MB against 100 MB of the same labels, and 100 MB
     // with ten times the labels. The reading commands stream; store holds
@@ -488,32 +522,32 @@ int main(int argc, char** argv)
     const Op ops[] = {
         {"tree",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "tree", g.path};
+             return std::vector<std::string>{f, "--raw", "tree", g.path};
          },
          false},
         {"check",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "check", g.path};
+             return std::vector<std::string>{f, "--raw", "check", g.path};
          },
          false},
         {"list one label",
          [](const std::string& f, const Generated& g) {
-             return Concat({f, "list", g.path}, g.storePath);
+             return Concat({f, "--raw", "list", g.path}, g.storePath);
          },
          false},
         {"search AND, all",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "search", g.path, kSearchText};
+             return std::vector<std::string>{f, "--raw", "search", g.path, kSearchText};
          },
          false},
         {"search OR, all",
          [](const std::string& f, const Generated& g) {
-             return std::vector<std::string>{f, "search", "--or", g.path, kSearchText};
+             return std::vector<std::string>{f, "--raw", "search", "--or", g.path, kSearchText};
          },
          false},
         {"store one label",
          [](const std::string& f, const Generated& g) {
-             return Concat({f, "store", g.path}, g.storePath);
+             return Concat({f, "--raw", "store", g.path}, g.storePath);
          },
          true},
     };

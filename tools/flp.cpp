@@ -2,7 +2,8 @@
 //
 // Runs the program's own readers, rewrites and search on a library file, so
 // that a library can be inspected and edited from scripts. Names and texts
-// are the file's bytes (Shift-JIS), passed through unconverted. Exit codes:
+// are converted between the terminal and the file's Shift-JIS (flp_text;
+// --raw passes the bytes through). Exit codes:
 // 0 success, 1 the operation failed or was refused (one line on stderr),
 // 2 usage error.
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -26,6 +28,8 @@ int _dowildcard = 0;
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
 #include "library/phrase_walker.h"
+#include "tools/flp_commands.h"
+#include "tools/flp_text.h"
 
 namespace {
 
@@ -40,7 +44,8 @@ const size_t SEARCH_TEXT_LIMIT = 79;
 const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;
 
 const char kUsage[] =
-    "usage: flp tree FILE\n"
+    "usage: flp [--raw|--utf8] COMMAND ...   (flp --help, flp COMMAND --help)\n"
+    "       flp tree FILE\n"
     "       flp list [-0] FILE NAME...\n"
     "       flp search [-0] [--or] [--under NAME]... FILE TEXT\n"
     "       flp check FILE\n"
@@ -51,6 +56,8 @@ const char kUsage[] =
     "       flp copy FILE NAME...\n"
     "       flp paste FILE --above|--below|--into NAME...\n"
     "       flp store FILE [NAME...]\n"
+    "       flp export FILE [NAME...]\n"
+    "       flp import FILE [--force] [JSON] [--into NAME...]\n"
     "NAME... is a label's name path, one argument per name, top level first.\n"
     "store reads NUL-terminated phrases from standard input; list and search\n"
     "end each phrase with LF, or with NUL after -0.\n";
@@ -181,7 +188,7 @@ struct PrintContext {
 int PrintPhrase(void* context, const char* text, size_t length)
 {
     PrintContext* c = (PrintContext*)context;
-    if (fwrite(text, 1, length, stdout) != length || putchar(c->terminator) == EOF) {
+    if (PutText(text, length) != 0 || putchar(c->terminator) == EOF) {
         c->failed = true;
         return -1;
     }
@@ -206,7 +213,7 @@ int CommandTree(int argc, char** argv)
             for (int i = 1; i < w.depth; i++)
                 fputs("    ", stdout);
             FitLabelName(held, w.text);
-            fputs(held, stdout);
+            PutText(held, strlen(held));
             putchar('\n');
             break;
         case WALK_END:
@@ -407,8 +414,7 @@ bool ParsePlace(const char* arg, RewriteKind beside, RewriteKind into, RewriteKi
 // The label edits of the tree: new, rename, cut, copy, paste.
 int CommandEdit(const char* command, int argc, char** argv)
 {
-    RewriteRequest request;
-    memset(&request, 0, sizeof request);
+    RewriteRequest request = {};
     int names = 1;  // index of the name path's first argument
     if (strcmp(command, "new") == 0 || strcmp(command, "paste") == 0) {
         bool isNew = command[0] == 'n';
@@ -449,7 +455,7 @@ int CommandEdit(const char* command, int argc, char** argv)
         result = Rewrite(&lib, argv[0], &request, newName);
         if (result == EXIT_OK && (request.kind == REWRITE_NEW_LABEL ||
                                   request.kind == REWRITE_NEW_CHILD_LABEL)) {
-            fputs(newName, stdout);
+            PutText(newName, strlen(newName));
             putchar('\n');
             result = FinishOutput(result);
         }
@@ -487,6 +493,21 @@ int ReadInputPhrases(FILE* in, InputPhrases* input)
     }
     if (ferror(in))
         return -1;
+    // The phrases come in the terminal's character set.
+    std::string typed(input->bytes, input->size), converted;
+    TextFault fault;
+    if (!TakeInput(typed, &converted, &fault)) {
+        Fail("standard input: %s; nothing stored", DescribeFault(fault, SET_FILE).c_str());
+        return -2;
+    }
+    if (converted.size() > capacity) {
+        char* bytes = (char*)realloc(input->bytes, converted.size());
+        if (!bytes)
+            return -1;
+        input->bytes = bytes;
+    }
+    memcpy(input->bytes, converted.data(), converted.size());
+    input->size = converted.size();
     size_t pieces = 1;
     for (size_t i = 0; i < input->size; i++)
         pieces += input->bytes[i] == '\0';
@@ -544,7 +565,10 @@ int CommandStore(int argc, char** argv)
     }
     InputPhrases input;
     int result = EXIT_OK;
-    if (ReadInputPhrases(stdin, &input) != 0) {
+    int read = ReadInputPhrases(stdin, &input);
+    if (read == -2) {
+        result = EXIT_FAILED;
+    } else if (read != 0) {
         result = Fail("cannot read the phrases from standard input");
     } else {
         for (int i = 0; i < input.count; i++) {
@@ -557,8 +581,7 @@ int CommandStore(int argc, char** argv)
     }
     if (result == EXIT_OK) {
         PhraseSource source = {&input, input.count, GetInputPhrase};
-        RewriteRequest request;
-        memset(&request, 0, sizeof request);
+        RewriteRequest request = {};
         request.kind = REWRITE_SAVE_PHRASES;
         // The root label is the target of an empty path.
         request.target = target == lib.root ? nullptr : target;
@@ -579,8 +602,21 @@ int main(int argc, char** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
+    int global = TakeGlobalOptions(argc, argv);
+    if (global < 0)
+        return Usage();
+    argc -= global;
+    argv += global;
+    if (argc == 2 && strcmp(argv[1], "--help") == 0)
+        return PrintHelp(nullptr) ? EXIT_OK : EXIT_FAILED;
+    if (argc == 2 && strcmp(argv[1], "--version") == 0)
+        return PrintVersion(), EXIT_OK;
+    if (argc > 2 && AsksForHelp(argc - 2, argv + 2))
+        return PrintHelp(argv[1]) ? EXIT_OK : Usage();
     if (argc < 2)
         return Usage();
+    if (!TakeArguments(&argc, &argv, MarkFileArguments))
+        return EXIT_FAILED;
     const char* command = argv[1];
     int n = argc - 2;
     char** args = argv + 2;
@@ -588,6 +624,10 @@ int main(int argc, char** argv)
     if (n > 0 && IsUnknownOption(args[0]) && strcmp(command, "list") != 0 &&
         strcmp(command, "search") != 0)
         return Usage();
+    if (strcmp(command, "export") == 0)
+        return CommandExport(n, args);
+    if (strcmp(command, "import") == 0)
+        return CommandImport(n, args);
     if (strcmp(command, "tree") == 0)
         return CommandTree(n, args);
     if (strcmp(command, "list") == 0)

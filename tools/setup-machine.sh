@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
           xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev nlohmann-json3-dev
           # chmcmd, which compiles the help file, and python3 for its check
           fp-utils python3)
 missing=()

@@ -3,10 +3,11 @@
 # output, the exit code and the bytes of the files left behind.
 #
 # usage: flp_test.sh FLP [wine]
-# With "wine" FLP is flp.exe and runs under Wine; arguments are then given
-# in UTF-8 (Wine hands them to the program in code page 932), natively they
-# are given as Shift-JIS bytes. Texts in this script are UTF-8 and turned
-# into Shift-JIS where they meet the program.
+# With "wine" FLP is flp.exe and runs under Wine. The script runs in a UTF-8
+# locale and types names and texts as a user does, in UTF-8; output comes
+# back in UTF-8 (under Wine after --utf8, as output into a pipe is otherwise
+# in the ANSI code page). Library files are Shift-JIS; the --raw section
+# checks the bytes passed through unconverted.
 set -u
 
 FLP=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -22,7 +23,11 @@ checks=0
 # Runs flp; leaves stdout in ./out, stderr in ./err, the exit code in $rc.
 flp() {
     if [ "$MODE" = wine ]; then
-        wine "$FLP" "$@" >out 2>err
+        if [ "${1:-}" = --raw ]; then
+            wine "$FLP" "$@" >out 2>err
+        else
+            wine "$FLP" --utf8 "$@" >out 2>err
+        fi
     else
         "$FLP" "$@" >out 2>err
     fi
@@ -36,8 +41,12 @@ flp_in() {
     flp "$@" <"$input"
 }
 
-# An argument as the program must receive it: Shift-JIS bytes.
-a() {
+# An argument as a user types it.
+a() { printf '%s' "$1"; }
+
+# An argument for --raw: Shift-JIS bytes (under Wine given in UTF-8, which
+# Wine hands to the program in code page 932).
+raw() {
     if [ "$MODE" = wine ]; then
         printf '%s' "$1"
     else
@@ -47,9 +56,11 @@ a() {
 
 sjis() { iconv -f UTF-8 -t CP932; }
 
-# Expected bytes from standard input (UTF-8) into ./want; expect_lib also
-# ends every line with CR LF, as the writers do.
-expect() { sjis >want; }
+# Expected output from standard input (UTF-8) into ./want; expect_sjis the
+# same in Shift-JIS; expect_lib also ends every line with CR LF, as the
+# writers do.
+expect() { cat >want; }
+expect_sjis() { sjis >want; }
 expect_lib() { sjis | sed 's/$/\r/' >want; }
 # A library file from standard input, in the writers' layout.
 make_lib() { sjis | sed 's/$/\r/' >"$1"; }
@@ -612,7 +623,7 @@ check_out "bare CR and LF are stored as line breaks"
 
 # A long line (longer than the reader's line buffer), quotes and Shift-JIS
 # with 5Ch trail bytes pass through byte for byte.
-{ printf '"%s" 表示' "$(head -c 5000 /dev/zero | tr '\0' 'q')"; printf '\0'; printf 'ソ\\\0' | sjis; } >in.bin
+{ printf '"%s" 表示' "$(head -c 5000 /dev/zero | tr '\0' 'q')"; printf '\0'; printf 'ソ\\\0'; } >in.bin
 flp_in in.bin store lib.htm "$(a b)" "$(a x)"
 check_rc 0 "store of a long line"
 flp list -0 lib.htm "$(a b)" "$(a x)"
@@ -648,6 +659,147 @@ check_rc 1 "store under a missing label"
 flp_in in.bin store
 check_usage "store without FILE"
 
+# ---------------------------------------------------------------- --raw
+fresh
+flp --raw list lib.htm "$(raw 挨拶)" "$(raw ビジネス)"
+check_rc 0 "list --raw"
+printf 'お世話になっております。\n' | expect_sjis
+if [ "$(head -c "$(wc -c <want)" out | od -An -tx1)" = "$(od -An -tx1 <want)" ]; then pass; else fail "list --raw prints the file's bytes"; fi
+flp --raw tree lib.htm
+printf '挨拶\n    ビジネス\n    友人\n署名\n表現集\n    季節\n' | expect_sjis
+check_out "tree --raw prints the file's bytes"
+flp --raw --utf8 tree lib.htm
+check_usage "--raw and --utf8 together"
+if [ "$MODE" = wine ]; then
+    # Without --utf8 a pipe gets the ANSI code page (932 here), converted.
+    wine "$FLP" tree lib.htm >out 2>err
+    check_out "tree into a pipe on Windows is in the ANSI code page"
+fi
+
+# ---------------------------------------------------------------- characters the file cannot hold
+abc
+for args in "rename lib.htm 名前😀 b" "new lib.htm --below 😀" "list lib.htm 😀" "search lib.htm 😀"; do
+    # shellcheck disable=SC2086
+    flp $args
+    check_rc 1 "$args"
+    check_refusal "$args" "U+1F600 at character"
+done
+printf 'ok\0絵😀\0' >in.bin
+flp_in in.bin store lib.htm "$(a a)"
+check_rc 1 "store of an emoji"
+check_refusal "store of an emoji" "U+1F600 at character 5"
+check_same "refused characters leave the library" before.htm lib.htm
+check_absent "refused characters make no backup" lib.bak
+if ! grep -q '?' lib.htm; then pass; else fail "nothing was replaced by ?"; fi
+
+# ---------------------------------------------------------------- export, import
+fresh
+flp export lib.htm "$(a 挨拶)" "$(a 友人)"
+check_rc 0 "export of a label"
+cat >want <<'EOF'
+{
+  "labels": [
+    {
+      "name": "友人",
+      "phrases": [
+        "久しぶり！元気にしてる？"
+      ],
+      "labels": []
+    }
+  ]
+}
+EOF
+check_out "export of a label gives it with its phrases and children"
+flp export lib.htm
+cp out lib.json
+flp import copy.htm lib.json
+check_rc 0 "import into a new library"
+check_same "export then import gives the library byte for byte" lib.htm copy.htm
+flp_in lib.json import copy2.htm
+check_same "import reads standard input" lib.htm copy2.htm
+
+cp lib.htm before.htm
+flp import lib.htm lib.json
+check_rc 1 "import over a library without --force"
+check_refusal "import over a library without --force" "--force"
+check_same "a refused import leaves the library" before.htm lib.htm
+printf '{"labels": [{"name": "新"}]}' >one.json
+flp import lib.htm --force one.json
+check_rc 0 "import --force"
+check_same "import --force keeps the old library as the backup" before.htm lib.bak
+flp tree lib.htm
+printf '新\n' | expect
+check_out "import --force writes the new library"
+
+fresh
+cp lib.htm before.htm
+printf '{"labels": [{"name": "挨拶", "phrases": ["一\\r\\n二"], "labels": [{"name": "子"}]}, {"name": "署名"}]}' >two.json
+printf 'mine' >lib.htm.import1
+flp import lib.htm two.json --into "$(a 表現集)"
+check_rc 0 "import --into"
+printf 'mine' | expect
+check_bytes "import --into leaves a file in the way of its scratch file alone" lib.htm.import1
+check_absent "import --into removes its scratch file" lib.htm.import2
+check_same "import --into keeps the library before it in the backup" before.htm lib.bak
+flp tree lib.htm
+printf '挨拶\n    ビジネス\n    友人\n署名\n表現集\n    季節\n    挨拶\n        子\n    署名\n' | expect
+check_out "import --into adds the labels as the last children"
+flp import lib.htm two.json --into
+flp tree lib.htm
+printf '挨拶\n    ビジネス\n    友人\n署名\n表現集\n    季節\n    挨拶\n        子\n    署名\n挨拶～1\n    子\n署名～1\n' | expect
+check_out "import --into the top level makes unique names"
+flp list -0 lib.htm "$(a 表現集)" "$(a 挨拶)"
+printf '一\r\n二\0' | expect
+check_out "imported phrases keep their line breaks"
+flp check lib.htm
+printf '12 labels, 11 phrases\n' | expect
+check_out "the phrases of the label imported into stay"
+
+fresh
+cp lib.htm before.htm
+long80=$(printf 'n%.0s' $(seq 80))
+while IFS='|' read -r json what; do
+    printf '%s' "$json" >bad.json
+    flp import lib.htm bad.json --into "$(a 表現集)"
+    check_rc 1 "import of $json"
+    check_refusal "import of $json" "$what"
+    flp import lib.htm --force bad.json
+    check_rc 1 "import --force of $json"
+done <<EOF
+{"labels": [{"name": "a"},]}|line 1, column 27: malformed JSON
+{"labels": {"name": "a"}}|labels is not an array
+{"labels": [{"name": "$long80"}]}|label /$long80: the name is longer than 79 bytes
+{"labels": [{"name": "a\\nb"}]}|the name holds a line break
+{"labels": [{"name": "a", "phrases": ["😀"]}]}|label /a: phrase 1: U+1F600 at character 1
+EOF
+printf '{"phrases": ["x"], "labels": []}' >bad.json
+flp import lib.htm bad.json --into "$(a 表現集)"
+check_refusal "import --into of a document's own phrases" "--into has no label for"
+{ printf '{"labels": [{"name": "a", "phrases": ["'; head -c 65536 /dev/zero | tr '\0' 'z'; printf '"]}]}'; } >bad.json
+flp import lib.htm bad.json --into "$(a 表現集)"
+check_refusal "import of a phrase over 65,535 bytes" "label /a: phrase 1 is longer than 65,535 bytes"
+flp import lib.htm one.json --into zz
+check_refusal "import into a missing label" "no label at that path"
+check_same "refused imports leave the library" before.htm lib.htm
+check_absent "refused imports make no backup" lib.bak
+flp export lib.htm zz
+check_rc 1 "export of a missing label"
+: >empty.json
+flp_in empty.json import lib.htm --into
+check_rc 1 "import of nothing from standard input"
+check_same "an import of nothing leaves the library" before.htm lib.htm
+
+# ---------------------------------------------------------------- help
+flp --help
+check_rc 0 "--help"
+if grep -q 'export FILE' out && grep -q 'import FILE' out; then pass; else fail "--help lists the commands"; fi
+for command in tree list search check create new rename cut copy paste store export import; do
+    flp "$command" --help
+    if [ "$rc" = 0 ] && grep -q "^flp $command" out && grep -q 'example: .*flp ' out; then pass; else fail "$command --help"; fi
+done
+flp --version
+if [ "$rc" = 0 ] && grep -q '^flp ' out; then pass; else fail "--version"; fi
+
 # ---------------------------------------------------------------- usage
 flp
 check_usage "no command"
@@ -661,7 +813,7 @@ flp check
 check_usage "check without FILE"
 flp create
 check_usage "create without FILE"
-flp tree --help
+flp tree -x
 check_usage "an option in place of FILE"
 
 echo "flp_test ($MODE): $checks checks, $failures failed"

@@ -1,0 +1,330 @@
+// Export and import of a library as JSON.
+#include "tools/flp_json.h"
+
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "common/sjis.h"
+#include "tools/flp_text.h"
+
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+// Longest phrase the phrase list can hold.
+const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;
+
+// File text to UTF-8, only when it comes back to the same bytes: a few
+// characters have two codes in code page 932 and would not.
+bool ExactUtf8(const char* text, size_t n, std::string* utf8)
+{
+    TextFault fault;
+    if (!ConvertText(SET_FILE, SET_UTF8, text, n, utf8, &fault))
+        return false;
+    std::string back;
+    return ConvertText(SET_UTF8, SET_FILE, utf8->data(), utf8->size(), &back, &fault) &&
+           back.size() == n && memcmp(back.data(), text, n) == 0;
+}
+
+Json NewLabel(const std::string& name)
+{
+    Json label = Json::object();
+    label["name"] = name;
+    label["phrases"] = Json::array();
+    label["labels"] = Json::array();
+    return label;
+}
+
+}  // namespace
+
+bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json,
+                std::string* error)
+{
+    const bool whole = !path || path->count == 0;
+    LibraryError fault;
+    memset(&fault, 0, sizeof fault);
+    PhraseWalker w;
+    Json document = Json::object();
+    // The labels open at each depth from the exported one down.
+    std::vector<Json*> open;
+    int base = whole ? 0 : path->count;  // depth of the exported label
+    bool ok = OpenWalk(&w, phrasePath, whole ? nullptr : path, true, &fault) == 0;
+    std::string utf8;
+    if (ok && whole) {
+        if (!ExactUtf8(w.text, w.textLength, &utf8)) {
+            *error = "the root label's name has no exact form in Unicode";
+            EndWalk(&w);
+            return false;
+        }
+        document = NewLabel(utf8);
+        open.push_back(&document);
+    } else {
+        document["labels"] = Json::array();
+    }
+    for (bool done = !ok; !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            if (w.place == PLACE_BESIDE) {
+                ok = WalkSkipBody(&w) == 0;
+                done = !ok;
+            } else if (w.place == PLACE_TARGET || w.place == PLACE_INSIDE) {
+                if (!ExactUtf8(w.text, w.textLength, &utf8)) {
+                    *error = "a label's name has no exact form in Unicode (line " +
+                             std::to_string(w.headLine) + ")";
+                    EndWalk(&w);
+                    return false;
+                }
+                Json& labels = open.empty() ? document["labels"] : (*open.back())["labels"];
+                labels.push_back(NewLabel(utf8));
+                open.push_back(&labels.back());
+            }
+            break;
+        case WALK_LABEL_END:
+            if (w.depth + 1 >= (base > 0 ? base : 1) && !open.empty())
+                open.pop_back();
+            if (!whole && w.depth < base)
+                done = true;
+            break;
+        case WALK_PHRASE: {
+            size_t at = (size_t)(w.phraseDepth - base);
+            if (w.phraseDepth < base || at >= open.size())
+                break;
+            if (!ExactUtf8(w.phrase.text, w.phrase.length, &utf8)) {
+                *error = "a phrase has no exact form in Unicode (before line " +
+                         std::to_string(w.tokens.lineNumber) + ")";
+                EndWalk(&w);
+                return false;
+            }
+            (*open[at])["phrases"].push_back(utf8);
+            break;
+        }
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            ok = false;
+            done = true;
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    if (!ok) {
+        *error = fault.what[0] ? fault.what : "cannot read the file";
+        if (fault.line > 0)
+            *error = std::to_string(fault.line) + ": " + *error;
+        return false;
+    }
+    *json = document.dump(2) + "\n";
+    return true;
+}
+
+namespace {
+
+struct Checker {
+    std::string* error;
+    std::vector<std::string> path;  // names down to the label being checked
+
+    bool Fail(const std::string& what)
+    {
+        std::string where;
+        for (const std::string& name : path) {
+            where += "/";
+            // A line break in a name would break the one-line error.
+            for (char c : name)
+                where += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        }
+        *error = (where.empty() ? std::string("the document") : "label " + where) + ": " + what;
+        return false;
+    }
+
+    // A text in code page 932; what names it in an error.
+    bool Text(const Json& value, const std::string& what, std::string* text)
+    {
+        if (!value.is_string())
+            return Fail(what + " is not a string");
+        const std::string& utf8 = value.get_ref<const std::string&>();
+        TextFault fault;
+        if (!ConvertText(SET_UTF8, SET_FILE, utf8.data(), utf8.size(), text, &fault))
+            return Fail(what + ": " + DescribeFault(fault, SET_FILE));
+        if (text->find('\0') != std::string::npos)
+            return Fail(what + " holds a NUL character");
+        return true;
+    }
+
+    bool Name(const Json& value, std::string* name)
+    {
+        if (!Text(value, "the name", name))
+            return false;
+        if (name->empty())
+            return Fail("the name is empty");
+        if (name->size() > (size_t)MAX_RENAME_LENGTH)
+            return Fail("the name is longer than 79 bytes in code page 932");
+        if (name->find_first_of("\r\n") != std::string::npos)
+            return Fail("the name holds a line break");
+        return true;
+    }
+
+    // index: the label's place among its siblings, from 1 (0: the root).
+    bool Label(const Json& value, ImportedLabel* label, size_t index, bool* named)
+    {
+        const bool isRoot = index == 0;
+        if (!isRoot) {
+            auto given = value.is_object() ? value.find("name") : value.end();
+            bool usable = given != value.end() && given->is_string() && !given->get_ref<const std::string&>().empty();
+            path.push_back(usable ? given->get<std::string>() : "(label " + std::to_string(index) + ")");
+        }
+        if (!value.is_object())
+            return Fail("a label is not an object");
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (it.key() != "name" && it.key() != "phrases" && it.key() != "labels")
+                return Fail("unknown key \"" + it.key() + "\" (a label has name, phrases, labels)");
+        }
+        auto name = value.find("name");
+        if (name != value.end()) {
+            if (!Name(*name, &label->name))
+                return false;
+            *named = true;
+        } else if (!isRoot) {
+            return Fail("a label without a name");
+        }
+        auto phrases = value.find("phrases");
+        if (phrases != value.end()) {
+            if (!phrases->is_array())
+                return Fail("phrases is not an array");
+            for (size_t i = 0; i < phrases->size(); i++) {
+                std::string text;
+                if (!Text((*phrases)[i], "phrase " + std::to_string(i + 1), &text))
+                    return false;
+                if (text.size() > PHRASE_TEXT_LIMIT)
+                    return Fail("phrase " + std::to_string(i + 1) +
+                                " is longer than 65,535 bytes in code page 932");
+                label->phrases.push_back(std::move(text));
+            }
+        }
+        auto labels = value.find("labels");
+        if (labels != value.end()) {
+            if (!labels->is_array())
+                return Fail("labels is not an array");
+            if (!labels->empty() && path.size() + 1 > (size_t)MAX_LABEL_DEPTH)
+                return Fail("labels nested deeper than 256 levels");
+            label->labels.resize(labels->size());
+            for (size_t i = 0; i < labels->size(); i++) {
+                bool childNamed = false;
+                if (!Label((*labels)[i], &label->labels[i], i + 1, &childNamed))
+                    return false;
+            }
+        }
+        if (!isRoot)
+            path.pop_back();
+        return true;
+    }
+};
+
+}  // namespace
+
+bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* error)
+{
+    Json document;
+    try {
+        document = Json::parse(json);
+    } catch (const Json::parse_error& e) {
+        // e.byte counts from 1 and points at the byte the parser stopped at.
+        size_t at = e.byte > 0 ? e.byte - 1 : 0;
+        if (at > json.size())
+            at = json.size();
+        size_t line = 1, column = 1;
+        for (size_t i = 0; i < at; i++) {
+            if (json[i] == '\n') {
+                line++;
+                column = 1;
+            } else if (((unsigned char)json[i] & 0xC0) != 0x80) {
+                column++;
+            }
+        }
+        // The parser's own text after its "parse error at ...: " prefix.
+        std::string what = e.what();
+        size_t cut = what.find("parse error");
+        cut = cut == std::string::npos ? std::string::npos : what.find(": ", cut);
+        if (cut != std::string::npos)
+            what = what.substr(cut + 2);
+        *error = "line " + std::to_string(line) + ", column " + std::to_string(column) +
+                 ": malformed JSON: " + what;
+        return false;
+    } catch (const Json::exception& e) {
+        // A number too large for any type, for one.
+        *error = std::string("unreadable JSON: ") + e.what();
+        return false;
+    }
+    library->root = ImportedLabel();
+    library->hasName = false;
+    Checker check = {error, {}};
+    return check.Label(document, &library->root, 0, &library->hasName);
+}
+
+namespace {
+
+void PutIndent(std::string* out, int level)
+{
+    out->append((size_t)level * 4, ' ');
+}
+
+void PutLine(std::string* out, int level, const char* tag)
+{
+    PutIndent(out, level);
+    out->append(tag);
+    out->append("\r\n");
+}
+
+void PutQuoted(std::string* out, int level, const char* head, const char* text, size_t n)
+{
+    PutIndent(out, level);
+    out->append(head);
+    out->push_back('"');
+    out->append(text, n);
+    out->append("\"\r\n");
+}
+
+}  // namespace
+
+// The same lines as the program's rewrites write.
+void WritePhrases(std::string* out, const std::vector<std::string>& phrases, int level)
+{
+    for (const std::string& text : phrases) {
+        PutLine(out, level, "<p>");
+        size_t n = text.size();
+        for (size_t start = 0; n > 0;) {
+            size_t end = start;
+            while (end < n && text[end] != '\r' && text[end] != '\n')
+                end++;
+            PutQuoted(out, level, "", text.data() + start, end - start);
+            if (end == n)
+                break;
+            start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
+        }
+        PutLine(out, level, "</p>");
+    }
+}
+
+void WriteLabels(std::string* out, const std::vector<ImportedLabel>& labels, int level)
+{
+    for (const ImportedLabel& label : labels) {
+        PutQuoted(out, level, "<u>", label.name.data(), label.name.size());
+        WriteLabels(out, label.labels, level + 1);
+        WritePhrases(out, label.phrases, level + 1);
+        PutLine(out, level, "</u>");
+    }
+}
+
+std::string LibraryText(const ImportedLibrary& library)
+{
+    std::string out;
+    const std::string& name = library.hasName ? library.root.name : std::string("root");
+    PutQuoted(&out, 0, "<u>", name.data(), name.size());
+    WriteLabels(&out, library.root.labels, 1);
+    WritePhrases(&out, library.root.phrases, 1);
+    PutLine(&out, 0, "</u>");
+    return out;
+}

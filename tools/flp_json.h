@@ -1,0 +1,43 @@
+// A library as JSON (UTF-8): export and import.
+//
+// The document is the root label: {"name": ..., "phrases": [...], "labels":
+// [...]}, each label {"name": ..., "phrases": [...], "labels": [...]} with
+// its phrases and child labels in file order. An export of one label is a
+// document holding only "labels": [that label].
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "library/phrase_walker.h"
+
+// Writes the JSON of the library at phrasePath, or of the label at path
+// (null or count 0: the whole library). Returns false with *error set when
+// the file cannot be read or holds text that JSON cannot give back exactly.
+bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json,
+                std::string* error);
+
+// A label taken from JSON, its texts in code page 932.
+struct ImportedLabel {
+    std::string name;
+    std::vector<std::string> phrases;
+    std::vector<ImportedLabel> labels;
+};
+
+// The document: the root label (hasName: the document named it).
+struct ImportedLibrary {
+    ImportedLabel root;
+    bool hasName;
+};
+
+// Parses and checks a document. Returns false with *error saying where
+// (line and column, or the label's path) and what is wrong.
+bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* error);
+
+// The file form (CR LF lines, four spaces a level) of labels whose heads
+// stand at level, and of phrases at level.
+void WriteLabels(std::string* out, const std::vector<ImportedLabel>& labels, int level);
+void WritePhrases(std::string* out, const std::vector<std::string>& phrases, int level);
+
+// A whole library file: the root label with its labels, then its phrases.
+std::string LibraryText(const ImportedLibrary& library);
