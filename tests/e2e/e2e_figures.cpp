@@ -338,19 +338,30 @@ int main()
         PressKey(VK_ESCAPE);
         WaitUntil([&] { return !IsWindowVisible(s.phrase); });
     }
-    for (int i = 0; i < RUNS; i++) {
-        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-        focusTarget();
-        hotKey();
-        if (!WaitUntil([&] { return Ready(s); }))
-            continue;
-        Sleep(50);
-        double t0 = Now();
-        PressKey(VK_RETURN);
-        if (WaitUntil([&] { return !EditText(edit).empty(); }))
-            arrived.push_back(Now() - t0);
-        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
-    }
+    // Enter -> the phrase in the target; with the clipboard kept (back not
+    // null), also the phrase's arrival -> the user's content back.
+    auto timeEnter = [&](std::vector<double>* arrivals, std::vector<double>* back) {
+        for (int i = 0; i < RUNS; i++) {
+            SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+            if (back)
+                PutUserText();
+            focusTarget();
+            hotKey();
+            if (!WaitUntil([&] { return Ready(s); }))
+                continue;
+            Sleep(50);
+            double t0 = Now();
+            PressKey(VK_RETURN);
+            if (!WaitUntil([&] { return !EditText(edit).empty(); }))
+                continue;
+            double t1 = Now();
+            arrivals->push_back(t1 - t0);
+            if (back && WaitUntil([&] { return ClipboardText() == USER_TEXT; }))
+                back->push_back(Now() - t1);
+            WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+        }
+    };
+    timeEnter(&arrived, nullptr);
     // The calculator pad: shown and ready, and its values typed.
     std::vector<double> padShown, padArrived;
     HWND pad = nullptr;
@@ -394,26 +405,8 @@ int main()
     // time from the phrase's arrival to the user's content back.
     std::vector<double> keptArrived, keptBack;
     SetRestoreOption(1);
-    if (Start(&s, folder)) {
-        for (int i = 0; i < RUNS; i++) {
-            SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-            PutUserText();
-            focusTarget();
-            hotKey();
-            if (!WaitUntil([&] { return Ready(s); }))
-                continue;
-            Sleep(50);
-            double t0 = Now();
-            PressKey(VK_RETURN);
-            if (!WaitUntil([&] { return !EditText(edit).empty(); }))
-                continue;
-            double t1 = Now();
-            keptArrived.push_back(t1 - t0);
-            if (WaitUntil([&] { return ClipboardText() == USER_TEXT; }))
-                keptBack.push_back(Now() - t1);
-            WaitUntil([&] { return !IsWindowVisible(s.phrase); });
-        }
-    }
+    if (Start(&s, folder))
+        timeEnter(&keptArrived, &keptBack);
     Stop(&s);
     SetRestoreOption(0);
     EndProcess(&target);
