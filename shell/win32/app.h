@@ -57,7 +57,7 @@ void SetTrayIcon(HWND window, int add);
 void CaptureTargetWindow();
 void TogglePhraseWindow();
 void ToggleCalculatorPad();
-void SavePhrasesOfSelectedLabel();
+int SavePhrasesOfSelectedLabel();  // 0, or -1 when the file did not take it
 
 // phrase_window.cpp
 LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

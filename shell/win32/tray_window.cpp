@@ -83,10 +83,11 @@ void ToggleCalculatorPad()
 
 // The list belongs to the selected label; with none selected there is no
 // label to store it under (the root label's phrases must not be replaced).
-void SavePhrasesOfSelectedLabel()
+int SavePhrasesOfSelectedLabel()
 {
     if (g_views.selectedPath && IsWindow(g_app.phraseList))
-        StorePhraseListNow(g_app.phraseList);
+        return StorePhraseListNow(g_app.phraseList);
+    return 0;
 }
 
 static bool ButtonDown(int key)

@@ -368,4 +368,34 @@ TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
     EXPECT_EQ(ListTexts(Remote()), std::vector<std::string>{});
 }
 
+// Another program holds the phrase file: a moved phrase waits in the list,
+// a search leaves that list alone, and the phrase reaches the file once the
+// file is free again.
+TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartTarget());
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(FocusTarget());
+    ASSERT_NO_FATAL_FAILURE(CallUp());
+    HANDLE lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    PressChord({VK_CONTROL}, 'D');
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    Sleep(1300);  // the gathered store has been tried and refused
+
+    ASSERT_NO_FATAL_FAILURE(OpenFind());
+    ASSERT_NO_FATAL_FAILURE(SetText("以上"));
+    ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
+    Sleep(300);
+    EXPECT_EQ(ListTexts(Remote()), moved) << "no results over a list the file has not taken";
+
+    CloseHandle(lock);
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return bytes.find("\"いつもお世話") < bytes.find("\"お世話になっております。\"");
+    }, 5000)) << "the store is tried again";
+}
+
 }  // namespace

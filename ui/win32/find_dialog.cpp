@@ -82,7 +82,11 @@ void ShowFindDialog(HWND owner)
     }
     // Stores the list under the open label; not when it shows results, and
     // not without a label, where it would replace the root label's phrases.
-    SavePhrasesOfSelectedLabel();
+    // A list the file could not take stays: the results would replace it.
+    if (SavePhrasesOfSelectedLabel() != 0) {
+        SaveSettings();
+        return;
+    }
     SearchLibrary(g_app.phraseList, g_settings.searchText, SEARCH_TEXT_SIZE, g_settings.searchMode,
                   g_settings.searchAllTrees);
     SaveSettings();
