@@ -122,11 +122,10 @@ bool IsPhraseListEditable()
     return g_views.selectedPath && g_views.listLoaded && !g_views.showingResults;
 }
 
-// The open label's phrases as the file holds them: the list's texts, each
-// with its NUL, when it was loaded or last stored. A list that is the same
-// is not stored again, so browsing labels leaves the file, its backup and
-// their times alone (and a hand edit made meanwhile elsewhere in place).
-
+// g_views.storedTexts holds the open label's phrases as the file holds them:
+// the list's texts when it was loaded or last stored. A list that is the
+// same is not stored again, so browsing labels leaves the file, its backup
+// and their times alone (and a hand edit made meanwhile elsewhere in place).
 static void FreeListTexts(ListTexts* texts)
 {
     free(texts->bytes);
