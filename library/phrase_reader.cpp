@@ -12,6 +12,7 @@ int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
     *root = nullptr;
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, nullptr, false, error);
+    w.quiet = true;
     LabelNode* top = nullptr;
     if (result == 0 && !(top = NewLabelNode(nullptr))) {
         result = -1;
@@ -69,6 +70,7 @@ int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseS
 {
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, target, true, nullptr);
+    w.quiet = true;
     for (bool done = false; result == 0 && !done;) {
         switch (WalkNext(&w)) {
         case WALK_LABEL:

@@ -12,6 +12,17 @@
 
 namespace {
 
+// True when the bytes between a candidate's first and last byte are the
+// word's: words are short, so a loop beats a library call.
+inline bool SameMiddle(const char* at, const char* word, size_t wordLength)
+{
+    for (size_t k = 1; k + 1 < wordLength; k++) {
+        if (at[k] != word[k])
+            return false;
+    }
+    return true;
+}
+
 // The first occurrence of word (at least one byte) in text. Candidates are
 // the places where both the word's first and its last byte stand, sixteen
 // places at a time where SSE2 is at hand; there is no setup per call, as
@@ -36,7 +47,7 @@ const char* FindBytes(const char* text, size_t length, const char* word, size_t 
             _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes), _mm_cmpeq_epi8(b, lastBytes)));
         while (mask) {
             size_t at = i + (size_t)__builtin_ctz(mask);
-            if (memcmp(text + at + 1, word + 1, wordLength - 2) == 0)
+            if (SameMiddle(text + at, word, wordLength))
                 return text + at;
             mask &= mask - 1;
         }
@@ -44,7 +55,7 @@ const char* FindBytes(const char* text, size_t length, const char* word, size_t 
 #endif
     for (; i < stop; i++) {
         if (text[i] == first && text[i + wordLength - 1] == last &&
-            memcmp(text + i + 1, word + 1, wordLength - 2) == 0)
+            SameMiddle(text + i, word, wordLength))
             return text + i;
     }
     return nullptr;
@@ -140,6 +151,7 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
         searchMode == 0 ? MatchAllWords : MatchAnyWord;
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
+    w.quiet = true;
     for (bool done = false; result == 0 && !done;) {
         switch (WalkNext(&w)) {
         case WALK_LABEL:

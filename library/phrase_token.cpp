@@ -1,11 +1,9 @@
 #include "library/phrase_token.h"
+#include "library/line_scan.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -114,47 +112,6 @@ void DropLine(TokenReader* r)
     r->pos = r->len = 0;
 }
 
-// The tag at p (avail bytes): its token, with its length in *length; 0 for
-// none. Tags are matched without regard to case; only the letters fold.
-inline int MatchTag(const char* p, size_t avail, size_t* length)
-{
-    if (avail < 3 || p[0] != '<')
-        return 0;
-    bool close = p[1] == '/';
-    size_t n = close ? 4 : 3;
-    if (avail < n || p[n - 1] != '>')
-        return 0;
-    char letter = (char)(p[n - 2] | 0x20);  // 'U' and 'u' alike, and only they
-    *length = n;
-    if (letter == 'u')
-        return close ? TOKEN_LABEL_CLOSE : TOKEN_LABEL_OPEN;
-    if (letter == 'p')
-        return close ? TOKEN_PHRASE_CLOSE : TOKEN_PHRASE_OPEN;
-    return 0;
-}
-
-// The text of a quoted line whose bytes after the opening quote are
-// from[0..n) (its line end excluded): all of them but a final quote before
-// the line end (at the end of the file a final quote stays text). The line
-// is quoted only when it holds a second quote at all. Copies the text into
-// text (cut to textSize - 1 bytes, NUL-terminated) and returns its length.
-size_t TakeQuotedText(const char* from, size_t n, bool lineEnded, char* text, size_t textSize,
-                      bool* quoted)
-{
-    *quoted = lineEnded && n > 0 && from[n - 1] == '"';
-    if (*quoted)
-        n--;
-    else
-        *quoted = memchr(from, '"', n) != nullptr;
-    if (textSize == 0)
-        return 0;
-    if (n > textSize - 1)
-        n = textSize - 1;
-    memcpy(text, from, n);
-    text[n] = '\0';
-    return n;
-}
-
 // Copies a quoted line's text: from after the opening quote up to the line's
 // LF or the quote right before it, across as many buffer loads as the line
 // takes. Consumes the whole line. *quoted tells whether the line holds a
@@ -198,23 +155,6 @@ size_t ReadQuotedText(TokenReader* r, char* text, size_t textSize, bool* quoted)
     return n;
 }
 
-// The first LF in p[0..limit): sixteen bytes at a time where SSE2 is at
-// hand, which beats a library call on lines this short.
-const char* FindLineEnd(const char* p, size_t limit)
-{
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; i + 16 <= limit; i += 16) {
-        unsigned mask = (unsigned)_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + i)), lf));
-        if (mask)
-            return p + i + __builtin_ctz(mask);
-    }
-#endif
-    return (const char*)memchr(p + i, '\n', limit - i);
-}
-
 const int NOT_SIMPLE = -2;
 
 // The common line, handled where it lies in the read-ahead: a whole line
@@ -228,36 +168,44 @@ int ReadSimpleLine(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     const char* start = r->block + r->blockPos;
     size_t avail = r->blockLen - r->blockPos;
     size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : (size_t)LINE_BUFFER_SIZE - 1;
+    const char* stop = start + limit;  // the line end must come before this
+    // The writers' lines first: a tag alone on its line, or a quoted line,
+    // after an indent of spaces.
+    const char* first = SkipIndent(start, stop);
+    const char* p = first;
+    if (p < stop && *p == '<') {
+        size_t tagLength = 0;
+        int tag = MatchTag(p, (size_t)(stop - p), &tagLength);
+        const char* after = p + tagLength;
+        if (tag && after < stop) {
+            const char* lf = *after == '\r' && after + 1 < stop ? after + 1 : after;
+            if (*lf == '\n') {
+                r->blockPos = (size_t)(lf + 1 - r->block);
+                return tag;
+            }
+        }
+    } else if (p < stop && *p == '"') {
+        const char* lf = FindLineEnd(p, (size_t)(stop - p));
+        if (!lf)
+            return NOT_SIMPLE;
+        r->blockPos = (size_t)(lf + 1 - r->block);
+        return QuotedLineToken(p, lf, text, textSize, textLen);
+    }
+    // Any other line.
     const char* lf = FindLineEnd(start, limit);
     if (!lf)
         return NOT_SIMPLE;
     const char* end = lf;  // the line without its line end
     if (end > start && end[-1] == '\r')
         end--;
-    const char* p = start;
-    // The writers indent with four spaces a level.
-    const unsigned long long spaces = 0x2020202020202020ull;
-    unsigned long long word;
-    while (end - p >= 8 && (memcpy(&word, p, 8), word == spaces))
-        p += 8;
-    unsigned int half;
-    if (end - p >= 4 && (memcpy(&half, p, 4), half == 0x20202020u))
-        p += 4;
+    p = first;  // no further than end: neither CR nor LF is a space
     while (p < end && IsLineSpace((unsigned char)*p))
         p++;
     int token = TOKEN_IGNORED;
     if (p == end) {
         token = 0;
     } else if (*p == '"') {
-        bool quoted;
-        size_t n = TakeQuotedText(p + 1, (size_t)(end - p - 1), true, text, textSize, &quoted);
-        if (quoted) {
-            token = TOKEN_TEXT;
-            if (textLen)
-                *textLen = n;
-        } else if (textSize > 0) {
-            text[0] = '\0';
-        }
+        token = QuotedLineToken(p, lf, text, textSize, textLen);
     } else if (*p == '<') {
         size_t tagLength = 0;
         int tag = MatchTag(p, (size_t)(end - p), &tagLength);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "library/line_scan.h"
+
 namespace {
 
 const LabelPath kRootPath = {};
@@ -65,6 +67,81 @@ bool EndPhrase(PhraseWalker* w)
     if (kept)
         w->phrase.text[w->phrase.length] = '\0';
     return kept;
+}
+
+// Opens a phrase at the <p> tag just read.
+void OpenPhrase(PhraseWalker* w)
+{
+    w->inPhrase = true;
+    w->phraseDepth = w->depth;
+    w->keep = w->keepPhrases && w->matched == w->path->count && w->depth >= w->path->count;
+    w->phraseTags++;
+    StartPhraseLines(&w->phrase);
+}
+
+// The quick path of a quiet walk over the lines most of a library is made
+// of, where they lie in the read-ahead: <p> and </p> alone on their lines,
+// and quoted lines inside a phrase. Each is taken exactly as the step below
+// would take it. Stops at any other line, at a line the read-ahead does not
+// hold whole, and where a phrase in scope ends (returning WALK_PHRASE with
+// the tag that ended it pending); returns 0 when the next line is the
+// general step's.
+int SkimLines(PhraseWalker* w)
+{
+    TokenReader* r = &w->tokens;
+    if (r->pos < r->len || r->midLine)
+        return 0;
+    const char* p = r->block + r->blockPos;
+    const char* const blockEnd = r->block + r->blockLen;
+    long lines = 0;
+    int event = 0;
+    for (;;) {
+        size_t avail = (size_t)(blockEnd - p);
+        size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : LINE_BUFFER_SIZE - 1;
+        const char* stop = p + limit;  // the line end must come before this
+        const char* first = SkipIndent(p, stop);
+        if (first == stop)
+            break;
+        const char* lf;
+        if (*first == '<') {
+            size_t tagLength = 0;
+            int tag = MatchTag(first, (size_t)(stop - first), &tagLength);
+            if (tag != TOKEN_PHRASE_OPEN && tag != TOKEN_PHRASE_CLOSE)
+                break;
+            lf = first + tagLength;
+            if (lf < stop && *lf == '\r')
+                lf++;
+            if (lf == stop || *lf != '\n')
+                break;
+            if (w->inPhrase && EndPhrase(w)) {
+                w->pending = tag;
+                event = WALK_PHRASE;
+                p = lf + 1;
+                lines++;
+                break;
+            }
+            if (tag == TOKEN_PHRASE_OPEN)
+                OpenPhrase(w);
+        } else if (*first == '"' && w->inPhrase) {
+            lf = FindLineEnd(first, (size_t)(stop - first));
+            if (!lf)
+                break;
+            if (w->keep) {
+                size_t room = 0;
+                char* into = NextPhraseLine(&w->phrase, &room);
+                size_t got = 0;
+                if (QuotedLineToken(first, lf, into, room, &got) == TOKEN_TEXT)
+                    KeepPhraseLine(&w->phrase, got);
+            }
+        } else {
+            break;
+        }
+        p = lf + 1;
+        lines++;
+    }
+    r->blockPos = (size_t)(p - r->block);
+    r->lineNumber += lines;
+    return event;
 }
 
 // Reads past a body whose content stands at level, up to and including its
@@ -197,6 +274,11 @@ int WalkNext(PhraseWalker* w)
     for (;;) {
         int token = w->pending;
         w->pending = 0;
+        if (token == 0 && w->quiet) {
+            int event = SkimLines(w);
+            if (event)
+                return event;
+        }
         if (token == 0) {
             size_t room = PHRASE_BUFFER_SIZE;
             char* into = w->keep ? NextPhraseLine(&w->phrase, &room) : w->text;
@@ -236,16 +318,20 @@ int WalkNext(PhraseWalker* w)
                 w->pending = token;
                 return WALK_PHRASE;
             }
-            if (token == TOKEN_PHRASE_CLOSE)
+            if (token == TOKEN_PHRASE_CLOSE) {
+                if (w->quiet)
+                    continue;
                 return WALK_PHRASE_CLOSE;
-            w->inPhrase = true;
-            w->phraseDepth = w->depth;
-            w->keep = w->keepPhrases && w->matched == w->path->count && w->depth >= w->path->count;
-            StartPhraseLines(&w->phrase);
+            }
+            OpenPhrase(w);
+            if (w->quiet)
+                continue;
             return WALK_PHRASE_OPEN;
         case TOKEN_TEXT:
             if (w->keep)
                 KeepPhraseLine(&w->phrase, w->lineLength);
+            if (w->quiet && w->inPhrase)
+                continue;
             return WALK_TEXT;
         case TOKEN_END:
             FailAtEnd(w);
@@ -273,6 +359,7 @@ int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts
     counts->found = !find || find->count == 0;
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, find, false, error);
+    w.quiet = true;
     for (bool done = false; result == 0 && !done;) {
         switch (WalkNext(&w)) {
         case WALK_LABEL:
@@ -280,10 +367,8 @@ int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts
             if (w.place == PLACE_TARGET)
                 counts->found = true;
             break;
-        case WALK_PHRASE_OPEN:
-            counts->phrases++;
-            break;
         case WALK_END:
+            counts->phrases = w.phraseTags;
             done = true;
             break;
         case WALK_FAILED:

@@ -69,6 +69,8 @@ struct PhraseWalker {
     TokenReader tokens;
     const LabelPath* path;
     bool keepPhrases;         // gather the phrases in scope
+    bool quiet;               // report no <p>, no </p> and no quoted line inside a phrase
+    long phraseTags;          // <p> tags walked by WalkNext
     LibraryError* error;      // may be null
     char* text;               // PHRASE_BUFFER_SIZE: the last name, or a line outside a kept phrase
     size_t textLength;
@@ -106,7 +108,9 @@ int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool 
 // Releases the buffers and an owned file.
 void EndWalk(PhraseWalker* w);
 
-// Reads to the next event and returns it. After WALK_LABEL the label is
+// Reads to the next event and returns it. A quiet walk (set quiet after
+// the start) leaves out the events most lines make, for walks that only
+// want labels, phrases and loose lines. After WALK_LABEL the label is
 // open: the next step walks into its body unless the caller skips or copies
 // it. After WALK_END or WALK_FAILED it keeps returning the same.
 int WalkNext(PhraseWalker* w);

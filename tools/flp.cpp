@@ -206,6 +206,7 @@ int CommandTree(int argc, char** argv)
         return EXIT_FAILED;
     PhraseWalker w;
     int result = OpenWalk(&w, files.phrase, nullptr, false, nullptr) == 0 ? EXIT_OK : EXIT_FAILED;
+    w.quiet = true;
     char held[LABEL_NAME_SIZE];
     for (bool done = false; result == EXIT_OK && !done;) {
         switch (WalkNext(&w)) {

@@ -50,6 +50,7 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
     std::vector<Json*> open;
     int base = whole ? 0 : path->count;  // depth of the exported label
     bool ok = OpenWalk(&w, phrasePath, whole ? nullptr : path, true, &fault) == 0;
+    w.quiet = true;
     std::string utf8;
     if (ok && whole) {
         if (!ExactUtf8(w.text, w.textLength, &utf8)) {

@@ -193,7 +193,10 @@ void StartTerminal(TerminalMode mode)
 {
     g_mode = mode;
 #ifndef _WIN32
-    setlocale(LC_ALL, "");
+    // Only the character set matters, and only when text is converted:
+    // loading the whole locale costs more than a search of a large library.
+    if (mode == TERMINAL_LOCALE)
+        setlocale(LC_CTYPE, "");
     g_terminalSet = mode == TERMINAL_UTF8 ? "UTF-8" : nl_langinfo(CODESET);
     // "C" has no Japanese; its set is ASCII, which refuses with a position.
 #endif

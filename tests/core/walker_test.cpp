@@ -8,6 +8,7 @@
 
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
+#include "tests/walk_events.h"
 
 namespace {
 
@@ -160,6 +161,46 @@ TEST(Walker, WholeFileWalkFailsAsTheLabelTree)
     path.ordinal[0] = 1;
     ASSERT_EQ(WalkLibraryFile("walk.htm", &path, &counts, nullptr), 0);
     EXPECT_FALSE(counts.found);
+}
+
+// A quiet walk takes the common lines on a quick path of its own; what it
+// reports must not change with that.
+TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
+{
+    std::string big = "<u>\"r\"\r\n";
+    for (int i = 0; i < 3000; i++) {
+        std::string indent(i % 7 * 3, i % 5 == 0 ? '\t' : ' ');
+        big += indent + (i % 3 ? "<p>\r\n" : "<P>\n") + indent + "\"phrase " + std::to_string(i) +
+               "\"\r\n";
+        if (i % 4 == 0)
+            big += indent + "\"" + std::string(i % 1500, 'x') + "\"\r\n";
+        if (i % 11 == 0)
+            big += "<u>\"l" + std::to_string(i) + "\"\n";
+        big += indent + (i % 2 ? "</p>\r\n" : "</p>  \n");
+        if (i % 11 == 5)
+            big += "</u>\n";
+    }
+    big += "</u>\n";
+    const std::string longLine(70000, 'y');
+    const std::string files[] = {
+        "<u>\"r\"\n<p>\n\"a\"\n\"b\n\"c\"d\"\n</p>\n<p>\r\n\"e\"\r\n<p> \"f\"\n</p>\"g\"\n</u>\n",
+        "<u>\"r\"\n\"loose\"\n<p>\n<u>\"a\"\n\"in a\"\n</u>\n\"back\"\n</u>\n\"after\"\n",
+        "<u>\"r\"\n<p>\n<b>\n  \"x\"\n<p/>\n</P>\n</p\n\"y\"\n</u>",
+        "<u>\"r\"\n<p>\n\"" + longLine + "\"\n\"z\"\n</p>\n<p>\n\"" + longLine.substr(0, 1020) +
+            "\"\n</p>\n</u>\n",
+        "<u>\"r\"\n<p>\n\"open\"",
+        "<u>\"r\"\r\n<p>\r\n\"cr\"\r\r\n</p>\r",
+        big,
+        big.substr(0, big.size() / 2),
+    };
+    for (const std::string& content : files) {
+        FILE* f = OpenBytes(content);
+        long loudTags = -1, quietTags = -2;
+        std::string loud = WalkEvents(f, false, &loudTags);
+        EXPECT_EQ(WalkEvents(f, true, &quietTags), loud) << content.substr(0, 200);
+        EXPECT_EQ(quietTags, loudTags);
+        fclose(f);
+    }
 }
 
 }  // namespace
