@@ -144,6 +144,49 @@ int SkimLines(PhraseWalker* w)
     return event;
 }
 
+// The quick path of a quiet walk through a body it skips: every line but a
+// label's tag is passed over, where it lies in the read-ahead. Stops at a
+// label's tag, at a tag with more on its line, at a line that starts with
+// other white space than spaces, and at a line the read-ahead does not hold
+// whole: the step reads those.
+void SkipLines(PhraseWalker* w)
+{
+    TokenReader* r = &w->tokens;
+    if (r->pos < r->len || r->midLine)
+        return;
+    const char* p = r->block + r->blockPos;
+    const char* const blockEnd = r->block + r->blockLen;
+    long lines = 0;
+    for (;;) {
+        size_t avail = (size_t)(blockEnd - p);
+        size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : LINE_BUFFER_SIZE - 1;
+        const char* stop = p + limit;
+        const char* first = SkipIndent(p, stop);
+        if (first == stop)
+            break;
+        const char* lf;
+        size_t tagLength = 0;
+        int tag = MatchTag(first, (size_t)(stop - first), &tagLength);
+        if (tag == TOKEN_PHRASE_OPEN || tag == TOKEN_PHRASE_CLOSE) {
+            lf = first + tagLength;
+            if (lf < stop && *lf == '\r')
+                lf++;
+            if (lf == stop || *lf != '\n')
+                break;
+        } else if (tag != 0 || (*first != '\n' && (unsigned char)*first <= ' ')) {
+            break;
+        } else {
+            lf = FindLineEnd(first, (size_t)(stop - first));
+            if (!lf)
+                break;
+        }
+        p = lf + 1;
+        lines++;
+    }
+    r->blockPos = (size_t)(p - r->block);
+    r->lineNumber += lines;
+}
+
 // Reads past a body whose content stands at level, up to and including its
 // close, handing the tokens to sink when there is one. The walker's depth
 // drops by one at the close.
@@ -153,6 +196,8 @@ int PassBody(PhraseWalker* w, const TokenSink* sink, int level)
         return -1;
     int open = 0;  // labels opened inside the body and not yet closed
     for (;;) {
+        if (!sink && w->quiet)
+            SkipLines(w);
         size_t length = 0;
         int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE, &length);
         int at = level + open;

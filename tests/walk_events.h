@@ -10,8 +10,10 @@
 #include "library/phrase_walker.h"
 
 // Walks the open file (rewound first) from the root with phrases kept,
-// entering every label. *phraseTags receives the walker's count of <p> tags.
-inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr)
+// entering every label, or with skipDeep skipping the bodies of the labels
+// below the top level. *phraseTags receives the walker's count of <p> tags.
+inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr,
+                              bool skipDeep = false)
 {
     rewind(file);
     PhraseWalker w;
@@ -38,6 +40,11 @@ inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr
                 out += std::string(w.line, w.lineLength);
             out += "\n";
             done = event == WALK_END || event == WALK_FAILED;
+            if (event == WALK_LABEL && skipDeep && w.depth >= 2 && WalkSkipBody(&w) != 0) {
+                snprintf(line, sizeof line, "skip failed@%ld\n", w.tokens.lineNumber);
+                out += line;
+                done = true;
+            }
         }
     }
     if (phraseTags)

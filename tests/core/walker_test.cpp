@@ -189,6 +189,10 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         "<u>\"r\"\n<p>\n\"" + longLine + "\"\n\"z\"\n</p>\n<p>\n\"" + longLine.substr(0, 1020) +
             "\"\n</p>\n</u>\n",
         "<u>\"r\"\n<p>\n\"open\"",
+        "<u>\"r\"\n<u>\"a\"\n<u>\"b\"\n<p>\n\"x\"\n<b>\n<\n\n   \n\t<u>\"t\"\n</u>\n<p> <u>\n\"c\"\n"
+        "</u>\n<u>\n\"d\"\n</u>\n  </u>\n</u>\n<p>\n\"after\"\n</u>\n",
+        "<u>\"r\"\n<u>\"a\"\n<u>\"b\"\n<u>\n</u>\n</u>\n</u>\n</u>\n",
+        "<u>\"r\"\n<u>\"a\"\n<u>\"b\"\n<p>\n\"never closed\"\n",
         "<u>\"r\"\r\n<p>\r\n\"cr\"\r\r\n</p>\r",
         big,
         big.substr(0, big.size() / 2),
@@ -198,6 +202,10 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         long loudTags = -1, quietTags = -2;
         std::string loud = WalkEvents(f, false, &loudTags);
         EXPECT_EQ(WalkEvents(f, true, &quietTags), loud) << content.substr(0, 200);
+        EXPECT_EQ(quietTags, loudTags);
+        // Skipping the bodies below the top level takes a quick path too.
+        loud = WalkEvents(f, false, &loudTags, true);
+        EXPECT_EQ(WalkEvents(f, true, &quietTags, true), loud) << content.substr(0, 200);
         EXPECT_EQ(quietTags, loudTags);
         fclose(f);
     }

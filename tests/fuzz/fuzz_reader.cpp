@@ -46,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     long loudTags = -1, quietTags = -2;
     FUZZ_CHECK(WalkEvents(f, false, &loudTags) == WalkEvents(f, true, &quietTags));
     FUZZ_CHECK(loudTags == quietTags);
+    FUZZ_CHECK(WalkEvents(f, false, &loudTags, true) == WalkEvents(f, true, &quietTags, true));
+    FUZZ_CHECK(loudTags == quietTags);
     fclose(f);
 
     LabelNode* root = (LabelNode*)1;
