@@ -40,7 +40,11 @@ const char* FindBytes(const char* text, size_t length, const char* word, size_t 
 #if defined(__SSE2__)
     const __m128i firstBytes = _mm_set1_epi8(first);
     const __m128i lastBytes = _mm_set1_epi8(last);
-    for (; i + 16 <= stop; i += 16) {
+    for (; i < stop && stop >= 16; i += 16) {
+        // The last places are looked at sixteen at once too, with some seen
+        // before: those fail again.
+        if (i + 16 > stop)
+            i = stop - 16;
         __m128i a = _mm_loadu_si128((const __m128i*)(text + i));
         __m128i b = _mm_loadu_si128((const __m128i*)(text + i + wordLength - 1));
         unsigned mask = (unsigned)_mm_movemask_epi8(

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/sjis.h"
 #include "library/phrase_library.h"
 #include "tests/core/test_files.h"
 
@@ -96,6 +97,40 @@ TEST(SearchMatch, AllAnyAndCharacterBoundaries)
     EXPECT_TRUE(All(run + "x", "\x83\x81x"));
     // Bytes are bytes: no folding of case or width.
     EXPECT_FALSE(Any("ＡＢＣ abc", "ABC"));
+}
+
+// The matcher against the plainest reading of the rule (the word at some
+// character boundary, walked from the start) on texts of every length up to
+// a few windows of the byte search, from a few bytes that make lead bytes,
+// trail bytes and near misses.
+TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
+{
+    const char alphabet[] = {'a', 'b', '\x83', '\x81', '\\', 'A'};
+    unsigned seed = 7;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    auto occurs = [](const std::string& text, const std::string& word) {
+        for (size_t i = 0; i + word.size() <= text.size();
+             i += IsSjisLeadByte((unsigned char)text[i]) ? 2 : 1) {
+            if (text.compare(i, word.size(), word) == 0)
+                return true;
+        }
+        return false;
+    };
+    for (int round = 0; round < 20000; round++) {
+        std::string text, word;
+        for (size_t n = next() % 70; text.size() < n;)
+            text += alphabet[next() % 6];
+        for (size_t n = 1 + next() % 4; word.size() < n;)
+            word += alphabet[next() % 6];
+        if (next() % 2 && text.size() >= word.size())  // plant it somewhere
+            text.replace(next() % (text.size() - word.size() + 1), word.size(), word);
+        SearchWords words;
+        BuildSearchWords(word.c_str(), &words);
+        if (words.count != 1 || words.length[0] != word.size())
+            continue;  // a space in the word
+        ASSERT_EQ(MatchAllWords(text.data(), text.size(), &words), occurs(text, word))
+            << "text of " << text.size() << " bytes, word of " << word.size();
+    }
 }
 
 struct Results {
