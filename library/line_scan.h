@@ -89,13 +89,10 @@ inline const char* SkipIndent(const char* p, const char* stop)
     return p;
 }
 
-// A quoted line's token, its line end at lf and its opening quote at quote.
-inline int QuotedLineToken(const char* quote, const char* lf, char* text, size_t textSize,
-                           size_t* textLen)
+// The token of a line that starts with a quote, its text of n bytes taken:
+// a line without a second quote is no quoted line, and leaves no text.
+inline int QuotedToken(bool quoted, size_t n, char* text, size_t textSize, size_t* textLen)
 {
-    const char* end = lf[-1] == '\r' && lf - 1 > quote ? lf - 1 : lf;
-    bool quoted;
-    size_t n = TakeQuotedText(quote + 1, (size_t)(end - quote - 1), true, text, textSize, &quoted);
     if (quoted) {
         if (textLen)
             *textLen = n;
@@ -104,4 +101,14 @@ inline int QuotedLineToken(const char* quote, const char* lf, char* text, size_t
     if (textSize > 0)
         text[0] = '\0';
     return TOKEN_IGNORED;
+}
+
+// A quoted line's token, its line end at lf and its opening quote at quote.
+inline int QuotedLineToken(const char* quote, const char* lf, char* text, size_t textSize,
+                           size_t* textLen)
+{
+    const char* end = lf[-1] == '\r' && lf - 1 > quote ? lf - 1 : lf;
+    bool quoted;
+    size_t n = TakeQuotedText(quote + 1, (size_t)(end - quote - 1), true, text, textSize, &quoted);
+    return QuotedToken(quoted, n, text, textSize, textLen);
 }

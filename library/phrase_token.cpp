@@ -270,14 +270,7 @@ int ReadToken(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     if (r->line[r->pos] == '"') {
         bool quoted;
         size_t n = ReadQuotedText(r, text, textSize, &quoted);
-        if (quoted) {
-            if (textLen)
-                *textLen = n;
-            return TOKEN_TEXT;
-        }
-        if (textSize > 0)
-            text[0] = '\0';
-        return TOKEN_IGNORED;
+        return QuotedToken(quoted, n, text, textSize, textLen);
     }
     DropLine(r);
     return TOKEN_IGNORED;
