@@ -79,6 +79,65 @@ void OpenPhrase(PhraseWalker* w)
     StartPhraseLines(&w->phrase);
 }
 
+// Remembers the indent of a "<p>" CR LF line as the phrase shape to expect.
+void LearnPhraseShape(PhraseShape* shape, int indent)
+{
+    if (indent == shape->indent || indent + 6 > PHRASE_SHAPE_WIDTH)
+        return;
+    shape->indent = indent;
+    memset(shape->open, ' ', sizeof shape->open);
+    memset(shape->head, ' ', sizeof shape->head);
+    memset(shape->close, ' ', sizeof shape->close);
+    memcpy(shape->open + indent, "<p>\r\n", 5);
+    shape->head[indent] = '"';
+    memcpy(shape->close + indent, "</p>\r\n", 6);
+}
+
+// True when the n bytes at p are the first n of pattern; 32 bytes at p must
+// be readable.
+inline bool StartsWith(const char* p, const char* pattern, int n)
+{
+#if defined(__SSE2__)
+    unsigned same = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(
+                        _mm_loadu_si128((const __m128i*)p), _mm_loadu_si128((const __m128i*)pattern))) |
+                    (unsigned)_mm_movemask_epi8(
+                        _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + 16)),
+                                       _mm_loadu_si128((const __m128i*)(pattern + 16))))
+                        << 16;
+    unsigned want = n >= 32 ? ~0u : (1u << n) - 1;
+    return (same & want) == want;
+#else
+    return memcmp(p, pattern, (size_t)n) == 0;
+#endif
+}
+
+// A one-line phrase of the expected shape at p, read whole: returns the
+// end of its "</p>" line, with the quoted line's text and length in *text
+// and *length, or null when the lines at p are not of that shape (or not
+// all in the read-ahead). Each of the three lines is one the step would
+// read as a simple line with one token: a <p> tag, a quoted line whose last
+// byte before CR LF is its closing quote, a </p> tag.
+const char* MatchOnePhrase(const PhraseShape* shape, const char* p, const char* blockEnd,
+                           const char** text, size_t* length)
+{
+    const int indent = shape->indent;
+    if (blockEnd - p < 3 * PHRASE_SHAPE_WIDTH || !StartsWith(p, shape->open, indent + 5))
+        return nullptr;
+    const char* quote = p + indent + 5 + indent;
+    if (!StartsWith(p + indent + 5, shape->head, indent + 1))
+        return nullptr;
+    const char* from = quote + 1;  // the line is read from its start, at most a buffer's length
+    size_t room = (size_t)(blockEnd - from) - PHRASE_SHAPE_WIDTH;
+    size_t limit = (size_t)(LINE_BUFFER_SIZE - 1) - (size_t)(from - (p + indent + 5));
+    const char* lf = FindLineEnd(from, room < limit ? room : limit);
+    if (!lf || lf - from < 2 || lf[-1] != '\r' || lf[-2] != '"' ||
+        !StartsWith(lf + 1, shape->close, indent + 6))
+        return nullptr;
+    *text = from;
+    *length = (size_t)(lf - 2 - from);
+    return lf + 1 + indent + 6;
+}
+
 // The quick path of a quiet walk over the lines most of a library is made
 // of, where they lie in the read-ahead: <p> and </p> alone on their lines,
 // and quoted lines inside a phrase. Each is taken exactly as the step below
@@ -96,6 +155,30 @@ int SkimLines(PhraseWalker* w)
     long lines = 0;
     int event = 0;
     for (;;) {
+        const char* text;
+        size_t length;
+        const char* after;
+        if (!w->inPhrase && w->shape.indent >= 0 &&
+            (after = MatchOnePhrase(&w->shape, p, blockEnd, &text, &length)) != nullptr) {
+            // What the step does with its three lines.
+            OpenPhrase(w);
+            if (w->keep) {
+                size_t room = 0;
+                char* into = NextPhraseLine(&w->phrase, &room);
+                if (length < room) {
+                    memcpy(into, text, length);
+                    KeepPhraseLine(&w->phrase, length);
+                }
+            }
+            p = after;
+            lines += 3;
+            if (EndPhrase(w)) {
+                w->pending = TOKEN_PHRASE_CLOSE;
+                event = WALK_PHRASE;
+                break;
+            }
+            continue;
+        }
         size_t avail = (size_t)(blockEnd - p);
         size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : LINE_BUFFER_SIZE - 1;
         const char* stop = p + limit;  // the line end must come before this
@@ -120,8 +203,11 @@ int SkimLines(PhraseWalker* w)
                 lines++;
                 break;
             }
-            if (tag == TOKEN_PHRASE_OPEN)
+            if (tag == TOKEN_PHRASE_OPEN) {
                 OpenPhrase(w);
+                if (lf == first + 4 && first[1] == 'p')
+                    LearnPhraseShape(&w->shape, (int)(first - p));
+            }
         } else if (*first == '"' && w->inPhrase) {
             lf = FindLineEnd(first, (size_t)(stop - first));
             if (!lf)
@@ -265,6 +351,7 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
     w->path = path ? path : &kRootPath;
     w->keepPhrases = keepPhrases;
     w->error = error;
+    w->shape.indent = -1;
     w->text = (char*)malloc(PHRASE_BUFFER_SIZE);
     // One byte more than a phrase can use, so a line that would not fit shows
     // as longer than its room instead of being cut silently.

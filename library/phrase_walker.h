@@ -62,6 +62,17 @@ struct TokenSink {
     int (*put)(void* context, int token, int level, const char* text, size_t length);
 };
 
+// The writers' shape of a one-line phrase at an indent: "<p>", one quoted
+// line, "</p>", each on its own line after the same spaces and ended by
+// CR LF. A quiet walk that has met it takes the next such phrase whole.
+const int PHRASE_SHAPE_WIDTH = 32;  // indent and tag together, at the most
+struct PhraseShape {
+    int indent;  // -1: none met yet
+    char open[PHRASE_SHAPE_WIDTH];   // indent, "<p>" CR LF
+    char head[PHRASE_SHAPE_WIDTH];   // indent, '"'
+    char close[PHRASE_SHAPE_WIDTH];  // indent, "</p>" CR LF
+};
+
 struct PhraseWalker {
     FILE* file;               // owned when opened by OpenWalk
     bool ownsFile;
@@ -87,6 +98,7 @@ struct PhraseWalker {
     bool keep;                // the open phrase is in scope and being gathered
     int phraseDepth;          // depth of the label the open phrase was opened in
     int pending;              // token that ended a phrase, handled at the next step (0: none)
+    PhraseShape shape;        // of the last <p> line a quiet walk met
     bool ended;               // the root label has closed
     bool failed;
 };

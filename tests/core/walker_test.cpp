@@ -181,6 +181,26 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
             big += "</u>\n";
     }
     big += "</u>\n";
+    // The writers' layout, where most phrases are one line at one indent;
+    // some break the shape in one place or another.
+    std::string shaped = "<u>\"r\"\r\n";
+    for (int i = 0; i < 4000; i++) {
+        int depth = 1 + i / 500 % 3;
+        std::string indent(4 * depth + 4, ' ');
+        if (i % 250 == 0)
+            shaped += std::string(4 * depth, ' ') + "<u>\"l" + std::to_string(i) + "\"\r\n";
+        std::string text = "\"p" + std::to_string(i) + (i % 7 == 3 ? "\"x" : "\"");
+        if (i % 5 == 1)
+            text = "\"\"";
+        shaped += indent + (i % 11 == 4 ? "<P>" : "<p>") + "\r\n";
+        shaped += indent + text + (i % 13 == 6 ? "\n" : "\r\n");
+        if (i % 17 == 9)
+            shaped += indent + "\"second\"\r\n";
+        shaped += indent + (i % 19 == 2 ? "</p> " : "</p>") + "\r\n";
+        if (i % 250 == 249)
+            shaped += std::string(4 * depth, ' ') + "</u>\r\n";
+    }
+    shaped += "</u>\r\n";
     const std::string longLine(70000, 'y');
     const std::string files[] = {
         "<u>\"r\"\n<p>\n\"a\"\n\"b\n\"c\"d\"\n</p>\n<p>\r\n\"e\"\r\n<p> \"f\"\n</p>\"g\"\n</u>\n",
@@ -196,6 +216,8 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         "<u>\"r\"\r\n<p>\r\n\"cr\"\r\r\n</p>\r",
         big,
         big.substr(0, big.size() / 2),
+        shaped,
+        shaped.substr(0, shaped.size() / 3),
     };
     for (const std::string& content : files) {
         FILE* f = OpenBytes(content);
