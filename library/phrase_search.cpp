@@ -145,17 +145,32 @@ bool MatchAnyWord(const char* text, size_t length, const SearchWords* words)
     return false;
 }
 
+namespace {
+
+bool WantsAllWords(void* words, const char* text, size_t length)
+{
+    return MatchAllWords(text, length, (const SearchWords*)words);
+}
+
+bool WantsAnyWord(void* words, const char* text, size_t length)
+{
+    return MatchAnyWord(text, length, (const SearchWords*)words);
+}
+
+}  // namespace
+
 // One pass over the whole file: labels off the scope's path are skipped,
-// every label inside the scope is entered. A quoted line outside a phrase
-// where the walk reads fails the search.
+// every label inside the scope is entered, and the walk reports the
+// phrases that match. A quoted line outside a phrase where the walk reads
+// fails the search.
 int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int searchMode,
                     const LabelPath* scope, const PhraseSink* sink)
 {
-    bool (*match)(const char*, size_t, const SearchWords*) =
-        searchMode == 0 ? MatchAllWords : MatchAnyWord;
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
     w.quiet = true;
+    w.wants = searchMode == 0 ? WantsAllWords : WantsAnyWord;
+    w.wantsContext = (void*)words;
     for (bool done = false; result == 0 && !done;) {
         switch (WalkNext(&w)) {
         case WALK_LABEL:
@@ -167,8 +182,7 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
                 result = -1;
             break;
         case WALK_PHRASE:
-            if (match(w.phrase.text, w.phrase.length, words) &&
-                sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
+            if (sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
                 result = -1;
             break;
         case WALK_END:

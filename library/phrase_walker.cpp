@@ -59,14 +59,16 @@ LabelPlace PlaceOf(PhraseWalker* w, int parent)
     return PLACE_BESIDE;
 }
 
-// Ends the open phrase. Returns true when it was gathered (WALK_PHRASE is due).
+// Ends the open phrase. Returns true when it was gathered and is wanted
+// (WALK_PHRASE is due).
 bool EndPhrase(PhraseWalker* w)
 {
     bool kept = w->keep;
     w->inPhrase = w->keep = false;
-    if (kept)
-        w->phrase.text[w->phrase.length] = '\0';
-    return kept;
+    if (!kept)
+        return false;
+    w->phrase.text[w->phrase.length] = '\0';
+    return !w->wants || w->wants(w->wantsContext, w->phrase.text, w->phrase.length);
 }
 
 // Opens a phrase at the <p> tag just read.

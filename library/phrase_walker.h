@@ -82,6 +82,9 @@ struct PhraseWalker {
     bool keepPhrases;         // gather the phrases in scope
     bool quiet;               // report no <p>, no </p> and no quoted line inside a phrase
     long phraseTags;          // <p> tags walked by WalkNext
+    // A phrase in scope is reported only when wants says so (null: each).
+    bool (*wants)(void* context, const char* text, size_t length);
+    void* wantsContext;
     LibraryError* error;      // may be null
     char* text;               // PHRASE_BUFFER_SIZE: the last name, or a line outside a kept phrase
     size_t textLength;
