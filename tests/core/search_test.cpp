@@ -116,20 +116,30 @@ TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
         }
         return false;
     };
-    for (int round = 0; round < 20000; round++) {
-        std::string text, word;
+    for (int round = 0; round < 30000; round++) {
+        std::string text;
         for (size_t n = next() % 70; text.size() < n;)
             text += alphabet[next() % 6];
-        for (size_t n = 1 + next() % 4; word.size() < n;)
-            word += alphabet[next() % 6];
-        if (next() % 2 && text.size() >= word.size())  // plant it somewhere
-            text.replace(next() % (text.size() - word.size() + 1), word.size(), word);
+        std::vector<std::string> list(1 + next() % 3);
+        std::string search;
+        for (std::string& word : list) {
+            for (size_t n = 1 + next() % 5; word.size() < n;)
+                word += alphabet[next() % 6];
+            if (next() % 2 && text.size() >= word.size())  // plant it somewhere
+                text.replace(next() % (text.size() - word.size() + 1), word.size(), word);
+            search += word + " ";
+        }
         SearchWords words;
-        BuildSearchWords(word.c_str(), &words);
-        if (words.count != 1 || words.length[0] != word.size())
-            continue;  // a space in the word
-        ASSERT_EQ(MatchAllWords(text.data(), text.size(), &words), occurs(text, word))
-            << "text of " << text.size() << " bytes, word of " << word.size();
+        BuildSearchWords(search.c_str(), &words);
+        bool all = true, any = false;
+        for (const std::string& word : list) {
+            all = all && occurs(text, word);
+            any = any || occurs(text, word);
+        }
+        ASSERT_EQ(MatchAllWords(text.data(), text.size(), &words), all)
+            << "text of " << text.size() << " bytes, " << search;
+        ASSERT_EQ(MatchAnyWord(text.data(), text.size(), &words), any)
+            << "text of " << text.size() << " bytes, " << search;
     }
 }
 
