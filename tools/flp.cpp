@@ -20,6 +20,8 @@
 extern "C" {
 int _dowildcard = 0;
 }
+#else
+#include <unistd.h>
 #endif
 
 #include "common/sjis.h"
@@ -603,6 +605,16 @@ int main(int argc, char** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
+    // Into a file or a pipe, output goes in large writes: a search can print
+    // a great many phrases.
+    static char outputBuffer[64 * 1024];
+#ifdef _WIN32
+    bool terminal = _isatty(_fileno(stdout)) != 0;
+#else
+    bool terminal = isatty(fileno(stdout)) != 0;
+#endif
+    if (!terminal)
+        setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     int global = TakeGlobalOptions(argc, argv);
     if (global < 0)
         return Usage();
