@@ -113,31 +113,51 @@ inline bool StartsWith(const char* p, const char* pattern, int n)
 #endif
 }
 
-// A one-line phrase of the expected shape at p, read whole: returns the
-// end of its "</p>" line, with the quoted line's text and length in *text
-// and *length, or null when the lines at p are not of that shape (or not
-// all in the read-ahead). Each of the three lines is one the step would
-// read as a simple line with one token: a <p> tag, a quoted line whose last
-// byte before CR LF is its closing quote, a </p> tag.
-const char* MatchOnePhrase(const PhraseShape* shape, const char* p, const char* blockEnd,
-                           const char** text, size_t* length)
+// The quoted lines of a phrase of the expected shape, as they lie in the
+// read-ahead.
+const int SHAPED_LINES_MAX = 8;
+struct ShapedLines {
+    const char* text[SHAPED_LINES_MAX];
+    size_t length[SHAPED_LINES_MAX];
+    int count;
+};
+
+// A phrase of the expected shape at p, read whole: returns the end of its
+// "</p>" line, with its quoted lines' texts in *lines, or null when the
+// lines at p are not of that shape (or not all in the read-ahead). Each line
+// is one the step would read as a simple line with one token: a <p> tag,
+// quoted lines whose last byte before CR LF is their closing quote, a </p>
+// tag.
+const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const char* blockEnd,
+                              ShapedLines* lines)
 {
     const int indent = shape->indent;
     if (blockEnd - p < 3 * PHRASE_SHAPE_WIDTH || !StartsWith(p, shape->open, indent + 5))
         return nullptr;
-    const char* quote = p + indent + 5 + indent;
-    if (!StartsWith(p + indent + 5, shape->head, indent + 1))
+    const char* line = p + indent + 5;
+    lines->count = 0;
+    while (StartsWith(line, shape->head, indent + 1)) {
+        if (lines->count == SHAPED_LINES_MAX)
+            return nullptr;
+        const char* from = line + indent + 1;  // after the opening quote
+        // The line end within a line buffer's length of the line's start,
+        // and a shape's width before the end of the read-ahead.
+        size_t room = (size_t)(blockEnd - from);
+        if (room <= (size_t)PHRASE_SHAPE_WIDTH)
+            return nullptr;
+        room -= PHRASE_SHAPE_WIDTH;
+        size_t limit = (size_t)(LINE_BUFFER_SIZE - 1) - (size_t)(from - line);
+        const char* lf = FindLineEnd(from, room < limit ? room : limit);
+        if (!lf || lf - from < 2 || lf[-1] != '\r' || lf[-2] != '"')
+            return nullptr;
+        lines->text[lines->count] = from;
+        lines->length[lines->count] = (size_t)(lf - 2 - from);
+        lines->count++;
+        line = lf + 1;
+    }
+    if (lines->count == 0 || !StartsWith(line, shape->close, indent + 6))
         return nullptr;
-    const char* from = quote + 1;  // the line is read from its start, at most a buffer's length
-    size_t room = (size_t)(blockEnd - from) - PHRASE_SHAPE_WIDTH;
-    size_t limit = (size_t)(LINE_BUFFER_SIZE - 1) - (size_t)(from - (p + indent + 5));
-    const char* lf = FindLineEnd(from, room < limit ? room : limit);
-    if (!lf || lf - from < 2 || lf[-1] != '\r' || lf[-2] != '"' ||
-        !StartsWith(lf + 1, shape->close, indent + 6))
-        return nullptr;
-    *text = from;
-    *length = (size_t)(lf - 2 - from);
-    return lf + 1 + indent + 6;
+    return line + indent + 6;
 }
 
 // The quick path of a quiet walk over the lines most of a library is made
@@ -157,23 +177,22 @@ int SkimLines(PhraseWalker* w)
     long lines = 0;
     int event = 0;
     for (;;) {
-        const char* text;
-        size_t length;
+        ShapedLines shaped;
         const char* after;
         if (!w->inPhrase && w->shape.indent >= 0 &&
-            (after = MatchOnePhrase(&w->shape, p, blockEnd, &text, &length)) != nullptr) {
-            // What the step does with its three lines.
+            (after = MatchShapedPhrase(&w->shape, p, blockEnd, &shaped)) != nullptr) {
+            // What the step does with its lines.
             OpenPhrase(w);
-            if (w->keep) {
+            for (int i = 0; w->keep && i < shaped.count; i++) {
                 size_t room = 0;
                 char* into = NextPhraseLine(&w->phrase, &room);
-                if (length < room) {
-                    memcpy(into, text, length);
-                    KeepPhraseLine(&w->phrase, length);
+                if (shaped.length[i] < room) {
+                    memcpy(into, shaped.text[i], shaped.length[i]);
+                    KeepPhraseLine(&w->phrase, shaped.length[i]);
                 }
             }
             p = after;
-            lines += 3;
+            lines += 2 + shaped.count;
             if (EndPhrase(w)) {
                 w->pending = TOKEN_PHRASE_CLOSE;
                 event = WALK_PHRASE;
