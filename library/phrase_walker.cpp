@@ -59,16 +59,25 @@ LabelPlace PlaceOf(PhraseWalker* w, int parent)
     return PLACE_BESIDE;
 }
 
-// Ends the open phrase. Returns true when it was gathered and is wanted
-// (WALK_PHRASE is due).
-bool EndPhrase(PhraseWalker* w)
+bool Wants(const PhraseWalker* w, const char* text, size_t length)
+{
+    return !w->wants || w->wants(w->wantsContext, text, length);
+}
+
+// Ends the open phrase. Returns true when it was gathered.
+bool ClosePhrase(PhraseWalker* w)
 {
     bool kept = w->keep;
     w->inPhrase = w->keep = false;
-    if (!kept)
-        return false;
-    w->phrase.text[w->phrase.length] = '\0';
-    return !w->wants || w->wants(w->wantsContext, w->phrase.text, w->phrase.length);
+    if (kept)
+        w->phrase.text[w->phrase.length] = '\0';
+    return kept;
+}
+
+// The same, true only when the phrase is also wanted (WALK_PHRASE is due).
+bool EndPhrase(PhraseWalker* w)
+{
+    return ClosePhrase(w) && Wants(w, w->phrase.text, w->phrase.length);
 }
 
 // Opens a phrase at the <p> tag just read.
@@ -181,8 +190,13 @@ int SkimLines(PhraseWalker* w)
         const char* after;
         if (!w->inPhrase && w->shape.indent >= 0 &&
             (after = MatchShapedPhrase(&w->shape, p, blockEnd, &shaped)) != nullptr) {
-            // What the step does with its lines.
+            // What the step does with its lines. A phrase of one line is
+            // the line's text: it is asked for where it lies, and gathered
+            // only when wanted.
             OpenPhrase(w);
+            bool asked = w->keep && shaped.count == 1 && w->wants;
+            if (asked && !Wants(w, shaped.text[0], shaped.length[0]))
+                w->keep = false;
             for (int i = 0; w->keep && i < shaped.count; i++) {
                 size_t room = 0;
                 char* into = NextPhraseLine(&w->phrase, &room);
@@ -193,7 +207,7 @@ int SkimLines(PhraseWalker* w)
             }
             p = after;
             lines += 2 + shaped.count;
-            if (EndPhrase(w)) {
+            if (asked ? ClosePhrase(w) : EndPhrase(w)) {
                 w->pending = TOKEN_PHRASE_CLOSE;
                 event = WALK_PHRASE;
                 break;
