@@ -171,8 +171,8 @@ const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const cha
 
 // The quick path of a quiet walk over the lines most of a library is made
 // of, where they lie in the read-ahead: <p> and </p> alone on their lines,
-// and quoted lines inside a phrase. Each is taken exactly as the step below
-// would take it. Stops at any other line, at a line the read-ahead does not
+// and quoted lines inside a phrase; a phrase in the writers' shape is taken
+// whole. Each line is taken exactly as the step below would take it. Stops at any other line, at a line the read-ahead does not
 // hold whole, and where a phrase in scope ends (returning WALK_PHRASE with
 // the tag that ended it pending); returns 0 when the next line is the
 // general step's.
