@@ -62,9 +62,9 @@ struct TokenSink {
     int (*put)(void* context, int token, int level, const char* text, size_t length);
 };
 
-// The writers' shape of a one-line phrase at an indent: "<p>", one quoted
-// line, "</p>", each on its own line after the same spaces and ended by
-// CR LF. A quiet walk that has met it takes the next such phrase whole.
+// The writers' shape of a phrase at an indent: "<p>", its quoted lines,
+// "</p>", each on its own line after the same spaces and ended by CR LF. A
+// quiet walk that has met a "<p>" line so takes the next such phrase whole.
 const int PHRASE_SHAPE_WIDTH = 32;  // indent and tag together, at the most
 struct PhraseShape {
     int indent;  // -1: none met yet
