@@ -30,6 +30,23 @@ inline int MatchTag(const char* p, size_t avail, size_t* length)
     return 0;
 }
 
+// The LF that ends a tag's line right after the tag (a CR LF or an LF at
+// after), before stop; null when more follows the tag on its line.
+inline const char* TagLineEnd(const char* after, const char* stop)
+{
+    if (after < stop && *after == '\r')
+        after++;
+    return after < stop && *after == '\n' ? after : nullptr;
+}
+
+// Where the end of the line starting at p must lie before: within the line
+// buffer's length, and within the read-ahead that ends at blockEnd.
+inline const char* LineStop(const char* p, const char* blockEnd)
+{
+    size_t avail = (size_t)(blockEnd - p);
+    return p + (avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : (size_t)LINE_BUFFER_SIZE - 1);
+}
+
 // The text of a quoted line whose bytes after the opening quote are
 // from[0..n) (its line end excluded): all of them but a final quote before
 // the line end (at the end of the file a final quote stays text). The line

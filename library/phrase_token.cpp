@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace {
 
 const unsigned long long LINE_SPACE_BITS = (1ull << ' ') | (1ull << '\t') | (1ull << '\r') |
@@ -166,9 +165,8 @@ int ReadSimpleLine(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     if (r->blockPos == r->blockLen && PeekByte(r) < 0)
         return NOT_SIMPLE;
     const char* start = r->block + r->blockPos;
-    size_t avail = r->blockLen - r->blockPos;
-    size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : (size_t)LINE_BUFFER_SIZE - 1;
-    const char* stop = start + limit;  // the line end must come before this
+    const char* stop = LineStop(start, r->block + r->blockLen);
+    const size_t limit = (size_t)(stop - start);
     // The writers' lines first: a tag alone on its line, or a quoted line,
     // after an indent of spaces.
     const char* first = SkipIndent(start, stop);
@@ -176,13 +174,10 @@ int ReadSimpleLine(TokenReader* r, char* text, size_t textSize, size_t* textLen)
     if (p < stop && *p == '<') {
         size_t tagLength = 0;
         int tag = MatchTag(p, (size_t)(stop - p), &tagLength);
-        const char* after = p + tagLength;
-        if (tag && after < stop) {
-            const char* lf = *after == '\r' && after + 1 < stop ? after + 1 : after;
-            if (*lf == '\n') {
-                r->blockPos = (size_t)(lf + 1 - r->block);
-                return tag;
-            }
+        const char* lf = tag ? TagLineEnd(p + tagLength, stop) : nullptr;
+        if (lf) {
+            r->blockPos = (size_t)(lf + 1 - r->block);
+            return tag;
         }
     } else if (p < stop && *p == '"') {
         const char* lf = FindLineEnd(p, (size_t)(stop - p));

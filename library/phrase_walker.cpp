@@ -109,12 +109,11 @@ void LearnPhraseShape(PhraseShape* shape, int indent)
 inline bool StartsWith(const char* p, const char* pattern, int n)
 {
 #if defined(__SSE2__)
-    unsigned same = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(
-                        _mm_loadu_si128((const __m128i*)p), _mm_loadu_si128((const __m128i*)pattern))) |
-                    (unsigned)_mm_movemask_epi8(
-                        _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + 16)),
-                                       _mm_loadu_si128((const __m128i*)(pattern + 16))))
-                        << 16;
+    __m128i low = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)p),
+                                 _mm_loadu_si128((const __m128i*)pattern));
+    __m128i high = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + 16)),
+                                  _mm_loadu_si128((const __m128i*)(pattern + 16)));
+    unsigned same = (unsigned)_mm_movemask_epi8(low) | (unsigned)_mm_movemask_epi8(high) << 16;
     unsigned want = n >= 32 ? ~0u : (1u << n) - 1;
     return (same & want) == want;
 #else
@@ -172,10 +171,10 @@ const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const cha
 // The quick path of a quiet walk over the lines most of a library is made
 // of, where they lie in the read-ahead: <p> and </p> alone on their lines,
 // and quoted lines inside a phrase; a phrase in the writers' shape is taken
-// whole. Each line is taken exactly as the step below would take it. Stops at any other line, at a line the read-ahead does not
-// hold whole, and where a phrase in scope ends (returning WALK_PHRASE with
-// the tag that ended it pending); returns 0 when the next line is the
-// general step's.
+// whole. Each line is taken exactly as the step below would take it. Stops
+// at any other line, at a line the read-ahead does not hold whole, and where
+// a phrase in scope ends (returning WALK_PHRASE with the tag that ended it
+// pending); returns 0 when the next line is the general step's.
 int SkimLines(PhraseWalker* w)
 {
     TokenReader* r = &w->tokens;
@@ -214,9 +213,7 @@ int SkimLines(PhraseWalker* w)
             }
             continue;
         }
-        size_t avail = (size_t)(blockEnd - p);
-        size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : LINE_BUFFER_SIZE - 1;
-        const char* stop = p + limit;  // the line end must come before this
+        const char* stop = LineStop(p, blockEnd);
         const char* first = SkipIndent(p, stop);
         if (first == stop)
             break;
@@ -224,12 +221,8 @@ int SkimLines(PhraseWalker* w)
         if (*first == '<') {
             size_t tagLength = 0;
             int tag = MatchTag(first, (size_t)(stop - first), &tagLength);
-            if (tag != TOKEN_PHRASE_OPEN && tag != TOKEN_PHRASE_CLOSE)
-                break;
-            lf = first + tagLength;
-            if (lf < stop && *lf == '\r')
-                lf++;
-            if (lf == stop || *lf != '\n')
+            if ((tag != TOKEN_PHRASE_OPEN && tag != TOKEN_PHRASE_CLOSE) ||
+                !(lf = TagLineEnd(first + tagLength, stop)))
                 break;
             if (w->inPhrase && EndPhrase(w)) {
                 w->pending = tag;
@@ -279,9 +272,7 @@ void SkipLines(PhraseWalker* w)
     const char* const blockEnd = r->block + r->blockLen;
     long lines = 0;
     for (;;) {
-        size_t avail = (size_t)(blockEnd - p);
-        size_t limit = avail < (size_t)LINE_BUFFER_SIZE - 1 ? avail : LINE_BUFFER_SIZE - 1;
-        const char* stop = p + limit;
+        const char* stop = LineStop(p, blockEnd);
         const char* first = SkipIndent(p, stop);
         if (first == stop)
             break;
@@ -289,10 +280,7 @@ void SkipLines(PhraseWalker* w)
         size_t tagLength = 0;
         int tag = MatchTag(first, (size_t)(stop - first), &tagLength);
         if (tag == TOKEN_PHRASE_OPEN || tag == TOKEN_PHRASE_CLOSE) {
-            lf = first + tagLength;
-            if (lf < stop && *lf == '\r')
-                lf++;
-            if (lf == stop || *lf != '\n')
+            if (!(lf = TagLineEnd(first + tagLength, stop)))
                 break;
         } else if (tag != 0 || (*first != '\n' && (unsigned char)*first <= ' ')) {
             break;
