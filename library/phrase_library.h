@@ -108,9 +108,10 @@ bool NextSearchWord(const char** cursor, char* word);
 void BuildSearchWords(const char* searchText, SearchWords* words);
 
 // True when every word (true for none) / at least one word (false for none)
-// occurs in text starting on a character boundary.
-bool MatchAllWords(const char* text, size_t length, const SearchWords* words);
-bool MatchAnyWord(const char* text, size_t length, const SearchWords* words);
+// occurs in text starting on a character boundary. When slack bytes past
+// the text may be read too (64 are enough), short texts take fewer steps.
+bool MatchAllWords(const char* text, size_t length, const SearchWords* words, size_t slack = 0);
+bool MatchAnyWord(const char* text, size_t length, const SearchWords* words, size_t slack = 0);
 
 // Hands every phrase of scope's subtree (null: the whole library) that
 // matches (searchMode 0: all words, 1: any word) to sink, in file order.

@@ -1,6 +1,7 @@
 // The word search over the phrase file.
 #include "library/phrase_library.h"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -23,16 +24,35 @@ inline bool SameMiddle(const char* at, const char* word, size_t wordLength)
     return true;
 }
 
-// The first occurrence of word (at least one byte) in text. Candidates are
-// the places where both the word's first and its last byte stand, sixteen
-// places at a time where SSE2 is at hand; there is no setup per call, as
-// the texts are short and many.
-const char* FindBytes(const char* text, size_t length, const char* word, size_t wordLength)
+// True when word occurs in text at a character boundary. readable bytes
+// from text on may be read (at least length): with 63 bytes to spare past
+// the text's end, the last places are looked at with bytes from there,
+// whose matches are ignored; without, one at a time.
+//
+// Candidates are the places where both the word's first and its last byte
+// stand, 64 places at a time where SSE2 is at hand: the texts are short and
+// many, so most take one step and no branch on their length. Only
+// candidates are checked for a boundary: the bytes right before one are
+// walked back over lead-byte values to a byte that ends a character (or to
+// a boundary known from an earlier candidate); an odd count means the
+// candidate starts on a trail byte. Every byte is walked at most once.
+bool OccursOnBoundary(const char* text, size_t length, size_t readable, const char* word,
+                      size_t wordLength)
 {
+    if (wordLength == 0)
+        return true;
     if (wordLength > length)
-        return nullptr;
-    if (wordLength == 1)
-        return (const char*)memchr(text, word[0], length);
+        return false;
+    size_t boundary = 0;
+    auto onBoundary = [&](size_t at) {
+        size_t back = at;
+        while (back > boundary && IsSjisLeadByte((unsigned char)text[back - 1]))
+            back--;
+        if (((at - back) & 1) == 0)
+            return true;
+        boundary = at + 1;  // at is the trail byte of the character before it
+        return false;
+    };
     const size_t stop = length - wordLength + 1;  // candidates are [0, stop)
     const char first = word[0];
     const char last = word[wordLength - 1];
@@ -40,54 +60,31 @@ const char* FindBytes(const char* text, size_t length, const char* word, size_t 
 #if defined(__SSE2__)
     const __m128i firstBytes = _mm_set1_epi8(first);
     const __m128i lastBytes = _mm_set1_epi8(last);
-    for (; i < stop && stop >= 16; i += 16) {
-        // The last places are looked at sixteen at once too, with some seen
-        // before: those fail again.
-        if (i + 16 > stop)
-            i = stop - 16;
-        __m128i a = _mm_loadu_si128((const __m128i*)(text + i));
-        __m128i b = _mm_loadu_si128((const __m128i*)(text + i + wordLength - 1));
-        unsigned mask = (unsigned)_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes), _mm_cmpeq_epi8(b, lastBytes)));
+    // A step at i reads text[i, i + 63 + wordLength).
+    for (; i < stop && i + 63 + wordLength <= readable; i += 64) {
+        uint64_t mask = 0;
+        for (int k = 0; k < 4; k++) {
+            const char* t = text + i + 16 * k;
+            __m128i a = _mm_loadu_si128((const __m128i*)t);
+            __m128i b = _mm_loadu_si128((const __m128i*)(t + wordLength - 1));
+            unsigned m = (unsigned)_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes), _mm_cmpeq_epi8(b, lastBytes)));
+            mask |= (uint64_t)m << (16 * k);
+        }
+        if (stop - i < 64)
+            mask &= (1ull << (stop - i)) - 1;
         while (mask) {
-            size_t at = i + (size_t)__builtin_ctz(mask);
-            if (SameMiddle(text + at, word, wordLength))
-                return text + at;
+            size_t at = i + (size_t)__builtin_ctzll(mask);
+            if (SameMiddle(text + at, word, wordLength) && onBoundary(at))
+                return true;
             mask &= mask - 1;
         }
     }
 #endif
     for (; i < stop; i++) {
         if (text[i] == first && text[i + wordLength - 1] == last &&
-            SameMiddle(text + i, word, wordLength))
-            return text + i;
-    }
-    return nullptr;
-}
-
-// True when word occurs in text at a character boundary. Only candidates
-// found by the byte search are checked: the bytes right before one are
-// walked back over lead-byte values to a byte that ends a character (or to a
-// boundary known from an earlier candidate); an odd count means the
-// candidate starts on a trail byte. Every byte is walked at most once.
-bool OccursOnBoundary(const char* text, size_t length, const char* word, size_t wordLength)
-{
-    if (wordLength == 0)
-        return true;
-    size_t boundary = 0;
-    size_t from = 0;
-    while (from + wordLength <= length) {
-        const char* hit = FindBytes(text + from, length - from, word, wordLength);
-        if (!hit)
-            return false;
-        size_t at = (size_t)(hit - text);
-        size_t back = at;
-        while (back > boundary && IsSjisLeadByte((unsigned char)text[back - 1]))
-            back--;
-        if (((at - back) & 1) == 0)
+            SameMiddle(text + i, word, wordLength) && onBoundary(i))
             return true;
-        boundary = at + 1;  // at is the trail byte of the character before it
-        from = at + 1;
     }
     return false;
 }
@@ -127,19 +124,19 @@ void BuildSearchWords(const char* searchText, SearchWords* words)
     }
 }
 
-bool MatchAllWords(const char* text, size_t length, const SearchWords* words)
+bool MatchAllWords(const char* text, size_t length, const SearchWords* words, size_t slack)
 {
     for (int i = 0; i < words->count; i++) {
-        if (!OccursOnBoundary(text, length, words->word[i], words->length[i]))
+        if (!OccursOnBoundary(text, length, length + slack, words->word[i], words->length[i]))
             return false;
     }
     return true;
 }
 
-bool MatchAnyWord(const char* text, size_t length, const SearchWords* words)
+bool MatchAnyWord(const char* text, size_t length, const SearchWords* words, size_t slack)
 {
     for (int i = 0; i < words->count; i++) {
-        if (OccursOnBoundary(text, length, words->word[i], words->length[i]))
+        if (OccursOnBoundary(text, length, length + slack, words->word[i], words->length[i]))
             return true;
     }
     return false;
@@ -149,12 +146,12 @@ namespace {
 
 bool WantsAllWords(void* words, const char* text, size_t length)
 {
-    return MatchAllWords(text, length, (const SearchWords*)words);
+    return MatchAllWords(text, length, (const SearchWords*)words, WANTS_SLACK);
 }
 
 bool WantsAnyWord(void* words, const char* text, size_t length)
 {
-    return MatchAnyWord(text, length, (const SearchWords*)words);
+    return MatchAnyWord(text, length, (const SearchWords*)words, WANTS_SLACK);
 }
 
 }  // namespace

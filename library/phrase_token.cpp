@@ -223,7 +223,7 @@ int StartTokenReader(TokenReader* r, FILE* file)
 {
     memset(r, 0, sizeof *r);
     r->file = file;
-    r->block = (char*)malloc(READ_BLOCK_SIZE);
+    r->block = (char*)calloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK, 1);
     return r->block ? 0 : -1;
 }
 

@@ -40,6 +40,9 @@ struct TokenReader {
 };
 
 const size_t READ_BLOCK_SIZE = 64 * 1024;
+// Bytes after the read-ahead's space that may be read (zeros): scans that
+// look at many bytes at a time read past a line's end.
+const size_t READ_BLOCK_SLACK = 64;
 
 // Starts reading an open file (binary mode) with an empty line buffer.
 // Returns 0, or -1 when the read-ahead cannot be allocated.

@@ -149,13 +149,16 @@ const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const cha
             return nullptr;
         const char* from = line + indent + 1;  // after the opening quote
         // The line end within a line buffer's length of the line's start,
-        // and a shape's width before the end of the read-ahead.
+        // and a shape's width before the end of the read-ahead: with the
+        // read-ahead's slack, that leaves what wants may read past the text.
+        static_assert(PHRASE_SHAPE_WIDTH + READ_BLOCK_SLACK >= WANTS_SLACK,
+                      "a shaped line's text has slack");
         size_t room = (size_t)(blockEnd - from);
         if (room <= (size_t)PHRASE_SHAPE_WIDTH)
             return nullptr;
         room -= PHRASE_SHAPE_WIDTH;
         size_t limit = (size_t)(LINE_BUFFER_SIZE - 1) - (size_t)(from - line);
-        const char* lf = FindLineEnd(from, room < limit ? room : limit);
+        const char* lf = FindLineEndInBlock(from, room < limit ? room : limit);
         if (!lf || lf - from < 2 || lf[-1] != '\r' || lf[-2] != '"')
             return nullptr;
         lines->text[lines->count] = from;
@@ -377,8 +380,9 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
     w->shape.indent = -1;
     w->text = (char*)malloc(PHRASE_BUFFER_SIZE);
     // One byte more than a phrase can use, so a line that would not fit shows
-    // as longer than its room instead of being cut silently.
-    w->phrase.text = keepPhrases ? (char*)malloc(PHRASE_BUFFER_SIZE + 1) : nullptr;
+    // as longer than its room instead of being cut silently; then the bytes
+    // wants may read past a phrase.
+    w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory");
     if (StartTokenReader(&w->tokens, file) != 0)

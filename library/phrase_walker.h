@@ -73,6 +73,8 @@ struct PhraseShape {
     char close[PHRASE_SHAPE_WIDTH];  // indent, "</p>" CR LF
 };
 
+const size_t WANTS_SLACK = 64;
+
 struct PhraseWalker {
     FILE* file;               // owned when opened by OpenWalk
     bool ownsFile;
@@ -83,6 +85,7 @@ struct PhraseWalker {
     bool quiet;               // report no <p>, no </p> and no quoted line inside a phrase
     long phraseTags;          // <p> tags walked by WalkNext
     // A phrase in scope is reported only when wants says so (null: each).
+    // WANTS_SLACK bytes past the text it is handed may be read.
     bool (*wants)(void* context, const char* text, size_t length);
     void* wantsContext;
     LibraryError* error;      // may be null

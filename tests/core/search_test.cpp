@@ -8,6 +8,7 @@
 
 #include "common/sjis.h"
 #include "library/phrase_library.h"
+#include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST(SearchMatch, AllAnyAndCharacterBoundaries)
 
 // The matcher against the plainest reading of the rule (the word at some
 // character boundary, walked from the start) on texts of every length up to
-// a few windows of the byte search, from a few bytes that make lead bytes,
+// a few steps of the byte search, from a few bytes that make lead bytes,
 // trail bytes and near misses.
 TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
 {
@@ -118,7 +119,7 @@ TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
     };
     for (int round = 0; round < 30000; round++) {
         std::string text;
-        for (size_t n = next() % 70; text.size() < n;)
+        for (size_t n = next() % 140; text.size() < n;)
             text += alphabet[next() % 6];
         std::vector<std::string> list(1 + next() % 3);
         std::string search;
@@ -136,10 +137,16 @@ TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
             all = all && occurs(text, word);
             any = any || occurs(text, word);
         }
-        ASSERT_EQ(MatchAllWords(text.data(), text.size(), &words), all)
-            << "text of " << text.size() << " bytes, " << search;
-        ASSERT_EQ(MatchAnyWord(text.data(), text.size(), &words), any)
-            << "text of " << text.size() << " bytes, " << search;
+        // With slack to read past the text, bytes there make no match.
+        std::string padded = text;
+        while (padded.size() < text.size() + WANTS_SLACK)
+            padded += alphabet[next() % 6];
+        for (size_t slack : {(size_t)0, WANTS_SLACK}) {
+            ASSERT_EQ(MatchAllWords(padded.data(), text.size(), &words, slack), all)
+                << "text of " << text.size() << " bytes, " << search << ", slack " << slack;
+            ASSERT_EQ(MatchAnyWord(padded.data(), text.size(), &words, slack), any)
+                << "text of " << text.size() << " bytes, " << search << ", slack " << slack;
+        }
     }
 }
 

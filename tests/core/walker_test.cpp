@@ -201,6 +201,12 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
             shaped += std::string(4 * depth, ' ') + "</u>\r\n";
     }
     shaped += "</u>\r\n";
+    // Long one-line phrases past the first read-ahead, cut inside a line:
+    // the bytes after the end of the last read-ahead are no part of it.
+    std::string wide = "<u>\"r\"\r\n";
+    while (wide.size() < READ_BLOCK_SIZE + 4000)
+        wide += "    <p>\r\n    \"" + std::string(80 + wide.size() % 90, 't') +
+                "\"\r\n    </p>\r\n";
     const std::string longLine(70000, 'y');
     const std::string files[] = {
         "<u>\"r\"\n<p>\n\"a\"\n\"b\n\"c\"d\"\n</p>\n<p>\r\n\"e\"\r\n<p> \"f\"\n</p>\"g\"\n</u>\n",
@@ -219,7 +225,10 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         shaped,
         shaped.substr(0, shaped.size() / 3),
     };
-    for (const std::string& content : files) {
+    std::vector<std::string> cuts(std::begin(files), std::end(files));
+    for (size_t at = wide.size() - 1000; at < wide.size(); at += 5)
+        cuts.push_back(wide.substr(0, at));
+    for (const std::string& content : cuts) {
         FILE* f = OpenBytes(content);
         long loudTags = -1, quietTags = -2;
         std::string loud = WalkEvents(f, false, &loudTags);
