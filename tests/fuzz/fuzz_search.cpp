@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(words.length[i] > 0 && words.length[i] < (size_t)SEARCH_WORD_SIZE);
         FUZZ_CHECK(strlen(words.word[i]) == words.length[i]);
     }
-    bool (*match)(const char*, size_t, const SearchWords*) = mode ? MatchAnyWord : MatchAllWords;
+    bool (*match)(const char*, size_t, const SearchWords*, size_t) = mode ? MatchAnyWord : MatchAllWords;
 
     LabelNode* root = nullptr;
     ReadLabelTree(path.c_str(), &root);
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int result = SearchLibraryFile(path.c_str(), &words, mode, scope, &sink);
     for (const std::string& hit : hits.texts) {
         FUZZ_CHECK(hit.size() < (size_t)PHRASE_BUFFER_SIZE);
-        FUZZ_CHECK(match(hit.data(), hit.size(), &words));
+        FUZZ_CHECK(match(hit.data(), hit.size(), &words, 0));
     }
 
     if (root && labels.size() <= 64 && NamesDifferAmongSiblings(labels) && NestsProperly(path)) {
@@ -133,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             PhraseSink each = {&phrases, CollectPhrase};
             FUZZ_CHECK(ReadPhraseList(path.c_str(), label == root ? nullptr : label, &each) == 0);
             for (const std::string& text : phrases.texts)
-                if (match(text.data(), text.size(), &words))
+                if (match(text.data(), text.size(), &words, 0))
                     expected.push_back(text);
         }
         std::vector<std::string> got = hits.texts;
