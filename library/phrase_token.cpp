@@ -19,7 +19,19 @@ int PeekByte(TokenReader* r)
 {
     if (r->blockPos == r->blockLen) {
         r->blockPos = 0;
-        r->blockLen = fread(r->block, 1, READ_BLOCK_SIZE, r->file);
+        if (r->view) {
+            size_t left = r->viewLength - r->viewPos;
+            r->blockLen = left < READ_BLOCK_SIZE ? left : READ_BLOCK_SIZE;
+            if (left - r->blockLen >= READ_BLOCK_SLACK) {
+                r->block = r->view + r->viewPos;
+            } else {
+                memcpy(r->own, r->view + r->viewPos, r->blockLen);
+                r->block = r->own;
+            }
+            r->viewPos += r->blockLen;
+        } else {
+            r->blockLen = fread(r->own, 1, READ_BLOCK_SIZE, r->file);
+        }
         if (r->blockLen == 0)
             return -1;
     }
@@ -223,13 +235,23 @@ int StartTokenReader(TokenReader* r, FILE* file)
 {
     memset(r, 0, sizeof *r);
     r->file = file;
-    r->block = (char*)calloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK, 1);
-    return r->block ? 0 : -1;
+    r->own = (char*)calloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK, 1);
+    r->block = r->own;
+    return r->own ? 0 : -1;
+}
+
+int StartTokenReaderOnBytes(TokenReader* r, const char* bytes, size_t length)
+{
+    int result = StartTokenReader(r, nullptr);
+    r->view = bytes;
+    r->viewLength = length;
+    return result;
 }
 
 void EndTokenReader(TokenReader* r)
 {
-    free(r->block);
+    free(r->own);
+    r->own = nullptr;
     r->block = nullptr;
 }
 

@@ -29,7 +29,11 @@ const int PHRASE_BUFFER_SIZE = 65536;   // one phrase text, or one quoted line
 // buffer), so long phrase lines survive every read and rewrite.
 struct TokenReader {
     FILE* file;
-    char* block;         // read-ahead from the file (heap, READ_BLOCK_SIZE)
+    const char* view;    // the file's bytes in memory, when read from there (not owned)
+    size_t viewLength;
+    size_t viewPos;      // bytes of the view taken into read-aheads
+    char* own;           // read-ahead space (heap, READ_BLOCK_SIZE + READ_BLOCK_SLACK)
+    const char* block;   // the read-ahead: in own, or in the view
     size_t blockPos;
     size_t blockLen;
     char line[LINE_BUFFER_SIZE];
@@ -40,13 +44,18 @@ struct TokenReader {
 };
 
 const size_t READ_BLOCK_SIZE = 64 * 1024;
-// Bytes after the read-ahead's space that may be read (zeros): scans that
+// Bytes after a read-ahead that may be read (whatever they hold): scans that
 // look at many bytes at a time read past a line's end.
 const size_t READ_BLOCK_SLACK = 64;
 
 // Starts reading an open file (binary mode) with an empty line buffer.
 // Returns 0, or -1 when the read-ahead cannot be allocated.
 int StartTokenReader(TokenReader* r, FILE* file);
+
+// The same over a file's bytes in memory: read-aheads are taken where the
+// bytes lie, each but the last few with READ_BLOCK_SLACK of the view after
+// it; those are copied, so no read passes the view's end.
+int StartTokenReaderOnBytes(TokenReader* r, const char* bytes, size_t length);
 
 // Releases the read-ahead (the file stays open).
 void EndTokenReader(TokenReader* r);

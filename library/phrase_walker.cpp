@@ -369,8 +369,13 @@ int LabelPathOf(const LabelNode* target, LabelPath* path)
     return 0;
 }
 
-int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhrases,
-              LibraryError* error)
+namespace {
+
+const FileViewer* g_viewer = nullptr;
+
+// StartWalk over the open file, or over the view's bytes when view is given.
+int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const LabelPath* path,
+              bool keepPhrases, LibraryError* error)
 {
     memset(w, 0, sizeof *w);
     w->file = file;
@@ -385,7 +390,8 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
     w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory");
-    if (StartTokenReader(&w->tokens, file) != 0)
+    if ((view ? StartTokenReaderOnBytes(&w->tokens, view->bytes, view->length)
+              : StartTokenReader(&w->tokens, file)) != 0)
         return Fail(w, 0, "out of memory");
     w->started = true;
     int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE);
@@ -397,9 +403,30 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
     return 0;
 }
 
+}  // namespace
+
+void SetFileViewer(const FileViewer* viewer)
+{
+    g_viewer = viewer;
+}
+
+int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhrases,
+              LibraryError* error)
+{
+    return BeginWalk(w, file, nullptr, path, keepPhrases, error);
+}
+
 int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool keepPhrases,
              LibraryError* error)
 {
+    FileView view = {};
+    const FileViewer* viewer = g_viewer;
+    if (viewer && viewer->open(filePath, &view) == 0) {
+        int result = BeginWalk(w, nullptr, &view, path, keepPhrases, error);
+        w->viewer = viewer;
+        w->view = view;
+        return result;
+    }
     FILE* file = fopen(filePath, "rb");
     if (!file) {
         memset(w, 0, sizeof *w);
@@ -419,6 +446,9 @@ void EndWalk(PhraseWalker* w)
     free(w->phrase.text);
     if (w->ownsFile && w->file)
         fclose(w->file);
+    if (w->viewer)
+        w->viewer->close(&w->view);
+    w->viewer = nullptr;
     w->started = w->ownsFile = false;
     w->text = w->phrase.text = nullptr;
     w->file = nullptr;

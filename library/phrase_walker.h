@@ -75,9 +75,31 @@ struct PhraseShape {
 
 const size_t WANTS_SLACK = 64;
 
+// A file's bytes seen in place (mapped by the system) instead of read.
+struct FileView {
+    const char* bytes;
+    size_t length;
+    void* handle;  // the viewer's own
+};
+
+// How walks of a file by its path may see it in place. open returns 0 with
+// the view, or -1 to have the file read as usual. Files are read unless a
+// program sets a viewer: it does so only where it deals with a file that
+// shrinks while it is seen (on POSIX systems the touch of a lost page
+// raises SIGBUS).
+struct FileViewer {
+    int (*open)(const char* path, FileView* view);
+    void (*close)(FileView* view);
+};
+
+// The viewer for the walks that OpenWalk starts from now on (null: none).
+void SetFileViewer(const FileViewer* viewer);
+
 struct PhraseWalker {
     FILE* file;               // owned when opened by OpenWalk
     bool ownsFile;
+    const FileViewer* viewer; // the file is seen through view, which viewer closes
+    FileView view;
     bool started;             // tokens holds a read-ahead
     TokenReader tokens;
     const LabelPath* path;
@@ -119,7 +141,8 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
               LibraryError* error);
 
 // The same on the file at filePath, which the walk then owns ("cannot open
-// the file" when it cannot be opened).
+// the file" when it cannot be opened); seen in place when a viewer is set
+// and gives a view of it.
 int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool keepPhrases,
              LibraryError* error);
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "library/phrase_walker.h"
@@ -12,15 +14,19 @@
 // Walks the open file (rewound first) from the root with phrases kept,
 // entering every label, or with skipDeep skipping the bodies of the labels
 // below the top level. *phraseTags receives the walker's count of <p> tags.
+// With a path, the walk is OpenWalk's of the file there (seen through the
+// viewer set, if any) and file is not used.
 inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr,
-                              bool skipDeep = false)
+                              bool skipDeep = false, const char* path = nullptr)
 {
-    rewind(file);
+    if (!path)
+        rewind(file);
     PhraseWalker w;
     LibraryError error = {};
     std::string out;
     char line[64];
-    if (StartWalk(&w, file, nullptr, true, &error) == 0) {
+    if ((path ? OpenWalk(&w, path, nullptr, true, &error)
+              : StartWalk(&w, file, nullptr, true, &error)) == 0) {
         w.quiet = quiet;
         for (bool done = false; !done;) {
             int event = WalkNext(&w);
@@ -54,3 +60,32 @@ inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr
     EndWalk(&w);
     return out;
 }
+
+// A viewer that sees a file as an exact copy of its bytes on the heap, so
+// that a read past a view's end is a read past the allocation.
+inline int OpenCopyView(const char* path, FileView* view)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return -1;
+    std::string bytes;
+    char piece[4096];
+    size_t n;
+    while ((n = fread(piece, 1, sizeof piece, f)) > 0)
+        bytes.append(piece, n);
+    fclose(f);
+    char* copy = bytes.empty() ? nullptr : (char*)malloc(bytes.size());
+    if (!copy)
+        return -1;
+    memcpy(copy, bytes.data(), bytes.size());
+    view->bytes = copy;
+    view->length = bytes.size();
+    return 0;
+}
+
+inline void CloseCopyView(FileView* view)
+{
+    free((void*)view->bytes);
+}
+
+const FileViewer kCopyViewer = {OpenCopyView, CloseCopyView};

@@ -32,6 +32,7 @@ int _dowildcard = 0;
 #include "library/phrase_walker.h"
 #include "tools/flp_commands.h"
 #include "tools/flp_text.h"
+#include "tools/flp_view.h"
 
 namespace {
 
@@ -615,6 +616,7 @@ int main(int argc, char** argv)
 #endif
     if (!terminal)
         setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    UseFileViews();
     int global = TakeGlobalOptions(argc, argv);
     if (global < 0)
         return Usage();

@@ -234,6 +234,13 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         std::string loud = WalkEvents(f, false, &loudTags);
         EXPECT_EQ(WalkEvents(f, true, &quietTags), loud) << content.substr(0, 200);
         EXPECT_EQ(quietTags, loudTags);
+        // Seen in place instead of read, the file walks the same.
+        WriteBytes("view.htm", content);
+        SetFileViewer(&kCopyViewer);
+        EXPECT_EQ(WalkEvents(nullptr, true, &quietTags, false, "view.htm"), loud)
+            << content.substr(0, 200);
+        EXPECT_EQ(WalkEvents(nullptr, false, &quietTags, false, "view.htm"), loud);
+        SetFileViewer(nullptr);
         // Skipping the bodies below the top level takes a quick path too.
         loud = WalkEvents(f, false, &loudTags, true);
         EXPECT_EQ(WalkEvents(f, true, &quietTags, true), loud) << content.substr(0, 200);
