@@ -10,6 +10,7 @@
 #include <string>
 
 #include "library/phrase_walker.h"
+#include "tests/core/test_files.h"
 
 // Walks the open file (rewound first) from the root with phrases kept,
 // entering every label, or with skipDeep skipping the bodies of the labels
@@ -65,15 +66,7 @@ inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr
 // that a read past a view's end is a read past the allocation.
 inline int OpenCopyView(const char* path, FileView* view)
 {
-    FILE* f = fopen(path, "rb");
-    if (!f)
-        return -1;
-    std::string bytes;
-    char piece[4096];
-    size_t n;
-    while ((n = fread(piece, 1, sizeof piece, f)) > 0)
-        bytes.append(piece, n);
-    fclose(f);
+    std::string bytes = ReadBytes(path);  // none: the file is read, or found missing
     char* copy = bytes.empty() ? nullptr : (char*)malloc(bytes.size());
     if (!copy)
         return -1;
