@@ -30,8 +30,31 @@ void HidePhraseWindow()
     ShowWindow(g_app.phraseWindow, SW_HIDE);
 }
 
+// Edits of the open list that the file cannot take are not dropped at exit
+// without a word: another program may hold the file a moment, so the store
+// is tried again for a few seconds; then the user decides.
+static const int EXIT_STORE_TRIES = 10;
+static const DWORD EXIT_STORE_PAUSE_MS = 300;
+static const char EXIT_UNSTORED[] =
+    "変更したフレーズをファイルに保存できません。\r\n"
+    "今終了すると、その変更は失われます。終了しますか？";
+
+static bool MayExit()
+{
+    for (int i = 0; i < EXIT_STORE_TRIES; i++) {
+        if (i > 0)
+            Sleep(EXIT_STORE_PAUSE_MS);
+        if (SavePhrasesOfSelectedLabel() == 0)
+            return true;
+    }
+    return ShowMessageBox(g_app.phraseWindow, EXIT_UNSTORED,
+                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 void ExitProgram()
 {
+    if (!MayExit())
+        return;
     // The tray window is owned by the phrase window and goes first, while
     // the phrase list it writes back still exists.
     DestroyWindow(g_app.phraseWindow);

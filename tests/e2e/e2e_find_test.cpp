@@ -398,4 +398,38 @@ TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
     }, 5000)) << "the store is tried again";
 }
 
+// Exit while another program holds the phrase file: fenlop tries the store
+// for a few seconds, then asks before it drops the edits; No keeps it
+// running, and the edits reach the file at the exit after the file is free.
+TEST_F(FindE2E, ExitAsksBeforeDroppingEditsTheFileCannotTake)
+{
+    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+    ASSERT_NO_FATAL_FAILURE(StartTarget());
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(FocusTarget());
+    ASSERT_NO_FATAL_FAILURE(CallUp());
+    HANDLE lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    PressChord({VK_CONTROL}, 'D');
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+
+    PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; },
+                          10000)) << "fenlop asks";
+    EXPECT_EQ(MessageBoxText(box), "変更したフレーズをファイルに保存できません。\r\n"
+                                   "今終了すると、その変更は失われます。終了しますか？");
+    Shot("exit-unstored");
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_EQ(WaitForExit(&fenlop, 500), -1) << "No keeps fenlop running";
+    EXPECT_EQ(ListTexts(Remote()), moved);
+
+    CloseHandle(lock);
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_LT(bytes.find("\"いつもお世話"), bytes.find("\"お世話になっております。\""));
+}
+
 }  // namespace
