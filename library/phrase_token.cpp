@@ -20,12 +20,18 @@ int PeekByte(TokenReader* r)
     if (r->blockPos == r->blockLen) {
         r->blockPos = 0;
         if (r->view) {
-            size_t left = r->viewLength - r->viewPos;
+            // Nothing holds on to the read-aheads before this one.
+            if (r->viewPos - r->released >= VIEW_RELEASE_STEP && r->viewer->release) {
+                r->viewer->release(r->view, r->viewPos);
+                r->released = r->viewPos;
+            }
+            const char* bytes = r->view->bytes + r->viewPos;
+            size_t left = r->view->length - r->viewPos;
             r->blockLen = left < READ_BLOCK_SIZE ? left : READ_BLOCK_SIZE;
             if (left - r->blockLen >= READ_BLOCK_SLACK) {
-                r->block = r->view + r->viewPos;
+                r->block = bytes;
             } else {
-                memcpy(r->own, r->view + r->viewPos, r->blockLen);
+                memcpy(r->own, bytes, r->blockLen);
                 r->block = r->own;
             }
             r->viewPos += r->blockLen;
@@ -240,11 +246,11 @@ int StartTokenReader(TokenReader* r, FILE* file)
     return r->own ? 0 : -1;
 }
 
-int StartTokenReaderOnBytes(TokenReader* r, const char* bytes, size_t length)
+int StartTokenReaderOnView(TokenReader* r, FileView* view, const FileViewer* viewer)
 {
     int result = StartTokenReader(r, nullptr);
-    r->view = bytes;
-    r->viewLength = length;
+    r->view = view;
+    r->viewer = viewer;
     return result;
 }
 

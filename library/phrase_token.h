@@ -23,15 +23,35 @@ enum {
 const int LINE_BUFFER_SIZE = 1024;      // one read of a physical line
 const int PHRASE_BUFFER_SIZE = 65536;   // one phrase text, or one quoted line
 
+// A file's bytes seen in place (mapped by the system) instead of read.
+struct FileView {
+    const char* bytes;
+    size_t length;
+    void* handle;  // the viewer's own
+};
+
+// How a file is seen in place. open returns 0 with the view, or -1 to have
+// the file read as usual; release says that the bytes before upTo are done
+// with (their pages may leave memory); close ends the view. Files are read
+// unless a program sets a viewer (SetFileViewer): it does so only where it
+// deals with a file that shrinks while it is seen (on POSIX systems the
+// touch of a lost page raises SIGBUS).
+struct FileViewer {
+    int (*open)(const char* path, FileView* view);
+    void (*release)(FileView* view, size_t upTo);
+    void (*close)(FileView* view);
+};
+
 // Reading state of one open file. The line buffer holds the unread rest of
 // the current piece of a physical line; a line longer than the buffer is read
 // in pieces, but a quoted line is always returned whole (up to the caller's
 // buffer), so long phrase lines survive every read and rewrite.
 struct TokenReader {
     FILE* file;
-    const char* view;    // the file's bytes in memory, when read from there (not owned)
-    size_t viewLength;
+    FileView* view;      // the file seen in place, when read from there (not owned)
+    const FileViewer* viewer;
     size_t viewPos;      // bytes of the view taken into read-aheads
+    size_t released;     // bytes of the view said to be done with
     char* own;           // read-ahead space (heap, READ_BLOCK_SIZE + READ_BLOCK_SLACK)
     const char* block;   // the read-ahead: in own, or in the view
     size_t blockPos;
@@ -52,10 +72,13 @@ const size_t READ_BLOCK_SLACK = 64;
 // Returns 0, or -1 when the read-ahead cannot be allocated.
 int StartTokenReader(TokenReader* r, FILE* file);
 
-// The same over a file's bytes in memory: read-aheads are taken where the
-// bytes lie, each but the last few with READ_BLOCK_SLACK of the view after
-// it; those are copied, so no read passes the view's end.
-int StartTokenReaderOnBytes(TokenReader* r, const char* bytes, size_t length);
+// The same over a file seen in place: read-aheads are taken where the bytes
+// lie, each but the last few with READ_BLOCK_SLACK of the view after it;
+// those are copied, so no read passes the view's end. What has been read is
+// released a VIEW_RELEASE_STEP at a time, so a walk holds little of a large
+// file in memory.
+const size_t VIEW_RELEASE_STEP = 1024 * 1024;
+int StartTokenReaderOnView(TokenReader* r, FileView* view, const FileViewer* viewer);
 
 // Releases the read-ahead (the file stays open).
 void EndTokenReader(TokenReader* r);

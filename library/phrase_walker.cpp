@@ -373,12 +373,17 @@ namespace {
 
 const FileViewer* g_viewer = nullptr;
 
-// StartWalk over the open file, or over the view's bytes when view is given.
-int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const LabelPath* path,
-              bool keepPhrases, LibraryError* error)
+// StartWalk over the open file, or over the file seen in place through
+// viewer when it is given (the walk then ends the view).
+int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewer* viewer,
+              const LabelPath* path, bool keepPhrases, LibraryError* error)
 {
     memset(w, 0, sizeof *w);
     w->file = file;
+    if (viewer) {
+        w->view = *view;
+        w->viewer = viewer;
+    }
     w->path = path ? path : &kRootPath;
     w->keepPhrases = keepPhrases;
     w->error = error;
@@ -390,8 +395,8 @@ int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const LabelPath
     w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory");
-    if ((view ? StartTokenReaderOnBytes(&w->tokens, view->bytes, view->length)
-              : StartTokenReader(&w->tokens, file)) != 0)
+    if ((viewer ? StartTokenReaderOnView(&w->tokens, &w->view, viewer)
+                : StartTokenReader(&w->tokens, file)) != 0)
         return Fail(w, 0, "out of memory");
     w->started = true;
     int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE);
@@ -413,7 +418,7 @@ void SetFileViewer(const FileViewer* viewer)
 int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhrases,
               LibraryError* error)
 {
-    return BeginWalk(w, file, nullptr, path, keepPhrases, error);
+    return BeginWalk(w, file, nullptr, nullptr, path, keepPhrases, error);
 }
 
 int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool keepPhrases,
@@ -421,12 +426,8 @@ int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool 
 {
     FileView view = {};
     const FileViewer* viewer = g_viewer;
-    if (viewer && viewer->open(filePath, &view) == 0) {
-        int result = BeginWalk(w, nullptr, &view, path, keepPhrases, error);
-        w->viewer = viewer;
-        w->view = view;
-        return result;
-    }
+    if (viewer && viewer->open(filePath, &view) == 0)
+        return BeginWalk(w, nullptr, &view, viewer, path, keepPhrases, error);
     FILE* file = fopen(filePath, "rb");
     if (!file) {
         memset(w, 0, sizeof *w);

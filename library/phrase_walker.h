@@ -75,23 +75,6 @@ struct PhraseShape {
 
 const size_t WANTS_SLACK = 64;
 
-// A file's bytes seen in place (mapped by the system) instead of read.
-struct FileView {
-    const char* bytes;
-    size_t length;
-    void* handle;  // the viewer's own
-};
-
-// How walks of a file by its path may see it in place. open returns 0 with
-// the view, or -1 to have the file read as usual. Files are read unless a
-// program sets a viewer: it does so only where it deals with a file that
-// shrinks while it is seen (on POSIX systems the touch of a lost page
-// raises SIGBUS).
-struct FileViewer {
-    int (*open)(const char* path, FileView* view);
-    void (*close)(FileView* view);
-};
-
 // The viewer for the walks that OpenWalk starts from now on (null: none).
 void SetFileViewer(const FileViewer* viewer);
 

@@ -276,11 +276,10 @@ struct ChildResult {
     int status;
 };
 
-// Runs a program with stdout to /dev/null and stdin from a file (or
-// /dev/null); LC_ALL=C for it when cLocale.
-// Runs a program with its standard output going to output (null: to
-// /dev/null, which GNU grep notices: it then stops at the first match, as
-// nothing it prints could be seen).
+// Runs a program with stdin from input (null: /dev/null) and its standard
+// output going to output (null: to /dev/null, which GNU grep notices: it
+// then stops at the first match, as nothing it prints could be seen);
+// LC_ALL=C for it when cLocale.
 ChildResult RunChild(const std::vector<std::string>& args, const char* input, bool cLocale,
                      const char* output = nullptr)
 {
@@ -325,6 +324,40 @@ double TimeChild(const std::vector<std::string>& args, const char* input, bool c
         runs.push_back(r.seconds);
     }
     return Median(runs);
+}
+
+// Commands timed in rounds: in each, every command runs three times in a
+// row, and the last two runs are timed. A change in the machine's speed
+// then meets all commands alike, and each timed run follows a run of its
+// own command, as when a command is timed alone. Each exits with 0 and
+// prints into a file of its own (output with the command's number
+// appended, emptied by each run, removed at the end). Returns each one's
+// median.
+std::vector<double> TimeInRounds(const std::vector<std::vector<std::string>>& commands,
+                                 const std::vector<bool>& cLocale, const std::string& output)
+{
+    std::vector<std::vector<double>> runs(commands.size());
+    for (int round = 0; round < REPETITIONS; round++) {
+        for (size_t k = 0; k < commands.size(); k++) {
+            std::string own = output + std::to_string(k);
+            for (int i = 0; i < 3; i++) {
+                ChildResult r = RunChild(commands[k], nullptr, cLocale[k], own.c_str());
+                if (r.status != 0) {
+                    fprintf(stderr, "bench_library: %s exited with %d\n", commands[k][0].c_str(),
+                            r.status);
+                    exit(1);
+                }
+                if (i > 0)
+                    runs[k].push_back(r.seconds);
+            }
+        }
+    }
+    std::vector<double> medians;
+    for (size_t k = 0; k < commands.size(); k++) {
+        medians.push_back(Median(runs[k]));
+        remove((output + std::to_string(k)).c_str());
+    }
+    return medians;
 }
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b)
@@ -461,13 +494,12 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_library: a store failed\n");
 
     // The searches print into a file: grep then counts the whole file.
-    const std::string found = dir + "/found.txt";
-    double grep = TimeChild({"grep", "-F", "-c", kGrepWord, lib.path}, nullptr, true, 0, found.c_str());
-    double searchAnd = TimeChild({flp, "--raw", "search", lib.path, kSearchText}, nullptr, false, 0,
-                                 found.c_str());
-    double searchOr = TimeChild({flp, "--raw", "search", "--or", lib.path, kSearchText}, nullptr,
-                                false, 0, found.c_str());
-    remove(found.c_str());
+    std::vector<double> searches =
+        TimeInRounds({{"grep", "-F", "-c", kGrepWord, lib.path},
+                      {flp, "--raw", "search", lib.path, kSearchText},
+                      {flp, "--raw", "search", "--or", lib.path, kSearchText}},
+                     {true, false, false}, dir + "/found");
+    double grep = searches[0], searchAnd = searches[1], searchOr = searches[2];
     // Export and import of the whole library as JSON: the export is written
     // once to a file for the import, which writes a new library each run.
     double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
@@ -495,7 +527,9 @@ int main(int argc, char** argv)
            "(each copy forced to the disk, as the rewrite's files are), %.1f ms without that.\n",
            readOnce * 1e3, copyTwiceFlushed * 1e3, copyTwice * 1e3);
     printf("  %-34s %9.1f ms\n", "grep -F -c, one word (LC_ALL=C)", grep * 1e3);
-    printf("  (the searches print into a file; into /dev/null grep stops at the first match)\n");
+    printf("  (the searches print into a file; into /dev/null grep stops at the first match;\n"
+           "   grep and the searches are timed in %d rounds of three runs each, the last two timed)\n",
+           REPETITIONS);
     printf("\n");
     PrintRatio("store one label's phrases", store, copyTwiceFlushed, "two copies (forced)",
                "<= 3x");

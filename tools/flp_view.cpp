@@ -36,11 +36,7 @@ int OpenView(const char* path, FileView* view)
     void* bytes = MAP_FAILED;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
         (uintmax_t)st.st_size <= SIZE_MAX) {
-        int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-        flags |= MAP_POPULATE;  // the walk takes every page in turn
-#endif
-        bytes = mmap(nullptr, (size_t)st.st_size, PROT_READ, flags, fd, 0);
+        bytes = mmap(nullptr, (size_t)st.st_size, PROT_READ, MAP_PRIVATE, fd, 0);
     }
     close(fd);
     if (bytes == MAP_FAILED)
@@ -59,12 +55,20 @@ int OpenView(const char* path, FileView* view)
     return 0;
 }
 
+// The pages walked leave the process, so that it holds little of a large
+// file (they stay in the system's cache).
+void ReleaseView(FileView* view, size_t upTo)
+{
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    madvise((void*)view->bytes, upTo / page * page, MADV_DONTNEED);
+}
+
 void CloseView(FileView* view)
 {
     munmap((void*)view->bytes, view->length);
 }
 
-const FileViewer kViewer = {OpenView, CloseView};
+const FileViewer kViewer = {OpenView, ReleaseView, CloseView};
 
 }  // namespace
 

@@ -226,6 +226,11 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         shaped.substr(0, shaped.size() / 3),
     };
     std::vector<std::string> cuts(std::begin(files), std::end(files));
+    // Larger than the steps in which a file seen in place is released.
+    std::string large = shaped.substr(0, shaped.size() - 8);
+    while (large.size() < 2 * VIEW_RELEASE_STEP + 5000)
+        large += large.substr(8, 100000);
+    cuts.push_back(large + "</u>\r\n");
     for (size_t at = wide.size() - 1000; at < wide.size(); at += 5)
         cuts.push_back(wide.substr(0, at));
     for (const std::string& content : cuts) {
