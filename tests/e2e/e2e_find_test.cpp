@@ -56,6 +56,36 @@ struct Search {
 class FindE2E : public FenlopE2E {
 protected:
     HWND dialog = nullptr;
+    HANDLE lock = INVALID_HANDLE_VALUE;  // the phrase file, held as another program would
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+
+    // fenlop on the business label while another program holds the phrase
+    // file; Ctrl+D moves the first phrase down a row, which the file cannot take.
+    void MoveWhileTheFileIsHeld()
+    {
+        WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
+        ASSERT_NO_FATAL_FAILURE(StartTarget());
+        ASSERT_NO_FATAL_FAILURE(StartFenlop());
+        ASSERT_NO_FATAL_FAILURE(FocusTarget());
+        ASSERT_NO_FATAL_FAILURE(CallUp());
+        lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        PressChord({VK_CONTROL}, 'D');
+        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    }
+
+    bool MovedPhraseStored()
+    {
+        std::string bytes = ReadFileBytes(library);
+        return bytes.find("\"いつもお世話") < bytes.find("\"お世話になっております。\"");
+    }
+
+    void TearDown() override
+    {
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
+        FenlopE2E::TearDown();
+    }
 
     // Ctrl+F on the phrase window.
     void OpenFind()
@@ -373,16 +403,7 @@ TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
 // file is free again.
 TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartTarget());
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(FocusTarget());
-    ASSERT_NO_FATAL_FAILURE(CallUp());
-    HANDLE lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    PressChord({VK_CONTROL}, 'D');
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
     Sleep(1300);  // the gathered store has been tried and refused
 
     ASSERT_NO_FATAL_FAILURE(OpenFind());
@@ -392,10 +413,8 @@ TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
     EXPECT_EQ(ListTexts(Remote()), moved) << "no results over a list the file has not taken";
 
     CloseHandle(lock);
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return bytes.find("\"いつもお世話") < bytes.find("\"お世話になっております。\"");
-    }, 5000)) << "the store is tried again";
+    lock = INVALID_HANDLE_VALUE;
+    EXPECT_TRUE(WaitUntil([&] { return MovedPhraseStored(); }, 5000)) << "the store is tried again";
 }
 
 // Exit while another program holds the phrase file: fenlop tries the store
@@ -403,16 +422,7 @@ TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
 // running, and the edits reach the file at the exit after the file is free.
 TEST_F(FindE2E, ExitAsksBeforeDroppingEditsTheFileCannotTake)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartTarget());
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(FocusTarget());
-    ASSERT_NO_FATAL_FAILURE(CallUp());
-    HANDLE lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    PressChord({VK_CONTROL}, 'D');
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
 
     PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
     HWND box = nullptr;
@@ -427,9 +437,9 @@ TEST_F(FindE2E, ExitAsksBeforeDroppingEditsTheFileCannotTake)
     EXPECT_EQ(ListTexts(Remote()), moved);
 
     CloseHandle(lock);
+    lock = INVALID_HANDLE_VALUE;
     ASSERT_NO_FATAL_FAILURE(ExitByCommand());
-    std::string bytes = ReadFileBytes(library);
-    EXPECT_LT(bytes.find("\"いつもお世話"), bytes.find("\"お世話になっております。\""));
+    EXPECT_TRUE(MovedPhraseStored());
 }
 
 }  // namespace
