@@ -58,6 +58,7 @@ void CaptureTargetWindow();
 void TogglePhraseWindow();
 void ToggleCalculatorPad();
 int SavePhrasesOfSelectedLabel();  // 0, or -1 when the file did not take it
+int StorePhrasesBeforeLeaving();   // the same, tried again for a few seconds
 
 // phrase_window.cpp
 LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

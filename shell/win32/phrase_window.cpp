@@ -31,23 +31,15 @@ void HidePhraseWindow()
 }
 
 // Edits of the open list that the file cannot take are not dropped at exit
-// without a word: another program may hold the file a moment, so the store
-// is tried again for a few seconds; then the user decides.
-static const int EXIT_STORE_TRIES = 10;
-static const DWORD EXIT_STORE_PAUSE_MS = 300;
+// without a word: the store is tried for a few seconds, then the user decides.
 static const char EXIT_UNSTORED[] =
     "変更したフレーズをファイルに保存できません。\r\n"
     "今終了すると、その変更は失われます。終了しますか？";
 
 static bool MayExit()
 {
-    for (int i = 0; i < EXIT_STORE_TRIES; i++) {
-        if (i > 0)
-            Sleep(EXIT_STORE_PAUSE_MS);
-        if (SavePhrasesOfSelectedLabel() == 0)
-            return true;
-    }
-    return ShowMessageBox(g_app.phraseWindow, EXIT_UNSTORED,
+    return StorePhrasesBeforeLeaving() == 0 ||
+           ShowMessageBox(g_app.phraseWindow, EXIT_UNSTORED,
                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 

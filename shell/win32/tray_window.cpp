@@ -90,6 +90,23 @@ int SavePhrasesOfSelectedLabel()
     return 0;
 }
 
+// Before fenlop ends: another program (a scanner, a sync tool) may hold the
+// phrase file a moment, so a store it refuses is tried again for a few
+// seconds.
+static const int LEAVING_STORE_TRIES = 10;
+static const DWORD LEAVING_STORE_PAUSE_MS = 300;
+
+int StorePhrasesBeforeLeaving()
+{
+    for (int i = 0; i < LEAVING_STORE_TRIES; i++) {
+        if (i > 0)
+            Sleep(LEAVING_STORE_PAUSE_MS);
+        if (SavePhrasesOfSelectedLabel() == 0)
+            return 0;
+    }
+    return -1;
+}
+
 static bool ButtonDown(int key)
 {
     return ((unsigned short)GetKeyState(key) & 0xFFFE) != 0;
@@ -216,7 +233,7 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         PostQuitMessage(0);
         return 0;
     case WM_ENDSESSION:
-        SavePhrasesOfSelectedLabel();
+        StorePhrasesBeforeLeaving();
         return 0;
     }
     // The shell restarted: its notification area no longer has the icon.

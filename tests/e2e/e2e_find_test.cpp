@@ -1,5 +1,7 @@
 // fenlop.exe end to end: the find dialog, its options and history, and the
 // phrase list showing the matches.
+#include <thread>
+
 #include "tests/e2e/e2e_fixture.h"
 
 namespace {
@@ -440,6 +442,23 @@ TEST_F(FindE2E, ExitAsksBeforeDroppingEditsTheFileCannotTake)
     lock = INVALID_HANDLE_VALUE;
     ASSERT_NO_FATAL_FAILURE(ExitByCommand());
     EXPECT_TRUE(MovedPhraseStored());
+}
+
+// The end of the session with the phrase file held a moment: the answer to
+// it waits until the edits are stored (the system ends fenlop after it).
+TEST_F(FindE2E, EndOfSessionWaitsAMomentForAHeldFile)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    std::thread freeing([&] {
+        Sleep(1000);
+        CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
+    });
+    DWORD_PTR answer = 0;
+    LRESULT sent = SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
+    freeing.join();
+    ASSERT_NE(sent, 0);
+    EXPECT_TRUE(MovedPhraseStored()) << "stored before the answer";
 }
 
 }  // namespace
