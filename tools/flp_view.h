@@ -1,5 +1,5 @@
 // flp sees library files in place where the system allows it, instead of
-// reading them: a search then copies nothing of the file.
+// reading them: a search then copies little of the file.
 #pragma once
 
 // On POSIX systems: library files are mapped for the walks, and a file that
