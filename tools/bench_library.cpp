@@ -311,18 +311,25 @@ ChildResult RunChild(const std::vector<std::string>& args, const char* input, bo
     return result;
 }
 
+// RunChild's seconds; the benchmark ends when the program exits otherwise
+// than with wantStatus.
+double TimedRun(const std::vector<std::string>& args, const char* input, bool cLocale,
+                int wantStatus, const char* output)
+{
+    ChildResult r = RunChild(args, input, cLocale, output);
+    if (r.status != wantStatus) {
+        fprintf(stderr, "bench_library: %s exited with %d\n", args[0].c_str(), r.status);
+        exit(1);
+    }
+    return r.seconds;
+}
+
 double TimeChild(const std::vector<std::string>& args, const char* input, bool cLocale,
                  int wantStatus, const char* output = nullptr)
 {
     std::vector<double> runs;
-    for (int i = 0; i < REPETITIONS; i++) {
-        ChildResult r = RunChild(args, input, cLocale, output);
-        if (r.status != wantStatus) {
-            fprintf(stderr, "bench_library: %s exited with %d\n", args[0].c_str(), r.status);
-            exit(1);
-        }
-        runs.push_back(r.seconds);
-    }
+    for (int i = 0; i < REPETITIONS; i++)
+        runs.push_back(TimedRun(args, input, cLocale, wantStatus, output));
     return Median(runs);
 }
 
@@ -341,14 +348,9 @@ std::vector<double> TimeInRounds(const std::vector<std::vector<std::string>>& co
         for (size_t k = 0; k < commands.size(); k++) {
             std::string own = output + std::to_string(k);
             for (int i = 0; i < 3; i++) {
-                ChildResult r = RunChild(commands[k], nullptr, cLocale[k], own.c_str());
-                if (r.status != 0) {
-                    fprintf(stderr, "bench_library: %s exited with %d\n", commands[k][0].c_str(),
-                            r.status);
-                    exit(1);
-                }
+                double seconds = TimedRun(commands[k], nullptr, cLocale[k], 0, own.c_str());
                 if (i > 0)
-                    runs[k].push_back(r.seconds);
+                    runs[k].push_back(seconds);
             }
         }
     }
