@@ -30,6 +30,10 @@ TEST(FileViews, SearchesSeeTheFileInPlace)
 {
     WriteBytes("seen.htm", Library(50000));  // released in steps; the last read-ahead copied
     UseFileViews();
+    PhraseWalker w;
+    ASSERT_EQ(OpenWalk(&w, "seen.htm", nullptr, false, nullptr), 0);
+    EXPECT_NE(w.viewer, nullptr) << "the file is seen in place, not read";
+    EndWalk(&w);
     SearchWords words;
     BuildSearchWords("phrase", &words);
     long count = 0;
