@@ -28,12 +28,6 @@ std::string LibraryIn(const std::string& name)
     return (dir / "lib.htm").string();
 }
 
-long MsSince(std::chrono::steady_clock::time_point start)
-{
-    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 TEST(WriterLock, NestedTakesHoldItUntilTheLastRelease)
 {
     std::string library = LibraryIn("nested");
@@ -74,6 +68,12 @@ TEST(WriterLock, NestedTakesHoldItUntilTheLastRelease)
 }
 
 #ifndef _WIN32
+long MsSince(std::chrono::steady_clock::time_point start)
+{
+    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 // A child process that takes the lock, says so through a pipe and then
 // holds it for holdMs (forever for -1, until it is killed).
 pid_t StartHolder(const std::string& library, int holdMs)
