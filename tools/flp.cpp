@@ -597,7 +597,16 @@ int CommandStore(int argc, char** argv)
 {
     if (argc < 1)
         return Usage();
-    // Standard input may take its time: it is read before the lock is taken.
+    // Standard input may take its time: it is read before the lock is
+    // taken, and only for a label that is there now (it is looked up again
+    // under the lock).
+    Library lib;
+    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+        return EXIT_FAILED;
+    bool there = FindTarget(&lib, argv + 1, argc - 1) != nullptr;
+    CloseLibrary(&lib);
+    if (!there)
+        return Fail("no label at that path");
     InputPhrases input;
     int result = EXIT_OK;
     int read = ReadInputPhrases(stdin, &input);
@@ -614,7 +623,6 @@ int CommandStore(int argc, char** argv)
             }
         }
     }
-    Library lib;
     if (result == EXIT_OK && OpenLibraryToWrite(argv[0], &lib) != EXIT_OK) {
         FreeInputPhrases(&input);
         return EXIT_FAILED;
