@@ -230,6 +230,9 @@ MergeOutcome MergePhraseEdit(const ListTexts* base, const ListTexts* ours, const
     merged->size = 0;
     if (SameListTexts(base, ours))
         return MERGE_NO_EDIT;
+    // Without the base there is no telling what the edit was.
+    if (!base->bytes || !ours->bytes || !theirs->bytes)
+        return MERGE_CONFLICT;
     Items b = {nullptr, 0}, o = {nullptr, 0}, t = {nullptr, 0};
     Builder out = {nullptr, 0, 0, false};
     MergeOutcome outcome = MERGE_FAILED;

@@ -21,11 +21,27 @@ static const LabelNode* EditTarget(HWND tree)
     return item ? ItemLabel(tree, item) : nullptr;
 }
 
+static const char SAID_READ_AGAIN[] =
+    "ほかのプログラムがファイルを変更していたため、読み直しました。もう一度操作してください";
+
+// A label edit that did not run because the tree was read again: its target
+// was a label of the tree as it was.
+static const int EDIT_NOT_RUN = -2;
+
 // Every label edit stores the open label's list first, so that the edit (a
 // cut or a copy above all) takes the phrases just typed. When that store
 // fails, the edit fails as its rewrite would, and the file stays as it is.
+// The edit acts on the label the user saw: when another program changed the
+// file meanwhile, the tree shows the file anew and the edit waits for the
+// user to give it again.
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
+    int check = CheckLibraryFile(tree, ListBeside(tree));
+    if (check != 0) {
+        if (check > 0 && g_views.tell)
+            g_views.tell(SAID_READ_AGAIN);
+        return EDIT_NOT_RUN;
+    }
     if (StorePhraseListNow(ListBeside(tree)) != 0)
         return -1;
     return RewritePhraseFile(&g_views.files, request, followPath);
@@ -41,6 +57,8 @@ static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter
     BuildNamePathOf(request->target, namePath, sizeof namePath);
     memset(followPath, 0, sizeof followPath);
     int result = RewriteWithList(tree, request, followPath);
+    if (result == EDIT_NOT_RUN)
+        return -1;
     // The request's target belongs to records that a selection change in the
     // follow-up may release; it is not used past this point.
     const char* path = result == 0 ? followPath : namePath;
@@ -109,8 +127,14 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     request.kind = REWRITE_RENAME_LABEL;
     request.target = target;
     request.newName = item->pszText;
+    // Renamed inside the tree's notification, whose items must stay: a
+    // change of another program is not read here. The file then stays
+    // marked as changed, and the next check shows it.
+    bool current = LibraryFileUnchanged();
     if (RewritePhraseFile(&g_views.files, &request) != 0)
         return -1;
+    if (current)
+        RecordLibraryFile();
     SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);
     TVITEMA text = {};
     text.mask = TVIF_TEXT;
@@ -130,7 +154,7 @@ int CutOrCopyLabel(HWND tree, int cut)
     request.target = target;
     // A copy leaves the phrase file as it was: no reload.
     if (!cut)
-        return RewriteWithList(tree, &request, nullptr);
+        return RewriteWithList(tree, &request, nullptr) == 0 ? 0 : -1;
     char followPath[NAME_PATH_SIZE];
     memset(followPath, 0, sizeof followPath);
     if (RewriteWithList(tree, &request, followPath) != 0)

@@ -93,6 +93,11 @@ TEST(PhraseMerge, OneEditCarriedOverOrRefused)
         FreeListTexts(&theirs);
         FreeListTexts(&merged);
     }
+    // A base that was never known tells no edit: nothing may be dropped.
+    ListTexts unknown = {nullptr, 0}, ours = Block("A"), theirs = Block("B"), merged = {nullptr, 0};
+    EXPECT_EQ(MergePhraseEdit(&unknown, &ours, &theirs, &merged), MERGE_CONFLICT);
+    FreeListTexts(&ours);
+    FreeListTexts(&theirs);
 }
 
 std::string Scratch(const std::string& name)
