@@ -15,6 +15,7 @@
 
 #include "common/safe_file.h"
 #include "common/sjis.h"
+#include "common/writer_lock.h"
 #include "library/phrase_walker.h"
 
 namespace {
@@ -576,11 +577,19 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
     SafeWriter phraseWriter, clipWriter;
     phraseWriter.file = clipWriter.file = nullptr;
-    int result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
-    Release(rw);
-    if (result != 0) {
-        AbortSafeWrite(&phraseWriter);
-        AbortSafeWrite(&clipWriter);
+    // From the backup copy to the commit no other writer may touch the
+    // phrase file, its backup or the clip file.
+    int result = -1;
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0) {
+        Fail(error, "another program is writing the library");
+    } else {
+        result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
+        Release(rw);
+        if (result != 0) {
+            AbortSafeWrite(&phraseWriter);
+            AbortSafeWrite(&clipWriter);
+        }
+        ReleaseWriterLock(files->phrase);
     }
 
     // On failure the caller finds the unchanged label by the target's path.
@@ -600,13 +609,17 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
 int BackupPhraseFile(const LibraryFiles* files)
 {
-    return CopyFileSafely(files->phrase, files->backup);
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return -1;
+    int result = CopyFileSafely(files->phrase, files->backup);
+    ReleaseWriterLock(files->phrase);
+    return result;
 }
 
-int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+namespace {
+
+int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
 {
-    if (keptPath)
-        keptPath[0] = '\0';
     char kept[PATH_BUFFER_SIZE] = "";
     if (FileExists(files->phrase)) {
         size_t n = strlen(files->phrase);
@@ -646,6 +659,20 @@ int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
     if (keptPath)
         memcpy(keptPath, kept, strlen(kept) + 1);
     return 0;
+}
+
+}  // namespace
+
+int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+{
+    if (keptPath)
+        keptPath[0] = '\0';
+    // The kept copy's free name and the new file are chosen by one writer.
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return -1;
+    int result = WriteNewLibrary(files, keptPath);
+    ReleaseWriterLock(files->phrase);
+    return result;
 }
 
 int CheckRenameName(const LabelNode* target, const char* name)

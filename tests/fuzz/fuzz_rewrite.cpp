@@ -147,8 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string after, clipAfter, backup;
     FUZZ_CHECK(ReadFuzzFile(files.phrase, &after));
     bool clipExists = ReadFuzzFile(files.clip, &clipAfter);
-    FUZZ_CHECK(!FuzzFileExists(phrasePath + ".new"));
-    FUZZ_CHECK(!FuzzFileExists(std::string(files.clip) + ".new"));
+    char temp[PATH_BUFFER_SIZE + 16];
+    FUZZ_CHECK(SafeWriteTempPath(files.phrase, temp, sizeof temp) == 0 && !FuzzFileExists(temp));
+    FUZZ_CHECK(SafeWriteTempPath(files.clip, temp, sizeof temp) == 0 && !FuzzFileExists(temp));
     FUZZ_CHECK(memchr(error.what, '\0', sizeof error.what));
     FUZZ_CHECK(memchr(follow, '\0', sizeof follow));
 
