@@ -21,8 +21,7 @@ static const LabelNode* EditTarget(HWND tree)
     return item ? ItemLabel(tree, item) : nullptr;
 }
 
-static const char SAID_READ_AGAIN[] =
-    "ほかのプログラムがファイルを変更していたため、読み直しました。もう一度操作してください";
+static const char SAID_READ_AGAIN[] = "ファイルがほかで変更されていたため、読み直しました。もう一度操作してください";
 
 // A label edit that did not run because the tree was read again: its target
 // was a label of the tree as it was.
@@ -36,9 +35,8 @@ static const int EDIT_NOT_RUN = -2;
 // user to give it again.
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
-    int check = CheckLibraryFile(tree, ListBeside(tree));
-    if (check != 0) {
-        if (check > 0 && g_views.tell)
+    if (CheckLibraryFile(tree, ListBeside(tree)) > 0) {
+        if (g_views.tell)
             g_views.tell(SAID_READ_AGAIN);
         return EDIT_NOT_RUN;
     }
@@ -50,7 +48,20 @@ static int RewriteWithList(HWND tree, const RewriteRequest* request, char* follo
 // Runs a rewrite at the selected label and reloads the tree. On success the
 // tree then shows the rewrite's follow-up path, otherwise the path of the
 // label that was selected (the phrase file is unchanged then).
+static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter);
+
+// The check, the store, the edit and the read of the tree that stamps the
+// file are one writer's turn.
 static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter)
+{
+    if (!HoldLibraryFile())
+        return -1;
+    int result = RewriteAndReloadHeld(tree, request, selectAfter);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter)
 {
     char namePath[NAME_PATH_SIZE];
     char followPath[NAME_PATH_SIZE];
@@ -130,11 +141,15 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     // Renamed inside the tree's notification, whose items must stay: a
     // change of another program is not read here. The file then stays
     // marked as changed, and the next check shows it.
-    bool current = LibraryFileUnchanged();
-    if (RewritePhraseFile(&g_views.files, &request) != 0)
+    if (!HoldLibraryFile())
         return -1;
-    if (current)
+    bool current = LibraryFileUnchanged();
+    int result = RewritePhraseFile(&g_views.files, &request);
+    if (result == 0 && current)
         RecordLibraryFile();
+    LetGoOfLibraryFile();
+    if (result != 0)
+        return -1;
     SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);
     TVITEMA text = {};
     text.mask = TVIF_TEXT;
@@ -144,7 +159,18 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     return 0;
 }
 
+static int CutOrCopyHeld(HWND tree, int cut);
+
 int CutOrCopyLabel(HWND tree, int cut)
+{
+    if (!HoldLibraryFile())
+        return -1;
+    int result = CutOrCopyHeld(tree, cut);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int CutOrCopyHeld(HWND tree, int cut)
 {
     const LabelNode* target = EditTarget(tree);
     if (!target)

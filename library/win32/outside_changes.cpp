@@ -10,18 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/writer_lock.h"
 #include "library/phrase_library.h"
 #include "resources/resource.h"
 
-static const char SAID_UNREADABLE[] =
-    "ファイルがほかのプログラムに変更されましたが、読み直せません。フレーズは保存されていません";
-static const char SAID_LABEL_GONE[] =
-    "ラベル「%s」がファイルにありません（ほかのプログラムが変更しました）。編集したフレーズは保存されていません";
-static const char SAID_LABEL_CLOSED[] = "ラベル「%s」はほかのプログラムがファイルから取り除きました";
-static const char SAID_KEPT_BOTH[] =
-    "ほかのプログラムが「%s」を変更していたため、編集した一覧を新しいラベル「%s」に保存しました";
-static const char SAID_SEPARATE_FAILED[] =
-    "ほかのプログラムが「%s」を変更していました。編集した一覧を別のラベルに保存できません";
+static const char SAID_UNREADABLE[] = "ファイルを読み直せないため、フレーズを保存できません";
+static const char SAID_LABEL_GONE[] = "ラベル「%s」がファイルにないため、フレーズを保存できません";
+static const char SAID_LABEL_CLOSED[] = "ラベル「%s」はほかのプログラムが取り除きました";
+static const char SAID_KEPT_BOTH[] = "「%s」がほかで変更されていたため、編集を「%s」に保存しました";
+static const char SAID_SEPARATE_FAILED[] = "「%s」がほかで変更されていました。編集を保存できません";
 
 HWND ListBesideTree(HWND tree)
 {
@@ -52,6 +49,16 @@ bool LibraryFileUnchanged()
 void RecordLibraryFile()
 {
     TakeFileStamp(g_views.files.phrase, &g_views.stamp);
+}
+
+bool HoldLibraryFile()
+{
+    return TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+}
+
+void LetGoOfLibraryFile()
+{
+    ReleaseWriterLock(g_views.files.phrase);
 }
 
 void TellOpenLabelGone()
@@ -257,13 +264,25 @@ int StoreOpenListOverChange(HWND list)
     return StoreOverOutsideChange(tree, list);
 }
 
+static int FollowLibraryFile(HWND tree, HWND list);
+
 int CheckLibraryFile(HWND tree, HWND list)
 {
     if (LibraryFileUnchanged())
         return 0;
+    if (!HoldLibraryFile())
+        return -1;
+    int result;
     if (IsPhraseListEditable())
-        return StoreOverOutsideChange(tree, list) == 0 ? 1 : -1;
+        result = StoreOverOutsideChange(tree, list) == 0 ? 1 : -1;
+    else
+        result = FollowLibraryFile(tree, list);
+    LetGoOfLibraryFile();
+    return result;
+}
 
+static int FollowLibraryFile(HWND tree, HWND list)
+{
     // No list of the open label's own to carry over: the views only follow.
     FileStamp stamp;
     TakeFileStamp(g_views.files.phrase, &stamp);

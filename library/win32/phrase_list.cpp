@@ -153,6 +153,8 @@ ListTexts TakeListTexts(HWND list)
     return texts;
 }
 
+static int SaveHeldPhraseList(HWND list, LabelNode* const* path);
+
 int SavePhraseList(HWND list, LabelNode* const* path)
 {
     // Search results belong to no label, and a list that was not read whole
@@ -161,6 +163,16 @@ int SavePhraseList(HWND list, LabelNode* const* path)
         return 0;
     if (!path)
         path = g_views.selectedPath;
+    // From the check of the file to the stamp of the file written.
+    if (!HoldLibraryFile())
+        return -1;
+    int result = SaveHeldPhraseList(list, path);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
+{
     // The list is the user's edit of the label as last read; another program
     // may have changed the label since, and writing the list whole would
     // drop that change.

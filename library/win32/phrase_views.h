@@ -67,6 +67,12 @@ ListTexts TakeListTexts(HWND list);
 bool LibraryFileUnchanged();
 // Takes the file as it is now as the one the views hold.
 void RecordLibraryFile();
+// The writers' lock of the phrase file, held across a check of the file and
+// the rewrite that follows it so that no other writer comes in between
+// (re-entrant). HoldLibraryFile returns false when another writer kept it
+// for the whole wait.
+bool HoldLibraryFile();
+void LetGoOfLibraryFile();
 // When the file changed, reads the tree and the open label again; an edit of
 // the open list is carried over to the label as the file now has it and
 // stored (or, where it cannot be, stored as a new label beside it). Returns
