@@ -256,10 +256,14 @@ int StoreOpenListOverChange(HWND list)
 {
     HWND tree = TreeBesideList(list);
     // Inside the tree's own notification its items must stay: the views
-    // are read again once the notification is over.
+    // are read again once the notification is over. A list without an edit
+    // has nothing to store, and the switch goes on meanwhile.
     if (g_views.selectionChanging) {
         PostMessageA(GetParent(tree), MSG_LIBRARY_CHANGED, 0, 0);
-        return -1;
+        ListTexts ours = TakeListTexts(list);
+        bool unedited = SameListTexts(&ours, &g_views.storedTexts);
+        FreeListTexts(&ours);
+        return unedited ? 0 : -1;
     }
     return StoreOverOutsideChange(tree, list);
 }

@@ -80,8 +80,8 @@ void LetGoOfLibraryFile();
 // could not be read, or the list could not be stored; the status bar says).
 int CheckLibraryFile(HWND tree, HWND list);
 // SavePhraseList's part when the file changed: 0 when the file holds the
-// open list, -1 when not (or not yet: inside the tree's selection change the
-// check is posted as MSG_LIBRARY_CHANGED).
+// open list, -1 when not. Inside the tree's selection change the check is
+// posted as MSG_LIBRARY_CHANGED: 0 then means the list had no edit.
 int StoreOpenListOverChange(HWND list);
 // The status bar's word for a store under a label the file no longer has.
 void TellOpenLabelGone();

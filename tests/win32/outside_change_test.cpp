@@ -103,4 +103,32 @@ TEST_F(OutsideChangeTest, WithoutAnEditTheViewsFollowTheFileAndWriteNothing)
     EXPECT_EQ(Phrases(), Strings{});
 }
 
+// A label switch finds the file changed: the tree's items must stay while
+// it notifies, so the views are read again after it. A list without an edit
+// lets the switch go on; an edited one holds the label open until then.
+TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsReadAgain)
+{
+    Load(LIBRARY);
+    Select("a");
+    ReplaceOutside(With("\"one\"", "\"ONE\""));
+    Select("b");
+    EXPECT_EQ(Selected(), "b") << "nothing to store";
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Selected(), "b");
+
+    Select("a");
+    ASSERT_EQ(Phrases(), (Strings{"ONE", "two"}));
+    InsertPhrase(list, -1, "mine");
+    ReplaceOutside(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"theirs\""));
+    Select("b");
+    EXPECT_EQ(Selected(), "a") << "the edit waits for the tree to be read";
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Phrases(), (Strings{"one", "two", "theirs", "mine"}));
+    Select("b");
+    EXPECT_EQ(Selected(), "b");
+    std::string file = File();
+    EXPECT_LT(file.find("\"theirs\""), file.find("\"mine\""));
+    EXPECT_LT(file.find("\"mine\""), file.find("\"b\""));
+}
+
 }  // namespace
