@@ -45,13 +45,13 @@ static int RewriteWithList(HWND tree, const RewriteRequest* request, char* follo
     return RewritePhraseFile(&g_views.files, request, followPath);
 }
 
-// Runs a rewrite at the selected label and reloads the tree. On success the
-// tree then shows the rewrite's follow-up path, otherwise the path of the
-// label that was selected (the phrase file is unchanged then).
 static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter);
 
-// The check, the store, the edit and the read of the tree that stamps the
-// file are one writer's turn.
+// Runs a rewrite at the selected label and reloads the tree. On success the
+// tree then shows the rewrite's follow-up path, otherwise the path of the
+// label that was selected (the phrase file is unchanged then). The check,
+// the store, the edit and the read of the tree that stamps the file are one
+// writer's turn.
 static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter)
 {
     if (!HoldLibraryFile())
