@@ -193,17 +193,24 @@ MergeOutcome Move(const Items& base, const Items& theirs, int p, int k, int r, B
     if (q < 0)
         return MERGE_CONFLICT;
     // The phrase passed: the last of the rest when moving down, the first
-    // when moving up; looked for on that side of the block.
+    // when moving up. Looked for where it stood from the block in the base,
+    // else the nearest on that side of the block.
     const Text& passed = down ? base.at[p + k - 1] : base.at[p];
     int anchor = -1;
     if (down) {
+        int at = q + k - 1;
+        if (at < theirs.count && Same(theirs.at[at], passed))
+            anchor = at + 1;  // insert after it
         for (int i = q + n; i < theirs.count && anchor < 0; i++)
             if (Same(theirs.at[i], passed))
-                anchor = i + 1;  // insert after it
+                anchor = i + 1;
     } else {
+        int at = q - (k - n);
+        if (at >= 0 && Same(theirs.at[at], passed))
+            anchor = at;  // insert before it
         for (int i = q - 1; i >= 0 && anchor < 0; i--)
             if (Same(theirs.at[i], passed))
-                anchor = i;  // insert before it
+                anchor = i;
     }
     if (anchor < 0)
         return MERGE_CONFLICT;

@@ -75,6 +75,8 @@ TEST(PhraseMerge, OneEditCarriedOverOrRefused)
         {"swapped", "A B", "B A", "A B C", MERGE_APPLIED, "B A C"},
         {"moved, theirs deleted the moved phrase", "A B C D", "A C D B", "A C D", MERGE_CONFLICT, ""},
         {"moved, theirs deleted the phrase passed", "A B C D", "A C D B", "A B C", MERGE_CONFLICT, ""},
+        {"moved up past equal phrases, theirs as the base", "A A B", "B A A", "A A B", MERGE_APPLIED, "B A A"},
+        {"moved down past equal phrases", "B A A", "A A B", "B A A C", MERGE_APPLIED, "A A B C"},
         {"moved a block of two down", "A B C D E", "A D E B C", "A B C D E F", MERGE_APPLIED, "A D E B C F"},
         {"theirs holds the edit already", "A B", "A B N", "A B N", MERGE_APPLIED, "A B N"},
     };
