@@ -100,7 +100,19 @@ bool FileExists(const char* path)
 #ifdef _WIN32
 int ReplaceFileAtomically(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+    // A file that another program has open (a scanner, a reader of the
+    // library) cannot be replaced until it is closed: wait a moment for it.
+    const DWORD waitMs = 2000;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            GetTickCount() - start >= waitMs)
+            return -1;
+        Sleep(10);
+    }
 }
 
 int FlushFileToDisk(FILE* file)

@@ -581,7 +581,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     // phrase file, its backup or the clip file.
     int result = -1;
     if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0) {
-        Fail(error, "another program is writing the library");
+        Fail(error, "another writer holds the library, or its lock file cannot be made");
     } else {
         result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
         Release(rw);

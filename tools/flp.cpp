@@ -597,7 +597,18 @@ int CommandStore(int argc, char** argv)
 {
     if (argc < 1)
         return Usage();
-    // Standard input may take its time: it is read before the lock is taken.
+    // Standard input may take its time: it is read before the lock is
+    // taken, and only for a label that is there now. A file that cannot be
+    // read at this moment is left to the look under the lock: another
+    // writer may be replacing it (under Wine the name is briefly gone).
+    Library lib;
+    LibraryFiles named;
+    if (SetLibraryFiles(&named, argv[0]) == 0 && ReadLabelTree(named.phrase, &lib.root) == 0) {
+        bool there = FindTarget(&lib, argv + 1, argc - 1) != nullptr;
+        CloseLibrary(&lib);
+        if (!there)
+            return Fail("no label at that path");
+    }
     InputPhrases input;
     int result = EXIT_OK;
     int read = ReadInputPhrases(stdin, &input);
@@ -614,7 +625,6 @@ int CommandStore(int argc, char** argv)
             }
         }
     }
-    Library lib;
     if (result == EXIT_OK && OpenLibraryToWrite(argv[0], &lib) != EXIT_OK) {
         FreeInputPhrases(&input);
         return EXIT_FAILED;

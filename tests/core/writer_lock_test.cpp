@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "common/writer_lock.h"
 #include "library/phrase_library.h"
@@ -65,6 +66,25 @@ TEST(WriterLock, NestedTakesHoldItUntilTheLastRelease)
 
     EXPECT_EQ(TakeWriterLock((fs::path(library).parent_path() / "no folder" / "lib.htm").string().c_str(), 0), -1)
         << "a lock file that cannot be made is no lock";
+}
+
+// A reader (a scanner, the phrase window's list) that has the file open
+// for a moment: the commit waits for it instead of failing.
+TEST(WriterLock, ACommitWaitsForAReaderOfTheTarget)
+{
+    std::string library = LibraryIn("reader");
+    std::string copy = library + ".src";
+    WriteBytes(library, "old");
+    WriteBytes(copy, "new");
+    FILE* reader = fopen(library.c_str(), "rb");
+    ASSERT_TRUE(reader);
+    std::thread done([reader] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        fclose(reader);
+    });
+    EXPECT_EQ(CopyFileSafely(copy.c_str(), library.c_str()), 0);
+    done.join();
+    EXPECT_EQ(ReadBytes(library), "new");
 }
 
 #ifndef _WIN32
