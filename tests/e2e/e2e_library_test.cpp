@@ -536,6 +536,16 @@ TEST_F(LibraryE2E, APhraseAddedAfterAnOutsideChangeJoinsThePhraseTheOtherProgram
     EXPECT_NE(Find(bytes, "\"F\""), std::string::npos) << "the other program's phrase is kept";
     EXPECT_LT(Find(bytes, "\"F\""), Find(bytes, "\"N\""));
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "F", "N"}));
+
+    // Hidden, changed again, called up: the window shows the file as it is.
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    close = bytes.find("</p>\r\n", Find(bytes, "\"N\"\r\n")) + 6;
+    ASSERT_TRUE(WriteFileBytes(fresh, bytes.substr(0, close) + "        <p>\r\n        \"G\"\r\n        </p>\r\n" +
+                                          bytes.substr(close)));
+    ASSERT_TRUE(MoveFileExA(fresh.c_str(), library.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ShowFromTray();
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "F", "N", "G"}));
 }
 
 // Another program renames the open label; the phrase the user then deletes
