@@ -191,7 +191,22 @@ bool IsPaste(RewriteKind kind)
 
 bool IsNew(RewriteKind kind)
 {
-    return kind == REWRITE_NEW_LABEL || kind == REWRITE_NEW_CHILD_LABEL;
+    return kind == REWRITE_NEW_LABEL || kind == REWRITE_NEW_CHILD_LABEL || kind == REWRITE_ADD_LABEL;
+}
+
+// Writes the request's phrases at level, in list order.
+int PutListPhrases(Rewrite* rw, int level)
+{
+    const PhraseSource* source = rw->request->phrases;
+    for (int i = 0; i < source->count; i++) {
+        int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
+        if (n < 0 || n >= PHRASE_BUFFER_SIZE)
+            return Fail(rw->error, "cannot get a phrase of the list");
+        PutPhrase(&rw->phrase, level, rw->text, (size_t)n);
+        if (rw->phrase.failed)
+            return Fail(rw->error, "cannot write");
+    }
+    return 0;
 }
 
 // Writes the label to insert (a new, empty one or the clip file's label) at
@@ -202,6 +217,8 @@ int PutInsertedLabel(Rewrite* rw, int level)
         return Fail(rw->error, "nesting too deep");
     PutHead(&rw->phrase, level, rw->insertName, rw->insertLength);
     if (IsNew(rw->request->kind)) {
+        if (rw->request->kind == REWRITE_ADD_LABEL && PutListPhrases(rw, level + 1) != 0)
+            return -1;
         PutTag(&rw->phrase, level, "</u>");
         return 0;
     }
@@ -242,15 +259,8 @@ int SavePhrasesInBody(Rewrite* rw, int level)
         case WALK_END: {
             if (rw->request->bodyPath)
                 return PutBodyFile(rw, level);
-            const PhraseSource* source = rw->request->phrases;
-            for (int i = 0; i < source->count; i++) {
-                int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
-                if (n < 0 || n >= PHRASE_BUFFER_SIZE)
-                    return Fail(rw->error, "cannot get a phrase of the list");
-                PutPhrase(out, level, rw->text, (size_t)n);
-                if (out->failed)
-                    return Fail(rw->error, "cannot write");
-            }
+            if (PutListPhrases(rw, level) != 0)
+                return -1;
             PutTag(out, level - 1, "</u>");
             return 0;
         }
@@ -273,6 +283,7 @@ int RewriteTarget(Rewrite* rw, int level)
     const RewriteRequest* rq = rw->request;
     switch (rq->kind) {
     case REWRITE_NEW_LABEL:
+    case REWRITE_ADD_LABEL:
     case REWRITE_PASTE_LABEL:
         if (rq->after) {
             PutHead(out, level, in->text, in->textLength);
@@ -470,13 +481,17 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     // Everything that can be refused is refused before a file is touched.
     if (kind == REWRITE_RENAME_LABEL && CheckRenameName(target, rq->newName) != 0)
         return Fail(rw->error, "name empty, too long or taken");
-    if (kind == REWRITE_SAVE_PHRASES && !rq->phrases)
+    if ((kind == REWRITE_SAVE_PHRASES || kind == REWRITE_ADD_LABEL) && !rq->phrases)
         return Fail(rw->error, "no phrases to store");
+    if (kind == REWRITE_ADD_LABEL &&
+        (!rq->newName || !rq->newName[0] || strchr(rq->newName, '\r') || strchr(rq->newName, '\n')))
+        return Fail(rw->error, "no name for the label");
     if (IsNew(kind)) {
-        const LabelNode* ref = kind == REWRITE_NEW_LABEL ? target : target->firstChild;
+        const LabelNode* ref = kind == REWRITE_NEW_CHILD_LABEL ? target->firstChild : target;
+        const char* wanted = kind == REWRITE_ADD_LABEL ? rq->newName : NEW_LABEL_NAME;
         if (rw->path.count + (kind == REWRITE_NEW_CHILD_LABEL) > MAX_LABEL_DEPTH)
             return Fail(rw->error, "nesting too deep");
-        if (ChooseInsertName(rw, ref, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME)) != 0)
+        if (ChooseInsertName(rw, ref, wanted, strlen(wanted)) != 0)
             return -1;
     }
     if (IsPaste(kind) &&
@@ -510,8 +525,9 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     PutHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
         return -1;
-    // Phrases stored under a label that is gone leave the file as it was.
-    if (!rw->found && kind != REWRITE_SAVE_PHRASES)
+    // Phrases stored under a label that is gone leave the file as it was,
+    // and the store has failed: they are nowhere.
+    if (!rw->found)
         return Fail(rw->error, "no such label in the file");
 
     // Readers are closed before the files they read may be replaced.
@@ -578,7 +594,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
     // On failure the caller finds the unchanged label by the target's path.
     if (followPath) {
-        if (result == 0 && request->kind == REWRITE_NEW_LABEL)
+        if (result == 0 && (request->kind == REWRITE_NEW_LABEL || request->kind == REWRITE_ADD_LABEL))
             PutFollowPath(followPath, rw, depth - 1, rw->name);
         else if (result == 0 && request->kind == REWRITE_NEW_CHILD_LABEL)
             PutFollowPath(followPath, rw, depth, rw->name);

@@ -86,6 +86,7 @@ void FreeSelectedPath()
     free(g_views.selectedPath);
     g_views.selectedPath = nullptr;
     g_views.listLoaded = false;
+    g_views.openLabelGone = false;
     ReleaseUnusedRecords();
 }
 
@@ -179,14 +180,22 @@ void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath)
 
 int LoadLabelTree(HWND tree)
 {
+    // Stamped before the read: a change made while it reads is seen next time.
+    RecordLibraryFile();
+    LabelNode* root = nullptr;
+    int result = ReadLabelTree(g_views.files.phrase, &root);
+    return ShowLabelTree(tree, result == 0 ? root : nullptr);
+}
+
+int ShowLabelTree(HWND tree, LabelNode* root)
+{
     // The items go first: their parameters refer to the records replaced here.
     // A selection change the deletion may report switches no label: the open
     // label's path stays and is resolved by its names.
     g_views.selectionGuard++;
     SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
     g_views.selectionGuard--;
-    LabelNode* root = nullptr;
-    int result = ReadLabelTree(g_views.files.phrase, &root);
+    int result = root ? 0 : -1;
     RetireLabelTree(g_views.labelRoot);
     g_views.labelRoot = root;
     if (result != 0 || !root)

@@ -64,6 +64,12 @@ void SetStatusText(const char* format, ...)
     SendMessageA(g_app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
 }
 
+// What the library's views have to tell the user goes to the status bar.
+static void TellInStatusBar(const char* text)
+{
+    SetStatusText("%s", text);
+}
+
 static int StatusHeight()
 {
     RECT rc;
@@ -151,6 +157,7 @@ static void OnCreate(HWND hwnd)
     SetStatusText("");
 
     CreateTreeImages();
+    g_views.tell = TellInStatusBar;
     LoadLabelTree(g_app.labelTree);
     SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
 }
@@ -305,6 +312,9 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         return 0;
     case MSG_RESTORE_FOCUS:
         RestoreFocusChild(hwnd);
+        return 0;
+    case MSG_LIBRARY_CHANGED:
+        CheckLibraryFile(g_app.labelTree, g_app.phraseList);
         return 0;
     case MSG_REOPEN_LABEL_EDIT:
         ReopenLabelEdit((HTREEITEM)lParam);
