@@ -410,6 +410,20 @@ static int SjisStartsWithNoCase(const std::string& path, const std::string& pref
     return 1;
 }
 
+// The length of text without the characters of chars at its end; the
+// second byte of a double-byte character is never taken for one of them.
+static size_t SjisTrimmedLength(const std::string& text, const char* chars)
+{
+    size_t keep = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (IsSjisLeadByte((unsigned char)text[i]) && i + 1 < text.size())
+            keep = ++i + 1;
+        else if (!strchr(chars, text[i]))
+            keep = i + 1;
+    }
+    return keep;
+}
+
 int NormalizeFolderText(const char* path, char* out)
 {
     if (!SjisIsComplete(path))
@@ -446,16 +460,13 @@ int NormalizeFolderText(const char* path, char* out)
         size_t end = next == SJIS_NOT_FOUND ? text.size() : at + next;
         std::string level = text.substr(at, end - at);
         at = end + 1;
-        size_t keep = level.find_last_not_of(' ');
-        level.erase(keep == std::string::npos ? 0 : keep + 1);
+        level.erase(SjisTrimmedLength(level, " "));
         if (level == "..") {
             if (!levels.empty())
                 levels.pop_back();
             continue;
         }
-        // A trail byte is never a dot or a space, so the cut stays whole.
-        keep = level.find_last_not_of(". ");
-        level.erase(keep == std::string::npos ? 0 : keep + 1);
+        level.erase(SjisTrimmedLength(level, ". "));
         if (!level.empty())
             levels.push_back(level);
     }

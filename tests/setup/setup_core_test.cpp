@@ -336,6 +336,7 @@ TEST(SetupRemoval, FoldersAreComparedAsTheSystemResolvesThem)
         {"C:/Windows/System32/", "C:\\Windows\\System32\\"},
         {"C:\\..\\..\\", "C:\\"},
         {"C:\\\x95\x5C\\x", "C:\\\x95\x5C\\x\\"},  // the trail byte 0x5C is no level
+        {"C:\\x\x8D.\\", "C:\\x\x8D.\\"},             // nor a dot after a lead byte an end
         {"\\\\server\\share\\x\\..\\..", "\\\\server\\share\\"},
         {"\\\\server", nullptr},
         {"\\\\\\share", nullptr},
