@@ -165,13 +165,6 @@ static INT_PTR CALLBACK FolderDialog(HWND dialog, UINT message, WPARAM wParam, L
 
 // --- Progress dialog and the install steps --------------------------------------
 
-// Adds the levels made to what this install created.
-static void Created(const std::vector<std::string>& made)
-{
-    for (const std::string& level : made)
-        AddCreated(&g_setup.created.folders, level.c_str());
-}
-
 static void CopyEntry(const InstallEntry& e)
 {
     // A source that is not there (quarantined, or left out of the package)
@@ -192,7 +185,7 @@ static void CopyEntry(const InstallEntry& e)
                 return;
             }
             if (made)
-                Created({level});
+                AddCreated(&g_setup.created.folders, level.c_str());
         } else if (IsSjisLeadByte((unsigned char)e.destination[i]) && e.destination[i + 1]) {
             i++;
         }
@@ -259,7 +252,8 @@ static void RunStep(HWND dialog)
         ReadCreatedList((std::string(g_setup.installFolder) + g_setup.listFile).c_str(), &g_setup.created);
         std::vector<std::string> made;
         CreateFolderChain(g_setup.installFolder, &made);
-        Created(made);
+        for (const std::string& level : made)
+            AddCreated(&g_setup.created.folders, level.c_str());
     } else if (s <= n + 2) {
         int e = s - 2;
         InstallEntry entry;
@@ -360,7 +354,7 @@ static void RunAndWait(const std::string& commandLine)
 static void RunExecEntries()
 {
     for (const std::string& entry : g_settings.execEntries) {
-        // Quoted, so that "D:\\My Apps\\x.exe" is never taken for D:\\My.exe.
+        // Quoted, so that D:\My Apps\x.exe is never taken for D:\My.exe.
         char command[2 * SETUP_PATH_SIZE];
         if (ExecCommandLine(g_setup.installFolder, entry.c_str(), command, sizeof command))
             RunAndWait(command);
