@@ -422,4 +422,27 @@ TEST_F(SetupE2E, ExecProgramsInAFolderWithASpaceRunQuoted)
     RemoveTree("C:\\My Apps");
 }
 
+TEST_F(SetupE2E, OneSetupOfAProductRunsAtATime)
+{
+    // Both driven by hand: RunSetup would answer the first one's dialog too.
+    const std::string command = "\"" + product + "\\SETUP.EXE\"";
+    Process first = StartProcess(command, product), second;
+    HWND dialog = nullptr, box = nullptr;
+    if (WaitUntil([&] { return (dialog = FindProcessWindow(first, "#32770")) != nullptr; }, 30000)) {
+        second = StartProcess(command, product);
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (box = FindProcessWindow(second, "#32770")) != nullptr && !MessageBoxText(box).empty(); },
+            30000));
+        EXPECT_EQ(MessageBoxText(box), "TestProd のｾｯﾄｱｯﾌﾟは既に実行中です。");
+        Click(box, IDOK);
+        EXPECT_EQ(WaitForExit(&second), 1);
+        Click(dialog, IDCANCEL);
+        EXPECT_EQ(WaitForExit(&first), 1);
+    } else {
+        ADD_FAILURE() << "no folder dialog";
+    }
+    EndProcess(&second);
+    EndProcess(&first);
+}
+
 }  // namespace
