@@ -9,13 +9,23 @@
 // the clipboard for the user to paste by hand, and nothing is put back.
 const DWORD KEEPER_WAIT_MS = 3000;
 
+// A format of the user's content larger than this (bytes) is not kept: its
+// copy and its way back would hold the send up.
+const SIZE_T KEEPER_FORMAT_LIMIT = 4 * 1024 * 1024;
+
 // Takes what the clipboard holds (unless an earlier send still waits, whose
-// content is the user's), then offers text by delayed rendering, marked so
-// that clipboard history and viewers pass it over. The text counts as pasted
-// when a window of target's process asks for it. Returns 0, or -1 when the
+// content is the user's; a format that cannot be copied is lost alone), then
+// offers text by delayed rendering, marked so that clipboard history and
+// viewers pass it over. The text counts as pasted when a window of target's
+// process asks for it after MarkPasteKeysSent. Returns 0, or -1 when the
 // clipboard could not be opened or memory ran out (the clipboard is then as
 // it was).
 int KeepClipboardAndOffer(const char* text, HWND target);
+
+// The paste keys go out now: only the target's reads from here on are the
+// paste. Earlier ones (a target that syncs the clipboard when activated)
+// got the text and had it offered again.
+void MarkPasteKeysSent();
 
 // Runs what a read of the text asked for (the content back, or the text
 // offered again) once the reader has closed the clipboard. For the pause
