@@ -187,6 +187,56 @@ TEST_F(ClipboardE2E, WhoeverCopiedAndHoweverTheTargetReadsThePhraseGoesInAndTheC
     }
 }
 
+TEST_F(ClipboardE2E, AFormatThatCannotBeKeptIsLostAloneAndThePhraseStillGoesIn)
+{
+    // A zero-size block cannot be read; a block past the limit is not copied.
+    const char* const names[] = {"FenlopTestEmpty", "FenlopTestLarge"};
+    const SIZE_T sizes[] = {0, 10u << 20};
+    for (int i = 0; i < 2; i++) {
+        SCOPED_TRACE(names[i]);
+        Start(1);
+        UINT format = RegisterClipboardFormatA(names[i]);
+        ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
+        HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizes[i]);
+        ASSERT_TRUE(block);
+        SetClipboardData(format, block);
+        CloseClipboard();
+        ASSERT_TRUE(IsClipboardFormatAvailable(format));
+        SendFirstPhrase();
+        ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 3000)) << EditText(edit);
+        EXPECT_TRUE(UserContentBack()) << HeldText();
+        if (sizes[i])
+            EXPECT_FALSE(IsClipboardFormatAvailable(format));
+        TearDown();
+    }
+}
+
+TEST_F(ClipboardE2E, AMonitorThatReadsEveryOfferLeavesTheClipboardFreeForThePaste)
+{
+    Start(1);
+    std::atomic<bool> stop(false);
+    std::atomic<int> reads(0);
+    std::thread monitor([&] {
+        for (DWORD seen = GetClipboardSequenceNumber(); !stop; Sleep(1)) {
+            if (GetClipboardSequenceNumber() == seen)
+                continue;
+            seen = GetClipboardSequenceNumber();
+            if (HeldText() != "<busy>")
+                reads++;
+        }
+    });
+    SendFirstPhrase();
+    bool arrived = WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 3000);
+    Sleep(KEEPER_WAIT_MS);
+    stop = true;
+    monitor.join();
+    ASSERT_TRUE(arrived) << EditText(edit);
+    EXPECT_GT(reads, 0);
+    // It saw every offer, so the paste went unseen: the phrase stays.
+    std::string held = HeldText();
+    EXPECT_TRUE(held == BUSINESS[0] || held == USER_TEXT) << held;
+}
+
 TEST_F(ClipboardE2E, ASlowTargetGetsThePhraseNeverTheOldContent)
 {
     SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "500");
