@@ -58,6 +58,7 @@ struct Keeper {
     bool anonymousRead;      // a reader without a window read after the keys
     DWORD deadline;          // tick count at which the wait ends
     int offers;              // offers of this text so far
+    DWORD lastRead;          // tick count of the last read of the text
     bool emptying;           // the window empties the clipboard itself
     FollowUpKind pending;    // what the last read asks for, run once the
                              // reader has closed the clipboard
@@ -336,6 +337,7 @@ void OnRenderText(HWND window)
         GlobalFree(block);
     if (!s_keeper.waiting)
         return;
+    s_keeper.lastRead = GetTickCount();
     DWORD reader = 0;
     HWND opener = GetOpenClipboardWindow();
     if (opener)
@@ -435,6 +437,7 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     s_keeper.keysSent = false;
     s_keeper.anonymousRead = false;
     s_keeper.offers = 0;
+    s_keeper.lastRead = GetTickCount() - KEEPER_QUIET_MS;
     s_keeper.pending = FOLLOW_NONE;
     s_keeper.retries = 0;
     if (!OfferText()) {
@@ -458,10 +461,13 @@ void MarkPasteKeysSent()
     s_keeper.keysSent = true;
 }
 
-void ServeClipboardKeeper()
+bool ServeClipboardKeeper()
 {
-    if (s_keeper.window)
-        FollowUp(s_keeper.window);
+    if (!s_keeper.window)
+        return true;
+    FollowUp(s_keeper.window);
+    return !s_keeper.waiting ||
+           (s_keeper.pending == FOLLOW_NONE && GetTickCount() - s_keeper.lastRead >= KEEPER_QUIET_MS);
 }
 
 void ReleaseClipboardKeeper()

@@ -27,10 +27,16 @@ int KeepClipboardAndOffer(const char* text, HWND target);
 // got the text and had it offered again.
 void MarkPasteKeysSent();
 
+// How long the clipboard must have gone unread before the paste keys go
+// out: a reader that holds it open while the keys arrive would have the
+// target's paste find it taken.
+const DWORD KEEPER_QUIET_MS = 15;
+
 // Runs what a read of the text asked for (the content back, or the text
 // offered again) once the reader has closed the clipboard. For the pause
-// before the keys, where posted messages do not run.
-void ServeClipboardKeeper();
+// before the keys, where posted messages do not run. True when nothing is
+// left to run and nobody has read the text for KEEPER_QUIET_MS.
+bool ServeClipboardKeeper();
 
 // At exit: a text that still waits is rendered and left on the clipboard.
 void ReleaseClipboardKeeper();

@@ -112,18 +112,22 @@ int IsExcludedTarget(HWND window)
 // holds the clipboard open until it is answered, and the target's paste
 // would find it taken, or read the text the monitor got before it is offered
 // again. Messages sent from other threads are answered and the keeper's
-// follow-ups run; nothing posted runs.
+// follow-ups run; nothing posted runs. While readers are still at it the
+// pause runs on, a little.
 static void PauseAnsweringClipboard(DWORD ms)
 {
     const DWORD STEP_MS = 5;
+    const DWORD LONGEST_MS = ms + 60;
     DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
-        DWORD wait = ms - elapsed < STEP_MS ? ms - elapsed : STEP_MS;
+    bool settled = false;
+    for (DWORD elapsed = 0; elapsed < ms || (!settled && elapsed < LONGEST_MS); elapsed = GetTickCount() - start) {
+        DWORD until = elapsed < ms ? ms : LONGEST_MS;
+        DWORD wait = until - elapsed < STEP_MS ? until - elapsed : STEP_MS;
         if (MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
             MSG msg;
             PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
-        ServeClipboardKeeper();
+        settled = ServeClipboardKeeper();
     }
 }
 

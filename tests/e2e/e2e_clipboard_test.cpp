@@ -276,17 +276,26 @@ TEST_F(ClipboardE2E, AMonitorThatReadsFirstIsNoPaste)
 TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
 {
     // An excluded title: the text is offered, nobody of the target reads it.
-    // It is left when the wait is over, or when the program ends before.
-    for (bool exitFirst : {false, true}) {
-        SCOPED_TRACE(exitFirst);
+    // It is left when the wait is over (also when another program holds the
+    // clipboard just then), or when the program ends before.
+    enum End { WAIT_OVER, WAIT_OVER_CLIPBOARD_HELD, PROGRAM_ENDS };
+    for (End end : {WAIT_OVER, WAIT_OVER_CLIPBOARD_HELD, PROGRAM_ENDS}) {
+        SCOPED_TRACE(end);
         Start(1, "定型文 (表示)");
         DWORD before = GetClipboardSequenceNumber();
         SendFirstPhrase();
         ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != before; }));
-        if (exitFirst)
+        DWORD offered = GetTickCount();
+        if (end == PROGRAM_ENDS) {
             ExitByCommand();
-        else
+        } else if (end == WAIT_OVER_CLIPBOARD_HELD) {
+            Sleep(KEEPER_WAIT_MS - 500);
+            ASSERT_TRUE(OpenClipboard(nullptr));
+            Sleep(offered + KEEPER_WAIT_MS + 500 - GetTickCount());
+            CloseClipboard();
+        } else {
             Sleep(KEEPER_WAIT_MS + 500);
+        }
         EXPECT_EQ(EditText(edit), "");
         EXPECT_EQ(HeldText(), BUSINESS[0]);
         EXPECT_EQ(Held(privateFormat), "");
