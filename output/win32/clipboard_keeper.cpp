@@ -3,12 +3,18 @@
 // The content is copied out before the text goes on the clipboard. The text
 // itself is offered by delayed rendering: the system asks this module's
 // window for it when a program reads it, and the window can tell which
-// process reads. A read by the target's process is the paste; the content
-// goes back once that reader has closed the clipboard. A read by any other
-// process (a clipboard monitor) gets the text too, and the offer is made
-// again so that the target's read is still seen. When nobody of the target
-// reads within KEEPER_WAIT_MS, or the user copies something meanwhile, the
-// content is dropped and the clipboard left as it is.
+// process reads. A read by the target's process after the paste keys have
+// gone out is the paste; the content goes back once that reader has closed
+// the clipboard. Any other read (a clipboard monitor, or the target itself
+// syncing the clipboard when activated) gets the text too, and the offer is
+// made again so that the paste is still seen; a few times only, so that a
+// monitor that reads every offer cannot keep the clipboard busy. A reader
+// that opens the clipboard with no window cannot be told apart: after the
+// keys it is taken for the target once nobody else has read for a moment.
+// When nobody of the target reads within KEEPER_WAIT_MS, or the user copies
+// something meanwhile, the content is dropped and the clipboard left as it
+// is. The text stays with the window for as long as the clipboard promises
+// it.
 #include "output/win32/clipboard_keeper.h"
 
 #include <cstdlib>
@@ -25,12 +31,15 @@ const UINT_PTR IDT_GIVE_UP = 1;
 const UINT_PTR IDT_RETRY = 2;
 const UINT RETRY_MS = 20;                // the reader still holds the clipboard
 const int RETRY_LIMIT = 100;
+const int OFFER_LIMIT = 8;               // offers of one text, the first included
+const DWORD ANONYMOUS_SETTLE_MS = 1000;  // quiet after a windowless read: the paste
+const DWORD TAKE_BUDGET_MS = 250;        // the previous owner's rendering, all formats
 
 enum KeptKind { KEPT_MEMORY, KEPT_BITMAP, KEPT_ENHANCED_METAFILE };
 
 struct KeptFormat {
     UINT format;
-    HANDLE data;
+    HANDLE data;             // null: not taken (it is lost)
     KeptKind kind;
 };
 
@@ -40,9 +49,16 @@ struct Keeper {
     bool waiting;            // a send waits for the target to read its text
     KeptFormat* formats;     // the user's content (count entries)
     int count;
-    char* text;              // the text offered, with its NUL
+    char* text;              // the text the clipboard promises, with its
+                             // NUL (null: none); kept until rendered for
+                             // good or the clipboard is emptied
     size_t textSize;
     DWORD targetProcess;     // whose read is the paste
+    bool keysSent;           // the paste keys have gone out
+    bool anonymousRead;      // a reader without a window read after the keys
+    DWORD deadline;          // tick count at which the wait ends
+    int offers;              // offers of this text so far
+    DWORD lastRead;          // tick count of the last read of the text
     bool emptying;           // the window empties the clipboard itself
     FollowUpKind pending;    // what the last read asks for, run once the
                              // reader has closed the clipboard
@@ -116,12 +132,14 @@ void FreeKept(const KeptFormat* kept)
 void DropKeptContent()
 {
     for (int i = 0; i < s_keeper.count; i++)
-        FreeKept(&s_keeper.formats[i]);
+        if (s_keeper.formats[i].data)
+            FreeKept(&s_keeper.formats[i]);
     free(s_keeper.formats);
     s_keeper.formats = nullptr;
     s_keeper.count = 0;
 }
 
+// The content is dropped; the text stays while the clipboard promises it.
 void StopWaiting()
 {
     KillTimer(s_keeper.window, IDT_GIVE_UP);
@@ -129,31 +147,53 @@ void StopWaiting()
     s_keeper.pending = FOLLOW_NONE;
     s_keeper.waiting = false;
     DropKeptContent();
+}
+
+void ForgetText()
+{
     free(s_keeper.text);
     s_keeper.text = nullptr;
 }
 
-// Copies every format the clipboard (open) holds that can be kept. False
-// when memory ran out.
-bool TakeContent()
+bool IsTextFormat(UINT format)
+{
+    return format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT || format == CF_LOCALE;
+}
+
+void TakeFormat(KeptFormat* kept)
+{
+    HANDLE data = GetClipboardData(kept->format);
+    // A block too large to copy at once stays behind, as does one that
+    // cannot be read (a zero-size block cannot be locked).
+    if (!data || (kept->kind == KEPT_MEMORY && (GlobalSize(data) == 0 || GlobalSize(data) > KEEPER_FORMAT_LIMIT)))
+        return;
+    kept->data = CopyKept(data, kept->kind);
+}
+
+// Copies what the clipboard (open) holds and can be kept, in its order. A
+// format that cannot be copied is lost alone. The previous owner may render
+// each format only now: the text comes first, and the others are taken only
+// while the take is within its budget.
+void TakeContent()
 {
     int capacity = CountClipboardFormats();
     s_keeper.formats = (KeptFormat*)calloc(capacity > 0 ? capacity : 1, sizeof(KeptFormat));
     if (!s_keeper.formats)
-        return false;
+        return;
     for (UINT format = EnumClipboardFormats(0); format && s_keeper.count < capacity;
          format = EnumClipboardFormats(format)) {
         bool keepable;
         KeptKind kind = KindOf(format, &keepable);
-        HANDLE data = keepable ? GetClipboardData(format) : nullptr;
-        if (!data)
-            continue;
-        HANDLE copy = CopyKept(data, kind);
-        if (!copy)
-            return false;
-        s_keeper.formats[s_keeper.count++] = KeptFormat{format, copy, kind};
+        if (keepable)
+            s_keeper.formats[s_keeper.count++] = KeptFormat{format, nullptr, kind};
     }
-    return true;
+    DWORD start = GetTickCount();
+    for (int i = 0; i < s_keeper.count; i++)
+        if (IsTextFormat(s_keeper.formats[i].format))
+            TakeFormat(&s_keeper.formats[i]);
+    for (int i = 0; i < s_keeper.count && GetTickCount() - start < TAKE_BUDGET_MS; i++)
+        if (!IsTextFormat(s_keeper.formats[i].format))
+            TakeFormat(&s_keeper.formats[i]);
 }
 
 HGLOBAL DwordBlock(DWORD value)
@@ -168,13 +208,19 @@ HGLOBAL DwordBlock(DWORD value)
 }
 
 // The text (delayed) and the marks that keep it out of clipboard history,
-// cloud clipboards and viewers, on the open clipboard, emptied first.
-void OfferText()
+// cloud clipboards and viewers, on the open clipboard, emptied first. False
+// when the clipboard took no text.
+bool OfferText()
 {
     s_keeper.emptying = true;
     EmptyClipboard();
     s_keeper.emptying = false;
+    s_keeper.offers++;
+    // A delayed format's handle is null: only the clipboard tells whether
+    // it took the promise.
     SetClipboardData(CF_TEXT, nullptr);
+    if (!IsClipboardFormatAvailable(CF_TEXT))
+        return false;
     static const char* const marks[] = {"ExcludeClipboardContentFromMonitorProcessing",
                                         "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard",
                                         "Clipboard Viewer Ignore"};
@@ -184,6 +230,7 @@ void OfferText()
         if (block && !SetClipboardData(format, block))
             GlobalFree(block);
     }
+    return true;
 }
 
 HGLOBAL TextBlock()
@@ -200,35 +247,38 @@ HGLOBAL TextBlock()
     return block;
 }
 
-// Renders the text for good, on the clipboard that this window still owns.
-void LeaveText(bool open)
+// The wait is over and the text stays: rendered for good when the
+// clipboard can be opened, else still promised, and rendered when read.
+void LeaveText(bool tryOpening)
 {
-    if (GetClipboardOwner() == s_keeper.window && (!open || OpenClipboard(s_keeper.window))) {
-        HGLOBAL block = TextBlock();
-        if (block && !SetClipboardData(CF_TEXT, block))
-            GlobalFree(block);
-        if (open)
-            CloseClipboard();
-    }
     StopWaiting();
+    if (GetClipboardOwner() != s_keeper.window) {
+        ForgetText();
+        return;
+    }
+    if (!tryOpening || !OpenClipboardFor(s_keeper.window))
+        return;
+    HGLOBAL block = TextBlock();
+    if (block && SetClipboardData(CF_TEXT, block))
+        ForgetText();
+    else if (block)
+        GlobalFree(block);
+    CloseClipboard();
 }
 
+// On the open clipboard, which then promises no text.
 void PutContentBack()
 {
     s_keeper.emptying = true;
     EmptyClipboard();
     s_keeper.emptying = false;
+    ForgetText();
     for (int i = 0; i < s_keeper.count; i++) {
         KeptFormat* kept = &s_keeper.formats[i];
-        if (SetClipboardData(kept->format, kept->data))
+        if (kept->data && SetClipboardData(kept->format, kept->data))
             kept->data = nullptr;  // the clipboard owns it now
     }
-    for (int i = 0; i < s_keeper.count; i++)
-        if (s_keeper.formats[i].data)
-            FreeKept(&s_keeper.formats[i]);
-    free(s_keeper.formats);
-    s_keeper.formats = nullptr;
-    s_keeper.count = 0;
+    DropKeptContent();
 }
 
 // After the reader has closed the clipboard: the content back (the target
@@ -239,9 +289,12 @@ void FollowUp(HWND window)
         return;
     if (GetClipboardOwner() != window) {
         StopWaiting();
+        ForgetText();
         return;
     }
     if (!OpenClipboard(window)) {
+        // Held past every retry: the text stays as it is, promised or
+        // rendered, and the content is dropped.
         if (++s_keeper.retries > RETRY_LIMIT)
             LeaveText(false);
         else
@@ -255,10 +308,26 @@ void FollowUp(HWND window)
         PutContentBack();
         CloseClipboard();
         StopWaiting();
+    } else if (!OfferText()) {
+        PutContentBack();
+        CloseClipboard();
+        StopWaiting();
     } else {
-        OfferText();
         CloseClipboard();
     }
+}
+
+// The wait ends: the text stays, unless a reader without a window read it
+// after the keys; that was the target as far as anyone can tell.
+void GiveUp(HWND window)
+{
+    if (!s_keeper.anonymousRead) {
+        LeaveText(true);
+        return;
+    }
+    KillTimer(window, IDT_GIVE_UP);
+    s_keeper.pending = FOLLOW_PUT_BACK;
+    FollowUp(window);
 }
 
 void OnRenderText(HWND window)
@@ -268,14 +337,25 @@ void OnRenderText(HWND window)
         GlobalFree(block);
     if (!s_keeper.waiting)
         return;
+    s_keeper.lastRead = GetTickCount();
     DWORD reader = 0;
     HWND opener = GetOpenClipboardWindow();
     if (opener)
         GetWindowThreadProcessId(opener, &reader);
-    if (reader && reader == s_keeper.targetProcess)
+    if (s_keeper.keysSent && reader && reader == s_keeper.targetProcess) {
         s_keeper.pending = FOLLOW_PUT_BACK;
-    else if (s_keeper.pending == FOLLOW_NONE)
-        s_keeper.pending = FOLLOW_OFFER_AGAIN;
+    } else {
+        if (s_keeper.keysSent && !opener) {
+            s_keeper.anonymousRead = true;
+            DWORD left = s_keeper.deadline - GetTickCount();
+            if ((LONG)left > 0)
+                SetTimer(window, IDT_GIVE_UP, left < ANONYMOUS_SETTLE_MS ? left : ANONYMOUS_SETTLE_MS, nullptr);
+        }
+        // Offered once too often, the text stays rendered: the paste then
+        // goes unseen, and the wait ends as if nobody had read.
+        if (s_keeper.pending == FOLLOW_NONE && s_keeper.offers < OFFER_LIMIT)
+            s_keeper.pending = FOLLOW_OFFER_AGAIN;
+    }
     PostMessageA(window, MSG_FOLLOW_UP, 0, 0);
 }
 
@@ -287,14 +367,17 @@ LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
             OnRenderText(window);
         return 0;
     case WM_RENDERALLFORMATS:
-        // The program ends while a text waits: it stays on the clipboard.
+        // The program ends while a text is promised: it stays on the
+        // clipboard (unless another program holds it to the end).
         if (s_keeper.text)
             LeaveText(true);
         return 0;
     case WM_DESTROYCLIPBOARD:
         // Someone else put something on the clipboard: theirs wins.
-        if (!s_keeper.emptying && s_keeper.waiting)
+        if (!s_keeper.emptying) {
             StopWaiting();
+            ForgetText();
+        }
         return 0;
     case MSG_FOLLOW_UP:
         FollowUp(window);
@@ -304,7 +387,7 @@ LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
             KillTimer(window, IDT_RETRY);
             FollowUp(window);
         } else if (wParam == IDT_GIVE_UP && s_keeper.waiting) {
-            LeaveText(true);
+            GiveUp(window);
         }
         return 0;
     }
@@ -340,34 +423,51 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     // clipboard holds only its text.
     bool earlier = s_keeper.waiting && GetClipboardOwner() == window;
     if (!earlier) {
-        DropKeptContent();
-        if (!TakeContent()) {
-            DropKeptContent();
-            CloseClipboard();
-            free(copy);
-            return -1;
-        }
+        StopWaiting();
+        TakeContent();
     }
     memcpy(copy, text, size);
-    free(s_keeper.text);
+    ForgetText();
     s_keeper.text = copy;
     s_keeper.textSize = size;
     s_keeper.targetProcess = 0;
     if (target)
         GetWindowThreadProcessId(target, &s_keeper.targetProcess);
     s_keeper.waiting = true;
+    s_keeper.keysSent = false;
+    s_keeper.anonymousRead = false;
+    s_keeper.offers = 0;
+    s_keeper.lastRead = GetTickCount() - KEEPER_QUIET_MS;
     s_keeper.pending = FOLLOW_NONE;
     s_keeper.retries = 0;
-    OfferText();
+    if (!OfferText()) {
+        PutContentBack();
+        CloseClipboard();
+        StopWaiting();
+        return -1;
+    }
     CloseClipboard();
+    s_keeper.deadline = GetTickCount() + KEEPER_WAIT_MS;
     SetTimer(window, IDT_GIVE_UP, KEEPER_WAIT_MS, nullptr);
     return 0;
 }
 
-void ServeClipboardKeeper()
+void MarkPasteKeysSent()
 {
-    if (s_keeper.window)
-        FollowUp(s_keeper.window);
+    if (!s_keeper.window || !s_keeper.waiting)
+        return;
+    // A read just before still gets its offer first.
+    FollowUp(s_keeper.window);
+    s_keeper.keysSent = true;
+}
+
+bool ServeClipboardKeeper()
+{
+    if (!s_keeper.window)
+        return true;
+    FollowUp(s_keeper.window);
+    return !s_keeper.waiting ||
+           (s_keeper.pending == FOLLOW_NONE && GetTickCount() - s_keeper.lastRead >= KEEPER_QUIET_MS);
 }
 
 void ReleaseClipboardKeeper()

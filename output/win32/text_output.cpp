@@ -27,8 +27,11 @@ static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
     {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
 };
 static bool s_excludedRestored;
+// The text of the send under way could not be placed: its Ctrl+V would
+// paste what the user had copied. Cleared by the send's keys.
+static bool s_textMissing;
 
-int PutTextOnClipboard(HWND owner, const char* text)
+static int PlaceText(HWND owner, const char* text)
 {
     // With a target to paste into, the user's clipboard can be kept.
     if (g_options.restoreClipboard && g_session.targetWindow)
@@ -45,6 +48,13 @@ int PutTextOnClipboard(HWND owner, const char* text)
     memcpy(data, text, size);
     GlobalUnlock(block);
     return PlaceClipboardText(owner, block);
+}
+
+int PutTextOnClipboard(HWND owner, const char* text)
+{
+    int result = PlaceText(owner, text);
+    s_textMissing = result != 0;
+    return result;
 }
 
 int OutputSelectedPhrase(HWND list)
@@ -102,18 +112,22 @@ int IsExcludedTarget(HWND window)
 // holds the clipboard open until it is answered, and the target's paste
 // would find it taken, or read the text the monitor got before it is offered
 // again. Messages sent from other threads are answered and the keeper's
-// follow-ups run; nothing posted runs.
+// follow-ups run; nothing posted runs. While readers are still at it the
+// pause runs on, a little.
 static void PauseAnsweringClipboard(DWORD ms)
 {
     const DWORD STEP_MS = 5;
+    const DWORD LONGEST_MS = ms + 60;
     DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
-        DWORD wait = ms - elapsed < STEP_MS ? ms - elapsed : STEP_MS;
+    bool settled = false;
+    for (DWORD elapsed = 0; elapsed < ms || (!settled && elapsed < LONGEST_MS); elapsed = GetTickCount() - start) {
+        DWORD until = elapsed < ms ? ms : LONGEST_MS;
+        DWORD wait = until - elapsed < STEP_MS ? until - elapsed : STEP_MS;
         if (MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
             MSG msg;
             PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
-        ServeClipboardKeeper();
+        settled = ServeClipboardKeeper();
     }
 }
 
@@ -150,6 +164,13 @@ void SendPasteKeys(int withEnter)
 {
     g_session.autoHideArmed = 0;
     ActivateTarget();
+    bool missing = s_textMissing;
+    s_textMissing = false;
+    if (missing) {
+        g_session.autoHideArmed = 1;
+        return;
+    }
+    MarkPasteKeysSent();
     Key(VK_CONTROL, 0);
     Key('V', 0);
     Key('V', KEYEVENTF_KEYUP);
@@ -163,9 +184,9 @@ void SendPasteKeys(int withEnter)
 
 void SendPasteToTarget(int withEnter)
 {
-    if (!g_session.targetWindow)
+    if (!g_session.targetWindow || IsExcludedTarget(g_session.targetWindow) == -1) {
+        s_textMissing = false;
         return;
-    if (IsExcludedTarget(g_session.targetWindow) == -1)
-        return;
+    }
     SendPasteKeys(withEnter);
 }

@@ -21,7 +21,9 @@ int IsExcludedTarget(HWND window);
 void ActivateTarget();
 
 // Clears the auto-hide flag, activates the target, types Ctrl+V (and Enter)
-// and arms auto-hide again. The caller has checked the target.
+// and arms auto-hide again. The caller has checked the target. When the
+// text just put could not be placed no key is typed: the paste would bring
+// the user's own clipboard.
 void SendPasteKeys(int withEnter);
 
 // The paste of the clipboard into the target window, when there is one and

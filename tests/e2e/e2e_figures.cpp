@@ -2,7 +2,8 @@
 //   hot key -> phrase window shown with the focus on the list;
 //   Enter -> the phrase arrived in the target editor (the program pauses a
 //   fixed 100 ms before its Ctrl+V), with the user's clipboard kept too, and
-//   the time from the arrival to the user's content back;
+//   the time from the arrival to the user's content back, also beside a
+//   large format (the time its take adds);
 //   calculator hot key -> pad shown with the focus on its display, and
 //   Enter on the pad -> the collected values arrived in the target editor;
 //   start-up with a library of about 10 MB, against the small test library;
@@ -27,6 +28,7 @@ const int CALC_HOTKEY = ((HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'C';
 const int RUNS = 21;
 const int START_RUNS = 7;
 const int FIND_RUNS = 7;
+const int LARGE_RUNS = 7;
 // Searched in turn, so that each search changes the list.
 const char* const FIND_TEXTS[] = {"会議 資料", "確認 日程"};
 
@@ -289,17 +291,24 @@ void SetRestoreOption(DWORD value)
     }
 }
 
-void PutUserText()
+// The user's text, and a private format of extra bytes beside it when
+// extra is not 0 (a large copy, as a spreadsheet's).
+void PutUserText(SIZE_T extra = 0)
 {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof USER_TEXT);
     memcpy(GlobalLock(block), USER_TEXT, sizeof USER_TEXT);
     GlobalUnlock(block);
+    HGLOBAL large = extra ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, extra) : nullptr;
     if (!WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
         GlobalFree(block);
+        if (large)
+            GlobalFree(large);
         return;
     }
     EmptyClipboard();
     SetClipboardData(CF_TEXT, block);
+    if (large)
+        SetClipboardData(RegisterClipboardFormatA("FenlopFiguresLarge"), large);
     CloseClipboard();
 }
 
@@ -385,11 +394,12 @@ int main()
     }
     // Enter -> the phrase in the target; with the clipboard kept (back not
     // null), also the phrase's arrival -> the user's content back.
-    auto timeEnter = [&](std::vector<double>* arrivals, std::vector<double>* back) {
-        for (int i = 0; i < RUNS; i++) {
+    auto timeEnter = [&](std::vector<double>* arrivals, std::vector<double>* back, SIZE_T extra = 0,
+                         int runs = RUNS) {
+        for (int i = 0; i < runs; i++) {
             SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
             if (back)
-                PutUserText();
+                PutUserText(extra);
             focusTarget();
             hotKey();
             if (!WaitUntil([&] { return Ready(s); }))
@@ -448,10 +458,18 @@ int main()
 
     // Enter with the user's clipboard kept, against the runs above, and the
     // time from the phrase's arrival to the user's content back.
+    // Then with a large format beside the text, below and past the size
+    // limit of a kept format.
     std::vector<double> keptArrived, keptBack;
+    const SIZE_T largeSizes[] = {1u << 20, 4u << 20, 10u << 20, 32u << 20};
+    const int LARGE_COUNT = sizeof largeSizes / sizeof largeSizes[0];
+    std::vector<double> largeArrived[LARGE_COUNT], largeBack[LARGE_COUNT];
     SetRestoreOption(1);
-    if (Start(&s, folder))
+    if (Start(&s, folder)) {
         timeEnter(&keptArrived, &keptBack);
+        for (int k = 0; k < LARGE_COUNT; k++)
+            timeEnter(&largeArrived[k], &largeBack[k], largeSizes[k], LARGE_RUNS);
+    }
     Stop(&s);
     SetRestoreOption(0);
     EndProcess(&target);
@@ -532,6 +550,10 @@ int main()
     printf("  the same, clipboard kept                %7.1f ms   = off + %.1f ms (goal <= off + 20 ms; %zu runs)\n",
            Median(keptArrived), Median(keptArrived) - Median(arrived), keptArrived.size());
     printf("  phrase arrived -> user's content back   %7.1f ms   (%zu runs)\n", Median(keptBack), keptBack.size());
+    for (int k = 0; k < LARGE_COUNT; k++)
+        printf("  the same beside a format of %5.2f MB   %7.1f ms   = kept + %.1f ms, back after %.1f ms (%zu runs)\n",
+               largeSizes[k] / 1048576.0, Median(largeArrived[k]), Median(largeArrived[k]) - Median(keptArrived),
+               Median(largeBack[k]), largeArrived[k].size());
     printf("  calc hot key -> pad, display focused    %7.1f ms   (goal < 50 ms; %zu runs)\n", Median(padShown),
            padShown.size());
     printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",

@@ -578,6 +578,53 @@ TEST_F(LibraryE2E, AnEditOfALabelRenamedOutsideIsNotStoredAndTheStatusBarSaysWhy
     EXPECT_EQ(std::find(top.begin(), top.end(), SORT), top.end()) << Joined(top);
 }
 
+TEST_F(LibraryE2E, WithTheClipboardKeptTheEditorLeavesTheUsersCopyInPlace)
+{
+    HKEY key;
+    DWORD on = 1;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "RestoreClipboard", 0, REG_DWORD, (const BYTE*)&on, sizeof on);
+    RegCloseKey(key);
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    const char copied[] = "ユーザーのコピー";
+    ASSERT_TRUE(SetClipboardText(copied));
+    DWORD before = GetClipboardSequenceNumber();
+    auto held = [] {
+        std::string text;
+        if (WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
+            if (HGLOBAL block = GetClipboardData(CF_TEXT)) {
+                text = (const char*)GlobalLock(block);
+                GlobalUnlock(block);
+            }
+            CloseClipboard();
+        }
+        return text;
+    };
+
+    // An edit, then a new phrase: the text goes in and out of the editor,
+    // never through the clipboard.
+    RightClickAt(OnRow(ItemRect(Remote(), 1)));
+    Choose({'E'});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "B");
+    EXPECT_EQ(held(), copied);
+    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    dialog = Editor();
+    ASSERT_TRUE(dialog);
+    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"F");
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E", "F"}));
+    EXPECT_EQ(held(), copied);
+    EXPECT_EQ(GetClipboardSequenceNumber(), before) << "the clipboard was changed";
+}
+
 TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
 {
     std::string line(3000, 'w');

@@ -155,8 +155,10 @@ void RunListCommand(HWND list, int command)
         int first = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
         if (first < 0)
             break;
-        // The editor opens on the first phrase of the package.
-        CopyPhrasesToClipboard(list, 0);
+        // The editor opens on the first phrase of the package (with the
+        // user's clipboard kept, on the row itself).
+        if (!g_options.restoreClipboard)
+            CopyPhrasesToClipboard(list, 0);
         if (EditPhrase(list, first) == 0)
             StorePhraseListNow(list);
         break;

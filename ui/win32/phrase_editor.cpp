@@ -77,7 +77,7 @@ static LRESULT CALLBACK EditorEditProc(HWND edit, UINT msg, WPARAM wParam, LPARA
 }
 
 // The phrase at index, read from the list itself: used when the clipboard
-// did not bring the package the caller put there.
+// is not the way in, or did not bring the package the caller put there.
 static void ShowRowText(HWND edit, int index)
 {
     char* text = (char*)malloc(PHRASE_TEXT_SIZE);
@@ -105,6 +105,13 @@ static void OnInitDialog(HWND dialog, int index)
     SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)CreateEditorFont(), FALSE);
     if (index < 0)
         return;
+    // With the user's clipboard kept, the text comes from the list: the
+    // clipboard stays theirs.
+    if (g_options.restoreClipboard) {
+        ShowRowText(s_editor.edit, index);
+        SendMessageA(s_editor.edit, EM_SETSEL, 0, 0);
+        return;
+    }
     // The package's mark comes first; the paste stops at the first NUL, so
     // the box then holds the package's first phrase.
     SendMessageA(s_editor.edit, WM_PASTE, 0, 0);
@@ -120,7 +127,8 @@ static void OnInitDialog(HWND dialog, int index)
 // What OK does with the box's text.
 enum HandOver { HAND_OVER_DONE, HAND_OVER_EMPTY, HAND_OVER_TOO_LONG, HAND_OVER_FAILED };
 
-// Keeps the box's text for EditPhrase and puts it on the clipboard.
+// Keeps the box's text for EditPhrase and, unless the user's clipboard is
+// kept, puts it on the clipboard too.
 static HandOver HandOverText()
 {
     int bound = GetWindowTextLengthA(s_editor.edit);
@@ -136,8 +144,10 @@ static HandOver HandOverText()
     }
     free(s_editor.text);
     s_editor.text = text;
-    SendMessageA(s_editor.edit, EM_SETSEL, 0, -1);
-    SendMessageA(s_editor.edit, WM_COPY, 0, 0);
+    if (!g_options.restoreClipboard) {
+        SendMessageA(s_editor.edit, EM_SETSEL, 0, -1);
+        SendMessageA(s_editor.edit, WM_COPY, 0, 0);
+    }
     return HAND_OVER_DONE;
 }
 
@@ -211,7 +221,7 @@ int EditPhrase(HWND list, int index)
     int stored = SetPhrase(list, index, s_editor.text);
     free(s_editor.text);
     s_editor.text = nullptr;
-    if (OpenClipboardFor(list)) {
+    if (!g_options.restoreClipboard && OpenClipboardFor(list)) {
         EmptyClipboard();
         CloseClipboard();
     }
