@@ -44,19 +44,25 @@ protected:
     {
         CallUpByHotKey(CALC_HOTKEY);
         ASSERT_TRUE(WaitUntil([&] { return PadReady(); })) << "pad " << FindPad();
-        AfterPadEvents();
+        SettleXFocus(pad);
     }
 
-    // The pad's showing and focus bring fenlop X events, among them the X
-    // server's key map, which Wine's X driver takes as the truth for the
-    // modifiers: Ctrl and Alt pressed with keybd_event (which the X server
-    // never sees) before fenlop has handled them would be let go, and a hot
-    // key's letter arrive alone. A message answered by the pad's thread
-    // comes after the events it had by then.
-    void AfterPadEvents()
+    // Wine's X driver takes the X server's key map as the truth for the
+    // modifiers whenever the X focus comes to a window: Ctrl and Alt pressed
+    // with keybd_event (which the X server never sees) before the window has
+    // handled its focus would be let go there, and a hot key's letter arrive
+    // alone. The X focus comes a moment after fenlop's window is in front,
+    // and a message answered by its thread comes after it was handled.
+    void SettleXFocus(HWND window)
     {
+        HANDLE xWindow = GetPropA(window, "__wine_x11_whole_window");
+        if (xWindow)
+            WaitUntil([&] {
+                return RunUnix("test $(/usr/bin/xdotool getwindowfocus) -eq " +
+                               std::to_string((unsigned long long)(UINT_PTR)xWindow)) == 0;
+            }, 2000);
         DWORD_PTR result;
-        SendMessageTimeoutA(pad, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
     }
 
     bool NoPadFor(DWORD ms = 400)
@@ -86,10 +92,10 @@ protected:
         ParkPointer();
     }
 
-    // A window that opens under the pointer takes the X server's focus and
-    // brings more of those events (see AfterPadEvents), at a moment of the X
-    // server's choosing. The pointer waits on the taskbar, below where a
-    // menu opened at it stands, away from every window of these tests.
+    // A window that opens under the pointer takes the X focus at a moment
+    // of the X server's choosing (see SettleXFocus). The pointer waits on
+    // the taskbar, below where a menu opened at it stands, away from every
+    // window of these tests.
     static void ParkPointer() { MouseMove(PARK_X, PARK_Y); }
 
     POINT PadCorner()
@@ -280,6 +286,7 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     ASSERT_TRUE(WaitUntil([&] { return FindPad() == nullptr; })) << "same pad " << (FindPad() == pad) << ", in front " << (GetForegroundWindow() == pad);
     EXPECT_TRUE(StaysVisible(false));
     CallUp();
+    SettleXFocus(phrase);
     RECT rc;
     GetWindowRect(phrase, &rc);
     EXPECT_EQ(rc.left, 300);
@@ -435,6 +442,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
     EXPECT_EQ(clip, "5");
     EndProcess(&other);
 }
+
 
 
 }  // namespace
