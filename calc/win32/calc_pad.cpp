@@ -58,18 +58,16 @@ static int KeyCommand(WPARAM key, bool shift)
 
 // The pad takes the thread's keys only while they are meant for it: while
 // it is the active window, whichever of its windows has the focus. A menu
-// (the tray's, the pad's system menu) and a dialog opened over the pad
-// take their own keys.
+// (the tray's, the pad's system menu), a move of the pad by keys and a
+// dialog opened over the pad take their own keys.
 static bool KeysAreForThePad()
 {
     if (!g_app.calcPad || GetActiveWindow() != g_app.calcPad)
         return false;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
-    if (GetGUIThreadInfo(GetCurrentThreadId(), &info) &&
-        (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)))
-        return false;
-    return true;
+    const DWORD OWN_KEYS = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
+    return !GetGUIThreadInfo(GetCurrentThreadId(), &info) || !(info.flags & OWN_KEYS);
 }
 
 // Turns the pad's keys into pad commands. Every key goes on to the focus

@@ -113,6 +113,15 @@ protected:
                 SetForegroundWindow(pad);
             return GetForegroundWindow() == pad;
         }));
+        SettleXFocus(pad);
+    }
+
+    // The pad's thread moves or sizes a window.
+    bool Moving()
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(pad, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
     }
 
     static HWND OpenMenu()
@@ -359,6 +368,20 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
     PressKeys({VK_DOWN, '5'});
     ASSERT_TRUE(CloseMenuByEscape());
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(pad));
+    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
+    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+
+    // Moved by keys (the system menu's Move): Down and Enter belong to the move.
+    BringPadForward();
+    PressChord({VK_MENU}, VK_SPACE);
+    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    PressKey('M');
+    ASSERT_TRUE(WaitUntil([&] { return Moving(); })) << "no move by keys";
+    PressKeys({VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return !Moving(); }));
+    ParkPointer();
     Sleep(300);
     ASSERT_TRUE(IsWindow(pad));
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
