@@ -35,6 +35,14 @@ void ReadEntry(const CalcPadTexts* pad, Entry* e)
     e->value = atof(e->text);
 }
 
+// caption needs CALC_CAPTION_SIZE bytes.
+void ReadCaption(const CalcPadTexts* pad, char* caption)
+{
+    caption[0] = '\0';
+    pad->get(pad->context, CALC_TEXT_CAPTION, caption, CALC_CAPTION_SIZE);
+    caption[CALC_CAPTION_SIZE - 1] = '\0';
+}
+
 bool Valid(double value)
 {
     return std::isfinite(value);
@@ -276,18 +284,26 @@ int Collect(const CalcPadTexts* pad)
     ReadEntry(pad, &e);
     if (e.error)
         return -1;
-    char caption[CALC_CAPTION_SIZE] = "";
-    pad->get(pad->context, CALC_TEXT_CAPTION, caption, sizeof caption);
-    caption[CALC_CAPTION_SIZE - 1] = '\0';
+    char caption[CALC_CAPTION_SIZE];
+    ReadCaption(pad, caption);
     size_t length = strlen(caption);
     size_t entryLength = strlen(e.text);
     if (length + entryLength + 6 >= (size_t)CALC_CAPTION_SIZE)
         return -1;
-    if (length != (size_t)CALC_CAPTION_BARE)
+    if (length != s_calc.bareCaption)
         strcat(caption, CAPTION_SEPARATOR);
     strcat(caption, e.text);
     pad->set(pad->context, CALC_TEXT_CAPTION, caption);
     return ClearEntry(pad);
+}
+
+// The AC key keeps the collected values, and with them the bare caption.
+void AllClear(const CalcPadTexts* pad)
+{
+    size_t bareCaption = s_calc.bareCaption;
+    s_calc = CalcState{};
+    s_calc.bareCaption = bareCaption;
+    Show(pad, 0, nullptr, false, false, 0);
 }
 
 }  // namespace
@@ -368,7 +384,7 @@ int CalcPressKey(const CalcPadTexts* pad, int id)
     case CALC_KEY_NEGATE: return FunctionKey(pad, id);
     case CALC_KEY_BACK: return BackspaceKey(pad);
     case CALC_KEY_CLEAR: return ClearEntry(pad);
-    case CALC_KEY_ALL_CLEAR: CalcAllClear(pad); return 0;
+    case CALC_KEY_ALL_CLEAR: AllClear(pad); return 0;
     case CALC_KEY_MEMORY_ADD: return MemoryKey(pad, 1);
     case CALC_KEY_MEMORY_SUBTRACT: return MemoryKey(pad, -1);
     case CALC_KEY_MEMORY_RECALL: return MemoryRecall(pad);
@@ -378,18 +394,19 @@ int CalcPressKey(const CalcPadTexts* pad, int id)
 
 void CalcAllClear(const CalcPadTexts* pad)
 {
-    s_calc = CalcState{};
-    Show(pad, 0, nullptr, false, false, 0);
+    char caption[CALC_CAPTION_SIZE];
+    ReadCaption(pad, caption);
+    s_calc.bareCaption = strlen(caption);
+    AllClear(pad);
 }
 
 size_t CalcFinish(const CalcPadTexts* pad, char* text, size_t size)
 {
     OperatorKey(pad, 0);
     Collect(pad);
-    char caption[CALC_CAPTION_SIZE] = "";
-    pad->get(pad->context, CALC_TEXT_CAPTION, caption, sizeof caption);
-    caption[CALC_CAPTION_SIZE - 1] = '\0';
-    const char* values = strlen(caption) >= (size_t)CALC_CAPTION_BARE ? caption + CALC_CAPTION_BARE : "";
+    char caption[CALC_CAPTION_SIZE];
+    ReadCaption(pad, caption);
+    const char* values = strlen(caption) >= s_calc.bareCaption ? caption + s_calc.bareCaption : "";
     snprintf(text, size, "%s", values);
     return strlen(text);
 }

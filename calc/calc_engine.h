@@ -34,7 +34,6 @@ const int CALC_TEXT_OFFSET = 29;     // the entry text's place in the line
 const int CALC_FULL_WIDTH_MAX = 78;  // bytes of the display's converted number
 const int CALC_DISPLAY_SIZE = CALC_TEXT_OFFSET + CALC_FULL_WIDTH_MAX + 1;
 const int CALC_CAPTION_SIZE = 256;   // the caption holds at most 255 bytes
-const int CALC_CAPTION_BARE = 6;     // "電卓　" before anything is collected
 
 enum CalcText { CALC_TEXT_ENTRY, CALC_TEXT_DISPLAY, CALC_TEXT_CAPTION };
 
@@ -54,18 +53,21 @@ struct CalcState {
     bool startNewEntry;   // the next digit, zero or point starts a new entry
     double memory;
     bool recalled;        // MR has just shown the memory; MR again clears it
+    size_t bareCaption;   // the caption's bytes as the pad opened, before any value
 };
 
 // A key of the pad by its control id (1100-1102, 1104-1129). 0 when done,
 // -1 when the key was refused or is no key of the engine.
 int CalcPressKey(const CalcPadTexts* pad, int id);
 
-// Everything back to 0: state, memory, entry line and display.
+// The pad opens: everything back to 0 (state, memory, entry line and
+// display), and the caption as it reads now is taken as the bare one. Its
+// length depends on the ANSI code page ("電卓　" is 6 bytes in 932 only).
 void CalcAllClear(const CalcPadTexts* pad);
 
 // The Ent key's arithmetic: completes the pending operation, collects the
-// result and copies the collected values (the caption after "電卓　") into
-// text. Returns their length.
+// result and copies the collected values (the caption after the bare one)
+// into text. Returns their length.
 size_t CalcFinish(const CalcPadTexts* pad, char* text, size_t size);
 
 // A value as the entry shows it: "%-1.12G", or "%-1.8G" once an exponent

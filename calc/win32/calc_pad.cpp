@@ -56,11 +56,25 @@ static int KeyCommand(WPARAM key, bool shift)
     return 0;
 }
 
-// Sees every key of the thread, whichever window has the focus, and turns
-// it into a pad command. The key goes on to the focus window as well.
+// The pad takes the thread's keys only while they are meant for it: while
+// it is the active window, whichever of its windows has the focus. A menu
+// (the tray's, the pad's system menu), a move of the pad by keys and a
+// dialog opened over the pad take their own keys.
+static bool KeysAreForThePad()
+{
+    if (!g_app.calcPad || GetActiveWindow() != g_app.calcPad)
+        return false;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD OWN_KEYS = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
+    return !GetGUIThreadInfo(GetCurrentThreadId(), &info) || !(info.flags & OWN_KEYS);
+}
+
+// Turns the pad's keys into pad commands. Every key goes on to the focus
+// window as well; none of the pad's windows acts on it there.
 static LRESULT CALLBACK PadKeyboardHook(int code, WPARAM key, LPARAM flags)
 {
-    if (code != HC_ACTION || (flags & 0x80000000) || !g_app.calcPad)
+    if (code != HC_ACTION || (flags & 0x80000000) || !KeysAreForThePad())
         return 0;
     if (key == VK_ESCAPE) {
         PostMessageA(g_app.calcPad, WM_CLOSE, 0, 0);
@@ -94,7 +108,10 @@ static void Finish(HWND pad)
     char values[CALC_CAPTION_SIZE];
     CalcFinish(&texts, values, sizeof values);
     PutTextOnClipboard(pad, values);
-    SendPasteToTarget(g_settings.calcEnterNewline);
+    // A target closed since the call-up: the keys would land wherever the
+    // focus goes next. The values stay on the clipboard.
+    if (IsWindow(g_session.targetWindow))
+        SendPasteToTarget(g_settings.calcEnterNewline);
     DestroyWindow(pad);
 }
 
@@ -153,8 +170,9 @@ static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lP
         OnCommand(pad, LOWORD(wParam));
         return TRUE;
     case WM_KEYDOWN:
+        // Escape posted to the pad: a hidden pad would keep its hook.
         if (wParam == VK_ESCAPE)
-            ShowWindow(pad, SW_HIDE);
+            DestroyWindow(pad);
         return FALSE;
     case WM_DRAWITEM:
         DrawKey((const DRAWITEMSTRUCT*)lParam);

@@ -95,6 +95,7 @@ struct Row {
 
 const std::string TWELVE = "123456789012";
 const std::string TINY = "1 / 1000000 / 1000000 / 1000 =";  // 1E-015, under the memory's threshold
+const std::string THRESHOLD = "1 / 10000000 / 10000000 =";     // 1E-014, read back exactly
 const std::string HUGE_VALUE = "999999999999 * * * * *";    // 1E+192
 
 const Row ROWS[] = {
@@ -130,6 +131,9 @@ const Row ROWS[] = {
     {"1234567891 000 00", "", "123456789100", "１２３４５６７８９１００．", "", nullptr},
     {"0 00 000", "", "0", "０．", "", nullptr},
     {". 00 000", "", "0.00000", "０．０００００", "", nullptr},
+    {"5 + 00", "", "0", "０．", "", nullptr},
+    {"5 + 000 =", "", "5", "５．", "", nullptr},
+    {"1.5.2", "", "1.52", "１．５２", "", nullptr},
     {"5 neg bs", "", "-", "－．", "", nullptr},
     // Exponent forms: eight digits, a sign and three exponent digits.
     {"999999999999 + 1 =", "", "1E+012", "１Ｅ＋０１２．", "", nullptr},
@@ -152,6 +156,15 @@ const Row ROWS[] = {
     {TINY + " M+", "", "1E-015", "１Ｅ－０１５．", "", nullptr},
     {TINY + " M+ MR", "", "0", "０．", "", nullptr},
     {TINY + " M+ * 20 = M+ MR", "M", "2.1E-014", "２．１Ｅ－０１４", "", nullptr},
+    {THRESHOLD + " M+", "M", "1E-014", "１Ｅ－０１４．", "", nullptr},
+    {THRESHOLD + " M+ MR", "M", "1E-014", "１Ｅ－０１４．", "", nullptr},
+    // M+ and M- keep the pending operation; what follows MR ends the recall.
+    {"2 + 3 M+ =", "M", "5", "５．", "", nullptr},
+    {"2 + 3 M- 4 =", "M", "6", "６．", "", nullptr},
+    {"5 M+ MR 3 MR", "M", "5", "５．", "", nullptr},
+    {"5 M+ MR 0 MR", "M", "5", "５．", "", nullptr},
+    {"5 M+ MR . MR", "M", "5", "５．", "", nullptr},
+    {"5 M+ MR + MR", "M", "5", "５．", "", nullptr},
     // A memory past the doubles' range is refused, not recalled as "INF".
     {HUGE_VALUE + " M+ MR bs bs bs 308 M+ M+", "M", "E.", "Ｅ．", "", nullptr},
     {HUGE_VALUE + " M+ MR bs bs bs 308 M+ M+ C MR", "M", "1E+308", "１Ｅ＋３０８．", "", nullptr},
@@ -170,6 +183,11 @@ const Row ROWS[] = {
     // The caption's 255 bytes: the 18th twelve-digit value stays on the display.
     {Repeat(TWELVE + " ,", 18), "", "123456789012", "１２３４５６７８９０１２．", Repeat(TWELVE, 17, ", "), nullptr},
     {Repeat(TWELVE + " ,", 18) + " 5 ,", "", "0", "０．", Repeat(TWELVE, 17, ", ") + ", 5", nullptr},
+    // Exactly at the limit: 242 bytes, an entry and 6 more make 255 (taken) or 256.
+    {Repeat(TWELVE + " ,", 17) + " 1234567 ,", "", "0", "０．", Repeat(TWELVE, 17, ", ") + ", 1234567", nullptr},
+    {Repeat(TWELVE + " ,", 17) + " 12345678 ,", "", "12345678", "１２３４５６７８．", Repeat(TWELVE, 17, ", "), nullptr},
+    // AC keeps what was collected.
+    {"12 , AC 3 Ent", "", "0", "０．", "12, 3", "12, 3"},
 };
 
 TEST(CalcEngine, KeySequencesGiveTheTextsOfThePad)
@@ -184,6 +202,19 @@ TEST(CalcEngine, KeySequencesGiveTheTextsOfThePad)
         if (row.sent) {
             EXPECT_EQ(sent, row.sent) << row.keys;
         }
+    }
+}
+
+TEST(CalcEngine, TheValuesFollowTheCaptionThePadOpenedWith)
+{
+    // Under another ANSI code page the title reads in fewer or more bytes.
+    for (const char* bare : {BARE_CAPTION, "?? ", "Calculator"}) {
+        FakePad pad;
+        pad.caption = bare;
+        EXPECT_EQ(Press(&pad, "12 , 7 Ent"), "12, 7") << bare;
+        EXPECT_EQ(pad.caption, std::string(bare) + "12, 7") << bare;
+        pad.caption = bare;
+        EXPECT_EQ(Press(&pad, "12 , AC 3 Ent"), "12, 3") << bare;
     }
 }
 

@@ -10,6 +10,8 @@ const char BARE_CAPTION[] = "電卓　";
 const char EMPTY_INDICATORS[] = "                            \n";
 const int PHRASE_LEFT = 140;
 const int PHRASE_TOP = 90;
+const int PARK_X = 1000;
+const int PARK_Y = 1020;
 
 class CalcPadE2E : public FenlopE2E {
 protected:
@@ -17,6 +19,7 @@ protected:
 
     void Start(int enterNewline)
     {
+        ParkPointer();
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.calcHotKey = CALC_HOTKEY;
         record.calcEnterNewline = enterNewline;
@@ -41,6 +44,25 @@ protected:
     {
         CallUpByHotKey(CALC_HOTKEY);
         ASSERT_TRUE(WaitUntil([&] { return PadReady(); })) << "pad " << FindPad();
+        SettleXFocus(pad);
+    }
+
+    // Wine's X driver takes the X server's key map as the truth for the
+    // modifiers whenever the X focus comes to a window: Ctrl and Alt pressed
+    // with keybd_event (which the X server never sees) before the window has
+    // handled its focus would be let go there, and a hot key's letter arrive
+    // alone. The X focus comes a moment after fenlop's window is in front,
+    // and a message answered by its thread comes after it was handled.
+    void SettleXFocus(HWND window)
+    {
+        HANDLE xWindow = GetPropA(window, "__wine_x11_whole_window");
+        if (xWindow)
+            WaitUntil([&] {
+                return RunUnix("test $(/usr/bin/xdotool getwindowfocus) -eq " +
+                               std::to_string((unsigned long long)(UINT_PTR)xWindow)) == 0;
+            }, 2000);
+        DWORD_PTR result;
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
     }
 
     bool NoPadFor(DWORD ms = 400)
@@ -67,7 +89,14 @@ protected:
         GetWindowRect(GetDlgItem(pad, id), &rc);
         POINT c = Centre(rc);
         RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+        ParkPointer();
     }
+
+    // A window that opens under the pointer takes the X focus at a moment
+    // of the X server's choosing (see SettleXFocus). The pointer waits on
+    // the taskbar, below where a menu opened at it stands, away from every
+    // window of these tests.
+    static void ParkPointer() { MouseMove(PARK_X, PARK_Y); }
 
     POINT PadCorner()
     {
@@ -75,6 +104,96 @@ protected:
         GetWindowRect(pad, &rc);
         return POINT{rc.left, rc.top};
     }
+
+    // The pad in front again after another window of fenlop was.
+    void BringPadForward()
+    {
+        ASSERT_TRUE(WaitUntil([&] {
+            if (GetForegroundWindow() != pad)
+                SetForegroundWindow(pad);
+            return GetForegroundWindow() == pad;
+        }));
+        SettleXFocus(pad);
+    }
+
+    // The pad's thread moves or sizes a window.
+    bool Moving()
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(pad, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
+    }
+
+    static HWND OpenMenu()
+    {
+        HWND menu = FindWindowA("#32768", nullptr);
+        return menu && IsWindowVisible(menu) ? menu : nullptr;
+    }
+
+    // Escape until no menu is open: a submenu closes first.
+    static bool CloseMenuByEscape()
+    {
+        for (int i = 0; i < 3 && OpenMenu(); i++) {
+            PressKey(VK_ESCAPE);
+            WaitUntil([] { return OpenMenu() == nullptr; }, 1000);
+        }
+        return OpenMenu() == nullptr;
+    }
+};
+
+// One key stroke of the table below: a tap, with Shift, or a key held down
+// for that many repeats before it is let go.
+struct Stroke {
+    BYTE key;
+    bool shift = false;
+    int repeats = 1;
+};
+
+struct KeyRow {
+    const char* keys;  // what the row presses, for the failure message
+    std::vector<Stroke> strokes;
+    const char* display;  // the number after the row's keys, no indicators
+    const char* caption;
+};
+
+void Type(const Stroke& stroke)
+{
+    if (stroke.shift)
+        keybd_event(VK_SHIFT, 0, 0, 0);
+    for (int i = 0; i < stroke.repeats; i++)
+        keybd_event(stroke.key, 0, 0, 0);
+    keybd_event(stroke.key, 0, KEYEVENTF_KEYUP, 0);
+    if (stroke.shift)
+        keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// Keys in, the display and caption after, on one pad cleared by Home before
+// each row. No row's last display shows on the way to it, so a match is the
+// end state. The Japanese layout's main keys: 0xBA "*", 0xBB "+", 0xBD "-"
+// and "=", 0xBF "/".
+const KeyRow KEY_ROWS[] = {
+    {"1 2 3 BackSpace 4", {{'1'}, {'2'}, {'3'}, {VK_BACK}, {'4'}}, "１２４．", BARE_CAPTION},
+    {"1 2 + 3 Home 4 * 2 End", {{'1'}, {'2'}, {VK_ADD}, {'3'}, {VK_HOME}, {'4'}, {VK_MULTIPLY}, {'2'}, {VK_END}},
+     "８．", BARE_CAPTION},
+    {"5 Insert", {{'5'}, {VK_INSERT}}, "－５．", BARE_CAPTION},
+    {"1 2 + 7 Delete 3 End", {{'1'}, {'2'}, {VK_ADD}, {'7'}, {VK_DELETE}, {'3'}, {VK_END}}, "１５．", BARE_CAPTION},
+    {"1 0 0", {{'1'}, {'0'}, {'0'}}, "１００．", BARE_CAPTION},
+    {"keypad 1 . 5", {{VK_NUMPAD1}, {VK_DECIMAL}, {VK_NUMPAD5}}, "１．５", BARE_CAPTION},
+    {"1 Shift+5", {{'1'}, {'5', true}}, "４５．", BARE_CAPTION},
+    {"6 keypad* 7 End", {{'6'}, {VK_MULTIPLY}, {'7'}, {VK_END}}, "４２．", BARE_CAPTION},
+    {"9 keypad/ 4 End", {{'9'}, {VK_DIVIDE}, {'4'}, {VK_END}}, "２．２５", BARE_CAPTION},
+    {"6 * 7 End", {{'6'}, {VK_OEM_1}, {'7'}, {VK_END}}, "４２．", BARE_CAPTION},
+    {"6 + 7 End", {{'6'}, {VK_OEM_PLUS}, {'7'}, {VK_END}}, "１３．", BARE_CAPTION},
+    {"9 - 4 End", {{'9'}, {VK_OEM_MINUS}, {'4'}, {VK_END}}, "５．", BARE_CAPTION},
+    {"9 / 4 End", {{'9'}, {VK_OEM_2}, {'4'}, {VK_END}}, "２．２５", BARE_CAPTION},
+    {"9 - 4 Shift+-", {{'9'}, {VK_OEM_MINUS}, {'4'}, {VK_OEM_MINUS, true}}, "５．", BARE_CAPTION},
+    {"2 . 5", {{'2'}, {VK_OEM_PERIOD}, {'5'}}, "２．５", BARE_CAPTION},
+    {"7 held", {{'7', false, 5}}, "７７７７７．", BARE_CAPTION},
+    // Last: the only row that collects.
+    {"keypad 1-5 Down 6-9 0",
+     {{VK_NUMPAD1}, {VK_NUMPAD2}, {VK_NUMPAD3}, {VK_NUMPAD4}, {VK_NUMPAD5}, {VK_DOWN}, {VK_NUMPAD6},
+      {VK_NUMPAD7}, {VK_NUMPAD8}, {VK_NUMPAD9}, {VK_NUMPAD0}},
+     "６７８９０．", "電卓　12345"},
 };
 
 TEST_F(CalcPadE2E, HotKeyOpensThePadWhereThePhraseWindowIsAndEnterTypesTheValues)
@@ -176,6 +295,7 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     ASSERT_TRUE(WaitUntil([&] { return FindPad() == nullptr; })) << "same pad " << (FindPad() == pad) << ", in front " << (GetForegroundWindow() == pad);
     EXPECT_TRUE(StaysVisible(false));
     CallUp();
+    SettleXFocus(phrase);
     RECT rc;
     GetWindowRect(phrase, &rc);
     EXPECT_EQ(rc.left, 300);
@@ -204,5 +324,155 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     EXPECT_EQ(stored.windowLeft, 300);
     EXPECT_EQ(stored.windowTop, 200);
 }
+
+TEST_F(CalcPadE2E, EachKeyOfTheTableEntersItsValueOnce)
+{
+    Start(0);
+    FocusTarget();
+    OpenByHotKey();
+    for (const KeyRow& row : KEY_ROWS) {
+        PressKey(VK_HOME);
+        ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "0")) << row.keys;
+        for (const Stroke& stroke : row.strokes)
+            Type(stroke);
+        std::string display = std::string(EMPTY_INDICATORS) + row.display;
+        EXPECT_TRUE(WaitUntil([&] { return Display() == display && WindowText(pad) == row.caption; }, 3000))
+            << row.keys << ": " << Display().substr(29) << ", caption " << WindowText(pad);
+    }
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_EQ(EditText(edit), "");
+}
+
+TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
+{
+    Start(0);
+    FocusTarget();
+    OpenByHotKey();
+    PressKeys({'1', '2'});
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "12"));
+
+    // Down moves in the tray menu, Escape closes it: neither reaches the pad.
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(CloseMenuByEscape());
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(pad));
+    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
+    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+
+    // The pad's own system menu, with the pad the active window.
+    BringPadForward();
+    PressChord({VK_MENU}, VK_SPACE);
+    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    PressKeys({VK_DOWN, '5'});
+    ASSERT_TRUE(CloseMenuByEscape());
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(pad));
+    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
+    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+
+    // Moved by keys (the system menu's Move): Down and Enter belong to the move.
+    BringPadForward();
+    PressChord({VK_MENU}, VK_SPACE);
+    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    PressKey('M');
+    ASSERT_TRUE(WaitUntil([&] { return Moving(); })) << "no move by keys";
+    PressKeys({VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return !Moving(); }));
+    ParkPointer();
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(pad));
+    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
+    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+
+    // With a key of the pad focused, a key still enters its value once.
+    BringPadForward();
+    Click(1106);  // 3
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "123"));
+    PressKey('4');
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "1234"));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == "1234"; })) << EditText(edit);
+}
+
+TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
+{
+    Start(0);
+    FocusTarget();
+    OpenByHotKey();
+    PressKey('7');
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
+
+    PressChord({VK_CONTROL}, 'F');
+    HWND find = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        find = FindProcessWindow(fenlop, "#32770", "検索");
+        return find && GetForegroundWindow() == find;
+    }));
+    PressKeys({'1', '2'});
+    HWND text = GetDlgItem(find, 1008);
+    EXPECT_TRUE(WaitUntil([&] { return EditText(text) == "12"; }, 3000)) << EditText(text);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }));
+    Sleep(300);
+    ASSERT_TRUE(IsWindow(pad));
+    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "7");
+    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+    EXPECT_EQ(EditText(edit), "");
+}
+
+TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
+{
+    Start(1);
+    // A second editor: where keys meant for a closed target would land.
+    Process other = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" Other editor");
+    struct Ender {
+        Process* process;
+        ~Ender() { EndProcess(process); }
+    } endsOther{&other};
+    HWND otherFrame = nullptr, otherEdit = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        otherFrame = FindProcessWindow(other, "FenlopTestTarget");
+        return otherFrame && (otherEdit = GetDlgItem(otherFrame, 1)) != nullptr;
+    }));
+    WaitForInputIdle(other.handle, WAIT_MS);
+    FocusTarget();
+    OpenByHotKey();
+    PostMessageA(pad, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+
+    // Closed, not hidden: the calculator hot key opens a new pad.
+    FocusTarget();
+    OpenByHotKey();
+    PressKey('5');
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "5"));
+    EndProcess(&target);
+    ASSERT_TRUE(WaitUntil([&] {
+        if (GetForegroundWindow() != otherFrame)
+            SetForegroundWindow(otherFrame);
+        return GetForegroundWindow() == otherFrame && FocusOf(otherFrame) == otherEdit;
+    }));
+    PostMessageA(pad, WM_COMMAND, 1, 0);  // Ent
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    Sleep(500);
+    EXPECT_EQ(EditText(otherEdit), "");
+    // The values wait on the clipboard for a paste by hand (another program
+    // may hold it open a moment).
+    std::string clip;
+    EXPECT_TRUE(WaitUntil([&] {
+        if (!OpenClipboard(nullptr))
+            return false;
+        HANDLE data = GetClipboardData(CF_TEXT);
+        clip = data ? (const char*)GlobalLock(data) : "";
+        if (data)
+            GlobalUnlock(data);
+        CloseClipboard();
+        return clip == "5";
+    })) << clip;
+}
+
+
 
 }  // namespace
