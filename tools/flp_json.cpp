@@ -6,14 +6,12 @@
 #include <nlohmann/json.hpp>
 
 #include "common/sjis.h"
+#include "library/phrase_format.h"
 #include "tools/flp_text.h"
 
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-// Longest phrase the phrase list can hold.
-const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;
 
 // File text to UTF-8, only when it comes back to the same bytes: a few
 // characters have two codes in code page 932 and would not.
@@ -267,65 +265,43 @@ bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* e
 
 namespace {
 
-void PutIndent(std::string* out, int level)
+bool AppendToString(void* context, const char* bytes, size_t n)
 {
-    out->append((size_t)level * 4, ' ');
+    ((std::string*)context)->append(bytes, n);
+    return true;
 }
 
-void PutLine(std::string* out, int level, const char* tag)
+void PutLabels(FormatSink* out, const std::vector<ImportedLabel>& labels, int level)
 {
-    PutIndent(out, level);
-    out->append(tag);
-    out->append("\r\n");
-}
-
-void PutQuoted(std::string* out, int level, const char* head, const char* text, size_t n)
-{
-    PutIndent(out, level);
-    out->append(head);
-    out->push_back('"');
-    out->append(text, n);
-    out->append("\"\r\n");
+    for (const ImportedLabel& label : labels) {
+        PutLabelHead(out, level, label.name.data(), label.name.size());
+        PutLabels(out, label.labels, level + 1);
+        for (const std::string& text : label.phrases)
+            PutPhrase(out, level + 1, text.data(), text.size());
+        PutLabelClose(out, level);
+    }
 }
 
 }  // namespace
 
-// The same lines as the program's rewrites write.
-void WritePhrases(std::string* out, const std::vector<std::string>& phrases, int level)
+std::string LabelText(const std::string& name, const std::vector<ImportedLabel>& labels,
+                      const std::vector<std::string>& phrases)
 {
-    for (const std::string& text : phrases) {
-        PutLine(out, level, "<p>");
-        size_t n = text.size();
-        for (size_t start = 0; n > 0;) {
-            size_t end = start;
-            while (end < n && text[end] != '\r' && text[end] != '\n')
-                end++;
-            PutQuoted(out, level, "", text.data() + start, end - start);
-            if (end == n)
-                break;
-            start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
-        }
-        PutLine(out, level, "</p>");
-    }
-}
-
-void WriteLabels(std::string* out, const std::vector<ImportedLabel>& labels, int level)
-{
-    for (const ImportedLabel& label : labels) {
-        PutQuoted(out, level, "<u>", label.name.data(), label.name.size());
-        WriteLabels(out, label.labels, level + 1);
-        WritePhrases(out, label.phrases, level + 1);
-        PutLine(out, level, "</u>");
-    }
+    std::string text;
+    char buffer[4096];
+    FormatSink out;
+    StartFormatSink(&out, buffer, sizeof buffer, &text, AppendToString);
+    PutLabelHead(&out, 0, name.data(), name.size());
+    PutLabels(&out, labels, 1);
+    for (const std::string& phrase : phrases)
+        PutPhrase(&out, 1, phrase.data(), phrase.size());
+    PutLabelClose(&out, 0);
+    FlushFormatSink(&out);
+    return text;
 }
 
 std::string LibraryText(const ImportedLibrary& library)
 {
-    std::string out;
-    const std::string& name = library.hasName ? library.root.name : std::string("root");
-    PutQuoted(&out, 0, "<u>", name.data(), name.size());
-    WriteLabels(&out, library.root.labels, 1);
-    WritePhrases(&out, library.root.phrases, 1);
-    PutLine(&out, 0, "</u>");
-    return out;
+    return LabelText(library.hasName ? library.root.name : std::string(ROOT_LABEL_NAME),
+                     library.root.labels, library.root.phrases);
 }
