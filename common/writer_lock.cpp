@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/safe_file.h"
+#include "common/sjis.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,13 +42,7 @@ bool SameLockPath(const char* a, const char* b)
 {
 #ifdef _WIN32
     // The file system ignores ASCII case; two spellings are one lock.
-    for (; *a && *b; a++, b++) {
-        char x = (*a >= 'A' && *a <= 'Z') ? (char)(*a + 32) : *a;
-        char y = (*b >= 'A' && *b <= 'Z') ? (char)(*b + 32) : *b;
-        if (x != y)
-            return false;
-    }
-    return *a == *b;
+    return SjisEqualNoCase(a, b);
 #else
     return strcmp(a, b) == 0;
 #endif

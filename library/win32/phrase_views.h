@@ -7,6 +7,7 @@
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
+#include "library/phrase_token.h"
 
 // A list's texts, each with its NUL, in one block.
 struct ListTexts {
