@@ -250,6 +250,47 @@ int NoPhrase(void*, int, char*, size_t)
     return -1;
 }
 
+// Gives the labels to import names free among target's children, as the
+// program makes them; each joins the records so that the next one sees it.
+int NameImportedLabels(LabelNode* target, std::vector<ImportedLabel>* labels)
+{
+    LabelNode* last = target->firstChild;
+    while (last && last->nextSibling)
+        last = last->nextSibling;
+    for (ImportedLabel& label : *labels) {
+        char name[NAME_BUFFER_SIZE];
+        snprintf(name, sizeof name, "%s", label.name.c_str());
+        if (target->firstChild && MakeUniqueLabelName(target->firstChild, name) != 0)
+            return Fail("no free name for the label %s", label.name.c_str());
+        label.name = name;
+        last = NewLabelNode(target, last);
+        if (!last)
+            return Fail("out of memory");
+        FitLabelName(last->name, name);
+    }
+    return EXIT_OK;
+}
+
+// Writes the new body of the target (labels, then phrases) as a library
+// file to a free name beside the library at path, which goes to *body (the
+// caller removes it). A file of the user's that happens to bear such a name
+// is never written over.
+int WriteImportBody(const char* path, const std::vector<ImportedLabel>& labels,
+                    const std::vector<std::string>& phrases, std::string* body)
+{
+    for (int n = 1; n <= 99; n++) {
+        std::string name = std::string(path) + ".import" + std::to_string(n);
+        if (FileExists(name.c_str()))
+            continue;
+        *body = name;
+        // The root's name is not used: only its body is taken.
+        if (!WriteWhole(name.c_str(), LabelText("body", labels, phrases)))
+            return Fail("%s: cannot write", name.c_str());
+        return EXIT_OK;
+    }
+    return Fail("%s.import1 to 99 are all taken; nothing imported", path);
+}
+
 // The JSON's labels as the last children of the label at names, through the
 // rewrite that stores that label's phrases: its sub-labels are copied, then
 // come the new labels, then its own phrases as they were.
@@ -272,26 +313,7 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
     } else if (count + 1 > MAX_LABEL_DEPTH && !library->root.labels.empty()) {
         result = Fail("the labels would be nested deeper than 256 levels");
     } else {
-        // Unique names among the children, as the program makes them; each
-        // new label joins the records so that the next one sees it.
-        LabelNode* last = target->firstChild;
-        while (last && last->nextSibling)
-            last = last->nextSibling;
-        for (ImportedLabel& label : library->root.labels) {
-            char name[NAME_BUFFER_SIZE];
-            snprintf(name, sizeof name, "%s", label.name.c_str());
-            if (target->firstChild && MakeUniqueLabelName(target->firstChild, name) != 0) {
-                result = Fail("no free name for the label %s", label.name.c_str());
-                break;
-            }
-            label.name = name;
-            last = NewLabelNode(target, last);
-            if (!last) {
-                result = Fail("out of memory");
-                break;
-            }
-            FitLabelName(last->name, name);
-        }
+        result = NameImportedLabels(target, &library->root.labels);
     }
     if (result == EXIT_OK) {
         // Depth of everything written is checked by the rewrite.
@@ -300,21 +322,9 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         if (ReadPhrasesAt(path, &at, &sink) != 0)
             result = Fail("%s: the label's phrases cannot be read", path);
     }
-    // The new body goes to a free name beside the library: a file of the
-    // user's that happens to bear the name is never written over.
     std::string body;
-    for (int n = 1; result == EXIT_OK && body.empty(); n++) {
-        std::string name = std::string(path) + ".import" + std::to_string(n);
-        if (!FileExists(name.c_str()))
-            body = name;
-        else if (n == 99)
-            result = Fail("%s.import1 to 99 are all taken; nothing imported", path);
-    }
-    if (result == EXIT_OK) {
-        // The root's name is not used: only its body is taken.
-        if (!WriteWhole(body.c_str(), LabelText("body", library->root.labels, phrases)))
-            result = Fail("%s: cannot write", body.c_str());
-    }
+    if (result == EXIT_OK)
+        result = WriteImportBody(path, library->root.labels, phrases, &body);
     if (result == EXIT_OK) {
         PhraseSource none = {nullptr, 0, NoPhrase};
         RewriteRequest request = {};

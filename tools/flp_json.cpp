@@ -36,30 +36,86 @@ Json NewLabel(const std::string& name)
 
 }  // namespace
 
+namespace {
+
+// The document of an export, built as the walk goes down the file.
+struct Exporter {
+    PhraseWalker w;
+    Json document;
+    std::vector<Json*> open;  // the labels open at each depth from the exported one down
+    int base;                 // depth of the exported label
+    std::string* error;
+};
+
+// Starts the document: the root label itself for a whole library, else a
+// document holding only labels.
+bool ExportRoot(Exporter* e, bool whole)
+{
+    if (!whole) {
+        e->document["labels"] = Json::array();
+        return true;
+    }
+    std::string utf8;
+    if (!ExactUtf8(e->w.text, e->w.textLength, &utf8)) {
+        *e->error = "the root label's name has no exact form in Unicode";
+        return false;
+    }
+    e->document = NewLabel(utf8);
+    e->open.push_back(&e->document);
+    return true;
+}
+
+// Adds the label whose head the walk is at below the innermost open label,
+// and opens it.
+bool ExportLabel(Exporter* e)
+{
+    std::string utf8;
+    if (!ExactUtf8(e->w.text, e->w.textLength, &utf8)) {
+        *e->error = "a label's name has no exact form in Unicode (line " +
+                    std::to_string(e->w.headLine) + ")";
+        return false;
+    }
+    Json& labels = e->open.empty() ? e->document["labels"] : (*e->open.back())["labels"];
+    labels.push_back(NewLabel(utf8));
+    e->open.push_back(&labels.back());
+    return true;
+}
+
+// Adds the phrase the walk has ended to the open label that holds it, if any.
+bool ExportPhrase(Exporter* e)
+{
+    size_t at = (size_t)(e->w.phraseDepth - e->base);
+    if (e->w.phraseDepth < e->base || at >= e->open.size())
+        return true;
+    std::string utf8;
+    if (!ExactUtf8(e->w.phrase.text, e->w.phrase.length, &utf8)) {
+        *e->error = "a phrase has no exact form in Unicode (before line " +
+                    std::to_string(e->w.tokens.lineNumber) + ")";
+        return false;
+    }
+    (*e->open[at])["phrases"].push_back(utf8);
+    return true;
+}
+
+}  // namespace
+
 bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json,
                 std::string* error)
 {
     const bool whole = !path || path->count == 0;
     LibraryError fault;
     memset(&fault, 0, sizeof fault);
-    PhraseWalker w;
-    Json document = Json::object();
-    // The labels open at each depth from the exported one down.
-    std::vector<Json*> open;
-    int base = whole ? 0 : path->count;  // depth of the exported label
+    Exporter e;
+    e.document = Json::object();
+    e.base = whole ? 0 : path->count;
+    e.error = error;
+    PhraseWalker& w = e.w;
+    const int base = e.base;
     bool ok = OpenWalk(&w, phrasePath, whole ? nullptr : path, true, &fault) == 0;
     w.quiet = true;
-    std::string utf8;
-    if (ok && whole) {
-        if (!ExactUtf8(w.text, w.textLength, &utf8)) {
-            *error = "the root label's name has no exact form in Unicode";
-            EndWalk(&w);
-            return false;
-        }
-        document = NewLabel(utf8);
-        open.push_back(&document);
-    } else {
-        document["labels"] = Json::array();
+    if (ok && !ExportRoot(&e, whole)) {
+        EndWalk(&w);
+        return false;
     }
     for (bool done = !ok; !done;) {
         switch (WalkNext(&w)) {
@@ -67,37 +123,23 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
             if (w.place == PLACE_BESIDE) {
                 ok = WalkSkipBody(&w) == 0;
                 done = !ok;
-            } else if (w.place == PLACE_TARGET || w.place == PLACE_INSIDE) {
-                if (!ExactUtf8(w.text, w.textLength, &utf8)) {
-                    *error = "a label's name has no exact form in Unicode (line " +
-                             std::to_string(w.headLine) + ")";
-                    EndWalk(&w);
-                    return false;
-                }
-                Json& labels = open.empty() ? document["labels"] : (*open.back())["labels"];
-                labels.push_back(NewLabel(utf8));
-                open.push_back(&labels.back());
-            }
-            break;
-        case WALK_LABEL_END:
-            if (w.depth + 1 >= (base > 0 ? base : 1) && !open.empty())
-                open.pop_back();
-            if (!whole && w.depth < base)
-                done = true;
-            break;
-        case WALK_PHRASE: {
-            size_t at = (size_t)(w.phraseDepth - base);
-            if (w.phraseDepth < base || at >= open.size())
-                break;
-            if (!ExactUtf8(w.phrase.text, w.phrase.length, &utf8)) {
-                *error = "a phrase has no exact form in Unicode (before line " +
-                         std::to_string(w.tokens.lineNumber) + ")";
+            } else if ((w.place == PLACE_TARGET || w.place == PLACE_INSIDE) && !ExportLabel(&e)) {
                 EndWalk(&w);
                 return false;
             }
-            (*open[at])["phrases"].push_back(utf8);
             break;
-        }
+        case WALK_LABEL_END:
+            if (w.depth + 1 >= (base > 0 ? base : 1) && !e.open.empty())
+                e.open.pop_back();
+            if (!whole && w.depth < base)
+                done = true;
+            break;
+        case WALK_PHRASE:
+            if (!ExportPhrase(&e)) {
+                EndWalk(&w);
+                return false;
+            }
+            break;
         case WALK_END:
             done = true;
             break;
@@ -116,7 +158,7 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
             *error = std::to_string(fault.line) + ": " + *error;
         return false;
     }
-    *json = document.dump(2) + "\n";
+    *json = e.document.dump(2) + "\n";
     return true;
 }
 
