@@ -412,6 +412,26 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     return CommitOutputs(rw, phraseWriter, clipWriter);
 }
 
+// The record of one rewrite and its buffers, in one zeroed heap block; null
+// when there is no memory. Each output drops what it is given until its
+// file is open.
+Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
+{
+    char* block = (char*)calloc(1, sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE +
+                                       NAME_BUFFER_SIZE + 2 * OUTPUT_BUFFER_SIZE);
+    if (!block)
+        return nullptr;
+    Rewrite* rw = (Rewrite*)block;
+    rw->request = request;
+    rw->error = error;
+    rw->text = block + sizeof(Rewrite);
+    rw->name = rw->text + PHRASE_BUFFER_SIZE;
+    StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
+    StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
+                    nullptr, nullptr);
+    return rw;
+}
+
 }  // namespace
 
 int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, char* followPath,
@@ -437,21 +457,9 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     if (depth > MAX_LABEL_DEPTH)
         return Fail(error, "nesting too deep");
 
-    const size_t textOffset = sizeof(Rewrite);
-    const size_t blockSize = textOffset + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
-                             2 * OUTPUT_BUFFER_SIZE;
-    char* block = (char*)calloc(1, blockSize);
-    if (!block)
+    Rewrite* rw = NewRewrite(request, error);
+    if (!rw)
         return Fail(error, "out of memory");
-    Rewrite* rw = (Rewrite*)block;
-    rw->request = request;
-    rw->error = error;
-    rw->text = block + textOffset;
-    rw->name = rw->text + PHRASE_BUFFER_SIZE;
-    // Each output drops what it is given until its file is open.
-    StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
-    StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
-                    nullptr, nullptr);
     LabelPathOf(target, &rw->path);
 
     SafeWriter phraseWriter, clipWriter;
@@ -482,7 +490,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     }
     if (newName && result == 0 && (IsNew(request->kind) || IsPaste(request->kind)))
         memcpy(newName, rw->name, strlen(rw->name) + 1);
-    free(block);
+    free(rw);
     return result;
 }
 

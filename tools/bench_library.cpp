@@ -98,11 +98,8 @@ void PutPhraseText(FormatSink* out, Random* r, int level)
 // Writes a library of the given shape in the writers' layout.
 Generated GenerateLibrary(const std::string& path, const Shape& shape, uint64_t seed)
 {
-    Generated g;
+    Generated g{};  // counts from 0
     g.path = path;
-    g.labels = 0;
-    g.phrases = 0;
-    g.multiLine = 0;
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         perror(path.c_str());
