@@ -165,7 +165,9 @@ int TakeWriterLock(const char* libraryPath, int waitMs)
     if (!entry)
         return -1;
 
-    unsigned long long deadline = NowMs() + (unsigned long long)(waitMs > 0 ? waitMs : 0);
+    // The clock counts whole milliseconds: one more keeps the part of a
+    // millisecond already gone from being taken off the wait.
+    unsigned long long deadline = NowMs() + (unsigned long long)(waitMs > 0 ? waitMs + 1 : 0);
     int pause = 1;
     intptr_t handle = 0;
     for (;;) {
