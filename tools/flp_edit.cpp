@@ -48,8 +48,8 @@ int OpenLibraryToWrite(const char* path, Library* lib)
 {
     lib->root = nullptr;
     LibraryFiles named;
-    if (SetLibraryFiles(&named, path) != 0)
-        return OpenLibrary(path, lib);  // which says what is wrong with the name
+    if (UseLibraryFiles(path, &named) != EXIT_OK)
+        return EXIT_FAILED;
     if (LockLibrary(path, "nothing changed") != EXIT_OK)
         return EXIT_FAILED;
     if (OpenLibrary(path, lib) == EXIT_OK)
