@@ -25,3 +25,26 @@ size_t SjisCopy(char* dst, size_t dstSize, const char* src)
     dst[n] = '\0';
     return n;
 }
+
+bool SjisEqualNoCase(const char* a, const char* b)
+{
+    const unsigned char* p = (const unsigned char*)a;
+    const unsigned char* q = (const unsigned char*)b;
+    for (;;) {
+        if (IsSjisLeadByte(*p) && p[1] != '\0') {
+            if (p[0] != q[0] || p[1] != q[1])
+                return false;
+            p += 2;
+            q += 2;
+            continue;
+        }
+        unsigned char x = *p >= 'A' && *p <= 'Z' ? (unsigned char)(*p + 32) : *p;
+        unsigned char y = *q >= 'A' && *q <= 'Z' ? (unsigned char)(*q + 32) : *q;
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+        p++;
+        q++;
+    }
+}

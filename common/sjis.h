@@ -16,3 +16,8 @@ size_t SjisFitLength(const char* text, size_t len, size_t limit);
 // Copies src into dst (dstSize bytes, always NUL-terminated when dstSize > 0),
 // cutting only on a character boundary. Returns the bytes copied.
 size_t SjisCopy(char* dst, size_t dstSize, const char* src);
+
+// True when a and b are the same text but for the case of ASCII letters, as
+// Windows compares file names. A two-byte character is compared as it is:
+// its trail byte may have the code of a letter.
+bool SjisEqualNoCase(const char* a, const char* b);

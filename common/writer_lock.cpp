@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/safe_file.h"
+#include "common/sjis.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,13 +42,7 @@ bool SameLockPath(const char* a, const char* b)
 {
 #ifdef _WIN32
     // The file system ignores ASCII case; two spellings are one lock.
-    for (; *a && *b; a++, b++) {
-        char x = (*a >= 'A' && *a <= 'Z') ? (char)(*a + 32) : *a;
-        char y = (*b >= 'A' && *b <= 'Z') ? (char)(*b + 32) : *b;
-        if (x != y)
-            return false;
-    }
-    return *a == *b;
+    return SjisEqualNoCase(a, b);
 #else
     return strcmp(a, b) == 0;
 #endif
@@ -170,7 +165,9 @@ int TakeWriterLock(const char* libraryPath, int waitMs)
     if (!entry)
         return -1;
 
-    unsigned long long deadline = NowMs() + (unsigned long long)(waitMs > 0 ? waitMs : 0);
+    // The clock counts whole milliseconds: one more keeps the part of a
+    // millisecond already gone from being taken off the wait.
+    unsigned long long deadline = NowMs() + (unsigned long long)(waitMs > 0 ? waitMs + 1 : 0);
     int pause = 1;
     intptr_t handle = 0;
     for (;;) {

@@ -28,22 +28,6 @@ size_t FolderLength(const char* path)
     return folder;
 }
 
-namespace {
-
-bool SamePath(const char* a, const char* b)
-{
-    // Windows file names ignore ASCII case; a clash there must be refused too.
-    for (; *a && *b; a++, b++) {
-        char x = (*a >= 'A' && *a <= 'Z') ? (char)(*a + 32) : *a;
-        char y = (*b >= 'A' && *b <= 'Z') ? (char)(*b + 32) : *b;
-        if (x != y)
-            return false;
-    }
-    return *a == *b;
-}
-
-}  // namespace
-
 int SetLibraryFiles(LibraryFiles* files, const char* phrasePath)
 {
     static const char kClip[] = "clip.txt";
@@ -58,8 +42,9 @@ int SetLibraryFiles(LibraryFiles* files, const char* phrasePath)
     memcpy(files->clip, phrasePath, folder);
     memcpy(files->clip + folder, kClip, sizeof kClip);
     // A library named like its own backup or clip file would be overwritten
-    // by them.
-    if (SamePath(files->phrase, files->backup) || SamePath(files->phrase, files->clip)) {
+    // by them; Windows file names ignore ASCII case, so a clash there is one.
+    if (SjisEqualNoCase(files->phrase, files->backup) ||
+        SjisEqualNoCase(files->phrase, files->clip)) {
         memset(files, 0, sizeof *files);
         return -1;
     }

@@ -29,7 +29,7 @@ namespace {
 
 int AddPhrase(const PhraseSink* sink, const char* text, size_t length)
 {
-    length = SjisFitLength(text, length, PHRASE_BUFFER_SIZE - 1);
+    length = SjisFitLength(text, length, PHRASE_TEXT_LIMIT);
     return sink->add(sink->context, text, length);
 }
 

@@ -16,103 +16,12 @@
 #include "common/safe_file.h"
 #include "common/sjis.h"
 #include "common/writer_lock.h"
+#include "library/phrase_format.h"
 #include "library/phrase_walker.h"
 
 namespace {
 
 const size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
-
-// The end of every line the writers produce, whatever the platform.
-const char LINE_END[] = "\r\n";
-
-// One output file, filled in large pieces. With a null file everything
-// written is dropped (the phrase file side of a copy).
-struct Output {
-    FILE* file;
-    char* buffer;  // OUTPUT_BUFFER_SIZE bytes
-    size_t used;
-    bool failed;   // a write came short: the file is incomplete
-};
-
-void FlushOutput(Output* out)
-{
-    if (out->file && out->used > 0 && !out->failed &&
-        fwrite(out->buffer, 1, out->used, out->file) != out->used)
-        out->failed = true;
-    out->used = 0;
-}
-
-void Put(Output* out, const char* bytes, size_t n)
-{
-    if (!out->file)
-        return;
-    while (n > 0) {
-        if (out->used == OUTPUT_BUFFER_SIZE)
-            FlushOutput(out);
-        size_t room = OUTPUT_BUFFER_SIZE - out->used;
-        size_t take = n < room ? n : room;
-        memcpy(out->buffer + out->used, bytes, take);
-        out->used += take;
-        bytes += take;
-        n -= take;
-    }
-}
-
-void PutIndent(Output* out, int level)
-{
-    static const char spaces[] = "                                                                ";
-    const int perPiece = (int)(sizeof spaces - 1) / 4;
-    while (level > 0) {
-        int n = level < perPiece ? level : perPiece;
-        Put(out, spaces, (size_t)n * 4);
-        level -= n;
-    }
-}
-
-// "<u>", "</u>", "<p>" or "</p>" on a line of its own.
-void PutTag(Output* out, int level, const char* tag)
-{
-    PutIndent(out, level);
-    Put(out, tag, strlen(tag));
-    Put(out, LINE_END, 2);
-}
-
-// A quoted line: a label name after "<u>" (head) or a line of phrase text.
-void PutQuoted(Output* out, int level, bool head, const char* text, size_t n)
-{
-    PutIndent(out, level);
-    if (head)
-        Put(out, "<u>", 3);
-    Put(out, "\"", 1);
-    Put(out, text, n);
-    Put(out, "\"\r\n", 3);
-}
-
-void PutHead(Output* out, int level, const char* name, size_t n)
-{
-    PutQuoted(out, level, true, name, n);
-}
-
-// A phrase: its text split into quoted lines at every CR LF, and at a lone
-// CR or LF too, which the format cannot hold inside a line. A text that ends
-// with a line break gets an empty last line; an empty text gets no line.
-void PutPhrase(Output* out, int level, const char* text, size_t n)
-{
-    PutTag(out, level, "<p>");
-    if (n > 0) {
-        size_t start = 0;
-        for (;;) {
-            size_t end = start;
-            while (end < n && text[end] != '\r' && text[end] != '\n')
-                end++;
-            PutQuoted(out, level, false, text + start, end - start);
-            if (end == n)
-                break;
-            start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
-        }
-    }
-    PutTag(out, level, "</p>");
-}
 
 int FailAt(LibraryError* error, long line, const char* what)
 {
@@ -128,35 +37,17 @@ int Fail(LibraryError* error, const char* what)
     return FailAt(error, 0, what);
 }
 
-// Writes a copied token to the Output in context; stops once a write failed.
+// Writes a copied token to the FormatSink in context; stops once a write failed.
 int PutToken(void* context, int token, int level, const char* text, size_t n)
 {
-    Output* out = (Output*)context;
-    switch (token) {
-    case TOKEN_LABEL_OPEN:
-        PutHead(out, level, text, n);
-        break;
-    case TOKEN_LABEL_CLOSE:
-        PutTag(out, level, "</u>");
-        break;
-    case TOKEN_PHRASE_OPEN:
-        PutTag(out, level, "<p>");
-        break;
-    case TOKEN_PHRASE_CLOSE:
-        PutTag(out, level, "</p>");
-        break;
-    case TOKEN_TEXT:
-        PutQuoted(out, level, false, text, n);
-        break;
-    default:
-        break;
-    }
+    FormatSink* out = (FormatSink*)context;
+    PutFormatToken(out, token, level, text, n);
     return out->failed ? -1 : 0;
 }
 
 // Copies the rest of the body of the label whose head in was just at, with
 // its content at level, to out. A stop of the sink is a failed write.
-int CopyBody(PhraseWalker* in, Output* out, int level, LibraryError* error)
+int CopyBody(PhraseWalker* in, FormatSink* out, int level, LibraryError* error)
 {
     TokenSink sink = {out, PutToken};
     if (WalkCopyBody(in, &sink, level) == 0)
@@ -175,8 +66,8 @@ struct Rewrite {
     PhraseWalker in;
     FILE* clipFile;                   // the clip file, for the pastes
     PhraseWalker clip;
-    Output phrase;                    // the new phrase file
-    Output clipOut;                   // the new clip file, for cut and copy
+    FormatSink phrase;                // the new phrase file
+    FormatSink clipOut;                   // the new clip file, for cut and copy
 
     char* text;                       // PHRASE_BUFFER_SIZE: a phrase of the list being stored
     char* name;                       // NAME_BUFFER_SIZE: the inserted label's held name
@@ -215,11 +106,11 @@ int PutInsertedLabel(Rewrite* rw, int level)
 {
     if (level > MAX_LABEL_DEPTH)
         return Fail(rw->error, "nesting too deep");
-    PutHead(&rw->phrase, level, rw->insertName, rw->insertLength);
+    PutLabelHead(&rw->phrase, level, rw->insertName, rw->insertLength);
     if (IsNew(rw->request->kind)) {
         if (rw->request->kind == REWRITE_ADD_LABEL && PutListPhrases(rw, level + 1) != 0)
             return -1;
-        PutTag(&rw->phrase, level, "</u>");
+        PutLabelClose(&rw->phrase, level);
         return 0;
     }
     return CopyBody(&rw->clip, &rw->phrase, level + 1, rw->error);
@@ -247,11 +138,11 @@ int PutBodyFile(Rewrite* rw, int level)
 int SavePhrasesInBody(Rewrite* rw, int level)
 {
     PhraseWalker* in = &rw->in;
-    Output* out = &rw->phrase;
+    FormatSink* out = &rw->phrase;
     for (;;) {
         switch (WalkNext(in)) {
         case WALK_LABEL:
-            PutHead(out, level, in->text, in->textLength);
+            PutLabelHead(out, level, in->text, in->textLength);
             if (CopyBody(in, out, level + 1, rw->error) != 0)
                 return -1;
             break;
@@ -261,7 +152,7 @@ int SavePhrasesInBody(Rewrite* rw, int level)
                 return PutBodyFile(rw, level);
             if (PutListPhrases(rw, level) != 0)
                 return -1;
-            PutTag(out, level - 1, "</u>");
+            PutLabelClose(out, level - 1);
             return 0;
         }
         case WALK_FAILED:
@@ -278,7 +169,7 @@ int SavePhrasesInBody(Rewrite* rw, int level)
 // stands at level: writes what the operation makes of the target.
 int RewriteTarget(Rewrite* rw, int level)
 {
-    Output* out = &rw->phrase;
+    FormatSink* out = &rw->phrase;
     PhraseWalker* in = &rw->in;
     const RewriteRequest* rq = rw->request;
     switch (rq->kind) {
@@ -286,7 +177,7 @@ int RewriteTarget(Rewrite* rw, int level)
     case REWRITE_ADD_LABEL:
     case REWRITE_PASTE_LABEL:
         if (rq->after) {
-            PutHead(out, level, in->text, in->textLength);
+            PutLabelHead(out, level, in->text, in->textLength);
             if (CopyBody(in, out, level + 1, rw->error) != 0)
                 return -1;
             return PutInsertedLabel(rw, level);
@@ -295,23 +186,23 @@ int RewriteTarget(Rewrite* rw, int level)
         // its own, so the target's name is still in this one's text.
         if (PutInsertedLabel(rw, level) != 0)
             return -1;
-        PutHead(out, level, in->text, in->textLength);
+        PutLabelHead(out, level, in->text, in->textLength);
         return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_NEW_CHILD_LABEL:
     case REWRITE_PASTE_CHILD_LABEL:
-        PutHead(out, level, in->text, in->textLength);
+        PutLabelHead(out, level, in->text, in->textLength);
         if (PutInsertedLabel(rw, level + 1) != 0)
             return -1;
         return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_RENAME_LABEL:
-        PutHead(out, level, rq->newName, strlen(rq->newName));
+        PutLabelHead(out, level, rq->newName, strlen(rq->newName));
         return CopyBody(in, out, level + 1, rw->error);
     case REWRITE_CUT_LABEL:
     case REWRITE_COPY_LABEL:
-        PutHead(&rw->clipOut, level, in->text, in->textLength);
+        PutLabelHead(&rw->clipOut, level, in->text, in->textLength);
         return CopyBody(in, &rw->clipOut, level + 1, rw->error);
     case REWRITE_SAVE_PHRASES:
-        PutHead(out, level, in->text, in->textLength);
+        PutLabelHead(out, level, in->text, in->textLength);
         return SavePhrasesInBody(rw, level + 1);
     }
     return -1;
@@ -323,7 +214,7 @@ int RewriteTarget(Rewrite* rw, int level)
 int StreamRootBody(Rewrite* rw)
 {
     PhraseWalker* in = &rw->in;
-    Output* out = &rw->phrase;
+    FormatSink* out = &rw->phrase;
     if (rw->path.count == 0) {
         rw->found = true;
         return SavePhrasesInBody(rw, 1);
@@ -339,25 +230,25 @@ int StreamRootBody(Rewrite* rw)
                 if (rw->request->kind == REWRITE_COPY_LABEL)
                     return 0;
             } else {
-                PutHead(out, in->depth, in->text, in->textLength);
+                PutLabelHead(out, in->depth, in->text, in->textLength);
                 if (in->place != PLACE_PATH && CopyBody(in, out, in->depth + 1, rw->error) != 0)
                     return -1;
             }
             break;
         case WALK_LABEL_END:
-            PutTag(out, in->depth + 1, "</u>");
+            PutLabelClose(out, in->depth + 1);
             break;
         case WALK_END:
-            PutTag(out, 0, "</u>");
+            PutLabelClose(out, 0);
             return out->failed ? Fail(rw->error, "cannot write") : 0;
         case WALK_PHRASE_OPEN:
-            PutTag(out, in->depth + 1, "<p>");
+            PutPhraseOpen(out, in->depth + 1);
             break;
         case WALK_PHRASE_CLOSE:
-            PutTag(out, in->depth + 1, "</p>");
+            PutPhraseClose(out, in->depth + 1);
             break;
         case WALK_TEXT:
-            PutQuoted(out, in->depth + 1, false, in->line, in->lineLength);
+            PutQuotedLine(out, in->depth + 1, in->line, in->lineLength);
             break;
         case WALK_FAILED:
             return -1;
@@ -455,8 +346,8 @@ void Release(Rewrite* rw)
 // is never gone from the library before it is in the clip file.
 int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
 {
-    FlushOutput(&rw->phrase);
-    FlushOutput(&rw->clipOut);
+    FlushFormatSink(&rw->phrase);
+    FlushFormatSink(&rw->clipOut);
     if (rw->phrase.failed || rw->clipOut.failed) {
         AbortSafeWrite(phraseWriter);
         AbortSafeWrite(clipWriter);
@@ -512,17 +403,19 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     if (kind != REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(phraseWriter, files->phrase) != 0)
             return Fail(rw->error, "cannot create the new phrase file");
-        rw->phrase.file = phraseWriter->file;
+        rw->phrase.context = phraseWriter->file;
+        rw->phrase.drain = DrainToFile;
     }
     if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(clipWriter, files->clip) != 0)
             return Fail(rw->error, "cannot create the clip file");
-        rw->clipOut.file = clipWriter->file;
+        rw->clipOut.context = clipWriter->file;
+        rw->clipOut.drain = DrainToFile;
     }
 
     if (StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error) != 0)
         return -1;
-    PutHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
+    PutLabelHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
         return -1;
     // Phrases stored under a label that is gone leave the file as it was,
@@ -533,6 +426,26 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     // Readers are closed before the files they read may be replaced.
     Release(rw);
     return CommitOutputs(rw, phraseWriter, clipWriter);
+}
+
+// The record of one rewrite and its buffers, in one zeroed heap block; null
+// when there is no memory. Each output drops what it is given until its
+// file is open.
+Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
+{
+    char* block = (char*)calloc(1, sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE +
+                                       NAME_BUFFER_SIZE + 2 * OUTPUT_BUFFER_SIZE);
+    if (!block)
+        return nullptr;
+    Rewrite* rw = (Rewrite*)block;
+    rw->request = request;
+    rw->error = error;
+    rw->text = block + sizeof(Rewrite);
+    rw->name = rw->text + PHRASE_BUFFER_SIZE;
+    StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
+    StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
+                    nullptr, nullptr);
+    return rw;
 }
 
 }  // namespace
@@ -560,19 +473,9 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     if (depth > MAX_LABEL_DEPTH)
         return Fail(error, "nesting too deep");
 
-    const size_t textOffset = sizeof(Rewrite);
-    const size_t blockSize = textOffset + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
-                             2 * OUTPUT_BUFFER_SIZE;
-    char* block = (char*)calloc(1, blockSize);
-    if (!block)
+    Rewrite* rw = NewRewrite(request, error);
+    if (!rw)
         return Fail(error, "out of memory");
-    Rewrite* rw = (Rewrite*)block;
-    rw->request = request;
-    rw->error = error;
-    rw->text = block + textOffset;
-    rw->name = rw->text + PHRASE_BUFFER_SIZE;
-    rw->phrase.buffer = rw->name + NAME_BUFFER_SIZE;
-    rw->clipOut.buffer = rw->phrase.buffer + OUTPUT_BUFFER_SIZE;
     LabelPathOf(target, &rw->path);
 
     SafeWriter phraseWriter, clipWriter;
@@ -603,7 +506,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     }
     if (newName && result == 0 && (IsNew(request->kind) || IsPaste(request->kind)))
         memcpy(newName, rw->name, strlen(rw->name) + 1);
-    free(block);
+    free(rw);
     return result;
 }
 
@@ -642,10 +545,14 @@ int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
             remove(kept);
         return -1;
     }
-    char lines[160];
-    int n = snprintf(lines, sizeof lines, "<u>\"root\"\r\n    <u>\"%s\"\r\n    </u>\r\n</u>\r\n",
-                     NEW_LABEL_NAME);
-    if (fwrite(lines, 1, (size_t)n, w.file) != (size_t)n) {
+    char buffer[256];
+    FormatSink out;
+    StartFormatSink(&out, buffer, sizeof buffer, w.file, DrainToFile);
+    PutLabelHead(&out, 0, ROOT_LABEL_NAME, strlen(ROOT_LABEL_NAME));
+    PutLabelHead(&out, 1, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME));
+    PutLabelClose(&out, 1);
+    PutLabelClose(&out, 0);
+    if (!FlushFormatSink(&out)) {
         AbortSafeWrite(&w);
         if (kept[0])
             remove(kept);

@@ -22,6 +22,7 @@ enum {
 
 const int LINE_BUFFER_SIZE = 1024;      // one read of a physical line
 const int PHRASE_BUFFER_SIZE = 65536;   // one phrase text, or one quoted line
+const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;  // the longest phrase text
 
 // A file's bytes seen in place (mapped by the system) instead of read.
 struct FileView {

@@ -26,6 +26,7 @@
 #include "common/safe_file.h"
 #include "library/label_tree.h"
 #include "library/library_files.h"
+#include "library/phrase_format.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
 
@@ -78,39 +79,27 @@ struct Generated {
     std::vector<std::string> lastPath;   // names of the last leaf
 };
 
-void Indent(FILE* f, int level)
-{
-    for (int i = 0; i < level; i++)
-        fputs("    ", f);
-}
-
-void PutPhraseText(FILE* f, Random* r, int level)
+void PutPhraseText(FormatSink* out, Random* r, int level)
 {
     int lines = Next(r) % 8 == 0 ? 2 + Next(r) % 3 : 1;
-    Indent(f, level);
-    fputs("<p>\r\n", f);
+    std::string text;
     for (int line = 0; line < lines; line++) {
-        Indent(f, level);
-        fputc('"', f);
+        if (line > 0)
+            text += "\r\n";
         int words = 2 + Next(r) % 3;
         for (int w = 0; w < words; w++) {
-            fputs(kWords[Next(r) % WORD_COUNT], f);
-            fputs(kSeparators[Next(r) % 8], f);
+            text += kWords[Next(r) % WORD_COUNT];
+            text += kSeparators[Next(r) % 8];
         }
-        fputs("\"\r\n", f);
     }
-    Indent(f, level);
-    fputs("</p>\r\n", f);
+    PutPhrase(out, level, text.data(), text.size());
 }
 
 // Writes a library of the given shape in the writers' layout.
 Generated GenerateLibrary(const std::string& path, const Shape& shape, uint64_t seed)
 {
-    Generated g;
+    Generated g{};  // counts from 0
     g.path = path;
-    g.labels = 0;
-    g.phrases = 0;
-    g.multiLine = 0;
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) {
         perror(path.c_str());
@@ -122,37 +111,41 @@ Generated GenerateLibrary(const std::string& path, const Shape& shape, uint64_t 
     long extra = shape.phrases % leafCount;
     long leafIndex = 0;
     char name[64];
-    fputs("<u>\"root\"\r\n", f);
+    static char buffer[64 * 1024];
+    FormatSink out;
+    StartFormatSink(&out, buffer, sizeof buffer, f, DrainToFile);
+    PutLabelHead(&out, 0, "root", 4);
     for (int t = 0; t < shape.top; t++) {
         snprintf(name, sizeof name, "分類%02d", t + 1);
         std::string top = name;
-        fprintf(f, "    <u>\"%s\"\r\n", name);
+        PutLabelHead(&out, 1, name, strlen(name));
         for (int m = 0; m < shape.middle; m++) {
             snprintf(name, sizeof name, "項目%02d", m + 1);
             std::string middle = name;
-            fprintf(f, "        <u>\"%s\"\r\n", name);
+            PutLabelHead(&out, 2, name, strlen(name));
             for (int l = 0; l < shape.leaves; l++, leafIndex++) {
                 snprintf(name, sizeof name, "定型文%03d", l + 1);
-                fprintf(f, "            <u>\"%s\"\r\n", name);
+                PutLabelHead(&out, 3, name, strlen(name));
                 long n = perLeaf + (leafIndex < extra ? 1 : 0);
                 for (long p = 0; p < n; p++) {
                     Random before = r;
-                    PutPhraseText(f, &r, 4);
+                    PutPhraseText(&out, &r, 4);
                     g.multiLine += Next(&before) % 8 == 0;
                 }
                 g.phrases += n;
-                fputs("            </u>\r\n", f);
+                PutLabelClose(&out, 3);
                 if (leafIndex == leafCount / 2)
                     g.storePath = {top, middle, name};
                 if (leafIndex == leafCount - 1)
                     g.lastPath = {top, middle, name};
             }
-            fputs("        </u>\r\n", f);
+            PutLabelClose(&out, 2);
         }
-        fputs("    </u>\r\n", f);
+        PutLabelClose(&out, 1);
     }
-    fputs("</u>\r\n", f);
-    if (fclose(f) != 0) {
+    PutLabelClose(&out, 0);
+    bool written = FlushFormatSink(&out);
+    if (fclose(f) != 0 || !written) {
         perror(path.c_str());
         exit(1);
     }

@@ -6,14 +6,12 @@
 #include <nlohmann/json.hpp>
 
 #include "common/sjis.h"
+#include "library/phrase_format.h"
 #include "tools/flp_text.h"
 
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-// Longest phrase the phrase list can hold.
-const size_t PHRASE_TEXT_LIMIT = PHRASE_BUFFER_SIZE - 1;
 
 // File text to UTF-8, only when it comes back to the same bytes: a few
 // characters have two codes in code page 932 and would not.
@@ -38,30 +36,86 @@ Json NewLabel(const std::string& name)
 
 }  // namespace
 
+namespace {
+
+// The document of an export, built as the walk goes down the file.
+struct Exporter {
+    PhraseWalker w;
+    Json document;
+    std::vector<Json*> open;  // the labels open at each depth from the exported one down
+    int base;                 // depth of the exported label
+    std::string* error;
+};
+
+// Starts the document: the root label itself for a whole library, else a
+// document holding only labels.
+bool ExportRoot(Exporter* e, bool whole)
+{
+    if (!whole) {
+        e->document["labels"] = Json::array();
+        return true;
+    }
+    std::string utf8;
+    if (!ExactUtf8(e->w.text, e->w.textLength, &utf8)) {
+        *e->error = "the root label's name has no exact form in Unicode";
+        return false;
+    }
+    e->document = NewLabel(utf8);
+    e->open.push_back(&e->document);
+    return true;
+}
+
+// Adds the label whose head the walk is at below the innermost open label,
+// and opens it.
+bool ExportLabel(Exporter* e)
+{
+    std::string utf8;
+    if (!ExactUtf8(e->w.text, e->w.textLength, &utf8)) {
+        *e->error = "a label's name has no exact form in Unicode (line " +
+                    std::to_string(e->w.headLine) + ")";
+        return false;
+    }
+    Json& labels = e->open.empty() ? e->document["labels"] : (*e->open.back())["labels"];
+    labels.push_back(NewLabel(utf8));
+    e->open.push_back(&labels.back());
+    return true;
+}
+
+// Adds the phrase the walk has ended to the open label that holds it, if any.
+bool ExportPhrase(Exporter* e)
+{
+    size_t at = (size_t)(e->w.phraseDepth - e->base);
+    if (e->w.phraseDepth < e->base || at >= e->open.size())
+        return true;
+    std::string utf8;
+    if (!ExactUtf8(e->w.phrase.text, e->w.phrase.length, &utf8)) {
+        *e->error = "a phrase has no exact form in Unicode (before line " +
+                    std::to_string(e->w.tokens.lineNumber) + ")";
+        return false;
+    }
+    (*e->open[at])["phrases"].push_back(utf8);
+    return true;
+}
+
+}  // namespace
+
 bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json,
                 std::string* error)
 {
     const bool whole = !path || path->count == 0;
     LibraryError fault;
     memset(&fault, 0, sizeof fault);
-    PhraseWalker w;
-    Json document = Json::object();
-    // The labels open at each depth from the exported one down.
-    std::vector<Json*> open;
-    int base = whole ? 0 : path->count;  // depth of the exported label
+    Exporter e;
+    e.document = Json::object();
+    e.base = whole ? 0 : path->count;
+    e.error = error;
+    PhraseWalker& w = e.w;
+    const int base = e.base;
     bool ok = OpenWalk(&w, phrasePath, whole ? nullptr : path, true, &fault) == 0;
     w.quiet = true;
-    std::string utf8;
-    if (ok && whole) {
-        if (!ExactUtf8(w.text, w.textLength, &utf8)) {
-            *error = "the root label's name has no exact form in Unicode";
-            EndWalk(&w);
-            return false;
-        }
-        document = NewLabel(utf8);
-        open.push_back(&document);
-    } else {
-        document["labels"] = Json::array();
+    if (ok && !ExportRoot(&e, whole)) {
+        EndWalk(&w);
+        return false;
     }
     for (bool done = !ok; !done;) {
         switch (WalkNext(&w)) {
@@ -69,37 +123,23 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
             if (w.place == PLACE_BESIDE) {
                 ok = WalkSkipBody(&w) == 0;
                 done = !ok;
-            } else if (w.place == PLACE_TARGET || w.place == PLACE_INSIDE) {
-                if (!ExactUtf8(w.text, w.textLength, &utf8)) {
-                    *error = "a label's name has no exact form in Unicode (line " +
-                             std::to_string(w.headLine) + ")";
-                    EndWalk(&w);
-                    return false;
-                }
-                Json& labels = open.empty() ? document["labels"] : (*open.back())["labels"];
-                labels.push_back(NewLabel(utf8));
-                open.push_back(&labels.back());
-            }
-            break;
-        case WALK_LABEL_END:
-            if (w.depth + 1 >= (base > 0 ? base : 1) && !open.empty())
-                open.pop_back();
-            if (!whole && w.depth < base)
-                done = true;
-            break;
-        case WALK_PHRASE: {
-            size_t at = (size_t)(w.phraseDepth - base);
-            if (w.phraseDepth < base || at >= open.size())
-                break;
-            if (!ExactUtf8(w.phrase.text, w.phrase.length, &utf8)) {
-                *error = "a phrase has no exact form in Unicode (before line " +
-                         std::to_string(w.tokens.lineNumber) + ")";
+            } else if ((w.place == PLACE_TARGET || w.place == PLACE_INSIDE) && !ExportLabel(&e)) {
                 EndWalk(&w);
                 return false;
             }
-            (*open[at])["phrases"].push_back(utf8);
             break;
-        }
+        case WALK_LABEL_END:
+            if (w.depth + 1 >= (base > 0 ? base : 1) && !e.open.empty())
+                e.open.pop_back();
+            if (!whole && w.depth < base)
+                done = true;
+            break;
+        case WALK_PHRASE:
+            if (!ExportPhrase(&e)) {
+                EndWalk(&w);
+                return false;
+            }
+            break;
         case WALK_END:
             done = true;
             break;
@@ -118,7 +158,7 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
             *error = std::to_string(fault.line) + ": " + *error;
         return false;
     }
-    *json = document.dump(2) + "\n";
+    *json = e.document.dump(2) + "\n";
     return true;
 }
 
@@ -267,65 +307,43 @@ bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* e
 
 namespace {
 
-void PutIndent(std::string* out, int level)
+bool AppendToString(void* context, const char* bytes, size_t n)
 {
-    out->append((size_t)level * 4, ' ');
+    ((std::string*)context)->append(bytes, n);
+    return true;
 }
 
-void PutLine(std::string* out, int level, const char* tag)
+void PutLabels(FormatSink* out, const std::vector<ImportedLabel>& labels, int level)
 {
-    PutIndent(out, level);
-    out->append(tag);
-    out->append("\r\n");
-}
-
-void PutQuoted(std::string* out, int level, const char* head, const char* text, size_t n)
-{
-    PutIndent(out, level);
-    out->append(head);
-    out->push_back('"');
-    out->append(text, n);
-    out->append("\"\r\n");
+    for (const ImportedLabel& label : labels) {
+        PutLabelHead(out, level, label.name.data(), label.name.size());
+        PutLabels(out, label.labels, level + 1);
+        for (const std::string& text : label.phrases)
+            PutPhrase(out, level + 1, text.data(), text.size());
+        PutLabelClose(out, level);
+    }
 }
 
 }  // namespace
 
-// The same lines as the program's rewrites write.
-void WritePhrases(std::string* out, const std::vector<std::string>& phrases, int level)
+std::string LabelText(const std::string& name, const std::vector<ImportedLabel>& labels,
+                      const std::vector<std::string>& phrases)
 {
-    for (const std::string& text : phrases) {
-        PutLine(out, level, "<p>");
-        size_t n = text.size();
-        for (size_t start = 0; n > 0;) {
-            size_t end = start;
-            while (end < n && text[end] != '\r' && text[end] != '\n')
-                end++;
-            PutQuoted(out, level, "", text.data() + start, end - start);
-            if (end == n)
-                break;
-            start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
-        }
-        PutLine(out, level, "</p>");
-    }
-}
-
-void WriteLabels(std::string* out, const std::vector<ImportedLabel>& labels, int level)
-{
-    for (const ImportedLabel& label : labels) {
-        PutQuoted(out, level, "<u>", label.name.data(), label.name.size());
-        WriteLabels(out, label.labels, level + 1);
-        WritePhrases(out, label.phrases, level + 1);
-        PutLine(out, level, "</u>");
-    }
+    std::string text;
+    char buffer[4096];
+    FormatSink out;
+    StartFormatSink(&out, buffer, sizeof buffer, &text, AppendToString);
+    PutLabelHead(&out, 0, name.data(), name.size());
+    PutLabels(&out, labels, 1);
+    for (const std::string& phrase : phrases)
+        PutPhrase(&out, 1, phrase.data(), phrase.size());
+    PutLabelClose(&out, 0);
+    FlushFormatSink(&out);
+    return text;
 }
 
 std::string LibraryText(const ImportedLibrary& library)
 {
-    std::string out;
-    const std::string& name = library.hasName ? library.root.name : std::string("root");
-    PutQuoted(&out, 0, "<u>", name.data(), name.size());
-    WriteLabels(&out, library.root.labels, 1);
-    WritePhrases(&out, library.root.phrases, 1);
-    PutLine(&out, 0, "</u>");
-    return out;
+    return LabelText(library.hasName ? library.root.name : std::string(ROOT_LABEL_NAME),
+                     library.root.labels, library.root.phrases);
 }

@@ -34,10 +34,10 @@ struct ImportedLibrary {
 // (line and column, or the label's path) and what is wrong.
 bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* error);
 
-// The file form (CR LF lines, four spaces a level) of labels whose heads
-// stand at level, and of phrases at level.
-void WriteLabels(std::string* out, const std::vector<ImportedLabel>& labels, int level);
-void WritePhrases(std::string* out, const std::vector<std::string>& phrases, int level);
+// The file form of a label at level 0 named name, holding labels and then
+// phrases, as the program's rewrites write it.
+std::string LabelText(const std::string& name, const std::vector<ImportedLabel>& labels,
+                      const std::vector<std::string>& phrases);
 
 // A whole library file: the root label with its labels, then its phrases.
 std::string LibraryText(const ImportedLibrary& library);

@@ -8,6 +8,7 @@
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_merge.h"
+#include "library/phrase_token.h"
 
 // Posted to the tree's parent: the phrase file changed while the views could
 // not be rebuilt; CheckLibraryFile reads them again.

@@ -62,10 +62,10 @@ int OutputSelectedPhrase(HWND list)
     int index = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
     if (index < 0)
         return -1;
-    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
     if (!text)
         return 0;
-    GetPhraseText(list, index, text, PHRASE_TEXT_SIZE);
+    GetPhraseText(list, index, text, PHRASE_BUFFER_SIZE);
     PutTextOnClipboard(list, text);
     free(text);
     return 0;

@@ -17,7 +17,6 @@ const UINT TRAY_ICON_ID = 107;
 
 const int TITLE_BUFFER_SIZE = 80;      // the phrase window's title
 const int STATUS_BUFFER_SIZE = 260;
-const int PHRASE_TEXT_SIZE = 65536;    // one phrase and its NUL
 
 extern const char PRODUCT_NAME[];      // "Fenlop": class, title and tip
 extern const char TRAY_CLASS[];        // "FLPTray", also the instance marker

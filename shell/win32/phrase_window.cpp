@@ -368,10 +368,10 @@ void MoveSelectedPhrase(int up)
     int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     if (up ? i <= 0 : (i < 0 || i + 1 >= count))
         return;
-    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
     if (!text)
         return;
-    GetPhraseText(list, i, text, PHRASE_TEXT_SIZE);
+    GetPhraseText(list, i, text, PHRASE_BUFFER_SIZE);
     SendMessageA(list, LVM_DELETEITEM, i, 0);
     int to = up ? i - 1 : i + 1;
     InsertPhrase(list, to, text);

@@ -135,6 +135,11 @@ TEST(LibraryFilesPaths, DerivedFromThePhraseFile)
     EXPECT_STREQ(f.clip, "C:\\clip.txt");
     EXPECT_EQ(SetLibraryFiles(&f, "CLIP.txt"), -1);
     EXPECT_EQ(SetLibraryFiles(&f, "x.bak"), -1);
+    EXPECT_EQ(SetLibraryFiles(&f, "x.BAK"), -1);
+    // "\x83" "B" is one character and "\x83" "b" another: the backup's name
+    // differs from the library's.
+    ASSERT_EQ(SetLibraryFiles(&f, "C:\\\x83" "BAK"), 0);
+    EXPECT_STREQ(f.backup, "C:\\\x83" "bak");
     EXPECT_EQ(SetLibraryFiles(&f, "a/"), -1);
     EXPECT_EQ(SetLibraryFiles(&f, std::string(300, 'x').c_str()), -1);
 

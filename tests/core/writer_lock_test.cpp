@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -85,6 +86,26 @@ TEST(WriterLock, ACommitWaitsForAReaderOfTheTarget)
     EXPECT_EQ(CopyFileSafely(copy.c_str(), library.c_str()), 0);
     done.join();
     EXPECT_EQ(ReadBytes(library), "new");
+}
+
+TEST(WriterLock, OneLockForEachFileTheSystemTellsApart)
+{
+    std::string folder = LibraryIn("spellings");
+    folder.resize(folder.size() - strlen("lib.htm"));
+    // A Shift-JIS trail byte with the code of a letter is no letter.
+    std::string first = folder + "\x83" "A.htm", second = folder + "\x83" "a.htm";
+    ASSERT_EQ(TakeWriterLock(first.c_str(), 0), 0);
+    EXPECT_FALSE(HoldsWriterLock(second.c_str()));
+    ASSERT_EQ(TakeWriterLock(second.c_str(), 0), 0);
+#ifdef _WIN32
+    // The file system ignores the case of ASCII letters.
+    std::string upper = folder + "\x83" "A.HTM";
+    EXPECT_TRUE(HoldsWriterLock(upper.c_str()));
+#endif
+    ReleaseWriterLock(first.c_str());
+    EXPECT_TRUE(HoldsWriterLock(second.c_str()));
+    ReleaseWriterLock(second.c_str());
+    EXPECT_FALSE(HoldsWriterLock(second.c_str()));
 }
 
 #ifndef _WIN32

@@ -14,7 +14,7 @@ static const UINT DRAG_PERIOD_MS = 100;
 struct DragState {
     HIMAGELIST dragImage;  // not null exactly while a drag runs
     int dragIndex;         // the row the drag began on
-    char* dragText;        // its text, PHRASE_TEXT_SIZE bytes
+    char* dragText;        // its text, PHRASE_BUFFER_SIZE bytes
     int dropIndex;         // row under the cursor at the last tick, -1: none
     HTREEITEM dropLabel;   // label text under the cursor at the last tick
     int itemCount;         // rows when the drag began
@@ -48,7 +48,7 @@ void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
     HWND list = g_app.phraseList;
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0 || s_drag.dragImage)
         return;
-    char* text = (char*)calloc(PHRASE_TEXT_SIZE, 1);
+    char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
     if (!text)
         return;
     POINT corner = {};
@@ -59,7 +59,7 @@ void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
     }
     s_drag.dragText = text;
     s_drag.dragIndex = info->iItem;
-    GetPhraseText(list, info->iItem, text, PHRASE_TEXT_SIZE);
+    GetPhraseText(list, info->iItem, text, PHRASE_BUFFER_SIZE);
     s_drag.dragImage = image;
     s_drag.dropIndex = -1;
     s_drag.dropLabel = nullptr;

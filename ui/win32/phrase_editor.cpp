@@ -15,7 +15,6 @@
 const UINT EDM_UPDATEPOS = 0x1005;
 const int MIN_EDITOR_WIDTH = 350;
 const int MIN_EDITOR_HEIGHT = 200;
-const int LONGEST_PHRASE = PHRASE_TEXT_SIZE - 1;
 
 // One editor at a time: the dialog is modal.
 struct EditorState {
@@ -80,10 +79,10 @@ static LRESULT CALLBACK EditorEditProc(HWND edit, UINT msg, WPARAM wParam, LPARA
 // is not the way in, or did not bring the package the caller put there.
 static void ShowRowText(HWND edit, int index)
 {
-    char* text = (char*)malloc(PHRASE_TEXT_SIZE);
+    char* text = (char*)malloc(PHRASE_BUFFER_SIZE);
     if (!text)
         return;
-    if (GetPhraseText(s_editor.list, index, text, PHRASE_TEXT_SIZE) >= 0)
+    if (GetPhraseText(s_editor.list, index, text, PHRASE_BUFFER_SIZE) >= 0)
         SetWindowTextA(edit, text);
     free(text);
 }
@@ -138,7 +137,7 @@ static HandOver HandOverText()
     GetWindowTextA(s_editor.edit, text, bound + 1);
     text[bound] = '\0';
     size_t length = strlen(text);
-    if (length == 0 || length > (size_t)LONGEST_PHRASE) {
+    if (length == 0 || length > PHRASE_TEXT_LIMIT) {
         free(text);
         return length == 0 ? HAND_OVER_EMPTY : HAND_OVER_TOO_LONG;
     }

@@ -1,0 +1,209 @@
+// flp's commands that read a library: tree, list, search, check, export.
+#include "tools/flp_read.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/sjis.h"
+#include "tools/flp_common.h"
+#include "tools/flp_json.h"
+#include "tools/flp_text.h"
+
+namespace {
+
+// The find dialog's field holds 79 bytes; the search text is cut the same way.
+const size_t SEARCH_TEXT_LIMIT = 79;
+
+// Writes phrases to standard output, each followed by its terminator.
+struct PrintContext {
+    char terminator;
+    bool failed;
+};
+
+int PrintPhrase(void* context, const char* text, size_t length)
+{
+    PrintContext* c = (PrintContext*)context;
+    if (PutText(text, length) != 0 || putchar(c->terminator) == EOF) {
+        c->failed = true;
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Prints the labels in file order as they are read: the file is checked
+// whole first, so a malformed file prints nothing.
+int CommandTree(int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    LibraryFiles files;
+    if (WalkLibrary(argv[0], &files, nullptr, nullptr) != EXIT_OK)
+        return EXIT_FAILED;
+    PhraseWalker w;
+    int result = OpenWalk(&w, files.phrase, nullptr, false, nullptr) == 0 ? EXIT_OK : EXIT_FAILED;
+    w.quiet = true;
+    char held[LABEL_NAME_SIZE];
+    for (bool done = false; result == EXIT_OK && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL:
+            for (int i = 1; i < w.depth; i++)
+                fputs("    ", stdout);
+            FitLabelName(held, w.text);
+            PutText(held, strlen(held));
+            putchar('\n');
+            break;
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = Fail("%s: the file changed while it was read", argv[0]);
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    return FinishOutput(result);
+}
+
+int CommandList(int argc, char** argv)
+{
+    PrintContext print = {'\n', false};
+    if (argc > 0 && strcmp(argv[0], "-0") == 0) {
+        print.terminator = '\0';
+        argc--;
+        argv++;
+    }
+    if (argc < 2 || IsUnknownOption(argv[0]))
+        return Usage();
+    // The label's path is looked up in the file itself; no tree is held.
+    NamePath* names = (NamePath*)malloc(sizeof(NamePath));
+    if (!names)
+        return Fail("out of memory");
+    LibraryFiles files;
+    int result = FindNamePath(argv[0], argv + 1, argc - 1, names, &files);
+    if (result == EXIT_OK) {
+        PhraseSink sink = {&print, PrintPhrase};
+        if (ReadPhrasesAt(files.phrase, &names->path, &sink) != 0 && !print.failed)
+            result = Fail("%s: the label's phrases cannot be read", argv[0]);
+    }
+    free(names);
+    if (print.failed)
+        return Fail("cannot write the output");
+    return FinishOutput(result);
+}
+
+int CommandSearch(int argc, char** argv)
+{
+    PrintContext print = {'\n', false};
+    int mode = 0;
+    char** under = (char**)calloc((size_t)argc + 1, sizeof(char*));
+    if (!under)
+        return Fail("out of memory");
+    int underCount = 0;
+    int i = 0;
+    for (; i < argc; i++) {
+        if (strcmp(argv[i], "-0") == 0) {
+            print.terminator = '\0';
+        } else if (strcmp(argv[i], "--or") == 0) {
+            mode = 1;
+        } else if (strcmp(argv[i], "--under") == 0) {
+            if (i + 1 >= argc)
+                break;
+            under[underCount++] = argv[++i];
+        } else {
+            break;
+        }
+    }
+    if (argc - i != 2 || IsUnknownOption(argv[i])) {
+        free(under);
+        return Usage();
+    }
+    const char* path = argv[i];
+    const char* text = argv[i + 1];
+
+    char searchText[SEARCH_TEXT_LIMIT + 1];
+    size_t n = SjisFitLength(text, strlen(text), SEARCH_TEXT_LIMIT);
+    memcpy(searchText, text, n);
+    searchText[n] = '\0';
+    SearchWords words;
+    BuildSearchWords(searchText, &words);
+
+    // The scope is looked up in the file itself; no tree is held.
+    NamePath* names = (NamePath*)malloc(sizeof(NamePath));
+    if (!names) {
+        free(under);
+        return Fail("out of memory");
+    }
+    bool deepEnough = SetNamePath(names, under, underCount);
+    bool found = false;
+    LibraryFiles files;
+    int result = EXIT_OK;
+    if (underCount > 0) {
+        result = WalkLibrary(path, &files, &names->path, &found);
+        if (result == EXIT_OK && !(found && deepEnough))
+            result = Fail("no label at that path");
+    } else {
+        result = UseLibraryFiles(path, &files);
+    }
+    if (result == EXIT_OK) {
+        PhraseSink sink = {&print, PrintPhrase};
+        if (SearchLibraryAt(files.phrase, &words, mode, &names->path, &sink) != 0 && !print.failed) {
+            // Say where the file is wrong when the label reader can tell.
+            LibraryError error;
+            memset(&error, 0, sizeof error);
+            LibraryCounts counts;
+            if (WalkLibraryFile(files.phrase, nullptr, &counts, &error) != 0)
+                FailLibrary("flp: ", path, &error);
+            else
+                Fail("%s: the search stopped at a malformed part of the file", path);
+            result = EXIT_FAILED;
+        }
+    }
+    free(names);
+    free(under);
+    if (print.failed)
+        return Fail("cannot write the output");
+    return FinishOutput(result);
+}
+
+int CommandCheck(int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    const char* path = argv[0];
+    LibraryError error;
+    memset(&error, 0, sizeof error);
+    LibraryCounts counts;
+    if (WalkLibraryFile(path, nullptr, &counts, &error) != 0)
+        return FailLibrary("", path, &error);
+    printf("%ld label%s, %ld phrase%s\n", counts.labels, counts.labels == 1 ? "" : "s",
+           counts.phrases, counts.phrases == 1 ? "" : "s");
+    return FinishOutput(EXIT_OK);
+}
+
+int CommandExport(int argc, char** argv)
+{
+    if (argc < 1 || (argv[0][0] == '-' && argv[0][1]))
+        return Usage("export");
+    const char* path = argv[0];
+    NamePath* names = (NamePath*)malloc(sizeof(NamePath));
+    if (!names)
+        return Fail("out of memory");
+    LibraryFiles files;
+    std::string json, error;
+    int result = FindNamePath(path, argv + 1, argc - 1, names, &files);
+    if (result == EXIT_OK && !ExportJson(path, &names->path, &json, &error))
+        result = Fail("%s: %s", path, error.c_str());
+    free(names);
+    if (result != EXIT_OK)
+        return result;
+    if (fwrite(json.data(), 1, json.size(), stdout) != json.size() || fflush(stdout) != 0)
+        return Fail("cannot write the output");
+    return EXIT_OK;
+}
+
