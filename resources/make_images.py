@@ -2,14 +2,15 @@
 """Draws the program's icons and cursors and writes them as .ico and .cur
 files beside this script. Each picture is a few outlined shapes on a design
 grid, drawn afresh at every size the system asks for (icons at 16, 20, 24,
-32 and 48 pixels: 100 to 200 % of the small and large icon; cursors at 32,
-48 and 64: the cursor size at 100, 150 and 200 %), so no size is another
-stretched. The files are checked in; run this again only after a change."""
+32, 48 and 64 pixels: the small and the large icon at 100 to 200 %;
+cursors at 32, 48 and 64: the cursor size at 100, 150 and 200 %), so no
+size is another stretched. The files are checked in; run this again only
+after a change."""
 import os
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ICON_SIZES = (16, 20, 24, 32, 48)
+ICON_SIZES = (16, 20, 24, 32, 48, 64)
 CURSOR_SIZES = (32, 48, 64)
 
 COLOURS = {

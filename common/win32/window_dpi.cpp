@@ -3,19 +3,19 @@
 #include "shell/display_scale.h"
 
 typedef UINT(WINAPI* GetDpiForWindowProc)(HWND);
+typedef BOOL(WINAPI* SystemParametersInfoForDpiProc)(UINT, UINT, void*, UINT, UINT);
 
-// Looked up by name: systems before Windows 10 1607 lack the function, and
-// the program must start there too.
+// Looked up by name: systems before Windows 10 1607 lack these functions,
+// and the program must start there too.
+static FARPROC UserFunction(const char* name)
+{
+    HMODULE user = GetModuleHandleA("user32.dll");
+    return user ? GetProcAddress(user, name) : nullptr;
+}
+
 static GetDpiForWindowProc DpiForWindowFunction()
 {
-    static GetDpiForWindowProc function;
-    static bool looked;
-    if (!looked) {
-        looked = true;
-        HMODULE user = GetModuleHandleA("user32.dll");
-        if (user)
-            function = (GetDpiForWindowProc)(void*)GetProcAddress(user, "GetDpiForWindow");
-    }
+    static GetDpiForWindowProc function = (GetDpiForWindowProc)(void*)UserFunction("GetDpiForWindow");
     return function;
 }
 
@@ -39,4 +39,14 @@ int WindowDpi(HWND window)
 int ScaleForWindow(HWND window, int value)
 {
     return ScaleToDpi(value, WindowDpi(window));
+}
+
+HFONT CreateViewFontForDpi(int dpi)
+{
+    static SystemParametersInfoForDpiProc function =
+        (SystemParametersInfoForDpiProc)(void*)UserFunction("SystemParametersInfoForDpi");
+    LOGFONTW font = {};
+    if (!function || !function(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0, (UINT)dpi))
+        return nullptr;
+    return CreateFontIndirectW(&font);
 }

@@ -11,3 +11,7 @@ int WindowDpi(HWND window);
 int ScreenDpi();
 // A length at 96 DPI in pixels at the window's DPI.
 int ScaleForWindow(HWND window, int value);
+// The font the system gives lists and trees (the icon title font), made for
+// dpi; null where the system has no metrics for another DPI than its own
+// (before Windows 10 1607). The caller deletes it.
+HFONT CreateViewFontForDpi(int dpi);

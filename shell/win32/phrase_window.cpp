@@ -28,6 +28,9 @@ static HIMAGELIST s_treeImages;
 // The DPI the window's children are laid out for: the window's own, and
 // the one a move to another display announced.
 static int s_layoutDpi = BASE_DPI;
+// The tree's and the list's font once the window has left the display
+// whose scale the system's fonts are made for; null before.
+static HFONT s_viewFont;
 // Mouse and timer messages handed to the drag as a notification code.
 static NMHDR s_forwarded;
 
@@ -176,6 +179,28 @@ static void CreateTreeImages()
     SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
 }
 
+static void SetViewFont(int dpi)
+{
+    HFONT font = CreateViewFontForDpi(dpi);
+    if (!font)
+        return;
+    SendMessageA(g_app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageA(g_app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
+    if (s_viewFont)
+        DeleteObject(s_viewFont);
+    s_viewFont = font;
+}
+
+static void ReleaseViewFont()
+{
+    if (!s_viewFont)
+        return;
+    SendMessageA(g_app.labelTree, WM_SETFONT, 0, FALSE);
+    SendMessageA(g_app.phraseList, WM_SETFONT, 0, FALSE);
+    DeleteObject(s_viewFont);
+    s_viewFont = nullptr;
+}
+
 static void OnCreate(HWND hwnd)
 {
     g_app.phraseWindow = hwnd;
@@ -203,6 +228,8 @@ static void OnCreate(HWND hwnd)
     SetStatusText("");
 
     CreateTreeImages();
+    if (s_layoutDpi != ScreenDpi())
+        SetViewFont(s_layoutDpi);
     LoadLabelTree(g_app.labelTree);
     SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
 }
@@ -212,6 +239,7 @@ static void OnDestroy()
     BuildNamePath(g_views.selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
     ReleaseTreeImages();
+    ReleaseViewFont();
 }
 
 // Moved to a display of another scale: the lengths of the layout follow it,
@@ -230,6 +258,7 @@ static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
     if (column >= 0)
         SendMessageA(g_app.phraseList, LVM_SETCOLUMNWIDTH, 0, ScaleBetween(column, from, dpi));
     CreateTreeImages();
+    SetViewFont(dpi);
     SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     // The same size at another scale sends no WM_SIZE.

@@ -147,6 +147,7 @@ TEST_F(DisplayScaleE2E, MovedToADisplayOfAnotherScaleItTakesTheSuggestedRectangl
     // What the system sends when the window reaches a display at 200 %,
     // the suggested rectangle in the program's memory.
     RECT suggested = {200, 120, 200 + 896, 120 + 672};
+    RECT row = ItemRect(Remote(), 0);
     void* remote = VirtualAllocEx(fenlop.handle, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
     ASSERT_TRUE(remote);
     SIZE_T written = 0;
@@ -158,6 +159,8 @@ TEST_F(DisplayScaleE2E, MovedToADisplayOfAnotherScaleItTakesTheSuggestedRectangl
     EXPECT_EQ(Width(tree), 300);
     EXPECT_EQ(Width(GetDlgItem(phrase, IDC_SPLITTER)), 6);
     EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), 2000);
+    RECT moved = ItemRect(Remote(), 0);
+    EXPECT_GE((moved.bottom - moved.top) * 4, (row.bottom - row.top) * 5) << "the list's font kept its scale";
     RECT client, inside = OuterRect(list);
     GetClientRect(phrase, &client);
     MapWindowPoints(nullptr, phrase, (POINT*)&inside, 2);
