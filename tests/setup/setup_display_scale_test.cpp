@@ -5,7 +5,8 @@
 namespace {
 
 // A long title, and the desktop check box offered: the dialog's longest texts.
-const char PRODUCT_INF[] = "[Install]\r\nTitle=フェンロップ定型文入力ツール\r\nFolder=\\Fenlop\r\n1=a.txt\r\n";
+const char PRODUCT_INF[] =
+    "[Install]\r\nTitle=フェンロップ定型文入力ツール\r\nFolder=\\Fenlop\r\n1=a.txt\r\n";
 
 TEST(SetupDisplayScaleE2E, TheFolderDialogsTextsFitAtEachScale)
 {
