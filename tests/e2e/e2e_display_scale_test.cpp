@@ -194,6 +194,23 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         EXPECT_EQ(Joined(ClippedTexts(editor, dpi, DIALOG_FONT)), "");
         CloseEditor(editor);
 
+        struct Dialog {
+            int command;
+            const char* caption;
+        };
+        for (Dialog d : {Dialog{40017, "検索"}, Dialog{40020, "ﾊﾞｰｼﾞｮﾝ情報"}}) {
+            PostMessageA(phrase, WM_COMMAND, d.command, 0);
+            HWND dialog = nullptr;
+            ASSERT_TRUE(WaitUntil([&] {
+                return (dialog = FindProcessWindow(fenlop, "#32770", d.caption)) && IsWindowVisible(dialog);
+            })) << d.caption;
+            Sleep(300);
+            Shot((name + "-" + std::to_string(d.command)).c_str());
+            EXPECT_EQ(Joined(ClippedTexts(dialog, dpi, DIALOG_FONT)), "") << d.caption;
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << d.caption;
+        }
+
         // The pad opens only while the phrase window is hidden; any real
         // window will do as the target.
         PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
