@@ -62,6 +62,8 @@ int StorePhrasesBeforeLeaving();   // the same, tried again for a few seconds
 // phrase_window.cpp
 LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The phrase window, hidden, at the stored layout scaled to its display.
+HWND CreatePhraseWindow(HINSTANCE instance);
 void LayoutChildren(int width, int height);
 void StoreWindowLayout();
 void MoveSelectedPhrase(int up);

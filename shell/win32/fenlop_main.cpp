@@ -85,10 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterWindowClasses(instance);
     LoadSettings();
 
-    g_app.phraseWindow = CreateWindowExA(WS_EX_TOPMOST, PRODUCT_NAME, PRODUCT_NAME, WS_OVERLAPPEDWINDOW,
-                                         g_settings.windowLeft, g_settings.windowTop,
-                                         g_settings.windowWidth, g_settings.windowHeight,
-                                         nullptr, nullptr, instance, nullptr);
+    g_app.phraseWindow = CreatePhraseWindow(instance);
     if (!g_app.phraseWindow)
         return 1;
     g_app.trayWindow = CreateWindowExA(0, TRAY_CLASS, TRAY_CLASS, WS_POPUPWINDOW, 0, 0, 1, 1,

@@ -8,20 +8,29 @@
 
 #include <commctrl.h>
 
+#include "common/win32/window_dpi.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
+#include "shell/display_scale.h"
 #include "shell/win32/app.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
 #include "ui/win32/ui.h"
 
-static const int SPLITTER_WIDTH = 3;
+static const int SPLITTER_WIDTH = 3;  // at 96 DPI, as every length here
+static const int TREE_IMAGE_SIZE = 16;
 static const char HELP_VIEWER_CLASS[] = "HH Parent";
 static const char HELP_VIEWER_TITLE[] = "Fenlopヘルプ";
 static const char HELP_FILE_NAME[] = "flp.chm";
 
 static HIMAGELIST s_treeImages;
+// The DPI the window's children are laid out for: the window's own, and
+// the one a move to another display announced.
+static int s_layoutDpi = BASE_DPI;
+// The tree's and the list's font once the window has left the display
+// whose scale the system's fonts are made for; null before.
+static HFONT s_viewFont;
 // Mouse and timer messages handed to the drag as a notification code.
 static NMHDR s_forwarded;
 
@@ -84,11 +93,17 @@ static int OuterWidth(HWND window)
     return rc.right - rc.left;
 }
 
+static int SplitterWidth()
+{
+    return ScaleToDpi(SPLITTER_WIDTH, s_layoutDpi);
+}
+
 static void PlaceChildren(int treeWidth, int width, int height)
 {
+    int splitter = SplitterWidth();
     MoveWindow(g_app.labelTree, 0, 0, treeWidth, height, TRUE);
-    MoveWindow(g_app.splitter, treeWidth, 0, SPLITTER_WIDTH, height, TRUE);
-    MoveWindow(g_app.phraseList, treeWidth + SPLITTER_WIDTH, 0, width - treeWidth - SPLITTER_WIDTH, height, TRUE);
+    MoveWindow(g_app.splitter, treeWidth, 0, splitter, height, TRUE);
+    MoveWindow(g_app.phraseList, treeWidth + splitter, 0, width - treeWidth - splitter, height, TRUE);
 }
 
 void LayoutChildren(int width, int height)
@@ -96,19 +111,43 @@ void LayoutChildren(int width, int height)
     PlaceChildren(OuterWidth(g_app.labelTree), width, height - StatusHeight());
 }
 
+static int ColumnWidth()
+{
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH;
+    return SendMessageA(g_app.phraseList, LVM_GETCOLUMNA, 0, (LPARAM)&column) ? column.cx : -1;
+}
+
+// The record keeps the layout at 96 DPI (see LayoutAtDpi).
 void StoreWindowLayout()
 {
     RECT rc;
     GetWindowRect(g_app.phraseWindow, &rc);
-    g_settings.windowLeft = rc.left;
-    g_settings.windowTop = rc.top;
-    g_settings.windowWidth = rc.right - rc.left;
-    g_settings.windowHeight = rc.bottom - rc.top;
-    g_settings.treeWidth = OuterWidth(g_app.labelTree);
-    LVCOLUMNA column = {};
-    column.mask = LVCF_WIDTH;
-    if (SendMessageA(g_app.phraseList, LVM_GETCOLUMNA, 0, (LPARAM)&column))
-        g_settings.columnWidth = column.cx;
+    WindowLayout layout = LayoutAtDpi(g_settings, s_layoutDpi);
+    layout.left = rc.left;
+    layout.top = rc.top;
+    layout.width = rc.right - rc.left;
+    layout.height = rc.bottom - rc.top;
+    layout.treeWidth = OuterWidth(g_app.labelTree);
+    int column = ColumnWidth();
+    if (column >= 0)
+        layout.columnWidth = column;
+    StoreLayoutAtDpi(&g_settings, layout, s_layoutDpi);
+}
+
+HWND CreatePhraseWindow(HINSTANCE instance)
+{
+    int dpi = ScreenDpi();
+    WindowLayout layout = LayoutAtDpi(g_settings, dpi);
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, PRODUCT_NAME, PRODUCT_NAME, WS_OVERLAPPEDWINDOW, layout.left,
+                                  layout.top, layout.width, layout.height, nullptr, nullptr, instance, nullptr);
+    // Opened on a display of another scale than the main one.
+    if (window && s_layoutDpi != dpi) {
+        layout = LayoutAtDpi(g_settings, s_layoutDpi);
+        SetWindowPos(window, nullptr, layout.left, layout.top, layout.width, layout.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return window;
 }
 
 static HWND CreateChild(HWND parent, DWORD exStyle, const char* className, DWORD style, int id,
@@ -118,46 +157,86 @@ static HWND CreateChild(HWND parent, DWORD exStyle, const char* className, DWORD
                            parent, (HMENU)(INT_PTR)id, g_app.instance, nullptr);
 }
 
+static void ReleaseTreeImages()
+{
+    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    if (s_treeImages)
+        ImageList_Destroy(s_treeImages);
+    s_treeImages = nullptr;
+}
+
+// The icons carry an image for each common scale; the one of the window's
+// size is taken, not a 16-pixel one stretched.
 static void CreateTreeImages()
 {
-    s_treeImages = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0);
-    if (!s_treeImages)
+    int size = ScaleToDpi(TREE_IMAGE_SIZE, s_layoutDpi);
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 2, 0);
+    if (!images)
         return;
     const char* names[] = {"ICO_IMG1", "ICO_IMG2"};
     for (const char* name : names) {
-        HICON icon = (HICON)LoadImageA(g_app.instance, name, IMAGE_ICON, 16, 16, 0);
-        ImageList_AddIcon(s_treeImages, icon);
+        HICON icon = (HICON)LoadImageA(g_app.instance, name, IMAGE_ICON, size, size, 0);
+        ImageList_AddIcon(images, icon);
         if (icon)
             DestroyIcon(icon);
     }
+    ReleaseTreeImages();
+    s_treeImages = images;
     SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
+}
+
+static void SetViewFont(int dpi)
+{
+    HFONT font = CreateViewFontForDpi(dpi);
+    if (!font)
+        return;
+    SendMessageA(g_app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageA(g_app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
+    if (s_viewFont)
+        DeleteObject(s_viewFont);
+    s_viewFont = font;
+}
+
+static void ReleaseViewFont()
+{
+    if (!s_viewFont)
+        return;
+    SendMessageA(g_app.labelTree, WM_SETFONT, 0, FALSE);
+    SendMessageA(g_app.phraseList, WM_SETFONT, 0, FALSE);
+    DeleteObject(s_viewFont);
+    s_viewFont = nullptr;
 }
 
 static void OnCreate(HWND hwnd)
 {
     g_app.phraseWindow = hwnd;
+    s_layoutDpi = WindowDpi(hwnd);
+    WindowLayout layout = LayoutAtDpi(g_settings, s_layoutDpi);
     RECT rc;
     GetClientRect(hwnd, &rc);
     g_app.statusBar = CreateChild(hwnd, WS_EX_WINDOWEDGE, STATUSCLASSNAMEA, WS_CLIPSIBLINGS, IDC_STATUS, 0, 0, 0, 0);
     int height = rc.bottom - StatusHeight();
-    int tree = g_settings.treeWidth;
+    int tree = layout.treeWidth;
+    int splitter = SplitterWidth();
     g_app.labelTree = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_TREEVIEWA,
                                   WS_CLIPSIBLINGS | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_EDITLABELS |
                                       TVS_SHOWSELALWAYS,
                                   IDC_TREE, 0, 0, tree, height);
-    g_app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, SPLITTER_WIDTH, height);
+    g_app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, splitter, height);
     g_app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
-                                   tree + SPLITTER_WIDTH, 0, rc.right - tree - SPLITTER_WIDTH, height);
+                                   tree + splitter, 0, rc.right - tree - splitter, height);
 
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
-    column.cx = g_settings.columnWidth;
+    column.cx = layout.columnWidth;
     column.pszText = (char*)"定型文書";
     SendMessageA(g_app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
     SetStatusText("");
 
     CreateTreeImages();
     g_views.tell = TellInStatusBar;
+    if (s_layoutDpi != ScreenDpi())
+        SetViewFont(s_layoutDpi);
     LoadLabelTree(g_app.labelTree);
     SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
 }
@@ -166,10 +245,33 @@ static void OnDestroy()
 {
     BuildNamePath(g_views.selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
-    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
-    if (s_treeImages)
-        ImageList_Destroy(s_treeImages);
-    s_treeImages = nullptr;
+    ReleaseTreeImages();
+    ReleaseViewFont();
+}
+
+// Moved to a display of another scale: the lengths of the layout follow it,
+// and the window takes the rectangle the system suggests for it there.
+static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
+{
+    int from = s_layoutDpi;
+    if (dpi <= 0 || dpi == from)
+        return;
+    s_layoutDpi = dpi;
+    RECT tree;
+    GetWindowRect(g_app.labelTree, &tree);
+    SetWindowPos(g_app.labelTree, nullptr, 0, 0, ScaleBetween(tree.right - tree.left, from, dpi),
+                 tree.bottom - tree.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    int column = ColumnWidth();
+    if (column >= 0)
+        SendMessageA(g_app.phraseList, LVM_SETCOLUMNWIDTH, 0, ScaleBetween(column, from, dpi));
+    CreateTreeImages();
+    SetViewFont(dpi);
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The same size at another scale sends no WM_SIZE.
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    LayoutChildren(rc.right, rc.bottom);
 }
 
 // Posted when the window is activated, to give the focus back.
@@ -267,6 +369,9 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_ACTIVATE:
         OnActivate(hwnd, wParam, lParam);
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(hwnd, HIWORD(wParam), (const RECT*)lParam);
+        return 0;
     case WM_CLOSE:
         StoreWindowLayout();
         SaveSettings();
@@ -348,8 +453,8 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         GetClientRect(g_app.phraseWindow, &rc);
         int width = rc.right - rc.left;
         int tree = pt.x - 1;
-        if (tree > width - SPLITTER_WIDTH)
-            tree = width - SPLITTER_WIDTH;
+        if (tree > width - SplitterWidth())
+            tree = width - SplitterWidth();
         if (tree < 0)
             tree = 0;
         PlaceChildren(tree, width, rc.bottom - rc.top - StatusHeight());

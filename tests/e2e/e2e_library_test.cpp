@@ -414,7 +414,8 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
     HWND indicator = GetDlgItem(dialog, 1013);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1012); }));
+    // The focus is given before the dialog is shown.
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1012) && IsWindowVisible(dialog); }));
     // Tab cycles through the visible controls only: the hidden OK(&N) button
     // (which only gives Alt+N its meaning) is never reached.
     for (HWND at = GetDlgItem(dialog, 1012), start = at;;) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/win32/window_dpi.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "shell/win32/app.h"
@@ -84,7 +85,9 @@ void DrawDropFrame(HWND tree, const RECT* rect, int highlight)
 {
     if (rect->left == 0 || rect->right == 0)
         return;
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(highlight ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    // One pixel at 96 DPI, kept inside the label's rectangle at any scale.
+    HPEN pen = CreatePen(PS_INSIDEFRAME, ScaleForWindow(tree, 1),
+                         GetSysColor(highlight ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     if (!pen)
         return;
     HDC dc = GetDC(tree);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/win32/window_dpi.h"
 #include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
@@ -25,10 +26,11 @@ struct EditorState {
 };
 static EditorState s_editor;
 
-static HFONT CreateEditorFont()
+// A character height of 12 pixels at 96 DPI, at the dialog's scale.
+static HFONT CreateEditorFont(HWND dialog)
 {
     LOGFONTA font = {};
-    font.lfHeight = -12;
+    font.lfHeight = ScaleForWindow(dialog, -12);
     font.lfCharSet = SHIFTJIS_CHARSET;
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_STROKE_PRECIS;
@@ -36,6 +38,20 @@ static HFONT CreateEditorFont()
     font.lfPitchAndFamily = FF_MODERN | VARIABLE_PITCH;
     strcpy(font.lfFaceName, "ＭＳ ゴシック");
     return CreateFontIndirectA(&font);
+}
+
+// At the start, and again when the dialog moves to a display of another
+// scale; the font it replaces goes.
+static void SetEditorFont(HWND dialog)
+{
+    HFONT font = CreateEditorFont(dialog);
+    if (!font)
+        return;
+    HFONT old = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
+    bool ours = old && old != (HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0);
+    SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)font, TRUE);
+    if (ours)
+        DeleteObject(old);
 }
 
 static void UpdatePosition(HWND edit)
@@ -101,7 +117,7 @@ static void OnInitDialog(HWND dialog, int index)
     s_editor.editProc = (WNDPROC)SetWindowLongPtrA(s_editor.edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
     SendMessageA(s_editor.edit, EM_LIMITTEXT, 0, 0);
     SendMessageA(s_editor.edit, EM_SETMODIFY, FALSE, 0);
-    SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)CreateEditorFont(), FALSE);
+    SetEditorFont(dialog);
     if (index < 0)
         return;
     // With the user's clipboard kept, the text comes from the list: the
@@ -188,10 +204,14 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
         ApplyAnchor(dialog, IDC_EDIT_CANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
         ApplyAnchor(dialog, 0, 0);
         return FALSE;
+    case WM_DPICHANGED:
+        // The dialog manager scales the rest.
+        SetEditorFont(dialog);
+        return FALSE;
     case WM_GETMINMAXINFO: {
         MINMAXINFO* info = (MINMAXINFO*)lParam;
-        info->ptMinTrackSize.x = MIN_EDITOR_WIDTH;
-        info->ptMinTrackSize.y = MIN_EDITOR_HEIGHT;
+        info->ptMinTrackSize.x = ScaleForWindow(dialog, MIN_EDITOR_WIDTH);
+        info->ptMinTrackSize.y = ScaleForWindow(dialog, MIN_EDITOR_HEIGHT);
         return TRUE;
     }
     case WM_DESTROY: {
