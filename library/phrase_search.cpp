@@ -2,6 +2,7 @@
 #include "library/phrase_library.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -9,6 +10,7 @@
 #endif
 
 #include "common/sjis.h"
+#include "library/kana_fold.h"
 #include "library/phrase_walker.h"
 
 namespace {
@@ -117,11 +119,28 @@ bool NextSearchWord(const char** cursor, char* word)
 void BuildSearchWords(const char* searchText, SearchWords* words)
 {
     words->count = 0;
+    words->folded = false;
     const char* cursor = searchText ? searchText : "";
     while (words->count < SEARCH_WORD_COUNT && NextSearchWord(&cursor, words->word[words->count])) {
         words->length[words->count] = strlen(words->word[words->count]);
         words->count++;
     }
+}
+
+void BuildFoldedSearchWords(const char* searchText, SearchWords* words)
+{
+    const char* text = searchText ? searchText : "";
+    size_t length = strlen(text);
+    char* folded = (char*)malloc(KanaFoldRoom(length) + 1);
+    if (!folded) {
+        words->count = 0;
+        words->folded = true;
+        return;
+    }
+    folded[KanaFold(text, length, folded)] = '\0';
+    BuildSearchWords(folded, words);
+    words->folded = true;
+    free(folded);
 }
 
 bool MatchAllWords(const char* text, size_t length, const SearchWords* words, size_t slack)
@@ -154,6 +173,25 @@ bool WantsAnyWord(void* words, const char* text, size_t length)
     return MatchAnyWord(text, length, (const SearchWords*)words, WANTS_SLACK);
 }
 
+// Folded words and the room a phrase is folded into, with the slack that
+// the matchers may read past it.
+struct FoldedMatch {
+    const SearchWords* words;
+    char* folded;  // KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK bytes
+};
+
+bool WantsAllFolded(void* context, const char* text, size_t length)
+{
+    FoldedMatch* m = (FoldedMatch*)context;
+    return MatchAllWords(m->folded, KanaFold(text, length, m->folded), m->words, WANTS_SLACK);
+}
+
+bool WantsAnyFolded(void* context, const char* text, size_t length)
+{
+    FoldedMatch* m = (FoldedMatch*)context;
+    return MatchAnyWord(m->folded, KanaFold(text, length, m->folded), m->words, WANTS_SLACK);
+}
+
 }  // namespace
 
 // One pass over the whole file: labels off the scope's path are skipped,
@@ -168,6 +206,16 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
     w.quiet = true;
     w.wants = searchMode == 0 ? WantsAllWords : WantsAnyWord;
     w.wantsContext = (void*)words;
+    // Folding each phrase as it comes holds one phrase's room, whatever the
+    // size of the library.
+    FoldedMatch folded = {words, nullptr};
+    if (words->folded) {
+        folded.folded = (char*)calloc(KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK, 1);
+        if (!folded.folded)
+            result = -1;
+        w.wants = searchMode == 0 ? WantsAllFolded : WantsAnyFolded;
+        w.wantsContext = &folded;
+    }
     for (bool done = false; result == 0 && !done;) {
         switch (WalkNext(&w)) {
         case WALK_LABEL:
@@ -193,6 +241,7 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
         }
     }
     EndWalk(&w);
+    free(folded.folded);
     return result;
 }
 
