@@ -51,7 +51,7 @@ const char kUsage[] =
     "usage: flp [--raw|--utf8] COMMAND ...   (flp --help, flp COMMAND --help)\n"
     "       flp tree FILE\n"
     "       flp list [-0] FILE NAME...\n"
-    "       flp search [-0] [--or] [--under NAME]... FILE TEXT\n"
+    "       flp search [-0] [--or] [--fold] [--under NAME]... FILE TEXT\n"
     "       flp check FILE\n"
     "       flp create FILE\n"
     "       flp new FILE --above|--below|--into NAME...\n"
@@ -310,6 +310,7 @@ int CommandSearch(int argc, char** argv)
 {
     PrintContext print = {'\n', false};
     int mode = 0;
+    bool fold = false;
     char** under = (char**)calloc((size_t)argc + 1, sizeof(char*));
     if (!under)
         return Fail("out of memory");
@@ -320,6 +321,8 @@ int CommandSearch(int argc, char** argv)
             print.terminator = '\0';
         } else if (strcmp(argv[i], "--or") == 0) {
             mode = 1;
+        } else if (strcmp(argv[i], "--fold") == 0) {
+            fold = true;
         } else if (strcmp(argv[i], "--under") == 0) {
             if (i + 1 >= argc)
                 break;
@@ -340,7 +343,7 @@ int CommandSearch(int argc, char** argv)
     memcpy(searchText, text, n);
     searchText[n] = '\0';
     SearchWords words;
-    BuildSearchWords(searchText, &words);
+    (fold ? BuildFoldedSearchWords : BuildSearchWords)(searchText, &words);
 
     // The scope is looked up in the file itself; no tree is held.
     NamePath* names = (NamePath*)malloc(sizeof(NamePath));
