@@ -2,16 +2,20 @@
 
 #include <cstdint>
 
-#include "common/sjis.h"
 
 namespace {
 
-// A two-byte character's folded form: 0 for none, below 100h one ASCII
-// byte, else the two bytes of a code.
+const int LEAD_BYTE_COUNT = (0x9F - 0x81 + 1) + (0xFC - 0xE0 + 1);
+
+// The folded form of every two-byte character, looked up without a branch
+// on what it is: text is mostly kanji and kana, in no order a branch could
+// foresee.
 struct FoldTables {
-    uint16_t row81[256];  // lead byte 81h, by trail byte: signs and marks
-    uint16_t row82[256];  // lead byte 82h: digits, letters, hiragana
     unsigned char ascii[128];
+    unsigned char leadIndex[256];  // 1 + a lead byte's place among them; 0: no lead byte
+    // By lead index and trail byte: the folded bytes, the first in the low
+    // byte; an ASCII result (below 80h) is one byte, the high byte then 0.
+    uint16_t pair[LEAD_BYTE_COUNT + 1][256];
 };
 
 // Full-width signs of row 81h and their ASCII forms (code page 932 holds
@@ -28,26 +32,45 @@ constexpr SignPair kSigns[] = {
     {0x95, '&'}, {0x96, '*'},  {0x97, '@'},
 };
 
+// A code (lead byte high) as the table holds it.
+constexpr uint16_t Bytes(int code)
+{
+    return (uint16_t)(((code & 0xFF) << 8) | (code >> 8));
+}
+
 constexpr FoldTables MakeTables()
 {
     FoldTables t = {};
     for (int c = 0; c < 128; c++)
         t.ascii[c] = (unsigned char)(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    int index = 1;
+    for (int lead = 0x81; lead <= 0xFC; lead++) {
+        if (lead > 0x9F && lead < 0xE0)
+            continue;
+        t.leadIndex[lead] = (unsigned char)index;
+        for (int trail = 0; trail < 256; trail++)
+            t.pair[index][trail] = (uint16_t)(lead | trail << 8);
+        index++;
+    }
+    uint16_t* row81 = t.pair[t.leadIndex[0x81]];
+    uint16_t* row82 = t.pair[t.leadIndex[0x82]];
     for (const SignPair& s : kSigns)
-        t.row81[s.trail] = (uint16_t)(unsigned char)s.ascii;
-    t.row81[0x54] = 0x8152;  // ゝ ヽ
-    t.row81[0x55] = 0x8153;  // ゞ ヾ
+        row81[s.trail] = (uint16_t)(unsigned char)s.ascii;
+    row81[0x54] = Bytes(0x8152);  // ゝ ヽ
+    row81[0x55] = Bytes(0x8153);  // ゞ ヾ
+    t.pair[t.leadIndex[0xFA]][0x56] = t.pair[t.leadIndex[0xEE]][0xFB] = '\'';
+    t.pair[t.leadIndex[0xFA]][0x57] = t.pair[t.leadIndex[0xEE]][0xFC] = '"';
     for (int i = 0; i < 10; i++)
-        t.row82[0x4F + i] = (uint16_t)('0' + i);
+        row82[0x4F + i] = (uint16_t)('0' + i);
     for (int i = 0; i < 26; i++) {
-        t.row82[0x60 + i] = (uint16_t)('a' + i);
-        t.row82[0x81 + i] = (uint16_t)('a' + i);
+        row82[0x60 + i] = (uint16_t)('a' + i);
+        row82[0x81 + i] = (uint16_t)('a' + i);
     }
     // ぁ (829Fh) to ん (82F1h) stand in the order of ァ (8340h) to ン
     // (8393h), whose trail bytes step over 7Fh.
     for (int i = 0; i <= 0xF1 - 0x9F; i++) {
         int trail = 0x40 + i;
-        t.row82[0x9F + i] = (uint16_t)(0x8300 + (trail >= 0x7F ? trail + 1 : trail));
+        row82[0x9F + i] = Bytes(0x8300 + (trail >= 0x7F ? trail + 1 : trail));
     }
     return t;
 }
@@ -101,29 +124,18 @@ size_t KanaFold(const char* text, size_t length, char* out)
     char* o = out;
     while (p < end) {
         unsigned char c = *p;
-        if (c < 0x80) {
+        unsigned lead = kTables.leadIndex[c];
+        if (lead && p + 1 < end) {
+            // Both bytes are written; a one-byte result leaves the second
+            // to be overwritten (within the room: the output lags).
+            uint16_t folded = kTables.pair[lead][p[1]];
+            o[0] = (char)(folded & 0xFF);
+            o[1] = (char)(folded >> 8);
+            o += 1 + ((folded >> 7) & 1);
+            p += 2;
+        } else if (c < 0x80) {
             *o++ = (char)kTables.ascii[c];
             p++;
-        } else if (IsSjisLeadByte(c) && p + 1 < end) {
-            unsigned char trail = p[1];
-            uint16_t folded = 0;
-            if (c == 0x81)
-                folded = kTables.row81[trail];
-            else if (c == 0x82)
-                folded = kTables.row82[trail];
-            else if ((c == 0xFA && (trail == 0x56 || trail == 0x57)) ||
-                     (c == 0xEE && (trail == 0xFB || trail == 0xFC)))
-                folded = (trail == 0x57 || trail == 0xFC) ? '"' : '\'';
-            if (folded == 0) {
-                o[0] = (char)c;
-                o[1] = (char)trail;
-                o += 2;
-            } else if (folded < 0x100) {
-                *o++ = (char)folded;
-            } else {
-                o = Put(o, folded);
-            }
-            p += 2;
         } else if (c >= 0xA1 && c <= 0xDF) {
             uint16_t joined = p + 1 < end ? Joined(c, p[1]) : 0;
             o = Put(o, joined ? joined : kFullWidth[c - 0xA1]);

@@ -17,6 +17,8 @@
 
 #include <cstddef>
 
+#include "common/sjis.h"
+
 // The folded text is at most twice as long: a half-width kana takes two
 // bytes in full width.
 inline size_t KanaFoldRoom(size_t length)
@@ -28,3 +30,13 @@ inline size_t KanaFoldRoom(size_t length)
 // bytes) and returns its length. A lead byte at the very end is copied as
 // it is.
 size_t KanaFold(const char* text, size_t length, char* out);
+
+// True for the two-byte characters with this lead byte when each folds to
+// itself and nothing else folds to it (kanji, among others). A run of them
+// stands in a folded text where it stands in the text itself, so it can be
+// looked for without folding.
+inline bool KanaFoldFixed(unsigned char lead)
+{
+    return IsSjisLeadByte(lead) && lead != 0x81 && lead != 0x82 && lead != 0x83 && lead != 0xEE &&
+           lead != 0xFA;
+}

@@ -173,23 +173,95 @@ bool WantsAnyWord(void* words, const char* text, size_t length)
     return MatchAnyWord(text, length, (const SearchWords*)words, WANTS_SLACK);
 }
 
-// Folded words and the room a phrase is folded into, with the slack that
-// the matchers may read past it.
+// Folded words, what of each can be looked for in a phrase as it is, and
+// the room a phrase is folded into.
+//
+// Most phrases are never folded: a word's longest run of characters that
+// fold only from themselves (kanji, mostly) must stand in the phrase as it
+// is, and a word made of nothing else is found there or not at all.
 struct FoldedMatch {
     const SearchWords* words;
-    char* folded;  // KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK bytes
+    SearchWords probes;               // each word's run (length 0: none)
+    bool whole[SEARCH_WORD_COUNT];    // the run is the whole word
+    bool folds;                       // some word is not whole: phrases may need folding
+    char* folded;                     // KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK bytes
 };
+
+void StartFoldedMatch(FoldedMatch* m, const SearchWords* words)
+{
+    m->words = words;
+    m->probes.count = words->count;
+    m->probes.folded = false;
+    m->folds = false;
+    for (int i = 0; i < words->count; i++) {
+        const char* word = words->word[i];
+        const size_t n = words->length[i];
+        size_t best = 0, bestLength = 0, run = 0;
+        for (size_t k = 0; k < n;) {
+            bool fixed = k + 1 < n && KanaFoldFixed((unsigned char)word[k]);
+            size_t step = IsSjisLeadByte((unsigned char)word[k]) && k + 1 < n ? 2 : 1;
+            if (!fixed)
+                run = k + step;
+            else if (k + 2 - run > bestLength)
+                best = run, bestLength = k + 2 - run;
+            k += step;
+        }
+        memcpy(m->probes.word[i], word + best, bestLength);
+        m->probes.word[i][bestLength] = '\0';
+        m->probes.length[i] = bestLength;
+        m->whole[i] = bestLength == n;
+        m->folds = m->folds || !m->whole[i];
+    }
+}
+
+inline bool ProbeOccurs(const FoldedMatch* m, int i, const char* text, size_t length)
+{
+    return OccursOnBoundary(text, length, length + WANTS_SLACK, m->probes.word[i],
+                            m->probes.length[i]);
+}
+
+inline bool OccursFolded(const FoldedMatch* m, int i, size_t foldedLength)
+{
+    return OccursOnBoundary(m->folded, foldedLength, foldedLength + WANTS_SLACK, m->words->word[i],
+                            m->words->length[i]);
+}
 
 bool WantsAllFolded(void* context, const char* text, size_t length)
 {
     FoldedMatch* m = (FoldedMatch*)context;
-    return MatchAllWords(m->folded, KanaFold(text, length, m->folded), m->words, WANTS_SLACK);
+    for (int i = 0; i < m->words->count; i++) {
+        if (!ProbeOccurs(m, i, text, length))
+            return false;
+    }
+    if (!m->folds)
+        return true;
+    size_t n = KanaFold(text, length, m->folded);
+    for (int i = 0; i < m->words->count; i++) {
+        if (!m->whole[i] && !OccursFolded(m, i, n))
+            return false;
+    }
+    return true;
 }
 
 bool WantsAnyFolded(void* context, const char* text, size_t length)
 {
     FoldedMatch* m = (FoldedMatch*)context;
-    return MatchAnyWord(m->folded, KanaFold(text, length, m->folded), m->words, WANTS_SLACK);
+    unsigned candidates = 0;  // words that may stand in the folded phrase
+    for (int i = 0; i < m->words->count; i++) {
+        if (!ProbeOccurs(m, i, text, length))
+            continue;
+        if (m->whole[i])
+            return true;
+        candidates |= 1u << i;
+    }
+    if (!candidates)
+        return false;
+    size_t n = KanaFold(text, length, m->folded);
+    for (int i = 0; i < m->words->count; i++) {
+        if ((candidates >> i & 1) && OccursFolded(m, i, n))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -208,8 +280,10 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
     w.wantsContext = (void*)words;
     // Folding each phrase as it comes holds one phrase's room, whatever the
     // size of the library.
-    FoldedMatch folded = {words, nullptr};
+    FoldedMatch folded;
+    folded.folded = nullptr;
     if (words->folded) {
+        StartFoldedMatch(&folded, words);
         folded.folded = (char*)calloc(KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK, 1);
         if (!folded.folded)
             result = -1;

@@ -258,11 +258,13 @@ TEST(KanaFold, SeveralWordsOfAForgivingSearch)
     EXPECT_EQ(words.length[0], 78u);
 }
 
-// The folded matcher against a walk over the characters of the text, each
-// folded on its own from a table written out here, with a half-width kana
-// and the mark after it joined where the table says so. Texts and words are
-// drawn from forms of the same few characters, so that most words are
-// found in some other form.
+// The folded matcher, and the forgiving search of a library of the same
+// texts, against a walk over the characters of each text, each folded on
+// its own from a table written out here, with a half-width kana and the
+// mark after it joined where the table says so. Texts and words are drawn
+// from forms of the same few characters, so that most words are found in
+// some other form; kanji among them make words the search looks for
+// without folding, whole or in part.
 TEST(KanaFold, AgreesWithAWalkOverTheFoldedCharacters)
 {
     const std::vector<std::pair<std::string, std::string>> folds = {
@@ -271,7 +273,7 @@ TEST(KanaFold, AgreesWithAWalkOverTheFoldedCharacters)
         {"パ", "パ"}, {"ば", "バ"}, {"ﾞ", "゛"}, {"ﾟ", "゜"}, {"゛", "゛"}, {"A", "a"},
         {"a", "a"},   {"Ａ", "a"},  {"ａ", "a"},  {"ー", "ー"}, {"ｰ", "ー"}, {"-", "-"},
         {"－", "-"},  {"会", "会"}, {"\\", "\\"}, {"＼", "\\"}, {"ソ", "ソ"}, {"@", "@"},
-        {"＠", "@"},  {"ァ", "ァ"}, {"ぁ", "ァ"}, {"x", "x"},
+        {"＠", "@"},  {"ァ", "ァ"}, {"ぁ", "ァ"}, {"x", "x"},   {"議", "議"}, {"漢", "漢"},
     };
     const std::vector<std::pair<std::string, std::string>> joins = {
         {"ｶﾞ", "ガ"}, {"ﾊﾞ", "バ"}, {"ﾊﾟ", "パ"}};
@@ -320,39 +322,75 @@ TEST(KanaFold, AgreesWithAWalkOverTheFoldedCharacters)
                 same.push_back(other);
         return same[next() % same.size()];
     };
-    for (int round = 0; round < 4000; round++) {
-        std::vector<std::string> items;
-        for (size_t n = next() % 40; items.size() < n;)
-            items.push_back(pool[next() % pool.size()]);
+    auto planted = [&](std::vector<std::string> items, const std::vector<std::string>& word) {
+        if (items.size() >= word.size()) {  // another form of the word somewhere
+            size_t at = next() % (items.size() - word.size() + 1);
+            for (size_t k = 0; k < word.size(); k++)
+                items[at + k] = variant(word[k]);
+        }
+        return items;
+    };
+    for (int round = 0; round < 400; round++) {
         std::vector<std::vector<std::string>> list(1 + next() % 3);
         std::string search;
         for (std::vector<std::string>& word : list) {
             for (size_t n = 1 + next() % 3; word.size() < n;)
                 word.push_back(pool[next() % pool.size()]);
-            if (next() % 2 && items.size() >= word.size()) {  // plant another form of it
-                size_t at = next() % (items.size() - word.size() + 1);
-                for (size_t k = 0; k < word.size(); k++)
-                    items[at + k] = variant(word[k]);
-            }
             for (const std::string& item : word)
                 search += item;
             search += next() % 2 ? " " : "　";
         }
-        std::string text;
-        for (const std::string& item : items)
-            text += item;
-        std::vector<std::string> folded = walk(text);
-        bool all = true, any = false;
-        for (const std::vector<std::string>& word : list) {
-            std::string w;
-            for (const std::string& item : word)
-                w += item;
-            bool found = occurs(folded, walk(w));
-            all = all && found;
-            any = any || found;
+        // A library of texts, some of them of two lines; the search lists
+        // those that the walk finds, in their order.
+        std::string library = "<u>\"root\"\r\n";
+        std::vector<std::string> all, any;
+        for (int t = 0; t < 12; t++) {
+            std::vector<std::string> items;
+            for (size_t n = next() % 30; items.size() < n;)
+                items.push_back(pool[next() % pool.size()]);
+            for (const std::vector<std::string>& word : list)
+                if (next() % 2)
+                    items = planted(items, word);
+            size_t cut = next() % 4 == 0 ? next() % (items.size() + 1) : items.size();
+            std::string text, lines = "    \"";
+            for (size_t k = 0; k < items.size(); k++) {
+                if (k == cut) {
+                    text += "\r\n";
+                    lines += "\"\r\n    \"";
+                }
+                text += items[k];
+                lines += items[k];
+            }
+            library += "    <p>\r\n" + lines + "\"\r\n    </p>\r\n";
+            std::vector<std::string> folded = walk(text);
+            bool inAll = true, inAny = false;
+            for (const std::vector<std::string>& word : list) {
+                std::string w;
+                for (const std::string& item : word)
+                    w += item;
+                bool found = occurs(folded, walk(w));
+                inAll = inAll && found;
+                inAny = inAny || found;
+            }
+            ASSERT_EQ(FoldedMatch(text, search.c_str(), 0), inAll) << text << " / " << search;
+            ASSERT_EQ(FoldedMatch(text, search.c_str(), 1), inAny) << text << " / " << search;
+            if (inAll)
+                all.push_back(text);
+            if (inAny)
+                any.push_back(text);
         }
-        ASSERT_EQ(FoldedMatch(text, search.c_str(), 0), all) << text << " / " << search;
-        ASSERT_EQ(FoldedMatch(text, search.c_str(), 1), any) << text << " / " << search;
+        WriteBytes("fold.htm", library + "</u>\r\n");
+        SearchWords words;
+        BuildFoldedSearchWords(search.c_str(), &words);
+        for (int mode : {0, 1}) {
+            std::vector<std::string> found;
+            PhraseSink sink = {&found, [](void* context, const char* text, size_t length) {
+                                   ((std::vector<std::string>*)context)->emplace_back(text, length);
+                                   return 0;
+                               }};
+            ASSERT_EQ(SearchLibraryFile("fold.htm", &words, mode, nullptr, &sink), 0);
+            ASSERT_EQ(found, mode == 0 ? all : any) << search << ", mode " << mode;
+        }
     }
 }
 
