@@ -110,8 +110,9 @@ void BuildSearchWords(const char* searchText, SearchWords* words);
 
 // The same for forgiving matching: the words of the folded search text, so
 // that full-width spaces separate them too. A word that grows past its slot
-// in folding is cut like any other.
-void BuildFoldedSearchWords(const char* searchText, SearchWords* words);
+// in folding is cut like any other. Returns false, with no words, when
+// there is no memory to fold the text in.
+bool BuildFoldedSearchWords(const char* searchText, SearchWords* words);
 
 // True when every word (true for none) / at least one word (false for none)
 // occurs in text starting on a character boundary. When slack bytes past

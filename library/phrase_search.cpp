@@ -127,20 +127,17 @@ void BuildSearchWords(const char* searchText, SearchWords* words)
     }
 }
 
-void BuildFoldedSearchWords(const char* searchText, SearchWords* words)
+bool BuildFoldedSearchWords(const char* searchText, SearchWords* words)
 {
     const char* text = searchText ? searchText : "";
     size_t length = strlen(text);
     char* folded = (char*)malloc(KanaFoldRoom(length) + 1);
-    if (!folded) {
-        words->count = 0;
-        words->folded = true;
-        return;
-    }
-    folded[KanaFold(text, length, folded)] = '\0';
-    BuildSearchWords(folded, words);
+    if (folded)
+        folded[KanaFold(text, length, folded)] = '\0';
+    BuildSearchWords(folded ? folded : "", words);
     words->folded = true;
     free(folded);
+    return folded != nullptr;
 }
 
 bool MatchAllWords(const char* text, size_t length, const SearchWords* words, size_t slack)

@@ -533,7 +533,10 @@ std::vector<double> TimeSearches(const std::string& flp, const std::string& path
 long CountHits(const std::string& path, const char* text, int mode, bool fold)
 {
     SearchWords words;
-    (fold ? BuildFoldedSearchWords : BuildSearchWords)(text, &words);
+    if (fold)
+        BuildFoldedSearchWords(text, &words);
+    else
+        BuildSearchWords(text, &words);
     long hits = 0;
     PhraseSink sink = {&hits, CountOnly};
     SearchLibraryFile(path.c_str(), &words, mode, nullptr, &sink);

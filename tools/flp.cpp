@@ -343,7 +343,12 @@ int CommandSearch(int argc, char** argv)
     memcpy(searchText, text, n);
     searchText[n] = '\0';
     SearchWords words;
-    (fold ? BuildFoldedSearchWords : BuildSearchWords)(searchText, &words);
+    if (!fold)
+        BuildSearchWords(searchText, &words);
+    else if (!BuildFoldedSearchWords(searchText, &words)) {
+        free(under);
+        return Fail("out of memory");
+    }
 
     // The scope is looked up in the file itself; no tree is held.
     NamePath* names = (NamePath*)malloc(sizeof(NamePath));

@@ -403,7 +403,10 @@ Results Search(const char* search, int mode, const LabelNode* scope, const char*
                bool fold = false)
 {
     SearchWords words;
-    (fold ? BuildFoldedSearchWords : BuildSearchWords)(search, &words);
+    if (fold)
+        EXPECT_TRUE(BuildFoldedSearchWords(search, &words));
+    else
+        BuildSearchWords(search, &words);
     Results r;
     PhraseSink sink = {&r.texts, [](void* context, const char* text, size_t length) {
                            ((std::vector<std::string>*)context)->push_back(std::string(text, length));

@@ -104,7 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string searchText(sections[1].c_str());
     searchText.resize(SjisFitLength(searchText.data(), searchText.size(), 79));
     SearchWords words;
-    (fold ? BuildFoldedSearchWords : BuildSearchWords)(searchText.c_str(), &words);
+    if (fold)
+        FUZZ_CHECK(BuildFoldedSearchWords(searchText.c_str(), &words));
+    else
+        BuildSearchWords(searchText.c_str(), &words);
     FUZZ_CHECK(words.folded == fold);
     if (fold) {
         std::string folded = Folded(searchText);
