@@ -273,8 +273,8 @@ void StartFoldedMatch(FoldedMatch* m, const SearchWords* words)
 // places a step: the texts are short and most hold none of them.
 bool FormsOccur(const char* text, size_t length, size_t readable, const KanaForms* forms)
 {
-    size_t i = 0;
 #if defined(__SSE2__)
+    size_t i = 0;
     size_t boundary = 0;  // a character starts here: the walks back stop at it
     auto onBoundary = [&](size_t at) {
         size_t back = at;
