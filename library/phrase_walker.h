@@ -108,7 +108,9 @@ struct PhraseWalker {
     bool inPhrase;            // a phrase is open
     bool keep;                // the open phrase is in scope and being gathered
     int phraseDepth;          // depth of the label the open phrase was opened in
-    int pending;              // token that ended a phrase, handled at the next step (0: none)
+    int pending;              // token that ended a phrase, or a label's tag the quick path
+                              // took, handled at the next step (0: none)
+    bool headTaken;           // the pending head's name is in text already
     PhraseShape shape;        // of the last <p> line a quiet walk met
     bool ended;               // the root label has closed
     bool failed;

@@ -40,7 +40,7 @@ inline std::string WalkEvents(FILE* file, bool quiet, long* phraseTags = nullptr
             snprintf(line, sizeof line, "%d@%ld d%d ", event, w.tokens.lineNumber, w.depth);
             out += line;
             if (event == WALK_LABEL)
-                out += w.text;
+                out += std::string(w.text, w.textLength);
             else if (event == WALK_PHRASE)
                 out += std::string(w.phrase.text, w.phrase.length);
             else if (event == WALK_TEXT)

@@ -24,11 +24,13 @@
 #include <vector>
 
 #include "common/safe_file.h"
+#include "library/kana_fold.h"
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_format.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
+#include "library/phrase_walker.h"
 
 namespace {
 
@@ -48,6 +50,10 @@ const char* const kWords[] = {
 const int WORD_COUNT = (int)(sizeof kWords / sizeof kWords[0]);
 const char* const kSeparators[] = {"、", "。", "　", "", "の", "を", "に", "は"};
 const char kSearchText[] = "会議 資料";
+// The forgiving search: a word of the library in half-width katakana.
+const char kFoldText[] = "会議 ﾌｧｲﾙ";
+// One that no phrase can be told from without folding it.
+const char kKanaText[] = "ありがとう";
 const char kGrepWord[] = "会議";
 
 struct Random {
@@ -67,6 +73,7 @@ struct Shape {
     int middle;          // labels in each top-level label
     int leaves;          // labels in each middle label
     long phrases;        // phrases, spread over the leaves
+    bool shortPhrases;   // one line of one word each, not 2 to 4 words on 1 to 4 lines
 };
 
 struct Generated {
@@ -75,24 +82,27 @@ struct Generated {
     long labels;
     long phrases;
     long multiLine;
+    std::vector<std::string> firstPath;  // names of the first leaf
     std::vector<std::string> storePath;  // names of a leaf in the middle
     std::vector<std::string> lastPath;   // names of the last leaf
 };
 
-void PutPhraseText(FormatSink* out, Random* r, int level)
+// Writes a phrase; returns true when it has several lines.
+bool PutPhraseText(FormatSink* out, Random* r, int level, bool shortPhrase)
 {
-    int lines = Next(r) % 8 == 0 ? 2 + Next(r) % 3 : 1;
+    int lines = !shortPhrase && Next(r) % 8 == 0 ? 2 + Next(r) % 3 : 1;
     std::string text;
     for (int line = 0; line < lines; line++) {
         if (line > 0)
             text += "\r\n";
-        int words = 2 + Next(r) % 3;
+        int words = shortPhrase ? 1 : 2 + Next(r) % 3;
         for (int w = 0; w < words; w++) {
             text += kWords[Next(r) % WORD_COUNT];
             text += kSeparators[Next(r) % 8];
         }
     }
     PutPhrase(out, level, text.data(), text.size());
+    return lines > 1;
 }
 
 // Writes a library of the given shape in the writers' layout.
@@ -127,13 +137,12 @@ Generated GenerateLibrary(const std::string& path, const Shape& shape, uint64_t 
                 snprintf(name, sizeof name, "定型文%03d", l + 1);
                 PutLabelHead(&out, 3, name, strlen(name));
                 long n = perLeaf + (leafIndex < extra ? 1 : 0);
-                for (long p = 0; p < n; p++) {
-                    Random before = r;
-                    PutPhraseText(&out, &r, 4);
-                    g.multiLine += Next(&before) % 8 == 0;
-                }
+                for (long p = 0; p < n; p++)
+                    g.multiLine += PutPhraseText(&out, &r, 4, shape.shortPhrases);
                 g.phrases += n;
                 PutLabelClose(&out, 3);
+                if (leafIndex == 0)
+                    g.firstPath = {top, middle, name};
                 if (leafIndex == leafCount / 2)
                     g.storePath = {top, middle, name};
                 if (leafIndex == leafCount - 1)
@@ -228,6 +237,23 @@ int AddText(void* context, const char* text, size_t length)
     return 0;
 }
 
+// Phrases held folded, as a filter could hold them to match at each key:
+// one block of texts, and where each starts (the last entry: the end).
+struct FoldedPhrases {
+    std::string bytes;
+    std::vector<uint32_t> start = {0};
+};
+
+int AddFolded(void* context, const char* text, size_t length)
+{
+    FoldedPhrases* f = (FoldedPhrases*)context;
+    size_t at = f->bytes.size();
+    f->bytes.resize(at + KanaFoldRoom(length));
+    f->bytes.resize(at + KanaFold(text, length, &f->bytes[at]));
+    f->start.push_back((uint32_t)f->bytes.size());
+    return 0;
+}
+
 int CountOnly(void* context, const char*, size_t)
 {
     ++*(long*)context;
@@ -273,8 +299,8 @@ struct ChildResult {
 // output going to output (null: to /dev/null, which GNU grep notices: it
 // then stops at the first match, as nothing it prints could be seen);
 // LC_ALL=C for it when cLocale.
-ChildResult RunChild(const std::vector<std::string>& args, const char* input, bool cLocale,
-                     const char* output = nullptr)
+ChildResult RunChildNow(const std::vector<std::string>& args, const char* input, bool cLocale,
+                        const char* output)
 {
     ChildResult result = {0, 0, -1};
     double start = Now();
@@ -302,6 +328,107 @@ ChildResult RunChild(const std::vector<std::string>& args, const char* input, bo
     }
     result.seconds = Now() - start;
     return result;
+}
+
+// Children are started by a launcher, a process forked at the start while
+// this one is small. Linux carries a process's peak resident size over
+// exec: a child forked from this process, once it holds the phrases it
+// measures with, would report this process's size as its own peak (and
+// its fork would take longer, inside the time taken).
+int g_toLauncher = -1;
+int g_fromLauncher = -1;
+pid_t g_launcher = -1;
+
+bool WriteAll(int fd, const void* data, size_t n)
+{
+    for (const char* p = (const char*)data; n > 0;) {
+        ssize_t k = write(fd, p, n);
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= (size_t)k;
+    }
+    return true;
+}
+
+bool ReadAll(int fd, void* data, size_t n)
+{
+    for (char* p = (char*)data; n > 0;) {
+        ssize_t k = read(fd, p, n);
+        if (k <= 0)
+            return false;
+        p += k;
+        n -= (size_t)k;
+    }
+    return true;
+}
+
+// A request: its length, then the locale flag, input, output and the
+// arguments, each ended by NUL ("" for no input or output).
+void ServeRequests(int in, int out)
+{
+    uint32_t length;
+    while (ReadAll(in, &length, sizeof length)) {
+        std::string request(length, '\0');
+        if (!ReadAll(in, &request[0], length))
+            break;
+        std::vector<std::string> fields;
+        for (size_t at = 0; at < request.size();) {
+            size_t end = request.find('\0', at);
+            fields.push_back(request.substr(at, end - at));
+            at = end + 1;
+        }
+        std::vector<std::string> args(fields.begin() + 3, fields.end());
+        ChildResult r = RunChildNow(args, fields[1].empty() ? nullptr : fields[1].c_str(),
+                                    fields[0] == "1", fields[2].empty() ? nullptr : fields[2].c_str());
+        if (!WriteAll(out, &r, sizeof r))
+            break;
+    }
+    _exit(0);
+}
+
+void StartLauncher()
+{
+    int requests[2], results[2];
+    if (pipe(requests) != 0 || pipe(results) != 0) {
+        perror("pipe");
+        exit(1);
+    }
+    g_launcher = fork();
+    if (g_launcher == 0) {
+        close(requests[1]);
+        close(results[0]);
+        ServeRequests(requests[0], results[1]);
+    }
+    close(requests[0]);
+    close(results[1]);
+    g_toLauncher = requests[1];
+    g_fromLauncher = results[0];
+}
+
+void EndLauncher()
+{
+    close(g_toLauncher);
+    close(g_fromLauncher);
+    waitpid(g_launcher, nullptr, 0);
+}
+
+ChildResult RunChild(const std::vector<std::string>& args, const char* input, bool cLocale,
+                     const char* output = nullptr)
+{
+    std::string request = std::string(cLocale ? "1" : "0") + '\0' + (input ? input : "") + '\0' +
+                          (output ? output : "") + '\0';
+    for (const std::string& a : args)
+        request += a + '\0';
+    uint32_t length = (uint32_t)request.size();
+    ChildResult r = {0, 0, -1};
+    if (!WriteAll(g_toLauncher, &length, sizeof length) ||
+        !WriteAll(g_toLauncher, request.data(), request.size()) ||
+        !ReadAll(g_fromLauncher, &r, sizeof r)) {
+        fprintf(stderr, "bench_library: the launcher is gone\n");
+        exit(1);
+    }
+    return r;
 }
 
 // RunChild's seconds; the benchmark ends when the program exits otherwise
@@ -385,6 +512,43 @@ void Describe(const char* title, const Generated& g)
            g.labels, g.phrases, g.multiLine);
 }
 
+// grep and the four searches of flp (exact and forgiving, AND and OR) on
+// one library, timed in rounds; grep's time first.
+std::vector<double> TimeSearches(const std::string& flp, const std::string& path,
+                                 const std::string& output)
+{
+    return TimeInRounds({{"grep", "-F", "-c", kGrepWord, path},
+                         {flp, "--raw", "search", path, kSearchText},
+                         {flp, "--raw", "search", "--or", path, kSearchText},
+                         {flp, "--raw", "search", "--fold", path, kFoldText},
+                         {flp, "--raw", "search", "--fold", "--or", path, kFoldText}},
+                        {true, false, false, false, false}, output);
+}
+
+long CountHits(const std::string& path, const char* text, int mode, bool fold)
+{
+    SearchWords words;
+    if (fold)
+        BuildFoldedSearchWords(text, &words);
+    else
+        BuildSearchWords(text, &words);
+    long hits = 0;
+    PhraseSink sink = {&hits, CountOnly};
+    SearchLibraryFile(path.c_str(), &words, mode, nullptr, &sink);
+    return hits;
+}
+
+void PrintSearches(const std::string& path, const std::vector<double>& searches)
+{
+    const char* names[] = {"AND", "OR", "AND, --fold", "OR, --fold"};
+    for (int k = 0; k < 4; k++) {
+        char what[80];
+        snprintf(what, sizeof what, "flp search, 2 words %s (%ld hits)", names[k],
+                 CountHits(path, k < 2 ? kSearchText : kFoldText, k % 2, k >= 2));
+        PrintRatio(what, searches[k + 1], searches[0], "grep", "<= 2x");
+    }
+}
+
 Texts LoadLabel(const std::string& file, const std::vector<std::string>& names)
 {
     LabelNode* root = nullptr;
@@ -433,10 +597,11 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string dir = dirName.data();
+    StartLauncher();
     printf("Working in %s; times are medians of %d runs.\n\n", dir.c_str(), REPETITIONS);
 
     // ---- 10 MB: time.
-    Generated lib = GenerateLibrary(dir + "/library.htm", {20, 10, 24, 100000}, 1);
+    Generated lib = GenerateLibrary(dir + "/library.htm", {20, 10, 24, 100000, false}, 1);
     Describe("Library", lib);
     ReadOnce(lib.path);
 
@@ -489,12 +654,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_library: a store failed\n");
 
     // The searches print into a file: grep then counts the whole file.
-    std::vector<double> searches =
-        TimeInRounds({{"grep", "-F", "-c", kGrepWord, lib.path},
-                      {flp, "--raw", "search", lib.path, kSearchText},
-                      {flp, "--raw", "search", "--or", lib.path, kSearchText}},
-                     {true, false, false}, dir + "/found");
-    double grep = searches[0], searchAnd = searches[1], searchOr = searches[2];
+    std::vector<double> searches = TimeSearches(flp, lib.path, dir + "/found");
+    double grep = searches[0];
     // Export and import of the whole library as JSON: the export is written
     // once to a file for the import, which writes a new library each run.
     double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
@@ -508,14 +669,50 @@ int main(int argc, char** argv)
         fprintf(stderr, "bench_library: the imported library differs from the exported one\n");
     remove(json.c_str());
     remove(imported.c_str());
-    long andHits = 0, orHits = 0;
-    {
-        SearchWords words;
-        BuildSearchWords(kSearchText, &words);
-        PhraseSink a = {&andHits, CountOnly};
-        SearchLibraryFile(lib.path.c_str(), &words, 0, nullptr, &a);
-        PhraseSink o = {&orHits, CountOnly};
-        SearchLibraryFile(lib.path.c_str(), &words, 1, nullptr, &o);
+    // What a filter could do at each key, in the process: search the file
+    // folding each phrase on the way, or match folded copies of every
+    // phrase held in memory (made once, in one block).
+    SearchWords exact;
+    BuildSearchWords(kSearchText, &exact);
+    auto searchFile = [&](const SearchWords* words) {
+        long n = 0;
+        PhraseSink sink = {&n, CountOnly};
+        SearchLibraryFile(lib.path.c_str(), words, 0, nullptr, &sink);
+        return n;
+    };
+    double inExact = Time([&] { searchFile(&exact); });
+    FoldedPhrases held;
+    SearchWords none;  // every phrase
+    BuildSearchWords("", &none);
+    double holdAll = Time([&] {
+        held = FoldedPhrases();
+        PhraseSink sink = {&held, AddFolded};
+        SearchLibraryFile(lib.path.c_str(), &none, 0, nullptr, &sink);
+        held.bytes.append(WANTS_SLACK, '\0');
+    });
+    struct FilterFigures {
+        const char* what;
+        long hits;
+        double onTheWay, held;
+    };
+    std::vector<FilterFigures> filter;
+    for (const char* text : {kFoldText, kKanaText}) {
+        SearchWords folded;
+        BuildFoldedSearchWords(text, &folded);
+        long hits = searchFile(&folded), heldHits = 0;
+        double onTheWay = Time([&] { searchFile(&folded); });
+        double inHeld = Time([&] {
+            heldHits = 0;
+            for (size_t i = 0; i + 1 < held.start.size(); i++) {
+                const char* at = held.bytes.data() + held.start[i];
+                heldHits += MatchAllWords(at, held.start[i + 1] - held.start[i], &folded, WANTS_SLACK);
+            }
+        });
+        if (heldHits != hits)
+            fprintf(stderr, "bench_library: the held copies found %ld phrases, the search %ld\n",
+                    heldHits, hits);
+        filter.push_back({text == kFoldText ? "a kanji word and a kana word" : "one kana word", hits,
+                          onTheWay, inHeld});
     }
 
     printf("\nBaselines: reading the file once %.1f ms; copying it twice %.1f ms "
@@ -532,25 +729,42 @@ int main(int argc, char** argv)
     PrintRatio("load a middle label's phrases", loadMiddle, readOnce, "reading once", "");
     PrintRatio("load the last label's phrases", loadLast, readOnce, "reading once", "");
     PrintRatio("load the label tree", loadTree, readOnce, "reading once", "");
-    char what[80];
-    snprintf(what, sizeof what, "flp search, 2 words AND (%ld hits)", andHits);
-    PrintRatio(what, searchAnd, grep, "grep", "<= 2x");
-    snprintf(what, sizeof what, "flp search, 2 words OR (%ld hits)", orHits);
-    PrintRatio(what, searchOr, grep, "grep", "<= 2x");
+    PrintSearches(lib.path, searches);
     (void)loadedCount;
     PrintRatio("flp export (JSON to /dev/null)", exportJson, readOnce, "reading once", "");
     PrintRatio("flp import (JSON to a new library)", importJson, readOnce, "reading once", "");
+    printf("\n  Forgiving searches in the process, against the exact search of 2 words:\n");
+    for (const FilterFigures& f : filter) {
+        printf("  %s (%ld hits):\n", f.what, f.hits);
+        PrintRatio("  the file, folding on the way", f.onTheWay, inExact, "exact search", "");
+        PrintRatio("  folded copies held", f.held, inExact, "exact search", "");
+    }
+    printf("  %-34s %9.1f ms, holding %.1f MB\n", "  (making the copies once", holdAll * 1e3,
+           (held.bytes.size() + held.start.size() * sizeof held.start[0]) / 1e6);
+
+    // ---- Another shape: many labels, short phrases.
+    Generated many = GenerateLibrary(dir + "/many.htm", {20, 10, 250, 175000, true}, 5);
+    printf("\n");
+    Describe("Library of many labels and short phrases", many);
+    ReadOnce(many.path);
+    std::vector<double> manySearches = TimeSearches(flp, many.path, dir + "/found");
+    printf("  %-34s %9.1f ms\n", "grep -F -c, one word (LC_ALL=C)", manySearches[0] * 1e3);
+    PrintSearches(many.path, manySearches);
 
     // ---- Peak memory: 1 MB against 100 MB of the same labels, and 100 MB
     // with ten times the labels. The reading commands stream; store holds
     // the label tree, as the program does.
-    printf("\nPeak memory (ru_maxrss of the flp process, KiB):\n");
-    Generated small = GenerateLibrary(dir + "/small.htm", {20, 10, 24, 10000}, 2);
-    Generated large = GenerateLibrary(dir + "/large.htm", {20, 10, 24, 1000000}, 3);
-    Generated wide = GenerateLibrary(dir + "/wide.htm", {20, 10, 240, 1000000}, 4);
+    printf("\nPeak memory (ru_maxrss of the flp process, started from the small launcher, KiB):\n");
+    Generated small = GenerateLibrary(dir + "/small.htm", {20, 10, 24, 10000, false}, 2);
+    Generated large = GenerateLibrary(dir + "/large.htm", {20, 10, 24, 1000000, false}, 3);
+    Generated wide = GenerateLibrary(dir + "/wide.htm", {20, 10, 240, 1000000, false}, 4);
     Describe("  1 MB library", small);
     Describe("  100 MB library", large);
     Describe("  100 MB library, more labels", wide);
+    Generated fewSmall = GenerateLibrary(dir + "/many-small.htm", {20, 10, 18, 13000, true}, 6);
+    Generated manyLarge = GenerateLibrary(dir + "/many-large.htm", {20, 10, 1850, 1300000, true}, 7);
+    Describe("  1 MB library, many labels, short phrases", fewSmall);
+    Describe("  100 MB library, many labels, short phrases", manyLarge);
     printf("\n  %-22s %10s %10s %12s %10s %8s\n", "operation", "1 MB", "100 MB",
            "100 MB, 10x", "growth", "goal");
     struct Op {
@@ -574,6 +788,11 @@ int main(int argc, char** argv)
              return Concat({f, "--raw", "list", g.path}, g.storePath);
          },
          false},
+        {"list the first label",
+         [](const std::string& f, const Generated& g) {
+             return Concat({f, "--raw", "list", g.path}, g.firstPath);
+         },
+         false},
         {"search AND, all",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "search", g.path, kSearchText};
@@ -584,36 +803,50 @@ int main(int argc, char** argv)
              return std::vector<std::string>{f, "--raw", "search", "--or", g.path, kSearchText};
          },
          false},
+        {"search --fold, all",
+         [](const std::string& f, const Generated& g) {
+             return std::vector<std::string>{f, "--raw", "search", "--fold", g.path, kFoldText};
+         },
+         false},
         {"store one label",
          [](const std::string& f, const Generated& g) {
              return Concat({f, "--raw", "store", g.path}, g.storePath);
          },
          true},
     };
+    auto peak = [&](const Op& op, const Generated& g) {
+        std::string input;
+        if (op.store)
+            input = WriteStoreInput(dir, LoadLabel(g.path, g.storePath));
+        ChildResult r = RunChild(op.args(flp, g), op.store ? input.c_str() : nullptr, false);
+        if (r.status != 0)
+            fprintf(stderr, "bench_library: flp %s exited with %d\n", op.name, r.status);
+        return r.maxRssKiB;
+    };
     for (const Op& op : ops) {
-        long rss[3];
-        const Generated* libs[3] = {&small, &large, &wide};
-        for (int i = 0; i < 3; i++) {
-            std::string input;
-            if (op.store)
-                input = WriteStoreInput(dir, LoadLabel(libs[i]->path, libs[i]->storePath));
-            ChildResult r = RunChild(op.args(flp, *libs[i]), op.store ? input.c_str() : nullptr, false);
-            if (r.status != 0)
-                fprintf(stderr, "bench_library: flp %s exited with %d\n", op.name, r.status);
-            rss[i] = r.maxRssKiB;
-        }
+        long rss[3] = {peak(op, small), peak(op, large), peak(op, wide)};
         // Growth from the 1 MB library to the larger of the two 100 MB ones.
         long growth = std::max(rss[1], rss[2]) - rss[0];
         printf("  %-22s %10ld %10ld %12ld %10ld %8s\n", op.name, rss[0], rss[1], rss[2], growth,
                op.store ? "" : "<= 1024");
     }
+    printf("\n  Many labels, short phrases:\n");
+    for (const Op& op : ops) {
+        if (op.store)
+            continue;
+        long rss[2] = {peak(op, fewSmall), peak(op, manyLarge)};
+        printf("  %-22s %10ld %10ld %12s %10ld %8s\n", op.name, rss[0], rss[1], "", rss[1] - rss[0],
+               "<= 1024");
+    }
 
+    EndLauncher();
     if (keep) {
         printf("\nThe libraries are kept in %s.\n", dir.c_str());
         return 0;
     }
-    const char* names[] = {"library.htm", "library.bak", "small.htm", "small.bak", "large.htm",
-                           "large.bak",   "wide.htm",    "wide.bak",  "store-input.bin"};
+    const char* names[] = {"library.htm",    "library.bak",    "small.htm",      "small.bak",
+                           "large.htm",      "large.bak",      "wide.htm",       "wide.bak",
+                           "many.htm",       "many-small.htm", "many-large.htm", "store-input.bin"};
     for (const char* n : names)
         remove((dir + "/" + n).c_str());
     rmdir(dir.c_str());

@@ -24,9 +24,13 @@ const Help kHelp[] = {
              "  Prints the phrases of the label at NAME... (top level first), each\n"
              "  ended by LF, or by NUL after -0.\n"
              "  example: flp list library.htm 挨拶 友人\n"},
-    {"search", "flp search [-0] [--or] [--under NAME]... FILE TEXT\n"
+    {"search", "flp search [-0] [--or] [--fold] [--under NAME]... FILE TEXT\n"
                "  Prints the phrases holding every word of TEXT (any word after --or),\n"
                "  in the whole library or under the label given by --under names.\n"
+               "  --fold matches forgivingly: hiragana and katakana, half-width and\n"
+               "  full-width katakana (ｶﾞ = ガ), full-width and ASCII letters, digits\n"
+               "  and signs, and letter case are alike; words are also separated by\n"
+               "  full-width spaces.\n"
                "  example: flp search --under 挨拶 library.htm お世話\n"},
     {"check", "flp check FILE\n"
               "  Counts labels and phrases, or tells FILE:LINE: what is wrong.\n"

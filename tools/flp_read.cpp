@@ -101,6 +101,7 @@ int CommandSearch(int argc, char** argv)
 {
     PrintContext print = {'\n', false};
     int mode = 0;
+    bool fold = false;
     char** under = (char**)calloc((size_t)argc + 1, sizeof(char*));
     if (!under)
         return Fail("out of memory");
@@ -111,6 +112,8 @@ int CommandSearch(int argc, char** argv)
             print.terminator = '\0';
         } else if (strcmp(argv[i], "--or") == 0) {
             mode = 1;
+        } else if (strcmp(argv[i], "--fold") == 0) {
+            fold = true;
         } else if (strcmp(argv[i], "--under") == 0) {
             if (i + 1 >= argc)
                 break;
@@ -131,7 +134,12 @@ int CommandSearch(int argc, char** argv)
     memcpy(searchText, text, n);
     searchText[n] = '\0';
     SearchWords words;
-    BuildSearchWords(searchText, &words);
+    if (!fold)
+        BuildSearchWords(searchText, &words);
+    else if (!BuildFoldedSearchWords(searchText, &words)) {
+        free(under);
+        return Fail("out of memory");
+    }
 
     // The scope is looked up in the file itself; no tree is held.
     NamePath* names = (NamePath*)malloc(sizeof(NamePath));

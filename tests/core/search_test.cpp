@@ -2,11 +2,14 @@
 // over the library with its scope.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/sjis.h"
+#include "library/kana_fold.h"
 #include "library/phrase_library.h"
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
@@ -150,15 +153,260 @@ TEST(SearchMatch, AgreesWithAWalkOverTheCharacters)
     }
 }
 
+std::string Folded(const std::string& text)
+{
+    std::string out(KanaFoldRoom(text.size()), '\0');
+    out.resize(KanaFold(text.data(), text.size(), &out[0]));
+    return out;
+}
+
+// Forgiving matching as the search does it: the words built folded, the
+// text folded before the matcher sees it.
+bool FoldedMatch(const std::string& text, const char* search, int mode)
+{
+    SearchWords words;
+    BuildFoldedSearchWords(search, &words);
+    EXPECT_TRUE(words.folded);
+    std::string folded = Folded(text);
+    return mode == 0 ? MatchAllWords(folded.data(), folded.size(), &words)
+                     : MatchAnyWord(folded.data(), folded.size(), &words);
+}
+
+// Each row: two ways of writing, and whether they are one word to the
+// forgiving search. Each side is looked for in the other.
+TEST(KanaFold, WhatFoldsAndWhatDoesNot)
+{
+    struct Row {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Row rows[] = {
+        {"ふぇんろっぷ", "フェンロップ", true},
+        {"ふぇんろっぷ", "ﾌｪﾝﾛｯﾌﾟ", true},
+        {"フェンロップ", "ﾌｪﾝﾛｯﾌﾟ", true},
+        {"ぁぃぅぇぉゃゅょっゎ", "ァィゥェォャュョッヮ", true},
+        {"ぁぃぅぇぉゃゅょっ", "ｧｨｩｪｫｬｭｮｯ", true},
+        {"あいうえおかきくけこさしすせそたちつてとなにぬねの", "ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉ", true},
+        {"はひふへほまみむめもやゆよらりるれろわをん", "ﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜｦﾝ", true},
+        {"みむ", "ミム", true},  // the katakana step over 837Fh between them
+        {"がぎぐげござじずぜぞだぢづでど", "ｶﾞｷﾞｸﾞｹﾞｺﾞｻﾞｼﾞｽﾞｾﾞｿﾞﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞ", true},
+        {"ばびぶべぼぱぴぷぺぽ", "ﾊﾞﾋﾞﾌﾞﾍﾞﾎﾞﾊﾟﾋﾟﾌﾟﾍﾟﾎﾟ", true},
+        {"ヴ", "ｳﾞ", true},
+        {"ゝゞ", "ヽヾ", true},
+        {"ー。「」、・゛゜", "ｰ｡｢｣､･ﾞﾟ", true},
+        {"ア゛ワ゛カ゜", "ｱﾞﾜﾞｶﾟ", true},  // marks that join no kana
+        {"ＡＢＣ", "abc", true},
+        {"ａｂｃ", "ABC", true},
+        {"ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹＺ", "abcdefghijklmnopqrstuvwxyz", true},
+        {"ａｂｃｄｅｆｇｈｉｊｋｌｍｎｏｐｑｒｓｔｕｖｗｘｙｚ", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", true},
+        {"０１２３４５６７８９", "0123456789", true},
+        {"！＃＄％＆（）＊＋，－．／：；＜＝＞？＠［＼］＾＿｀｛｜｝～", "!#$%&()*+,-./:;<=>?@[\\]^_`{|}~", true},
+        {"＂＇", "\"'", true},
+        {"\xEE\xFC\xEE\xFB", "\"'", true},  // the same two among the other extensions
+        {"ー", "-", false},
+        {"ー", "－", false},
+        {"ｰ", "-", false},
+        {"漢字", "かんじ", false},
+        {"会", "合", false},
+        {"カ", "ガ", false},
+        {"ｶ", "ガ", false},
+        {"ﾞ", "ガ", false},
+        {"ハ", "パ", false},
+        {"ヵヶ", "かけ", false},
+        {"￥", "\\", false},
+        {"Α", "α", false},  // only ASCII letters fold their case
+        {"ァ", "@", false},  // 83 40: a trail byte is no character
+        {"ソ", "\\", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Folded(row.a) == Folded(row.b), row.same) << row.a << " / " << row.b;
+        EXPECT_EQ(FoldedMatch(row.b, row.a, 0), row.same) << row.a << " in " << row.b;
+        EXPECT_EQ(FoldedMatch(row.a, row.b, 0), row.same) << row.b << " in " << row.a;
+    }
+    // Kanji and the characters that fold to nothing else are kept byte for byte.
+    EXPECT_EQ(Folded("漢字ヵヶー￥ヴ"), std::string("漢字ヵヶー￥ヴ"));
+    EXPECT_EQ(Folded("ｶﾞ"), std::string("ガ"));
+    EXPECT_EQ(Folded("x\x82"), std::string("x\x82"));  // a lead byte at the end
+    EXPECT_EQ(Folded("あ　い"), std::string("ア イ"));
+    // The exact search still tells them apart.
+    EXPECT_FALSE(Any("フェンロップ", "ふぇんろっぷ"));
+}
+
+TEST(KanaFold, SeveralWordsOfAForgivingSearch)
+{
+    SearchWords words;
+    BuildFoldedSearchWords(" ふぇんろっぷ　ＡＢＣ  ﾃｽﾄ　", &words);
+    ASSERT_EQ(words.count, 3);  // full-width spaces separate words too
+    EXPECT_STREQ(words.word[0], "フェンロップ");
+    EXPECT_STREQ(words.word[1], "abc");
+    EXPECT_STREQ(words.word[2], "テスト");
+    const std::string text = "ﾌｪﾝﾛｯﾌﾟの\r\nAbcてすと";
+    EXPECT_TRUE(FoldedMatch(text, "ふぇんろっぷ　ＡＢＣ  ﾃｽﾄ", 0));
+    EXPECT_TRUE(FoldedMatch(text, "てすと ふぇんろっぷ", 0));
+    EXPECT_FALSE(FoldedMatch(text, "ふぇんろっぷ　ぷろぐらむ", 0));
+    EXPECT_TRUE(FoldedMatch(text, "ふぇんろっぷ　ぷろぐらむ", 1));
+    EXPECT_FALSE(FoldedMatch(text, "ぷろぐらむ　ＸＹＺ", 1));
+    EXPECT_TRUE(FoldedMatch(text, "　 ", 0));
+    EXPECT_FALSE(FoldedMatch(text, "　 ", 1));
+    // A word that grows in folding is cut to its slot on a character boundary.
+    std::string halfWidth;
+    for (int i = 0; i < 45; i++)
+        halfWidth += "ｱ";
+    BuildFoldedSearchWords(halfWidth.c_str(), &words);
+    ASSERT_EQ(words.count, 1);
+    EXPECT_EQ(words.length[0], 78u);
+}
+
+// The folded matcher, and the forgiving search of a library of the same
+// texts, against a walk over the characters of each text, each folded on
+// its own from a table written out here, with a half-width kana and the
+// mark after it joined where the table says so. Texts and words are drawn
+// from forms of the same few characters, so that most words are found in
+// some other form; kanji among them make words the search looks for
+// without folding, whole or in part.
+TEST(KanaFold, AgreesWithAWalkOverTheFoldedCharacters)
+{
+    const std::vector<std::pair<std::string, std::string>> folds = {
+        {"あ", "ア"}, {"ア", "ア"}, {"ｱ", "ア"}, {"か", "カ"}, {"カ", "カ"}, {"ｶ", "カ"},
+        {"が", "ガ"}, {"ガ", "ガ"}, {"は", "ハ"}, {"ハ", "ハ"}, {"ﾊ", "ハ"}, {"ぱ", "パ"},
+        {"パ", "パ"}, {"ば", "バ"}, {"ﾞ", "゛"}, {"ﾟ", "゜"}, {"゛", "゛"}, {"A", "a"},
+        {"a", "a"},   {"Ａ", "a"},  {"ａ", "a"},  {"ー", "ー"}, {"ｰ", "ー"}, {"-", "-"},
+        {"－", "-"},  {"会", "会"}, {"\\", "\\"}, {"＼", "\\"}, {"ソ", "ソ"}, {"@", "@"},
+        {"＠", "@"},  {"ァ", "ァ"}, {"ぁ", "ァ"}, {"x", "x"},   {"議", "議"}, {"漢", "漢"},
+    };
+    const std::vector<std::pair<std::string, std::string>> joins = {
+        {"ｶﾞ", "ガ"}, {"ﾊﾞ", "バ"}, {"ﾊﾟ", "パ"}};
+    // A text as its folded characters.
+    auto walk = [&](const std::string& text) {
+        std::vector<std::string> chars;
+        for (size_t i = 0; i < text.size();) {
+            size_t n = IsSjisLeadByte((unsigned char)text[i]) && i + 1 < text.size() ? 2 : 1;
+            std::string c = text.substr(i, n);
+            bool joined = false;
+            for (const auto& j : joins) {
+                if (text.compare(i, j.first.size(), j.first) == 0) {
+                    chars.push_back(j.second);
+                    n = j.first.size();
+                    joined = true;
+                    break;
+                }
+            }
+            if (!joined) {
+                std::string f = c;
+                for (const auto& p : folds)
+                    if (p.first == c)
+                        f = p.second;
+                chars.push_back(f);
+            }
+            i += n;
+        }
+        return chars;
+    };
+    auto occurs = [](const std::vector<std::string>& text, const std::vector<std::string>& word) {
+        return std::search(text.begin(), text.end(), word.begin(), word.end()) != text.end();
+    };
+    std::vector<std::string> pool;
+    for (const auto& p : folds)
+        pool.push_back(p.first);
+    for (const auto& j : joins)
+        pool.push_back(j.first);
+    unsigned seed = 11;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    // Another form of the same folded character, or of another one.
+    auto variant = [&](const std::string& item) {
+        std::vector<std::string> same;
+        std::vector<std::string> want = walk(item);
+        for (const std::string& other : pool)
+            if (walk(other) == want)
+                same.push_back(other);
+        return same[next() % same.size()];
+    };
+    auto planted = [&](std::vector<std::string> items, const std::vector<std::string>& word) {
+        if (items.size() >= word.size()) {  // another form of the word somewhere
+            size_t at = next() % (items.size() - word.size() + 1);
+            for (size_t k = 0; k < word.size(); k++)
+                items[at + k] = variant(word[k]);
+        }
+        return items;
+    };
+    for (int round = 0; round < 400; round++) {
+        std::vector<std::vector<std::string>> list(1 + next() % 3);
+        std::string search;
+        for (std::vector<std::string>& word : list) {
+            for (size_t n = 1 + next() % 3; word.size() < n;)
+                word.push_back(pool[next() % pool.size()]);
+            for (const std::string& item : word)
+                search += item;
+            search += next() % 2 ? " " : "　";
+        }
+        // A library of texts, some of them of two lines; the search lists
+        // those that the walk finds, in their order.
+        std::string library = "<u>\"root\"\r\n";
+        std::vector<std::string> all, any;
+        for (int t = 0; t < 12; t++) {
+            std::vector<std::string> items;
+            for (size_t n = next() % 30; items.size() < n;)
+                items.push_back(pool[next() % pool.size()]);
+            for (const std::vector<std::string>& word : list)
+                if (next() % 2)
+                    items = planted(items, word);
+            size_t cut = next() % 4 == 0 ? next() % (items.size() + 1) : items.size();
+            std::string text, lines = "    \"";
+            for (size_t k = 0; k < items.size(); k++) {
+                if (k == cut) {
+                    text += "\r\n";
+                    lines += "\"\r\n    \"";
+                }
+                text += items[k];
+                lines += items[k];
+            }
+            library += "    <p>\r\n" + lines + "\"\r\n    </p>\r\n";
+            std::vector<std::string> folded = walk(text);
+            bool inAll = true, inAny = false;
+            for (const std::vector<std::string>& word : list) {
+                std::string w;
+                for (const std::string& item : word)
+                    w += item;
+                bool found = occurs(folded, walk(w));
+                inAll = inAll && found;
+                inAny = inAny || found;
+            }
+            ASSERT_EQ(FoldedMatch(text, search.c_str(), 0), inAll) << text << " / " << search;
+            ASSERT_EQ(FoldedMatch(text, search.c_str(), 1), inAny) << text << " / " << search;
+            if (inAll)
+                all.push_back(text);
+            if (inAny)
+                any.push_back(text);
+        }
+        WriteBytes("fold.htm", library + "</u>\r\n");
+        SearchWords words;
+        BuildFoldedSearchWords(search.c_str(), &words);
+        for (int mode : {0, 1}) {
+            std::vector<std::string> found;
+            PhraseSink sink = {&found, [](void* context, const char* text, size_t length) {
+                                   ((std::vector<std::string>*)context)->emplace_back(text, length);
+                                   return 0;
+                               }};
+            ASSERT_EQ(SearchLibraryFile("fold.htm", &words, mode, nullptr, &sink), 0);
+            ASSERT_EQ(found, mode == 0 ? all : any) << search << ", mode " << mode;
+        }
+    }
+}
+
 struct Results {
     std::vector<std::string> texts;
     int result;
 };
 
-Results Search(const char* search, int mode, const LabelNode* scope, const char* path = "lib.htm")
+Results Search(const char* search, int mode, const LabelNode* scope, const char* path = "lib.htm",
+               bool fold = false)
 {
     SearchWords words;
-    BuildSearchWords(search, &words);
+    if (fold)
+        EXPECT_TRUE(BuildFoldedSearchWords(search, &words));
+    else
+        BuildSearchWords(search, &words);
     Results r;
     PhraseSink sink = {&r.texts, [](void* context, const char* text, size_t length) {
                            ((std::vector<std::string>*)context)->push_back(std::string(text, length));
@@ -210,6 +458,11 @@ TEST(SearchLibrary, ScopeAndModes)
     // No words: every phrase in AND mode, the empty one too; none in OR mode.
     EXPECT_EQ(Search("  ", 0, b).texts, (V{"c apple", "b apple\r\npie", ""}));
     EXPECT_TRUE(Search("", 1, nullptr).texts.empty());
+    // Forgiving: the phrases are folded on their way to the matcher, in
+    // one line or many.
+    EXPECT_EQ(Search("ＰＩＥ　ＡＰＰＬＥ", 0, nullptr, "lib.htm", true).texts, (V{"b apple\r\npie"}));
+    EXPECT_EQ(Search("ＲＯＯＴ ＴＯＰ", 1, nullptr, "lib.htm", true).texts, (V{"top b apple", "root apple"}));
+    EXPECT_TRUE(Search("ＲＯＯＴ ＴＯＰ", 1, nullptr).texts.empty());
 
     // A scope that is not in the file any more finds nothing.
     LabelNode* gone = NewLabelNode(a);

@@ -287,6 +287,33 @@ flp search s.htm "$(a "$(printf 'x%.0s' $(seq 78))あ")"
 printf '%s\n' "$(printf 'x%.0s' $(seq 78))い" | expect
 check_out "search text cut to 79 bytes on a character boundary"
 
+make_lib fold.htm <<'EOF'
+<u>"root"
+    <p>
+    "フェンロップ"
+    </p>
+    <p>
+    "ﾌｪﾝﾛｯﾌﾟのABC"
+    </p>
+    <p>
+    "ふぇんろっぷ-1"
+    </p>
+    <p>
+    "ABCー"
+    </p>
+</u>
+EOF
+flp search --fold fold.htm "$(a ふぇんろっぷ)"
+check_rc 0 "search --fold"
+printf 'フェンロップ\nﾌｪﾝﾛｯﾌﾟのABC\nふぇんろっぷ-1\n' | expect
+check_out "search --fold finds the word in every kana and width"
+flp search --or --fold fold.htm "$(a 'ｆｅｎ　ａｂｃ　ﾛｯﾌﾟー')"
+printf 'ﾌｪﾝﾛｯﾌﾟのABC\nABCー\n' | expect
+check_out "search --fold: full-width spaces part words, ASCII folds its case, ー is no hyphen"
+flp search fold.htm "$(a ふぇんろっぷ)"
+printf 'ふぇんろっぷ-1\n' | expect
+check_out "search without --fold matches the bytes"
+
 flp search --under zz s.htm "$(a 東京)"
 check_rc 1 "search under a missing label"
 check_refusal "search under a missing label" "no label at that path"

@@ -1,15 +1,18 @@
 // The search on fuzzed library bytes and search texts.
 //
-// Input: sections split at "\n==\n": [0] two bytes, the mode (AND / OR)
-// and the scope's index among the labels (past the end: the whole
-// library); [1] the search text; [2] the phrase file.
+// Input: sections split at "\n==\n": [0] two bytes, the mode (bit 0: AND
+// / OR; bit 1: forgiving, the words and phrases folded) and the scope's
+// index among the labels (past the end: the whole library); [1] the search
+// text; [2] the phrase file.
 //
 // Every hit matches the words. On a file whose phrases and labels nest
 // properly and whose sibling names differ, the hits are exactly the phrases
 // that the phrase reader shows for the labels in scope and that match.
+// Folding keeps to its room, and a folded text folds to itself.
 #include <algorithm>
 
 #include "common/sjis.h"
+#include "library/kana_fold.h"
 #include "library/phrase_library.h"
 #include "library/phrase_token.h"
 #include "tests/fuzz/fuzz_files.h"
@@ -64,6 +67,18 @@ bool NestsProperly(const std::string& path)
     return ok;
 }
 
+// The text folded, with the bytes past its room poisoned by a mark that
+// an overrun would overwrite.
+std::string Folded(const std::string& text)
+{
+    const size_t room = KanaFoldRoom(text.size());
+    std::string out(room + 8, '\x7f');
+    size_t n = KanaFold(text.data(), text.size(), &out[0]);
+    FUZZ_CHECK(n <= room && out.compare(room, 8, std::string(8, '\x7f')) == 0);
+    out.resize(n);
+    return out;
+}
+
 bool NamesDifferAmongSiblings(const std::vector<LabelNode*>& labels)
 {
     for (LabelNode* label : labels)
@@ -80,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (sections.size() < 3 || sections[0].size() < 2)
         return 0;
     const int mode = sections[0][0] & 1;
+    const bool fold = (sections[0][0] & 2) != 0;
     const unsigned pick = (unsigned char)sections[0][1];
     std::string path = FuzzPath("lib.htm");
     WriteFuzzFile(path, sections[2]);
@@ -88,13 +104,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string searchText(sections[1].c_str());
     searchText.resize(SjisFitLength(searchText.data(), searchText.size(), 79));
     SearchWords words;
-    BuildSearchWords(searchText.c_str(), &words);
+    if (fold)
+        FUZZ_CHECK(BuildFoldedSearchWords(searchText.c_str(), &words));
+    else
+        BuildSearchWords(searchText.c_str(), &words);
+    FUZZ_CHECK(words.folded == fold);
+    if (fold) {
+        std::string folded = Folded(searchText);
+        FUZZ_CHECK(Folded(folded) == folded);
+        FUZZ_CHECK(Folded(sections[2]) == Folded(Folded(sections[2])));
+    }
     FUZZ_CHECK(words.count >= 0 && words.count <= SEARCH_WORD_COUNT);
     for (int i = 0; i < words.count; i++) {
         FUZZ_CHECK(words.length[i] > 0 && words.length[i] < (size_t)SEARCH_WORD_SIZE);
         FUZZ_CHECK(strlen(words.word[i]) == words.length[i]);
     }
-    bool (*match)(const char*, size_t, const SearchWords*, size_t) = mode ? MatchAnyWord : MatchAllWords;
+    bool (*matcher)(const char*, size_t, const SearchWords*, size_t) = mode ? MatchAnyWord : MatchAllWords;
+    auto match = [&](const char* text, size_t length, const SearchWords* w, size_t slack) {
+        if (!fold)
+            return matcher(text, length, w, slack);
+        std::string folded = Folded(std::string(text, length));
+        return matcher(folded.data(), folded.size(), w, slack);
+    };
 
     LabelNode* root = nullptr;
     ReadLabelTree(path.c_str(), &root);
