@@ -118,7 +118,7 @@ static void Finish(HWND pad)
 static void OnCommand(HWND pad, int id)
 {
     if (id == CMD_FOCUS_DISPLAY) {
-        SetFocus(GetDlgItem(pad, CALC_ID_DISPLAY));
+        SetFocus(GetDlgItem(pad, IDC_CALC_DISPLAY));
     } else if (id == CALC_KEY_FINISH) {
         Finish(pad);
     } else if ((id >= CALC_KEY_ZERO && id <= CALC_KEY_ZERO + 2) ||
