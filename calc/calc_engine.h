@@ -6,28 +6,7 @@
 
 #include <cstddef>
 
-// Control ids of the pad; the keys' ids are also the engine's key codes.
-const int CALC_ID_DISPLAY = 1013;  // visible: indicators and full-width number
-const int CALC_ID_ENTRY = 1014;    // hidden: the entry line, the working copy
-const int CALC_KEY_ZERO = 1100;     // 1100-1102: 0, 00, 000
-const int CALC_KEY_ONE = 1104;      // 1104-1112: 1 to 9
-const int CALC_KEY_POINT = 1113;
-const int CALC_KEY_COLLECT = 1114;
-const int CALC_KEY_ADD = 1116;      // 1116-1120: + - * / =
-const int CALC_KEY_SUBTRACT = 1117;
-const int CALC_KEY_MULTIPLY = 1118;
-const int CALC_KEY_DIVIDE = 1119;
-const int CALC_KEY_EQUALS = 1120;
-const int CALC_KEY_ATAN = 1121;     // the ％ key: arctangent in degrees
-const int CALC_KEY_SQRT = 1122;
-const int CALC_KEY_NEGATE = 1123;
-const int CALC_KEY_BACK = 1124;
-const int CALC_KEY_CLEAR = 1125;
-const int CALC_KEY_ALL_CLEAR = 1126;
-const int CALC_KEY_MEMORY_ADD = 1127;
-const int CALC_KEY_MEMORY_SUBTRACT = 1128;
-const int CALC_KEY_MEMORY_RECALL = 1129;
-const int CALC_KEY_FINISH = 1;      // the Ent button (IDOK)
+#include "calc/calc_keys.h"
 
 const int CALC_LINE_SIZE = 80;       // the entry line and its NUL
 const int CALC_TEXT_OFFSET = 29;     // the entry text's place in the line

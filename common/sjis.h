@@ -21,3 +21,19 @@ size_t SjisCopy(char* dst, size_t dstSize, const char* src);
 // Windows compares file names. A two-byte character is compared as it is:
 // its trail byte may have the code of a letter.
 bool SjisEqualNoCase(const char* a, const char* b);
+
+// Double-byte-aware scans: a byte of a two-byte character never counts.
+const size_t SJIS_NOT_FOUND = (size_t)-1;
+size_t SjisFindChar(const char* text, char ch);      // first, or SJIS_NOT_FOUND
+size_t SjisFindLastChar(const char* text, char ch);  // last, or SJIS_NOT_FOUND
+// True when text ends with a "\" that is a character of its own.
+bool SjisEndsWithBackslash(const char* text);
+// False when text ends with a lone lead byte, which would swallow a "\"
+// put after it.
+bool SjisIsComplete(const char* text);
+// The length of text[0..len) without the characters of chars at its end;
+// the trail byte of a two-byte character is never taken for one of them.
+size_t SjisTrimmedLength(const char* text, size_t len, const char* chars);
+// True when text begins with prefix, ASCII letters compared as
+// SjisEqualNoCase compares them.
+bool SjisStartsWithNoCase(const char* text, const char* prefix);

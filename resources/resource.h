@@ -1,16 +1,24 @@
-// Resource identifiers. Menus, dialogs, icons and cursors are addressed by
-// name ("MENU_APP", "IDD_SETUP", ...), so only numbers live here.
+// Resource identifiers of fenlop.exe, one block a kind. Menus, dialogs,
+// icons and cursors are addressed by name, so only their names are listed;
+// the numbers here are those of controls and commands.
 #pragma once
 
-// Controls of the phrase window.
+// --- Dialogs (IDD_), by name ----------------------------------------------
+// IDD_SETUP the settings, IDD_ABOUT, IDD_EDIT the phrase editor, IDD_FIND,
+// IDD_CALC the calculator pad.
+
+// --- Controls (IDC_) -------------------------------------------------------
+// A control id is its dialog's own, so numbers recur across dialogs.
+
+// The phrase window's children.
 #define IDC_STATUS          104
 #define IDC_TREE            105
 #define IDC_SPLITTER        106
 #define IDC_LIST            107
-// Controls of IDD_SETUP.
+// IDD_SETUP; its hot-key controls are below, under Hot keys.
 #define IDC_CALC_ENTER      1006
 #define IDC_RESTORE_CLIPBOARD 1007
-// Controls of IDD_EDIT, the phrase editor.
+// IDD_EDIT, the phrase editor.
 #define IDC_EDIT_OK_KEY     1003
 #define IDC_EDIT_CANCEL     1004
 #define IDC_EDIT_OK         1011
@@ -18,19 +26,24 @@
 #define IDC_EDIT_POS        1013
 #define IDC_EDIT_POS_FRAME  1014
 #define IDC_SIZEGRIP        9999
-// Controls of IDD_FIND.
+// IDD_FIND.
 #define IDC_FIND_ALL_TREES  1006
 #define IDC_FIND_TEXT       1008
 #define IDC_FIND_AND        1009
 #define IDC_FIND_OR         1010
-// Controls of IDD_CALC; its keys are 1100-1129, the engine's key codes.
-#define IDC_CALC_DISPLAY    1013
-#define IDC_CALC_ENTRY      1014
+// IDD_CALC: the display, the entry and the keys (1100-1129, the engine's
+// key codes) are named once, beside the engine.
+#include "calc/calc_keys.h"
+
+// --- Hot keys ----------------------------------------------------------------
+// IDD_SETUP's hot-key controls; the hot keys registered for the tray window
+// carry the same numbers.
 #define IDC_PHRASE_HOTKEY   2001
 #define IDC_CALC_HOTKEY     2002
 
-// Commands (menus, popups and FLP_ACC). Popup commands are returned, never
-// posted, so an id may mean different things in different popups.
+// --- Commands (IDM_): menus, popups and FLP_ACC ---------------------------------
+// Popup commands are returned, never posted, so an id may mean different
+// things in different popups.
 #define IDM_PHRASE_WINDOW   40001
 #define IDM_EXIT            40002
 #define IDM_CUT             40004
@@ -54,3 +67,7 @@
 #define IDM_MOVE_UP         40023
 #define IDM_MOVE_DOWN       40024
 #define IDM_DELETE          40025
+
+// --- Icons (ICON_, ICO_) and cursors (CUR_), by name ---------------------------
+// ICON_APP the program's, ICO_IMG1 and ICO_IMG2 the label tree's images;
+// CUR_SEP the splitter's, CUR_MOVE and CUR_COPY those of a phrase dragged.

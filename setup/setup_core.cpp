@@ -11,46 +11,6 @@
 // 16 bits, and no product needs more.
 static const size_t MAX_ENTRIES = 10000;
 
-size_t SjisFindChar(const char* text, char ch)
-{
-    for (size_t i = 0; text[i]; i++) {
-        if (text[i] == ch)
-            return i;
-        if (IsSjisLeadByte((unsigned char)text[i]) && text[i + 1])
-            i++;
-    }
-    return SJIS_NOT_FOUND;
-}
-
-size_t SjisFindLastChar(const char* text, char ch)
-{
-    size_t found = SJIS_NOT_FOUND;
-    for (size_t i = 0; text[i]; i++) {
-        if (text[i] == ch)
-            found = i;
-        else if (IsSjisLeadByte((unsigned char)text[i]) && text[i + 1])
-            i++;
-    }
-    return found;
-}
-
-// False when text ends with a lone lead byte, which would swallow a "\"
-// put after it.
-static int SjisIsComplete(const char* text)
-{
-    for (size_t i = 0; text[i]; i++) {
-        if (IsSjisLeadByte((unsigned char)text[i]) && !text[++i])
-            return 0;
-    }
-    return 1;
-}
-
-int SjisEndsWithBackslash(const char* text)
-{
-    size_t n = strlen(text);
-    return n > 0 && SjisFindLastChar(text, '\\') == n - 1;
-}
-
 static std::string Trim(const std::string& s)
 {
     size_t a = s.find_first_not_of(" \t\r");
@@ -391,39 +351,6 @@ int IsGidFileName(const char* name)
     return dot != SJIS_NOT_FOUND && strcasecmp(name + dot + 1, "gid") == 0;
 }
 
-// True when path begins with prefix, letters compared without regard to
-// case outside double-byte characters.
-static int SjisStartsWithNoCase(const std::string& path, const std::string& prefix)
-{
-    if (prefix.size() > path.size())
-        return 0;
-    for (size_t i = 0; i < prefix.size(); i++) {
-        unsigned char a = (unsigned char)path[i], b = (unsigned char)prefix[i];
-        if (IsSjisLeadByte(a)) {
-            if (a != b || i + 1 >= prefix.size() || path[i + 1] != prefix[i + 1])
-                return 0;
-            i++;
-        } else if (tolower(a) != tolower(b)) {
-            return 0;
-        }
-    }
-    return 1;
-}
-
-// The length of text without the characters of chars at its end; the
-// second byte of a double-byte character is never taken for one of them.
-static size_t SjisTrimmedLength(const std::string& text, const char* chars)
-{
-    size_t keep = 0;
-    for (size_t i = 0; i < text.size(); i++) {
-        if (IsSjisLeadByte((unsigned char)text[i]) && i + 1 < text.size())
-            keep = ++i + 1;
-        else if (!strchr(chars, text[i]))
-            keep = i + 1;
-    }
-    return keep;
-}
-
 int NormalizeFolderText(const char* path, char* out)
 {
     if (!SjisIsComplete(path))
@@ -460,13 +387,13 @@ int NormalizeFolderText(const char* path, char* out)
         size_t end = next == SJIS_NOT_FOUND ? text.size() : at + next;
         std::string level = text.substr(at, end - at);
         at = end + 1;
-        level.erase(SjisTrimmedLength(level, " "));
+        level.erase(SjisTrimmedLength(level.data(), level.size(), " "));
         if (level == "..") {
             if (!levels.empty())
                 levels.pop_back();
             continue;
         }
-        level.erase(SjisTrimmedLength(level, ". "));
+        level.erase(SjisTrimmedLength(level.data(), level.size(), ". "));
         if (!level.empty())
             levels.push_back(level);
     }

@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "common/sjis.h"
+
 // Fixed buffer sizes; a value that does not fit is refused, never cut.
 const size_t SETUP_PATH_SIZE = 260;
 const size_t SETUP_NAME_SIZE = 100;
 const size_t SETUP_FLAG_SIZE = 10;
 const size_t WININIT_BUFFER_SIZE = 32768;
 const size_t WININIT_TEXT_LIMIT = 30000;
-const size_t SJIS_NOT_FOUND = (size_t)-1;
 
 // Reads a profile value with the contract of GetPrivateProfileStringA:
 // copies the value of key in section into buffer (size bytes, always
@@ -51,12 +52,6 @@ struct SetupSettings {
 // GroupName is no safe name (IsSafeName) or any value is longer than its
 // buffer.
 int LoadSetupSettings(const ProfileReader& reader, SetupSettings* settings);
-
-// Double-byte-aware scans: a byte of a Shift-JIS pair never counts.
-size_t SjisFindChar(const char* text, char ch);      // first, or SJIS_NOT_FOUND
-size_t SjisFindLastChar(const char* text, char ch);  // last, or SJIS_NOT_FOUND
-// True when text ends with a "\" that is a character of its own.
-int SjisEndsWithBackslash(const char* text);
 
 // Command-line modes.
 enum SetupMode { MODE_INSTALL, MODE_UNINSTALL_REQUEST, MODE_UNINSTALL_RUN };

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-SettingsRecord g_settings;
-
 void SetDefaultSettings(SettingsRecord* record)
 {
     memset(record, 0, sizeof *record);

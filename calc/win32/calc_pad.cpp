@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "calc/win32/pad_texts.h"
+#include "common/win32/key_state.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
 #include "shell/win32/app.h"
@@ -16,11 +17,6 @@ static const int KEY_CAPTION_SIZE = 80;
 static const int CMD_FOCUS_DISPLAY = 0;
 
 static HHOOK s_keyboardHook;
-
-static bool KeyDown(int key)
-{
-    return ((unsigned short)GetKeyState(key) & 0xFFFE) != 0;
-}
 
 // The pad command of a virtual key; 0 for keys the pad does not take.
 // Shift+5 and Shift+minus follow the Japanese key tops (% and =).
@@ -118,7 +114,7 @@ static void Finish(HWND pad)
 static void OnCommand(HWND pad, int id)
 {
     if (id == CMD_FOCUS_DISPLAY) {
-        SetFocus(GetDlgItem(pad, CALC_ID_DISPLAY));
+        SetFocus(GetDlgItem(pad, IDC_CALC_DISPLAY));
     } else if (id == CALC_KEY_FINISH) {
         Finish(pad);
     } else if ((id >= CALC_KEY_ZERO && id <= CALC_KEY_ZERO + 2) ||

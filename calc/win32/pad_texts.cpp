@@ -3,9 +3,9 @@
 static HWND TextWindow(HWND pad, CalcText which)
 {
     if (which == CALC_TEXT_ENTRY)
-        return GetDlgItem(pad, CALC_ID_ENTRY);
+        return GetDlgItem(pad, IDC_CALC_ENTRY);
     if (which == CALC_TEXT_DISPLAY)
-        return GetDlgItem(pad, CALC_ID_DISPLAY);
+        return GetDlgItem(pad, IDC_CALC_DISPLAY);
     return pad;
 }
 

@@ -36,6 +36,8 @@ int ParseEntry(int e, InstallEntry* entry);
 // The message boxes of setup: caption null gives the system's default.
 int Message(HWND owner, const char* text, const char* caption, UINT flags);
 void CenterDialog(HWND dialog);
+// The product's Title followed by suffix, as the dialogs' captions read.
+std::string Caption(const char* suffix);
 
 // setup_files.cpp
 // The folder as the system resolves it: full, in its long form as far as it
@@ -56,6 +58,10 @@ int InstalledIn(const char* folder);
 
 // install.cpp, uninstall.cpp
 void RunInstall();
+// folder_dialog.cpp: true when the user chose a folder (g_setup.installFolder).
+int AskInstallFolder();
+// progress_dialog.cpp: the install's steps, under its progress bar.
+void RunInstallSteps();
 void RequestUninstall();
 void RunUninstall();
 

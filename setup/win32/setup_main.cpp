@@ -1,5 +1,6 @@
 // setup.exe: the start-up shared by every mode, the settings and the
-// running-program check; the modes are in install.cpp and uninstall.cpp.
+// running-program check; the modes are in install.cpp and uninstall.cpp,
+// each dialog in a file of its own.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,11 @@ const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 int Message(HWND owner, const char* text, const char* caption, UINT flags)
 {
     return MessageBoxA(owner, text, caption, flags);
+}
+
+std::string Caption(const char* suffix)
+{
+    return std::string(g_settings.title) + suffix;
 }
 
 void CenterDialog(HWND dialog)

@@ -15,6 +15,7 @@
 
 const UINT_PTR START_TIMER = 1;
 const UINT START_DELAY_MS = 300;
+const UINT MSG_REMOVE = WM_APP + 1;  // the one step: removes the installation
 
 // The message when setup's own folder is not the installation's.
 static void NotInstalledHere()
@@ -232,32 +233,43 @@ static int Remove(HWND dialog)
     return ok;
 }
 
+static BOOL OnInitDialog(HWND dialog)
+{
+    g_setup.owner = dialog;
+    CenterDialog(dialog);
+    // The removal waits until the dialog has been seen.
+    SetTimer(dialog, START_TIMER, START_DELAY_MS, nullptr);
+    SetWindowTextA(dialog, Caption("の削除").c_str());
+    // No focus yet: Cancel, the one control to take it, is enabled at the end.
+    return FALSE;
+}
+
+static void OnTimer(HWND dialog)
+{
+    KillTimer(dialog, START_TIMER);
+    PostMessageA(dialog, MSG_REMOVE, 0, 0);
+}
+
+static void OnRemove(HWND dialog)
+{
+    SetForegroundWindow(dialog);
+    std::string text = Remove(dialog)
+                           ? std::string(g_settings.title) + "のｱﾝｲﾝｽﾄｰﾙは正常に終了しました。"
+                           : std::string(g_setup.installFolder) +
+                                 " ﾌｫﾙﾀﾞに削除できなかったﾌｧｲﾙがあります。不要なﾌｧｲﾙは後で削除してください。";
+    SetDlgItemTextA(dialog, IDC_REMOVING, text.c_str());
+    EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
+    SetFocus(GetDlgItem(dialog, IDCANCEL));
+    SetForegroundWindow(dialog);
+}
+
 static INT_PTR CALLBACK UninstallDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        g_setup.owner = dialog;
-        CenterDialog(dialog);
-        SetTimer(dialog, START_TIMER, START_DELAY_MS, nullptr);
-        SetWindowTextA(dialog, (std::string(g_settings.title) + "の削除").c_str());
-        break;
-    case WM_TIMER: {
-        KillTimer(dialog, START_TIMER);
-        SetForegroundWindow(dialog);
-        std::string text = Remove(dialog)
-                               ? std::string(g_settings.title) + "のｱﾝｲﾝｽﾄｰﾙは正常に終了しました。"
-                               : std::string(g_setup.installFolder) +
-                                     " ﾌｫﾙﾀﾞに削除できなかったﾌｧｲﾙがあります。不要なﾌｧｲﾙは後で削除してください。";
-        SetDlgItemTextA(dialog, IDC_REMOVING, text.c_str());
-        EnableWindow(GetDlgItem(dialog, IDCANCEL), TRUE);
-        SetFocus(GetDlgItem(dialog, IDCANCEL));
-        SetForegroundWindow(dialog);
-        break;
-    }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(dialog, 0);
-        break;
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_TIMER: OnTimer(dialog); break;
+    case MSG_REMOVE: OnRemove(dialog); break;
+    case WM_COMMAND: if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0); break;
     }
     return FALSE;
 }

@@ -17,6 +17,7 @@ static const char INSTANCE_MUTEX[] = "Local\\Fenlop.Running";
 AppWindows g_app;
 Session g_session;
 Options g_options;
+SettingsRecord g_settings;
 
 // The phrase file beside the program, its backup and the clip file. Fails
 // when the module path or a path derived from it does not fit.

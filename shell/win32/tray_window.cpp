@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include "calc/win32/calc_pad.h"
+#include "common/win32/key_state.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
@@ -110,21 +111,16 @@ int StorePhrasesBeforeLeaving()
     return -1;
 }
 
-static bool ButtonDown(int key)
-{
-    return ((unsigned short)GetKeyState(key) & 0xFFFE) != 0;
-}
-
 static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
 {
     switch (mouseMessage) {
     case WM_MOUSEMOVE:
-        if (!IsWindowVisible(g_app.phraseWindow) && !g_app.calcPad && !ButtonDown(VK_LBUTTON) &&
-            !ButtonDown(VK_RBUTTON))
+        if (!IsWindowVisible(g_app.phraseWindow) && !g_app.calcPad && !KeyDown(VK_LBUTTON) &&
+            !KeyDown(VK_RBUTTON))
             CaptureTargetWindow();
         break;
     case WM_LBUTTONUP:
-        if (ButtonDown(VK_SHIFT))
+        if (KeyDown(VK_SHIFT))
             ToggleCalculatorPad();
         else
             TogglePhraseWindow();

@@ -5,34 +5,6 @@
 
 #include "common/sjis.h"
 
-static unsigned char FoldAscii(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z' ? (unsigned char)(c - 'A' + 'a') : c;
-}
-
-// Equal without regard to ASCII letter case. A two-byte character is
-// compared as it is: its trail byte may have the value of a letter.
-static bool SameTextIgnoringCase(const char* a, const char* b)
-{
-    const unsigned char* p = (const unsigned char*)a;
-    const unsigned char* q = (const unsigned char*)b;
-    for (;;) {
-        if (IsSjisLeadByte(*p) && p[1] != '\0') {
-            if (p[0] != q[0] || p[1] != q[1])
-                return false;
-            p += 2;
-            q += 2;
-            continue;
-        }
-        if (FoldAscii(*p) != FoldAscii(*q))
-            return false;
-        if (*p == '\0')
-            return true;
-        p++;
-        q++;
-    }
-}
-
 // The entry's text when it fits the buffer; false when it cannot be read.
 // CB_GETLBTEXT takes no size, so the length is asked first.
 static bool ReadEntry(HWND combo, int index, char* text, int size)
@@ -50,7 +22,7 @@ void AddHistoryItem(HWND combo, const char* text, int place)
     for (int i = 0; i < count; i++) {
         if (!ReadEntry(combo, i, entry, sizeof entry))
             continue;
-        if (SameTextIgnoringCase(entry, text)) {
+        if (SjisEqualNoCase(entry, text)) {
             SendMessageA(combo, CB_DELETESTRING, i, 0);
             break;
         }
