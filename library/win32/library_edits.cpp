@@ -45,7 +45,12 @@ static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter
     // follow-up may release; it is not used past this point.
     const char* path = result == 0 ? followPath : namePath;
     LoadLabelTree(tree);
-    if (selectAfter)
+    // A failed edit leaves the open label open (its list may wait for the
+    // file): the rebuilt tree shows that label, so that tree, list and
+    // stores agree.
+    if (result != 0 && g_views.selectedPath)
+        ShowOpenLabel(tree);
+    else if (selectAfter)
         SelectLabelByNamePath(tree, nullptr, path);
     else
         ExpandLabelByNamePath(tree, nullptr, path);

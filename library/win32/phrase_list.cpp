@@ -194,13 +194,26 @@ int SavePhraseList(HWND list, LabelNode* const* path)
 }
 
 // Gathers repeated moves of phrases into one store, and tries a failed
-// store again: another program (a scanner, a sync tool) that reads the
-// phrase file holds it for a moment, and the file cannot be replaced then.
+// store again for as long as the program runs: another program (a scanner,
+// a sync tool) that reads the phrase file holds it for a moment, and the
+// file cannot be replaced then. After the first half minute the tries come
+// less often, since each one copies the file to its backup.
 static const UINT_PTR IDT_STORE_LIST = 7778;
 static const UINT STORE_DELAY_MS = 1000;
-static const int STORE_RETRIES = 30;  // then the next edit, switch or exit tries
+static const UINT STORE_LATER_DELAY_MS = 5000;
+static const int STORE_QUICK_RETRIES = 30;
 
-static int s_failedStores;  // in a row
+static int s_failedStores;  // in a row; >0: the open list's edits wait
+// The recovery file that holds the waiting list (see KeepListInRecoveryFile).
+static char s_recoveryPath[PATH_BUFFER_SIZE];
+
+static void SetStoreWaiting(bool waiting)
+{
+    bool was = s_failedStores > 0;
+    s_failedStores = waiting ? s_failedStores + 1 : 0;
+    if (waiting != was && g_views.reportWaiting)
+        g_views.reportWaiting(waiting);
+}
 
 static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 {
@@ -211,11 +224,18 @@ int StorePhraseListNow(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
     if (SavePhraseList(list, g_views.selectedPath) == 0) {
-        s_failedStores = 0;
+        SetStoreWaiting(false);
+        // The library holds the list now: a copy kept for the next start
+        // would bring its phrases in a second time.
+        if (s_recoveryPath[0]) {
+            DeleteFileA(s_recoveryPath);
+            s_recoveryPath[0] = '\0';
+        }
         return 0;
     }
-    if (++s_failedStores <= STORE_RETRIES)
-        SetTimer(list, IDT_STORE_LIST, STORE_DELAY_MS, OnStoreTimer);
+    SetStoreWaiting(true);
+    SetTimer(list, IDT_STORE_LIST, s_failedStores <= STORE_QUICK_RETRIES ? STORE_DELAY_MS : STORE_LATER_DELAY_MS,
+             OnStoreTimer);
     return -1;
 }
 
@@ -225,35 +245,35 @@ void StorePhraseListSoon(HWND list)
         StorePhraseListNow(list);
 }
 
+bool ListEditsWait()
+{
+    return s_failedStores > 0;
+}
+
+int KeepListInRecoveryFile(HWND list, char* path)
+{
+    path[0] = '\0';
+    const LabelNode* label = PathTarget(g_views.selectedPath);
+    if (!ListEditsWait() || !IsPhraseListEditable() || !label)
+        return -1;
+    PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
+    if (WriteRecoveryFile(&g_views.files, label->name, &source, path) != 0)
+        return -1;
+    // A copy an earlier end of the session kept is replaced by this one.
+    if (s_recoveryPath[0])
+        DeleteFileA(s_recoveryPath);
+    SjisCopy(s_recoveryPath, sizeof s_recoveryPath, path);
+    return 0;
+}
+
 void CloseOpenLabel(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
+    SetStoreWaiting(false);
     FreeSelectedPath();
     ClearList(list);
     ShowList(list);
     g_views.showingResults = false;
-}
-
-// The tree item that shows the open label, found by its records; null when
-// the tree was rebuilt since the label was opened.
-static HTREEITEM OpenLabelItem(HWND tree)
-{
-    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    for (LabelNode* const* step = g_views.selectedPath; item && *step;) {
-        TVITEMA tvi = {};
-        tvi.mask = TVIF_PARAM;
-        tvi.hItem = item;
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tvi))
-            return nullptr;
-        if ((LabelNode*)tvi.lParam != *step) {
-            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
-            continue;
-        }
-        if (!*++step)
-            return item;
-        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
-    }
-    return nullptr;
 }
 
 int OnLabelSelectionChanged(HWND tree, HWND list)
@@ -262,12 +282,12 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
         return 0;
     if (g_views.selectedPath) {
         // Leaving the label would drop the edits the file could not take:
-        // the label stays open, and the tree goes back to it.
+        // the label stays open, and the tree goes back to it (also when it
+        // was rebuilt since), or shows none rather than another.
         if (StorePhraseListNow(list) != 0) {
             HTREEITEM item = OpenLabelItem(tree);
             g_views.selectionGuard++;
-            if (item)
-                SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
             g_views.selectionGuard--;
             return -1;
         }
@@ -388,23 +408,105 @@ int PastePhrasesFromClipboard(HWND list)
     return result;
 }
 
+// The open label's name path into buffer (NAME_PATH_SIZE bytes); all zero
+// when no label is open.
+static void OpenLabelNamePath(char* buffer)
+{
+    memset(buffer, 0, NAME_PATH_SIZE);
+    if (g_views.selectedPath)
+        BuildNamePath(g_views.selectedPath, buffer, NAME_PATH_SIZE);
+}
+
+// Fills the list with texts (each with its NUL) and selects the rows that
+// were selected (flags, one a row; may be null).
+static void RefillList(HWND list, const ListTexts* texts, const char* selected)
+{
+    ClearList(list);
+    int row = 0;
+    for (size_t at = 0; at < texts->size; at += strlen(texts->bytes + at) + 1, row++) {
+        InsertPhrase(list, -1, texts->bytes + at);
+        if (selected && selected[row]) {
+            LVITEMA state = {};
+            state.stateMask = LVIS_SELECTED;
+            state.state = LVIS_SELECTED;
+            SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&state);
+        }
+    }
+    ShowList(list);
+}
+
+// A drop that moved phrases out of the source list but could not open the
+// label they were dropped on puts them back: the source label is opened
+// again where the switch went through, and its list is what it was before
+// the drop (stored, or waiting like any edit the file has not taken).
+static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourcePath,
+                       const ListTexts* before, const char* selected)
+{
+    char open[NAME_PATH_SIZE];
+    OpenLabelNamePath(open);
+    if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0) {
+        // A list read in part is never stored, so leaving it stores nothing.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)source);
+        OpenLabelNamePath(open);
+        if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0 || !IsPhraseListEditable())
+            return -1;  // the phrases are still on the clipboard
+    }
+    RefillList(list, before, selected);
+    StorePhraseListNow(list);
+    return 0;
+}
+
 int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
 {
     // Phrases leave only the open label's own list: cut from search results
     // or a list read in part, they would stay where they are.
     if (!IsPhraseListEditable())
         copy = 1;
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
+        return -1;
+    char labelPath[NAME_PATH_SIZE];
+    char sourcePath[NAME_PATH_SIZE];
+    memset(labelPath, 0, sizeof labelPath);
+    BuildNamePathOf(ItemLabel(tree, label), labelPath, sizeof labelPath);
+    OpenLabelNamePath(sourcePath);
+    HTREEITEM source = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    // A move is undone from the list as it was, should the label not open.
+    ListTexts before = {nullptr, 0};
+    char* selected = nullptr;
+    if (!copy) {
+        before = TakeListTexts(list);
+        selected = (char*)calloc(count + 1, 1);
+        if (!before.bytes || !selected) {
+            FreeListTexts(&before);
+            free(selected);
+            return -1;
+        }
+        for (int i = NextSelected(list, -1); i != -1 && i < count; i = NextSelected(list, i))
+            selected[i] = 1;
+    }
     // They travel through the clipboard. When they cannot be put there,
     // nothing moves: the paste would bring whatever the clipboard held into
     // the label.
-    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) <= 0 || CopyPhrasesToClipboard(list, copy ? 0 : 1) != 0)
-        return -1;
-    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
-    // The switch stored the list they left; the label must be open now.
-    if (SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != (LRESULT)label || !IsPhraseListEditable())
-        return -1;
-    PastePhrasesFromClipboard(list);
-    return StorePhraseListNow(list);
+    int result = -1;
+    if (CopyPhrasesToClipboard(list, copy ? 0 : 1) == 0) {
+        // The switch stores the list they left; when it is refused (the file
+        // held) or the label cannot be read whole, the label is not open.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
+        char open[NAME_PATH_SIZE];
+        OpenLabelNamePath(open);
+        bool opened = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == (LRESULT)label &&
+                      memcmp(open, labelPath, NAME_PATH_SIZE) == 0 && IsPhraseListEditable();
+        if (opened) {
+            PastePhrasesFromClipboard(list);
+            result = StorePhraseListNow(list);
+        } else if (!copy) {
+            PutDropBack(tree, list, source, sourcePath, &before, selected);
+        }
+    }
+    FreeListTexts(&before);
+    free(selected);
+    return result;
 }
 
 int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int allTrees)

@@ -26,6 +26,9 @@ struct LibraryViews {
     ListTexts storedTexts;     // the open label's phrases as the file holds them
     int selectionGuard;        // >0: the tree's selection changes are the
                                // program's own and switch no label
+    unsigned treeLoads;        // tree reads that replaced the items
+    void (*reportWaiting)(bool waiting);  // told when the open list's edits
+                                          // start or stop waiting for the file
 };
 extern LibraryViews g_views;
 
@@ -36,7 +39,15 @@ LabelNode* ItemLabel(HWND tree, HTREEITEM item);  // the item's record, or null
 void FreeSelectedPath();
 void SelectLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath);
 void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath);
+// Rebuilds the tree from the file. A file that cannot be opened leaves the
+// tree empty and is read again a second later, until it can be.
 int LoadLabelTree(HWND tree);
+// The item that shows the open label: found by its records, or in a tree
+// rebuilt since it was opened by its names (and ordinals among equal
+// names), as stores find it. Null when no label is open or it is not shown.
+HTREEITEM OpenLabelItem(HWND tree);
+// Selects the open label's item (when shown) without switching labels.
+void ShowOpenLabel(HWND tree);
 
 // The label at the end of a path (null: none).
 const LabelNode* PathTarget(LabelNode* const* path);
@@ -60,6 +71,14 @@ bool IsPhraseListEditable();
 // left until one succeeds (see OnLabelSelectionChanged).
 int StorePhraseListNow(HWND list);
 void StorePhraseListSoon(HWND list);
+// True while the open list holds edits the file has not taken; they are
+// tried again for as long as the program runs.
+bool ListEditsWait();
+// Writes the waiting list into a recovery file beside the library (its name
+// into path, PATH_BUFFER_SIZE bytes), for the next start to add. A later
+// store of the list removes that file again. Returns 0, or -1 when nothing
+// waits or the file cannot be written.
+int KeepListInRecoveryFile(HWND list, char* path);
 // The open label is gone (cut): nothing is stored under its path any more,
 // and the list, which belongs to no label now, is emptied.
 void CloseOpenLabel(HWND list);

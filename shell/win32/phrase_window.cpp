@@ -30,8 +30,9 @@ void HidePhraseWindow()
     ShowWindow(g_app.phraseWindow, SW_HIDE);
 }
 
-// Edits of the open list that the file cannot take are not dropped at exit
-// without a word: the store is tried for a few seconds, then the user decides.
+// Edits of the open list that the file cannot take are not dropped at exit:
+// the store is tried for a few seconds, then they go into a recovery file;
+// only when that cannot be written either does the user decide.
 static const char EXIT_UNSTORED[] =
     "変更したフレーズをファイルに保存できません。\r\n"
     "今終了すると、その変更は失われます。終了しますか？";
@@ -62,6 +63,16 @@ void SetStatusText(const char* format, ...)
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
     SendMessageA(g_app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
+}
+
+// Edits that wait for the phrase file are not invisible: the status bar
+// says so until nothing waits any more (the file took them, or the list is
+// as the file holds it again).
+static const char STORE_WAITING[] = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
+
+static void ReportStoreWaiting(bool waiting)
+{
+    SetStatusText("%s", waiting ? STORE_WAITING : "");
 }
 
 static int StatusHeight()
@@ -149,6 +160,7 @@ static void OnCreate(HWND hwnd)
     column.pszText = (char*)"定型文書";
     SendMessageA(g_app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
     SetStatusText("");
+    g_views.reportWaiting = ReportStoreWaiting;
 
     CreateTreeImages();
     LoadLabelTree(g_app.labelTree);

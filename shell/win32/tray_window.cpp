@@ -92,7 +92,8 @@ int SavePhrasesOfSelectedLabel()
 
 // Before fenlop ends: another program (a scanner, a sync tool) may hold the
 // phrase file a moment, so a store it refuses is tried again for a few
-// seconds.
+// seconds. Edits it still cannot take then go into a recovery file beside
+// it, which the next start adds to the library.
 static const int LEAVING_STORE_TRIES = 10;
 static const DWORD LEAVING_STORE_PAUSE_MS = 300;
 
@@ -104,7 +105,8 @@ int StorePhrasesBeforeLeaving()
         if (SavePhrasesOfSelectedLabel() == 0)
             return 0;
     }
-    return -1;
+    char kept[PATH_BUFFER_SIZE];
+    return IsWindow(g_app.phraseList) ? KeepListInRecoveryFile(g_app.phraseList, kept) : -1;
 }
 
 static bool ButtonDown(int key)
@@ -188,7 +190,8 @@ static UINT s_taskbarCreated;
 // What calls up a window of the tool: a hot key, a click on the icon, a
 // call from another process. While the settings dialog is open the tool
 // stays idle (the dialog holds hot keys not yet confirmed): the dialog comes
-// to the front instead.
+// to the front instead. So does the phrase editor, whose text would be lost
+// with the phrase window (the icon's menu would end the program).
 static bool CallsUpWindow(UINT msg, LPARAM lParam)
 {
     return msg == WM_HOTKEY || msg == MSG_CALL_UP ||
@@ -197,8 +200,9 @@ static bool CallsUpWindow(UINT msg, LPARAM lParam)
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (g_app.settingsDialog && CallsUpWindow(msg, lParam)) {
-        SetForegroundWindow(g_app.settingsDialog);
+    HWND dialog = g_app.settingsDialog ? g_app.settingsDialog : g_app.phraseEditor;
+    if (dialog && CallsUpWindow(msg, lParam)) {
+        SetForegroundWindow(dialog);
         return 0;
     }
     switch (msg) {
