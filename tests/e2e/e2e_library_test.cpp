@@ -603,4 +603,113 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     EXPECT_TRUE(EditorGone());
 }
 
+// Exit from the icon's menu while the phrase editor is open: the editor
+// comes forward with its text, and fenlop goes on.
+TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgram)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND box = GetDlgItem(dialog, 1012);
+    SendMessageA(box, WM_SETTEXT, 0, (LPARAM)"書きかけ");
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    // Where a menu comes, the user picks its exit command.
+    if (WaitUntil([&] { return ShownMenu() != nullptr; }, 1500))
+        Choose({'X'});
+    EXPECT_EQ(WaitForExit(&fenlop, 1500), -1) << "fenlop ended";
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(EditText(box), "書きかけ");
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"書きかけ\"") != std::string::npos; }, 3000));
+}
+
+// Another program holds the phrase file (reading and writing) while the
+// user works on.
+class HeldFileE2E : public LibraryE2E {
+protected:
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    const std::string original = ReadFileBytes(WindowsPath(E2E_DATA "/library.htm"));
+
+    void Hold()
+    {
+        lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    }
+
+    void Free()
+    {
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
+    }
+
+    void TearDown() override
+    {
+        Free();
+        LibraryE2E::TearDown();
+    }
+
+    std::string Status() { return EditText(GetDlgItem(phrase, 104)); }
+};
+
+// The switch to the label a phrase is dropped on cannot store the list the
+// phrase leaves: nothing moves, in the list or in the file.
+TEST_F(HeldFileE2E, ADropWhileTheFileIsHeldMovesNothing)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    const std::vector<std::string> rows = Texts({"A", "B", "C", "D", "E"});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == rows; }));
+    POINT c = OnRow(ItemRect(Remote(), 2));
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
+    Sleep(GetDoubleClickTime() + 100);
+    RECT label = TreeItemRect(tree, fenlop.handle, {MOVE});
+    ASSERT_GT(label.right, label.left);
+    ASSERT_NO_FATAL_FAILURE(Hold());
+    Drag(c, Centre(label), false);
+    EXPECT_FALSE(WaitUntil([&] { return ListTexts(Remote()) != rows; }, 1500)) << Joined(ListTexts(Remote()));
+    EXPECT_EQ(Selected(), Texts({SORT}));
+    Free();
+    Sleep(1500);  // a store the drop left waiting would be tried by now
+    EXPECT_EQ(ReadFileBytes(library), original);
+    EXPECT_EQ(ListTexts(Remote()), rows);
+}
+
+// A right-click on another label while the open label's edits wait for the
+// file opens no menu, which would act on the open label: freed meanwhile,
+// the file would let its delete cut that label.
+TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
+{
+    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+    ASSERT_NO_FATAL_FAILURE(Hold());
+    PressChord({VK_CONTROL}, 'D');
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
+        << "the status bar says the edits wait: " << Status();
+    Shot("store-waiting");
+    RECT sort = TreeItemRect(tree, fenlop.handle, {SORT});
+    ASSERT_GT(sort.right, sort.left);
+    POINT at = OnRow(sort);
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+    EXPECT_FALSE(WaitUntil([&] { return ShownMenu() != nullptr; }, 1500)) << "a menu opened";
+    EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
+    Free();
+    if (ShownMenu())
+        Choose({'D'});
+    ASSERT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
+    }, 5000)) << "the moved phrase is stored once the file is free";
+    EXPECT_EQ(Status(), "");
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_NE(Find(bytes, "<u>\"ビジネス\""), std::string::npos);
+    EXPECT_NE(Find(bytes, "<u>\"並べ替え\""), std::string::npos);
+}
+
 }  // namespace
