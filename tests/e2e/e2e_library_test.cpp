@@ -712,4 +712,34 @@ TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
     EXPECT_NE(Find(bytes, "<u>\"並べ替え\""), std::string::npos);
 }
 
+// A label edit while the file is held finds it unreadable too: the tree is
+// empty until the file is free and is read again then. Meanwhile the empty
+// tree offers no new library, which would leave the waiting edits no label.
+TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
+{
+    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+    ASSERT_NO_FATAL_FAILURE(Hold());
+    PressChord({VK_CONTROL}, 'D');
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    RightClickLabel({"挨拶", "ビジネス"});
+    Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});  // a new label below
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) == 0; }, 5000));
+    RightClickAt(EmptyTreeSpace());
+    Shot("tree-menu-edits-wait");
+    Choose({'N'});
+    Sleep(300);
+    EXPECT_EQ(ListTexts(Remote()), moved);
+    Free();
+    EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr).size() == 4; }, 5000))
+        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string bytes = ReadFileBytes(library);
+        return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
+    }, 5000));
+    EXPECT_EQ(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
+}
+
 }  // namespace
