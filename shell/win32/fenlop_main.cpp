@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "library/phrase_library.h"
-
 #include "library/win32/phrase_views.h"
 #include "output/win32/clipboard_keeper.h"
 #include "shell/win32/app.h"
@@ -66,6 +65,10 @@ static void RegisterWindowClasses(HINSTANCE instance)
 // What happened goes into message (STATUS_BUFFER_SIZE bytes, empty: none),
 // for the status bar. A file the library cannot take stays for the next
 // start.
+static const char RECOVERY_KEPT[] = "前回保存できなかったフレーズをライブラリに入れられません（%s に残しています）";
+static const char RECOVERY_ADDED[] = "前回保存できなかったフレーズをラベル「%s」に入れました";
+static const char RECOVERIES_ADDED[] = "前回保存できなかったフレーズをラベル「%s」ほか %d 個に入れました";
+
 static void MergeRecoveryFiles(char* message)
 {
     message[0] = '\0';
@@ -86,12 +89,11 @@ static void MergeRecoveryFiles(char* message)
         }
     }
     if (kept[0])
-        snprintf(message, STATUS_BUFFER_SIZE, "前回保存できなかったフレーズをライブラリに入れられません（%s に残しています）", kept);
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_KEPT, kept);
     else if (merged == 1)
-        snprintf(message, STATUS_BUFFER_SIZE, "前回保存できなかったフレーズをラベル「%s」に入れました", name);
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_ADDED, name);
     else if (merged > 1)
-        snprintf(message, STATUS_BUFFER_SIZE, "前回保存できなかったフレーズをラベル「%s」ほか %d 個に入れました", name,
-                 merged - 1);
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERIES_ADDED, name, merged - 1);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

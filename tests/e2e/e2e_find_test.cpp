@@ -466,4 +466,20 @@ TEST_F(FindE2E, EndOfSessionWaitsAMomentForAHeldFile)
     EXPECT_TRUE(MovedPhraseStored()) << "stored before the answer";
 }
 
+// The end of the session with the file held throughout: when the answer
+// comes, the edits wait in a recovery file. Where fenlop still runs after
+// it, the store that succeeds later removes that file again.
+TEST_F(FindE2E, EndOfSessionKeepsEditsTheFileCannotTakeInARecoveryFile)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer), 0);
+    const std::string recovery = folder + "\\fenlop.r01";
+    EXPECT_NE(ReadFileBytes(recovery).find("<u>\"復元：ビジネス\""), std::string::npos);
+    CloseHandle(lock);
+    lock = INVALID_HANDLE_VALUE;
+    EXPECT_TRUE(WaitUntil([&] { return MovedPhraseStored(); }, 8000));
+    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(recovery.c_str()) == INVALID_FILE_ATTRIBUTES; }, 2000));
+}
+
 }  // namespace
