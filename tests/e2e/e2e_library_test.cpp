@@ -654,6 +654,26 @@ protected:
     }
 
     std::string Status() { return EditText(GetDlgItem(phrase, 104)); }
+
+    // On the business label, Ctrl+D moves the first phrase down a row while
+    // the file is held: the list's edit waits.
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    void MoveWhileHeld()
+    {
+        StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+        ASSERT_NO_FATAL_FAILURE(Hold());
+        PressChord({VK_CONTROL}, 'D');
+        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    }
+
+    bool MovedStored(DWORD ms = 5000)
+    {
+        return WaitUntil([&] {
+            std::string bytes = ReadFileBytes(library);
+            return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
+        }, ms);
+    }
 };
 
 // The switch to the label a phrase is dropped on cannot store the list the
@@ -684,12 +704,7 @@ TEST_F(HeldFileE2E, ADropWhileTheFileIsHeldMovesNothing)
 // the file would let its delete cut that label.
 TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
 {
-    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
-    ASSERT_NO_FATAL_FAILURE(Hold());
-    PressChord({VK_CONTROL}, 'D');
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
     EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
         << "the status bar says the edits wait: " << Status();
     Shot("store-waiting");
@@ -702,10 +717,7 @@ TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
     Free();
     if (ShownMenu())
         Choose({'D'});
-    ASSERT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
-    }, 5000)) << "the moved phrase is stored once the file is free";
+    ASSERT_TRUE(MovedStored()) << "the moved phrase is stored once the file is free";
     EXPECT_EQ(Status(), "");
     std::string bytes = ReadFileBytes(library);
     EXPECT_NE(Find(bytes, "<u>\"ビジネス\""), std::string::npos);
@@ -717,12 +729,7 @@ TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
 // tree offers no new library, which would leave the waiting edits no label.
 TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
 {
-    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
-    ASSERT_NO_FATAL_FAILURE(Hold());
-    PressChord({VK_CONTROL}, 'D');
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
     RightClickLabel({"挨拶", "ビジネス"});
     Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});  // a new label below
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) == 0; }, 5000));
@@ -735,10 +742,7 @@ TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
     EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr).size() == 4; }, 5000))
         << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
     EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
-    }, 5000));
+    EXPECT_TRUE(MovedStored());
     EXPECT_EQ(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
 }
 
