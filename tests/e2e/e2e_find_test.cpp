@@ -449,6 +449,37 @@ TEST_F(FindE2E, ExitKeepsEditsTheFileCannotTakeForTheNextStart)
     Shot("recovered-label");
 }
 
+// Exit while another program holds the phrase file and no recovery file
+// can be written (every name is taken by a folder): fenlop asks before it
+// drops the edits; No keeps it running, and the edits reach the file at
+// the exit after the file is free.
+TEST_F(FindE2E, ExitAsksBeforeDroppingEditsNeitherFileCanTake)
+{
+    for (int n = 1; n <= 99; n++) {
+        char name[16];
+        snprintf(name, sizeof name, "\\fenlop.r%02d", n);
+        ASSERT_TRUE(CreateDirectoryA((folder + name).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+
+    PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; },
+                          10000)) << "fenlop asks";
+    EXPECT_EQ(MessageBoxText(box), "変更したフレーズをファイルに保存できません。\r\n"
+                                   "今終了すると、その変更は失われます。終了しますか？");
+    Shot("exit-unstored");
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_EQ(WaitForExit(&fenlop, 500), -1) << "No keeps fenlop running";
+    EXPECT_EQ(ListTexts(Remote()), moved);
+
+    CloseHandle(lock);
+    lock = INVALID_HANDLE_VALUE;
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    EXPECT_TRUE(MovedPhraseStored());
+}
+
 // The end of the session with the phrase file held a moment: the answer to
 // it waits until the edits are stored (the system ends fenlop after it).
 TEST_F(FindE2E, EndOfSessionWaitsAMomentForAHeldFile)
