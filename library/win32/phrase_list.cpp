@@ -207,12 +207,17 @@ static int s_failedStores;  // in a row; >0: the open list's edits wait
 // The recovery file that holds the waiting list (see KeepListInRecoveryFile).
 static char s_recoveryPath[PATH_BUFFER_SIZE];
 
+// Edits that wait for the file are not invisible: the user is told until
+// nothing waits any more (the file took them, or the list is as the file
+// holds it again).
+static const char STORE_WAITING[] = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
+
 static void SetStoreWaiting(bool waiting)
 {
     bool was = s_failedStores > 0;
     s_failedStores = waiting ? s_failedStores + 1 : 0;
-    if (waiting != was && g_views.reportWaiting)
-        g_views.reportWaiting(waiting);
+    if (waiting != was && g_views.tell)
+        g_views.tell(waiting ? STORE_WAITING : "");
 }
 
 static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)

@@ -26,9 +26,8 @@ struct LibraryViews {
     ListTexts storedTexts;     // the open label's phrases as the file holds them
     int selectionGuard;        // >0: the tree's selection changes are the
                                // program's own and switch no label
+    void (*tell)(const char* text);  // a word to the user (the status bar); may be null
     unsigned treeLoads;        // tree reads that replaced the items
-    void (*reportWaiting)(bool waiting);  // told when the open list's edits
-                                          // start or stop waiting for the file
 };
 extern LibraryViews g_views;
 

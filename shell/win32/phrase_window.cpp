@@ -65,14 +65,10 @@ void SetStatusText(const char* format, ...)
     SendMessageA(g_app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
 }
 
-// Edits that wait for the phrase file are not invisible: the status bar
-// says so until nothing waits any more (the file took them, or the list is
-// as the file holds it again).
-static const char STORE_WAITING[] = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
-
-static void ReportStoreWaiting(bool waiting)
+// What the library's views have to tell the user goes to the status bar.
+static void TellInStatusBar(const char* text)
 {
-    SetStatusText("%s", waiting ? STORE_WAITING : "");
+    SetStatusText("%s", text);
 }
 
 static int StatusHeight()
@@ -160,9 +156,9 @@ static void OnCreate(HWND hwnd)
     column.pszText = (char*)"定型文書";
     SendMessageA(g_app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
     SetStatusText("");
-    g_views.reportWaiting = ReportStoreWaiting;
 
     CreateTreeImages();
+    g_views.tell = TellInStatusBar;
     LoadLabelTree(g_app.labelTree);
     SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
 }

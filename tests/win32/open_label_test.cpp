@@ -142,9 +142,9 @@ TEST_F(ViewsTest, AFailedReadIsNeverStoredAndAFailedWriteKeepsTheLabelOpen)
 // a recovery file, which a store that succeeds after all removes again.
 TEST_F(ViewsTest, AWaitingStoreIsReportedTriedOnAndKeptInARecoveryFile)
 {
-    static std::vector<bool> reports;
+    static std::vector<bool> reports;  // true: told that edits wait
     reports.clear();
-    g_views.reportWaiting = [](bool waiting) { reports.push_back(waiting); };
+    g_views.tell = [](const char* text) { reports.push_back(text[0] != '\0'); };
     Load(LIBRARY);
     Select("a");
     InsertPhrase(list, -1, "typed");
@@ -166,7 +166,7 @@ TEST_F(ViewsTest, AWaitingStoreIsReportedTriedOnAndKeptInARecoveryFile)
     EXPECT_FALSE(ListEditsWait());
     EXPECT_EQ((std::vector<bool>{true, false}), reports);
     EXPECT_FALSE(FileExists(kept)) << "the library holds the list now";
-    g_views.reportWaiting = nullptr;
+    g_views.tell = nullptr;
 }
 
 // A drop whose switch is refused (the list it leaves cannot be stored)
