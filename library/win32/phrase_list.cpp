@@ -204,8 +204,20 @@ static const UINT STORE_LATER_DELAY_MS = 5000;
 static const int STORE_QUICK_RETRIES = 30;
 
 static int s_failedStores;  // in a row; >0: the open list's edits wait
-// The recovery file that holds the waiting list (see KeepListInRecoveryFile).
+// The recovery file that holds the waiting list (see KeepListInRecoveryFile),
+// and the list as it holds it.
 static char s_recoveryPath[PATH_BUFFER_SIZE];
+static ListTexts s_recoveryTexts;
+
+static void ForgetRecoveryFile()
+{
+    if (s_recoveryPath[0])
+        DeleteFileA(s_recoveryPath);
+    s_recoveryPath[0] = '\0';
+    free(s_recoveryTexts.bytes);
+    s_recoveryTexts.bytes = nullptr;
+    s_recoveryTexts.size = 0;
+}
 
 // Edits that wait for the file are not invisible: the user is told until
 // nothing waits any more (the file took them, or the list is as the file
@@ -232,10 +244,7 @@ int StorePhraseListNow(HWND list)
         SetStoreWaiting(false);
         // The library holds the list now: a copy kept for the next start
         // would bring its phrases in a second time.
-        if (s_recoveryPath[0]) {
-            DeleteFileA(s_recoveryPath);
-            s_recoveryPath[0] = '\0';
-        }
+        ForgetRecoveryFile();
         return 0;
     }
     SetStoreWaiting(true);
@@ -261,13 +270,26 @@ int KeepListInRecoveryFile(HWND list, char* path)
     const LabelNode* label = PathTarget(g_views.selectedPath);
     if (!ListEditsWait() || !IsPhraseListEditable() || !label)
         return -1;
-    PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
-    if (WriteRecoveryFile(&g_views.files, label->name, &source, path) != 0)
+    ListTexts now = TakeListTexts(list);
+    if (!now.bytes)
         return -1;
+    // Kept already, as it is now (the exit's wait, then the end of the tray
+    // window): one file is enough.
+    if (s_recoveryPath[0] && now.size == s_recoveryTexts.size &&
+        memcmp(now.bytes, s_recoveryTexts.bytes, now.size) == 0) {
+        FreeListTexts(&now);
+        SjisCopy(path, PATH_BUFFER_SIZE, s_recoveryPath);
+        return 0;
+    }
+    PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
+    if (WriteRecoveryFile(&g_views.files, label->name, &source, path) != 0) {
+        FreeListTexts(&now);
+        return -1;
+    }
     // A copy an earlier end of the session kept is replaced by this one.
-    if (s_recoveryPath[0])
-        DeleteFileA(s_recoveryPath);
+    ForgetRecoveryFile();
     SjisCopy(s_recoveryPath, sizeof s_recoveryPath, path);
+    s_recoveryTexts = now;
     return 0;
 }
 

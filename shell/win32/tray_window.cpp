@@ -232,10 +232,16 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case MSG_FOCUS_LIST:
         OnFocusList();
         return 0;
-    case WM_DESTROY:
-        SavePhrasesOfSelectedLabel();
+    case WM_DESTROY: {
+        // The last store. Ended without the exit's wait (a WM_CLOSE from
+        // another process), the edits it cannot take still wait for the next
+        // start.
+        char kept[PATH_BUFFER_SIZE];
+        if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_app.phraseList))
+            KeepListInRecoveryFile(g_app.phraseList, kept);
         PostQuitMessage(0);
         return 0;
+    }
     case WM_ENDSESSION:
         StorePhrasesBeforeLeaving();
         return 0;

@@ -449,6 +449,16 @@ TEST_F(FindE2E, ExitKeepsEditsTheFileCannotTakeForTheNextStart)
     Shot("recovered-label");
 }
 
+// A WM_CLOSE from another process ends fenlop without the exit's wait; the
+// edits the held file cannot take are kept all the same.
+TEST_F(FindE2E, AnEndFromOutsideKeepsEditsTheFileCannotTake)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    PostMessageA(tray, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForExit(&fenlop), 0);
+    EXPECT_NE(ReadFileBytes(folder + "\\fenlop.r01").find("<u>\"復元：ビジネス\""), std::string::npos);
+}
+
 // Exit while another program holds the phrase file and no recovery file
 // can be written (every name is taken by a folder): fenlop asks before it
 // drops the edits; No keeps it running, and the edits reach the file at
