@@ -2,6 +2,7 @@
 // to and from the phrase file, the clipboard and the search.
 #include "library/win32/phrase_views.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -462,10 +463,32 @@ static void RefillList(HWND list, const ListTexts* texts, const char* selected)
     ShowList(list);
 }
 
+// The texts of a ListTexts block handed out one by one, in order.
+struct TextsSource {
+    const ListTexts* texts;
+    size_t at;  // where the next text starts
+};
+
+static int GetBlockText(void* context, int, char* text, size_t size)
+{
+    TextsSource* source = (TextsSource*)context;
+    const char* next = source->texts->bytes + source->at;
+    size_t n = strlen(next);
+    source->at += n + 1;
+    if (n >= size)
+        return -1;
+    memcpy(text, next, n + 1);
+    return (int)n;
+}
+
+static const char DROP_KEPT[] = "移動できなかったフレーズを %s に残しました（次の起動でライブラリに入ります）";
+
 // A drop that moved phrases out of the source list but could not open the
 // label they were dropped on puts them back: the source label is opened
 // again where the switch went through, and its list is what it was before
-// the drop (stored, or waiting like any edit the file has not taken).
+// the drop (stored, or waiting like any edit the file has not taken). Where
+// the source label cannot be read again either, that list goes into a
+// recovery file, so the phrases are not left on the clipboard alone.
 static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourcePath,
                        const ListTexts* before, const char* selected)
 {
@@ -475,8 +498,25 @@ static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourc
         // A list read in part is never stored, so leaving it stores nothing.
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)source);
         OpenLabelNamePath(open);
-        if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0 || !IsPhraseListEditable())
-            return -1;  // the phrases are still on the clipboard
+        if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0 || !IsPhraseListEditable()) {
+            const char* name = sourcePath;
+            for (const char* next = name; *next; next += strlen(next) + 1)
+                name = next;
+            int count = 0;
+            for (size_t at = 0; at < before->size; at += strlen(before->bytes + at) + 1)
+                count++;
+            TextsSource texts = {before, 0};
+            PhraseSource phrases = {&texts, count, GetBlockText};
+            char path[PATH_BUFFER_SIZE];
+            if (WriteRecoveryFile(&g_views.files, name, &phrases, path) != 0)
+                return -1;  // the phrases are still on the clipboard
+            if (g_views.tell) {
+                char text[PATH_BUFFER_SIZE + 100];
+                snprintf(text, sizeof text, DROP_KEPT, path + FolderLength(path));
+                g_views.tell(text);
+            }
+            return -1;
+        }
     }
     RefillList(list, before, selected);
     StorePhraseListNow(list);

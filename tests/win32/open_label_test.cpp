@@ -3,6 +3,7 @@
 // never stored under another label.
 #include "tests/win32/views_fixture.h"
 
+#include <memory>
 #include <thread>
 
 namespace {
@@ -190,6 +191,25 @@ TEST_F(ViewsTest, ADropTheFileRefusesLeavesThePhrasesWhereTheyWere)
     Select("b");
     EXPECT_EQ(before, File());
     EXPECT_EQ(Strings{"two"}, Phrases());
+
+    // Held from the switch on: the list the phrase leaves needs no store, but
+    // neither label can be read. The source's list waits for the next start.
+    std::string path = phrasePath.substr(0, phrasePath.size() - 3) + "r01";
+    DeleteFileA(path.c_str());
+    Select("a");
+    InsertPhrase(list, -1, "unstored");
+    SelectRows({2});
+    std::unique_ptr<FileLock> held;
+    onSelectionChange = [&] {
+        if (!held)
+            held.reset(new FileLock(phrasePath));
+    };
+    EXPECT_EQ(-1, DropPhrasesOnLabel(tree, list, Item("b"), 0));
+    onSelectionChange = nullptr;
+    held.reset();
+    EXPECT_TRUE(Holds(ReadBytes(path), "\"unstored\"")) << "not on the clipboard alone";
+    EXPECT_TRUE(Holds(ReadBytes(path), "<u>\"復元：a\""));
+    DeleteFileA(path.c_str());
 }
 
 // After a label edit that failed, and after a refused switch in a tree
