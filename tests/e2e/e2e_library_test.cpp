@@ -718,7 +718,7 @@ TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
     if (ShownMenu())
         Choose({'D'});
     ASSERT_TRUE(MovedStored()) << "the moved phrase is stored once the file is free";
-    EXPECT_EQ(Status(), "");
+    EXPECT_TRUE(WaitUntil([&] { return Status().empty(); }, 2000)) << Status();
     std::string bytes = ReadFileBytes(library);
     EXPECT_NE(Find(bytes, "<u>\"ビジネス\""), std::string::npos);
     EXPECT_NE(Find(bytes, "<u>\"並べ替え\""), std::string::npos);
