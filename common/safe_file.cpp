@@ -4,20 +4,32 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
+int SafeWriteTempPath(const char* target, char* temp, size_t size)
+{
+#ifdef _WIN32
+    unsigned long id = (unsigned long)_getpid();
+#else
+    unsigned long id = (unsigned long)getpid();
+#endif
+    // The process id keeps two writers' files apart; what a killed process
+    // of the same id left there is garbage and is written over.
+    int n = snprintf(temp, size, "%s.%lu.new", target, id);
+    return n > 0 && (size_t)n < size ? 0 : -1;
+}
+
 int BeginSafeWrite(SafeWriter* w, const char* target)
 {
     w->file = nullptr;
     size_t n = strlen(target);
-    if (n == 0 || n >= sizeof w->target)
+    if (n == 0 || n >= sizeof w->target || SafeWriteTempPath(target, w->temp, sizeof w->temp) != 0)
         return -1;
     memcpy(w->target, target, n + 1);
-    memcpy(w->temp, target, n);
-    memcpy(w->temp + n, ".new", 5);
     w->file = fopen(w->temp, "wb");
     return w->file ? 0 : -1;
 }
@@ -88,7 +100,19 @@ bool FileExists(const char* path)
 #ifdef _WIN32
 int ReplaceFileAtomically(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;
+    // A file that another program has open (a scanner, a reader of the
+    // library) cannot be replaced until it is closed: wait a moment for it.
+    const DWORD waitMs = 2000;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return 0;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+            GetTickCount() - start >= waitMs)
+            return -1;
+        Sleep(10);
+    }
 }
 
 int FlushFileToDisk(FILE* file)

@@ -1,8 +1,9 @@
 // File writes that never leave a half-written file in place of a good one.
 //
-// The new content goes to a file beside the target ("<target>.new"); only a
-// complete, flushed and closed file replaces the target, in one rename.
-// A crash, a kill or a full disk before that leaves the target as it was.
+// The new content goes to a file beside the target whose name no other
+// writer uses ("<target>.<process id>.new"); only a complete, flushed and
+// closed file replaces the target, in one rename. A crash, a kill or a full
+// disk before that leaves the target as it was.
 #pragma once
 
 #include <cstdio>
@@ -12,10 +13,11 @@ const int PATH_BUFFER_SIZE = 260;
 struct SafeWriter {
     FILE* file;                        // open temporary file, binary mode
     char target[PATH_BUFFER_SIZE];     // file to be replaced
-    char temp[PATH_BUFFER_SIZE + 8];   // target + ".new"
+    char temp[PATH_BUFFER_SIZE + 16];  // target + ".<process id>.new"
 };
 
-// Opens the temporary file. Returns 0, or -1 (nothing created).
+// Opens the temporary file. Returns 0, or -1 (nothing created). A process
+// writes one temporary file per target at a time.
 int BeginSafeWrite(SafeWriter* w, const char* target);
 
 // Flushes the data to the disk, closes the temporary file and moves it over
@@ -25,6 +27,10 @@ int CommitSafeWrite(SafeWriter* w);
 
 // Closes and removes the temporary file; the target is unchanged.
 void AbortSafeWrite(SafeWriter* w);
+
+// The temporary file's name for target in this process (size bytes).
+// Returns 0, or -1 when it does not fit.
+int SafeWriteTempPath(const char* target, char* temp, size_t size);
 
 // Copies the file from over the file to, through a SafeWriter.
 // Returns 0, or -1 (to unchanged).

@@ -20,3 +20,23 @@ int PhrasePathFromModule(const char* modulePath, char* phrasePath, int size);
 // Index just past the last path separator ('\\' or '/') of path, stepping
 // over Shift-JIS characters (whose trail byte may be 5Ch); 0 when none.
 size_t FolderLength(const char* path);
+
+// One state of a file, told cheaply: its identity (a file renamed over it
+// is another file), size, last write time and a checksum of sampled blocks
+// (all of a small file). Equal stamps mean the file was not replaced or
+// rewritten, except by a same-sized rewrite in place that kept the write
+// time and every sampled byte.
+struct FileStamp {
+    bool known;                    // false: the file could not be opened
+    unsigned long long identity;   // volume and file index, or device and inode
+    unsigned long long size;
+    unsigned long long writeTime;
+    unsigned long long checksum;
+};
+
+// Takes the stamp of the file at path. Returns 0, or -1 with the stamp
+// unknown.
+int TakeFileStamp(const char* path, FileStamp* stamp);
+
+// True when both stamps are known and equal.
+bool SameFileStamp(const FileStamp* a, const FileStamp* b);

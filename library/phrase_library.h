@@ -54,14 +54,16 @@ enum RewriteKind {
     REWRITE_PASTE_LABEL,        // clip label beside target (after: below)
     REWRITE_PASTE_CHILD_LABEL,  // clip label as target's first child
     REWRITE_SAVE_PHRASES,       // target's phrases (root's when null) replaced
+    REWRITE_ADD_LABEL,          // label newName (made unique) holding phrases,
+                                // beside target (after: below)
 };
 
 struct RewriteRequest {
     RewriteKind kind;
     const LabelNode* target;       // the label acted on (its records' names give the path)
     int after;                     // new and paste beside: 1 below, 0 above
-    const char* newName;           // rename
-    const PhraseSource* phrases;   // save phrases
+    const char* newName;           // rename, add
+    const PhraseSource* phrases;   // save phrases, add
     // Save phrases: a file whose root label's body is written after target's
     // sub-labels in place of target's phrases (the list is then not used).
     const char* bodyPath = nullptr;

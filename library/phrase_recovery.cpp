@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "common/sjis.h"
 
@@ -18,6 +19,14 @@ bool SameLetter(char a, char b)
     if (b >= 'A' && b <= 'Z')
         b = (char)(b + 32);
     return a == b;
+}
+
+// True when anything bears the name: a file that cannot be opened, or a
+// folder, is no place for a recovery file either.
+bool NameTaken(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0;
 }
 
 }  // namespace
@@ -46,7 +55,7 @@ int WriteRecoveryFile(const LibraryFiles* files, const char* name, const PhraseS
     memcpy(label + prefix, name, keep);
     label[prefix + keep] = '\0';
     for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
-        if (RecoveryFilePath(files, n, path) != 0 || FileExists(path))
+        if (RecoveryFilePath(files, n, path) != 0 || NameTaken(path))
             continue;
         if (WriteLabelFile(path, label, phrases) == 0)
             return 0;

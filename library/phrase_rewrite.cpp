@@ -15,6 +15,7 @@
 
 #include "common/safe_file.h"
 #include "common/sjis.h"
+#include "common/writer_lock.h"
 #include "library/phrase_walker.h"
 
 namespace {
@@ -190,7 +191,22 @@ bool IsPaste(RewriteKind kind)
 
 bool IsNew(RewriteKind kind)
 {
-    return kind == REWRITE_NEW_LABEL || kind == REWRITE_NEW_CHILD_LABEL;
+    return kind == REWRITE_NEW_LABEL || kind == REWRITE_NEW_CHILD_LABEL || kind == REWRITE_ADD_LABEL;
+}
+
+// Writes the request's phrases at level, in list order.
+int PutListPhrases(Rewrite* rw, int level)
+{
+    const PhraseSource* source = rw->request->phrases;
+    for (int i = 0; i < source->count; i++) {
+        int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
+        if (n < 0 || n >= PHRASE_BUFFER_SIZE)
+            return Fail(rw->error, "cannot get a phrase of the list");
+        PutPhrase(&rw->phrase, level, rw->text, (size_t)n);
+        if (rw->phrase.failed)
+            return Fail(rw->error, "cannot write");
+    }
+    return 0;
 }
 
 // Writes the label to insert (a new, empty one or the clip file's label) at
@@ -201,6 +217,8 @@ int PutInsertedLabel(Rewrite* rw, int level)
         return Fail(rw->error, "nesting too deep");
     PutHead(&rw->phrase, level, rw->insertName, rw->insertLength);
     if (IsNew(rw->request->kind)) {
+        if (rw->request->kind == REWRITE_ADD_LABEL && PutListPhrases(rw, level + 1) != 0)
+            return -1;
         PutTag(&rw->phrase, level, "</u>");
         return 0;
     }
@@ -241,15 +259,8 @@ int SavePhrasesInBody(Rewrite* rw, int level)
         case WALK_END: {
             if (rw->request->bodyPath)
                 return PutBodyFile(rw, level);
-            const PhraseSource* source = rw->request->phrases;
-            for (int i = 0; i < source->count; i++) {
-                int n = source->get(source->context, i, rw->text, PHRASE_BUFFER_SIZE);
-                if (n < 0 || n >= PHRASE_BUFFER_SIZE)
-                    return Fail(rw->error, "cannot get a phrase of the list");
-                PutPhrase(out, level, rw->text, (size_t)n);
-                if (out->failed)
-                    return Fail(rw->error, "cannot write");
-            }
+            if (PutListPhrases(rw, level) != 0)
+                return -1;
             PutTag(out, level - 1, "</u>");
             return 0;
         }
@@ -272,6 +283,7 @@ int RewriteTarget(Rewrite* rw, int level)
     const RewriteRequest* rq = rw->request;
     switch (rq->kind) {
     case REWRITE_NEW_LABEL:
+    case REWRITE_ADD_LABEL:
     case REWRITE_PASTE_LABEL:
         if (rq->after) {
             PutHead(out, level, in->text, in->textLength);
@@ -469,13 +481,17 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     // Everything that can be refused is refused before a file is touched.
     if (kind == REWRITE_RENAME_LABEL && CheckRenameName(target, rq->newName) != 0)
         return Fail(rw->error, "name empty, too long or taken");
-    if (kind == REWRITE_SAVE_PHRASES && !rq->phrases)
+    if ((kind == REWRITE_SAVE_PHRASES || kind == REWRITE_ADD_LABEL) && !rq->phrases)
         return Fail(rw->error, "no phrases to store");
+    if (kind == REWRITE_ADD_LABEL &&
+        (!rq->newName || !rq->newName[0] || strchr(rq->newName, '\r') || strchr(rq->newName, '\n')))
+        return Fail(rw->error, "no name for the label");
     if (IsNew(kind)) {
-        const LabelNode* ref = kind == REWRITE_NEW_LABEL ? target : target->firstChild;
+        const LabelNode* ref = kind == REWRITE_NEW_CHILD_LABEL ? target->firstChild : target;
+        const char* wanted = kind == REWRITE_ADD_LABEL ? rq->newName : NEW_LABEL_NAME;
         if (rw->path.count + (kind == REWRITE_NEW_CHILD_LABEL) > MAX_LABEL_DEPTH)
             return Fail(rw->error, "nesting too deep");
-        if (ChooseInsertName(rw, ref, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME)) != 0)
+        if (ChooseInsertName(rw, ref, wanted, strlen(wanted)) != 0)
             return -1;
     }
     if (IsPaste(kind) &&
@@ -509,8 +525,9 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     PutHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
         return -1;
-    // Phrases stored under a label that is gone leave the file as it was.
-    if (!rw->found && kind != REWRITE_SAVE_PHRASES)
+    // Phrases stored under a label that is gone leave the file as it was,
+    // and the store has failed: they are nowhere.
+    if (!rw->found)
         return Fail(rw->error, "no such label in the file");
 
     // Readers are closed before the files they read may be replaced.
@@ -560,16 +577,24 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
     SafeWriter phraseWriter, clipWriter;
     phraseWriter.file = clipWriter.file = nullptr;
-    int result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
-    Release(rw);
-    if (result != 0) {
-        AbortSafeWrite(&phraseWriter);
-        AbortSafeWrite(&clipWriter);
+    // From the backup copy to the commit no other writer may touch the
+    // phrase file, its backup or the clip file.
+    int result = -1;
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0) {
+        Fail(error, "another writer holds the library, or its lock file cannot be made");
+    } else {
+        result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
+        Release(rw);
+        if (result != 0) {
+            AbortSafeWrite(&phraseWriter);
+            AbortSafeWrite(&clipWriter);
+        }
+        ReleaseWriterLock(files->phrase);
     }
 
     // On failure the caller finds the unchanged label by the target's path.
     if (followPath) {
-        if (result == 0 && request->kind == REWRITE_NEW_LABEL)
+        if (result == 0 && (request->kind == REWRITE_NEW_LABEL || request->kind == REWRITE_ADD_LABEL))
             PutFollowPath(followPath, rw, depth - 1, rw->name);
         else if (result == 0 && request->kind == REWRITE_NEW_CHILD_LABEL)
             PutFollowPath(followPath, rw, depth, rw->name);
@@ -584,13 +609,17 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
 int BackupPhraseFile(const LibraryFiles* files)
 {
-    return CopyFileSafely(files->phrase, files->backup);
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return -1;
+    int result = CopyFileSafely(files->phrase, files->backup);
+    ReleaseWriterLock(files->phrase);
+    return result;
 }
 
-int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+namespace {
+
+int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
 {
-    if (keptPath)
-        keptPath[0] = '\0';
     char kept[PATH_BUFFER_SIZE] = "";
     if (FileExists(files->phrase)) {
         size_t n = strlen(files->phrase);
@@ -630,6 +659,20 @@ int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
     if (keptPath)
         memcpy(keptPath, kept, strlen(kept) + 1);
     return 0;
+}
+
+}  // namespace
+
+int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+{
+    if (keptPath)
+        keptPath[0] = '\0';
+    // The kept copy's free name and the new file are chosen by one writer.
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return -1;
+    int result = WriteNewLibrary(files, keptPath);
+    ReleaseWriterLock(files->phrase);
+    return result;
 }
 
 int CheckRenameName(const LabelNode* target, const char* name)

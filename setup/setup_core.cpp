@@ -1,5 +1,6 @@
 #include "setup/setup_core.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,15 @@ int SjisEndsWithBackslash(const char* text)
 {
     size_t n = strlen(text);
     return n > 0 && SjisFindLastChar(text, '\\') == n - 1;
+}
+
+static std::string Trim(const std::string& s)
+{
+    size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos)
+        return "";
+    size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
 }
 
 // Copies a + b into out (SETUP_PATH_SIZE bytes); false when it does not fit.
@@ -128,6 +138,8 @@ int LoadSetupSettings(const ProfileReader& reader, SetupSettings* s)
         return 0;
     if (n == 0)
         strcpy(s->groupName, s->title);
+    if (!IsSafeName(s->title) || !IsSafeName(s->groupName))
+        return 0;
     return ReadList(reader, "Install", 0, &s->installEntries) && ReadList(reader, "Group", 1, &s->groupEntries) &&
            ReadList(reader, "Exec", 0, &s->execEntries) && ReadList(reader, "Reg", 0, &s->regEntries);
 }
@@ -289,7 +301,7 @@ int ParseInstallEntry(const char* text, const char* installFolder, const char* w
 int ParseGroupEntry(const char* text, const char* installFolder, char* name, char* target, char* arguments)
 {
     size_t comma = SjisFindChar(text, ',');
-    if (comma == SJIS_NOT_FOUND || !CopyBounded(name, SETUP_PATH_SIZE, text, comma))
+    if (comma == SJIS_NOT_FOUND || !CopyBounded(name, SETUP_PATH_SIZE, text, comma) || !IsSafeName(name))
         return 0;
     // The arguments are cut off before the folder is put in front, so a
     // comma in the install folder is never taken for their start.
@@ -313,6 +325,14 @@ int SplitClassName(const char* value, char* className, char* title, int* hasTitl
            CopyBounded(title, SETUP_PATH_SIZE, value + comma + 1, strlen(value + comma + 1));
 }
 
+// True when text begins with word, ASCII letters compared without regard
+// to case, and word is followed by the end or a "\".
+static int IsKeyLevel(const char* text, const char* word)
+{
+    size_t n = strlen(word);
+    return strncasecmp(text, word, n) == 0 && (text[n] == '\0' || text[n] == '\\');
+}
+
 int ParseRegEntry(const char* value, RegRoot* root, const char** subkey)
 {
     static const struct {
@@ -321,18 +341,45 @@ int ParseRegEntry(const char* value, RegRoot* root, const char** subkey)
     } roots[] = {
         {"HKEY_CURRENT_USER", REG_ROOT_CURRENT_USER},
         {"HKEY_LOCAL_MACHINE", REG_ROOT_LOCAL_MACHINE},
-        {"HKEY_CLASSES_ROOT", REG_ROOT_CLASSES_ROOT},
     };
+    // Keys below Software that belong to the system or to every program.
+    static const char* const shared[] = {"Microsoft", "Classes", "Policies", "Clients", "RegisteredApplications",
+                                         "Wow6432Node"};
     for (const auto& r : roots) {
         size_t n = strlen(r.name);
-        if (strncmp(value, r.name, n) != 0)
+        if (strncmp(value, r.name, n) != 0 || value[n] != '\\')
             continue;
-        // One separator character follows the root; an empty subkey, or one
-        // that starts with another "\", would name the whole hive.
-        if (value[n] == '\0' || value[n + 1] == '\0' || value[n + 1] == '\\')
+        const char* key = value + n + 1;
+        // Every level named: an empty one would make the text name a key
+        // other than the one it seems to.
+        size_t levels = 1, levelStart = 0;
+        for (size_t i = 0;; i++) {
+            if (key[i] == '\\' || key[i] == '\0') {
+                if (i == levelStart)
+                    return 0;
+                if (key[i] == '\0')
+                    break;
+                levels++;
+                levelStart = i + 1;
+            } else if (IsSjisLeadByte((unsigned char)key[i]) && key[i + 1]) {
+                i++;
+            }
+        }
+        if (levels < 2 || !IsKeyLevel(key, "Software"))
             return 0;
+        const char* below = key + strlen("Software") + 1;
+        // The 32-bit view repeats Software one level down.
+        if (IsKeyLevel(below, "Wow6432Node")) {
+            if (levels < 3)
+                return 0;
+            below += strlen("Wow6432Node") + 1;
+        }
+        for (const char* s : shared) {
+            if (IsKeyLevel(below, s))
+                return 0;
+        }
         *root = r.root;
-        *subkey = value + n + 1;
+        *subkey = key;
         return 1;
     }
     return 0;
@@ -344,8 +391,8 @@ int IsGidFileName(const char* name)
     return dot != SJIS_NOT_FOUND && strcasecmp(name + dot + 1, "gid") == 0;
 }
 
-// True when path (with a trailing "\") begins with prefix, letters compared
-// without regard to case outside double-byte characters.
+// True when path begins with prefix, letters compared without regard to
+// case outside double-byte characters.
 static int SjisStartsWithNoCase(const std::string& path, const std::string& prefix)
 {
     if (prefix.size() > path.size())
@@ -363,23 +410,196 @@ static int SjisStartsWithNoCase(const std::string& path, const std::string& pref
     return 1;
 }
 
-static std::string WithBackslash(const char* folder)
+// The length of text without the characters of chars at its end; the
+// second byte of a double-byte character is never taken for one of them.
+static size_t SjisTrimmedLength(const std::string& text, const char* chars)
 {
-    std::string s = folder;
-    if (!SjisEndsWithBackslash(folder))
-        s += '\\';
-    return s;
+    size_t keep = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (IsSjisLeadByte((unsigned char)text[i]) && i + 1 < text.size())
+            keep = ++i + 1;
+        else if (!strchr(chars, text[i]))
+            keep = i + 1;
+    }
+    return keep;
+}
+
+int NormalizeFolderText(const char* path, char* out)
+{
+    if (!SjisIsComplete(path))
+        return 0;
+    std::string text = path;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (IsSjisLeadByte((unsigned char)text[i]))
+            i++;
+        else if (text[i] == '/')
+            text[i] = '\\';
+    }
+    // The root, which ".." never leaves: "X:\" or "\\server\share\".
+    std::string root;
+    size_t at;
+    if (isalpha((unsigned char)text[0]) && text[1] == ':' && text[2] == '\\') {
+        root = text.substr(0, 3);
+        at = 3;
+    } else if (text.compare(0, 2, "\\\\") == 0) {
+        size_t server = SjisFindChar(text.c_str() + 2, '\\');
+        if (server == SJIS_NOT_FOUND || server == 0)
+            return 0;
+        size_t share = SjisFindChar(text.c_str() + 3 + server, '\\');
+        size_t end = share == SJIS_NOT_FOUND ? text.size() : 3 + server + share;
+        if (end == 3 + server)
+            return 0;
+        root = text.substr(0, end) + "\\";
+        at = end;
+    } else {
+        return 0;
+    }
+    std::vector<std::string> levels;
+    while (at < text.size()) {
+        size_t next = SjisFindChar(text.c_str() + at, '\\');
+        size_t end = next == SJIS_NOT_FOUND ? text.size() : at + next;
+        std::string level = text.substr(at, end - at);
+        at = end + 1;
+        level.erase(SjisTrimmedLength(level, " "));
+        if (level == "..") {
+            if (!levels.empty())
+                levels.pop_back();
+            continue;
+        }
+        level.erase(SjisTrimmedLength(level, ". "));
+        if (!level.empty())
+            levels.push_back(level);
+    }
+    std::string result = root;
+    for (const std::string& level : levels)
+        result += level + "\\";
+    return CopyBounded(out, SETUP_PATH_SIZE, result.data(), result.size());
+}
+
+int SameFolder(const char* a, const char* b)
+{
+    char na[SETUP_PATH_SIZE], nb[SETUP_PATH_SIZE];
+    return NormalizeFolderText(a, na) && NormalizeFolderText(b, nb) && strlen(na) == strlen(nb) &&
+           SjisStartsWithNoCase(na, nb);
+}
+
+int IsBelowFolder(const char* path, const char* folder)
+{
+    char np[SETUP_PATH_SIZE], nf[SETUP_PATH_SIZE];
+    return NormalizeFolderText(path, np) && NormalizeFolderText(folder, nf) && strlen(np) > strlen(nf) &&
+           SjisStartsWithNoCase(np, nf);
 }
 
 int MayCleanFolder(const char* folder, const char* const* systemFolders, size_t count)
 {
-    std::string f = WithBackslash(folder);
-    if (!HasDrive(f.c_str()) || f.size() <= 3)
+    char f[SETUP_PATH_SIZE];
+    if (!NormalizeFolderText(folder, f) || !HasDrive(f) || IsDriveRoot(f))
         return 0;
     for (size_t i = 0; i < count; i++) {
-        if (systemFolders[i][0] && SjisStartsWithNoCase(WithBackslash(systemFolders[i]), f))
+        char system[SETUP_PATH_SIZE];
+        if (systemFolders[i][0] && NormalizeFolderText(systemFolders[i], system) && SjisStartsWithNoCase(system, f))
             return 0;
     }
+    return 1;
+}
+
+int IsSafeName(const char* name)
+{
+    if (!name[0] || !SjisIsComplete(name) || SjisFindChar(name, '\\') != SJIS_NOT_FOUND ||
+        strpbrk(name, "/:") != nullptr)
+        return 0;
+    int other = 0;
+    for (const unsigned char* c = (const unsigned char*)name; *c; c++) {
+        if (*c < 0x20 || *c == 0x7F)
+            return 0;
+        other |= *c != '.' && *c != ' ';
+    }
+    return other;
+}
+
+int ExecCommandLine(const char* installFolder, const char* entry, char* out, size_t size)
+{
+    std::string program, rest;
+    if (entry[0] == '"') {
+        const char* close = strchr(entry + 1, '"');
+        if (!close)
+            return 0;
+        program.assign(entry + 1, close - entry - 1);
+        rest = close + 1;
+    } else {
+        // A space is never the second byte of a double-byte character.
+        const char* space = strchr(entry, ' ');
+        program.assign(entry, space ? space - entry : strlen(entry));
+        rest = space ? space : "";
+    }
+    if (program.empty())
+        return 0;
+    std::string line = std::string("\"") + installFolder + program + "\"" + rest;
+    return CopyBounded(out, size, line.data(), line.size());
+}
+
+std::string FormatCreatedList(const CreatedList& list)
+{
+    std::string text = "; created by this setup; its uninstall removes these and nothing else\r\n";
+    for (const std::string& f : list.files)
+        text += "F " + f + "\r\n";
+    for (const std::string& d : list.folders)
+        text += "D " + d + "\r\n";
+    return text;
+}
+
+int ParseCreatedList(const std::string& text, CreatedList* list)
+{
+    list->files.clear();
+    list->folders.clear();
+    if (text.size() > CREATED_LIST_LIMIT)
+        return 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == ';')
+            continue;
+        std::string path = line.size() > 2 ? line.substr(2) : "";
+        bool folder = line[0] == 'D';
+        bool ok = (line[0] == 'F' || folder) && line[1] == ' ' && path.size() < SETUP_PATH_SIZE &&
+                  HasDrive(path.c_str()) && SjisIsComplete(path.c_str()) &&
+                  std::find_if(path.begin(), path.end(), [](char c) { return (unsigned char)c < 0x20; }) == path.end() &&
+                  (SjisEndsWithBackslash(path.c_str()) != 0) == folder;
+        if (!ok) {
+            list->files.clear();
+            list->folders.clear();
+            return 0;
+        }
+        AddCreated(folder ? &list->folders : &list->files, path.c_str());
+    }
+    return 1;
+}
+
+int HoldsPath(const std::vector<std::string>& paths, const char* path)
+{
+    for (const std::string& p : paths) {
+        if (SameFolder(p.c_str(), path))
+            return 1;
+    }
+    return 0;
+}
+
+void AddCreated(std::vector<std::string>* paths, const char* path)
+{
+    if (!HoldsPath(*paths, path))
+        paths->push_back(path);
+}
+
+int CreatedListNameOf(const char* programFileName, char* listName)
+{
+    if (!SettingsFileNameOf(programFileName, listName))
+        return 0;
+    memcpy(listName + strlen(listName) - 3, "LST", 3);
     return 1;
 }
 
@@ -403,33 +623,46 @@ int BuildWininitText(const char* lines, size_t size, const char* shortPath, std:
     return text->size() <= WININIT_TEXT_LIMIT;
 }
 
-int AppendWininitText(const char* path, const std::string& text)
+int BuildWininitFile(const std::string& old, const char* shortPath, std::string* text)
 {
-    FILE* f = fopen(path, "r+b");
-    if (!f)
-        f = fopen(path, "w+b");  // 9x renames the file away once it is done
-    if (!f)
-        return 0;
-    int ok = fseek(f, 0, SEEK_END) == 0;
-    if (ok && ftell(f) > 0) {
-        ok = fseek(f, -1, SEEK_END) == 0;
-        int last = ok ? fgetc(f) : EOF;
-        ok = ok && fseek(f, last == 0x1A ? -1 : 0, SEEK_END) == 0;
+    std::string others, lines;  // lines: the [Rename] lines, each NUL-terminated
+    bool inRename = false;
+    size_t size = old.size();
+    if (size > 0 && old[size - 1] == 0x1A)
+        size--;
+    for (size_t at = 0; at < size;) {
+        size_t end = old.find('\n', at);
+        if (end == std::string::npos || end > size)
+            end = size;
+        std::string line = old.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::string trimmed = Trim(line);
+        if (!trimmed.empty() && trimmed[0] == '[') {
+            size_t close = trimmed.find(']');
+            inRename = close != std::string::npos && strcasecmp(Trim(trimmed.substr(1, close - 1)).c_str(), "Rename") == 0;
+            if (inRename)
+                continue;
+        }
+        if (!inRename) {
+            others += line + "\r\n";
+        } else if (!trimmed.empty() && trimmed[0] != ';' && trimmed.find('\0') == std::string::npos) {
+            lines += trimmed;
+            lines += '\0';
+        }
+        if (lines.size() > WININIT_TEXT_LIMIT)
+            return 0;
     }
-    ok = ok && fwrite(text.data(), 1, text.size(), f) == text.size();
-    return fclose(f) == 0 && ok;
+    lines += '\0';
+    std::string section;
+    if (!BuildWininitText(lines.data(), lines.size(), shortPath, &section))
+        return 0;
+    *text = others + section;
+    return 1;
 }
 
 // --- INI text in memory ---------------------------------------------------
-
-static std::string Trim(const std::string& s)
-{
-    size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos)
-        return "";
-    size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
 
 size_t ReadIniText(void* context, const char* section, const char* key, char* buffer, size_t size)
 {

@@ -47,8 +47,9 @@ struct SetupSettings {
     std::vector<std::string> regEntries;      // [Reg] 1..
 };
 
-// Loads every value. Fails when Title or Folder is empty or any value is
-// longer than its buffer.
+// Loads every value. Fails when Title or Folder is empty, Title or
+// GroupName is no safe name (IsSafeName) or any value is longer than its
+// buffer.
 int LoadSetupSettings(const ProfileReader& reader, SetupSettings* settings);
 
 // Double-byte-aware scans: a byte of a Shift-JIS pair never counts.
@@ -99,20 +100,68 @@ int ParseInstallEntry(const char* text, const char* installFolder, const char* w
                       const char* systemDir, InstallEntry* entry);
 
 // A [Group] entry: name, target in the install folder, optional arguments.
+// False for a name that is no safe name.
 int ParseGroupEntry(const char* text, const char* installFolder, char* name, char* target, char* arguments);
 
 // ClassName split at its first comma; *hasTitle is false without a comma.
 int SplitClassName(const char* value, char* className, char* title, int* hasTitle);
 
-// A [Reg] entry; refuses unknown roots and an empty subkey (a whole hive).
-enum RegRoot { REG_ROOT_CURRENT_USER, REG_ROOT_LOCAL_MACHINE, REG_ROOT_CLASSES_ROOT };
+// A [Reg] entry. Only keys under Software of the user's or the machine's
+// hive are taken, at least two levels down ("Software\\Vendor"), never one
+// of the system's shared keys (Microsoft, Classes, Policies, ...) or a key
+// below them; HKEY_CLASSES_ROOT, whose keys every program shares, is
+// refused whole.
+enum RegRoot { REG_ROOT_CURRENT_USER, REG_ROOT_LOCAL_MACHINE };
 int ParseRegEntry(const char* value, RegRoot* root, const char** subkey);
 
 // True for a file name whose text after its first "." is "gid" in any case.
 int IsGidFileName(const char* name);
-// True when the folder tree may be cleaned: not a drive root, and neither one
-// of the system's folders nor one that holds them.
+// The folder as the system resolves it, in text alone: "/" read as "\\",
+// "." and empty levels dropped, ".." taken back, the dots and spaces that
+// end a level cut (the system ignores them), a "\\" put last. Only a drive
+// path ("X:\\...") or a share ("\\\\server\\share\\...") has a form;
+// false for anything else or a result that does not fit.
+int NormalizeFolderText(const char* path, char* out);
+// True when both name the same folder once normalised (letters compared
+// without regard to case outside double-byte characters).
+int SameFolder(const char* a, const char* b);
+// True when path lies below folder (both normalised), not the folder itself.
+int IsBelowFolder(const char* path, const char* folder);
+// True when the folder may be swept: not a drive root, and neither one of
+// the system's folders nor one that holds them, both sides normalised.
 int MayCleanFolder(const char* folder, const char* const* systemFolders, size_t count);
+
+// True for a name that stays one level inside the folder it is put in: not
+// empty, no "\\", "/" or ":", no control characters, not made only of dots
+// and spaces (the system reads ".." as the level above). Title, GroupName
+// and the shortcut names must be such names.
+int IsSafeName(const char* name);
+
+// The command line of an [Exec] entry: the program (up to the first space,
+// or the text in double quotes at its start) in the install folder, quoted,
+// then the rest as its arguments. False for an empty program or a line that
+// does not fit in size bytes.
+int ExecCommandLine(const char* installFolder, const char* entry, char* out, size_t size);
+
+// What an install created, kept beside the installed setup so that the
+// uninstall removes that and nothing else: full file paths and full folder
+// paths (with "\\"). Its text is one entry a line, "F " or "D " and the
+// path, CR LF; lines that begin with ";" are comments.
+struct CreatedList {
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+};
+const size_t CREATED_LIST_LIMIT = 1 << 20;  // bytes; a longer file is refused
+std::string FormatCreatedList(const CreatedList& list);
+// False, with the list empty, for a text with any line that is not one of
+// the two forms with a full path of less than 260 bytes.
+int ParseCreatedList(const std::string& text, CreatedList* list);
+// Adds path unless the list holds it already (compared as folders are).
+void AddCreated(std::vector<std::string>* paths, const char* path);
+int HoldsPath(const std::vector<std::string>& paths, const char* path);
+// The name of the list beside the program file: its last three characters
+// replaced by "LST" (SETUP.EXE gives SETUP.LST).
+int CreatedListNameOf(const char* programFileName, char* listName);
 
 // A tenth of the free bytes, as the free-space question measures it.
 uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint64_t bytesPerSector);
@@ -122,8 +171,11 @@ uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint6
 // bytes), which keep every line even when keys repeat, as "NUL=" does, and
 // "NUL=" + shortPath last. Fails when it would exceed 30,000 bytes.
 int BuildWininitText(const char* lines, size_t size, const char* shortPath, std::string* text);
-// Writes text at the end of the file at path, over a final 1Ah byte.
-int AppendWininitText(const char* path, const std::string& text);
+// The whole new WININIT.INI from its old bytes: every other line as it was,
+// the lines of its [Rename] sections gathered into one section at the end
+// (BuildWininitText) and a final 1Ah byte dropped. The caller writes it in
+// one piece, so the old entries are never gone before the new text is in.
+int BuildWininitFile(const std::string& old, const char* shortPath, std::string* text);
 
 // A profile reader over INI text in memory (sections and keys compared
 // without regard to case; the first of equal keys counts).

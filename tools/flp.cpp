@@ -25,6 +25,7 @@ int _dowildcard = 0;
 #endif
 
 #include "common/sjis.h"
+#include "common/writer_lock.h"
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_library.h"
@@ -131,6 +132,40 @@ void CloseLibrary(Library* lib)
     if (lib->root)
         FreeLabelTree(lib->root);
     lib->root = nullptr;
+}
+
+// Takes the writers' lock of the library at path, for a command that reads
+// the labels it acts on and then rewrites the file: no other writer can
+// change them in between. On failure the reason is printed and EXIT_FAILED
+// returned.
+int LockLibrary(const char* path)
+{
+    if (TakeWriterLock(path, WRITER_LOCK_WAIT_MS) == 0)
+        return EXIT_OK;
+    return Fail("%s: another writer kept the library for %d s, or %s.lock cannot be created; "
+                "nothing changed",
+                path, WRITER_LOCK_WAIT_MS / 1000, path);
+}
+
+// Opens the library for a change: the lock first, then the labels.
+int OpenLibraryToWrite(const char* path, Library* lib)
+{
+    lib->root = nullptr;
+    LibraryFiles named;
+    if (SetLibraryFiles(&named, path) != 0)
+        return OpenLibrary(path, lib);  // which says what is wrong with the name
+    if (LockLibrary(path) != EXIT_OK)
+        return EXIT_FAILED;
+    if (OpenLibrary(path, lib) == EXIT_OK)
+        return EXIT_OK;
+    ReleaseWriterLock(path);
+    return EXIT_FAILED;
+}
+
+void CloseLibraryToWrite(const char* path, Library* lib)
+{
+    CloseLibrary(lib);
+    ReleaseWriterLock(path);
 }
 
 // The label at the name path, or the root label for an empty path.
@@ -441,7 +476,7 @@ int CommandEdit(const char* command, int argc, char** argv)
     }
 
     Library lib;
-    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
+    if (OpenLibraryToWrite(argv[0], &lib) != EXIT_OK)
         return EXIT_FAILED;
     int result = EXIT_OK;
     request.target = FindTarget(&lib, argv + names, argc - names);
@@ -461,10 +496,13 @@ int CommandEdit(const char* command, int argc, char** argv)
                                   request.kind == REWRITE_NEW_CHILD_LABEL)) {
             PutText(newName, strlen(newName));
             putchar('\n');
-            result = FinishOutput(result);
+            // The label is in the file: the status says so, whatever became
+            // of its name on the way out.
+            if (FinishOutput(result) != EXIT_OK)
+                fprintf(stderr, "flp: the new label is in the library all the same\n");
         }
     }
-    CloseLibrary(&lib);
+    CloseLibraryToWrite(argv[0], &lib);
     return result;
 }
 
@@ -559,13 +597,17 @@ int CommandStore(int argc, char** argv)
 {
     if (argc < 1)
         return Usage();
+    // Standard input may take its time: it is read before the lock is
+    // taken, and only for a label that is there now. A file that cannot be
+    // read at this moment is left to the look under the lock: another
+    // writer may be replacing it (under Wine the name is briefly gone).
     Library lib;
-    if (OpenLibrary(argv[0], &lib) != EXIT_OK)
-        return EXIT_FAILED;
-    const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
-    if (!target) {
+    LibraryFiles named;
+    if (SetLibraryFiles(&named, argv[0]) == 0 && ReadLabelTree(named.phrase, &lib.root) == 0) {
+        bool there = FindTarget(&lib, argv + 1, argc - 1) != nullptr;
         CloseLibrary(&lib);
-        return Fail("no label at that path");
+        if (!there)
+            return Fail("no label at that path");
     }
     InputPhrases input;
     int result = EXIT_OK;
@@ -583,17 +625,22 @@ int CommandStore(int argc, char** argv)
             }
         }
     }
+    if (result == EXIT_OK && OpenLibraryToWrite(argv[0], &lib) != EXIT_OK) {
+        FreeInputPhrases(&input);
+        return EXIT_FAILED;
+    }
     if (result == EXIT_OK) {
+        const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
         PhraseSource source = {&input, input.count, GetInputPhrase};
         RewriteRequest request = {};
         request.kind = REWRITE_SAVE_PHRASES;
         // The root label is the target of an empty path.
         request.target = target == lib.root ? nullptr : target;
         request.phrases = &source;
-        result = Rewrite(&lib, argv[0], &request, nullptr);
+        result = target ? Rewrite(&lib, argv[0], &request, nullptr) : Fail("no label at that path");
+        CloseLibraryToWrite(argv[0], &lib);
     }
     FreeInputPhrases(&input);
-    CloseLibrary(&lib);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/safe_file.h"
+#include "common/writer_lock.h"
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_library.h"
@@ -325,9 +326,15 @@ int CommandImport(int argc, char** argv)
     if (!ParseJson(json, &library, &error))
         return Fail(std::string(jsonPath ? jsonPath : "standard input") + ": " + error +
                     "; nothing imported");
-    if (into)
-        return ImportInto(files, &library, argv + i, argc - i);
-    return ImportNew(files, library, force);
+    // From the look at the file to the commit no other writer comes between.
+    if (TakeWriterLock(files.phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return Fail(std::string(path) + ": another writer kept the library for " +
+                    std::to_string(WRITER_LOCK_WAIT_MS / 1000) + " s, or " + path +
+                    ".lock cannot be created; nothing imported");
+    int result = into ? ImportInto(files, &library, argv + i, argc - i)
+                      : ImportNew(files, library, force);
+    ReleaseWriterLock(files.phrase);
+    return result;
 }
 
 namespace {

@@ -87,6 +87,7 @@ void FreeSelectedPath()
     free(g_views.selectedPath);
     g_views.selectedPath = nullptr;
     g_views.listLoaded = false;
+    g_views.openLabelGone = false;
     ReleaseUnusedRecords();
 }
 
@@ -235,6 +236,22 @@ static void CALLBACK OnReadTreeTimer(HWND tree, UINT, UINT_PTR, DWORD)
 
 int LoadLabelTree(HWND tree)
 {
+    // Stamped before the read: a change made while it reads is seen next time.
+    RecordLibraryFile();
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(g_views.files.phrase, &root) != 0)
+        root = nullptr;
+    if (ShowLabelTree(tree, root) == 0)
+        return 0;
+    // Only a file that cannot be opened is worth reading again; one that
+    // is malformed stays so until it is replaced.
+    if (!FileExists(g_views.files.phrase))
+        SetTimer(tree, IDT_READ_TREE, READ_TREE_DELAY_MS, OnReadTreeTimer);
+    return -1;
+}
+
+int ShowLabelTree(HWND tree, LabelNode* root)
+{
     KillTimer(tree, IDT_READ_TREE);
     // The items go first: their parameters refer to the records replaced here.
     // A selection change the deletion may report switches no label: the open
@@ -244,17 +261,10 @@ int LoadLabelTree(HWND tree)
     g_views.selectionGuard++;
     SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
     g_views.selectionGuard--;
-    LabelNode* root = nullptr;
-    int result = ReadLabelTree(g_views.files.phrase, &root);
     RetireLabelTree(g_views.labelRoot);
     g_views.labelRoot = root;
-    if (result != 0 || !root) {
-        // Only a file that cannot be opened is worth reading again; one that
-        // is malformed stays so until it is replaced.
-        if (!FileExists(g_views.files.phrase))
-            SetTimer(tree, IDT_READ_TREE, READ_TREE_DELAY_MS, OnReadTreeTimer);
+    if (!root)
         return -1;
-    }
     g_views.treeLoads++;
     if (root->firstChild)
         InsertLabelItems(tree, root->firstChild, nullptr);

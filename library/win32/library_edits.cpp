@@ -21,26 +21,55 @@ static const LabelNode* EditTarget(HWND tree)
     return item ? ItemLabel(tree, item) : nullptr;
 }
 
+static const char SAID_READ_AGAIN[] = "ファイルがほかで変更されていたため、読み直しました。もう一度操作してください";
+
+// A label edit that did not run because the tree was read again: its target
+// was a label of the tree as it was.
+static const int EDIT_NOT_RUN = -2;
+
 // Every label edit stores the open label's list first, so that the edit (a
 // cut or a copy above all) takes the phrases just typed. When that store
 // fails, the edit fails as its rewrite would, and the file stays as it is.
+// The edit acts on the label the user saw: when another program changed the
+// file meanwhile, the tree shows the file anew and the edit waits for the
+// user to give it again.
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
+    if (CheckLibraryFile(tree, ListBeside(tree)) > 0) {
+        if (g_views.tell)
+            g_views.tell(SAID_READ_AGAIN);
+        return EDIT_NOT_RUN;
+    }
     if (StorePhraseListNow(ListBeside(tree)) != 0)
         return -1;
     return RewritePhraseFile(&g_views.files, request, followPath);
 }
 
+static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter);
+
 // Runs a rewrite at the selected label and reloads the tree. On success the
 // tree then shows the rewrite's follow-up path, otherwise the path of the
-// label that was selected (the phrase file is unchanged then).
+// label that was selected (the phrase file is unchanged then). The check,
+// the store, the edit and the read of the tree that stamps the file are one
+// writer's turn.
 static int RewriteAndReload(HWND tree, RewriteRequest* request, bool selectAfter)
+{
+    if (!HoldLibraryFile())
+        return -1;
+    int result = RewriteAndReloadHeld(tree, request, selectAfter);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter)
 {
     char namePath[NAME_PATH_SIZE];
     char followPath[NAME_PATH_SIZE];
     BuildNamePathOf(request->target, namePath, sizeof namePath);
     memset(followPath, 0, sizeof followPath);
     int result = RewriteWithList(tree, request, followPath);
+    if (result == EDIT_NOT_RUN)
+        return -1;
     // The request's target belongs to records that a selection change in the
     // follow-up may release; it is not used past this point.
     const char* path = result == 0 ? followPath : namePath;
@@ -114,7 +143,17 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     request.kind = REWRITE_RENAME_LABEL;
     request.target = target;
     request.newName = item->pszText;
-    if (RewritePhraseFile(&g_views.files, &request) != 0)
+    // Renamed inside the tree's notification, whose items must stay: a
+    // change of another program is not read here. The file then stays
+    // marked as changed, and the next check shows it.
+    if (!HoldLibraryFile())
+        return -1;
+    bool current = LibraryFileUnchanged();
+    int result = RewritePhraseFile(&g_views.files, &request);
+    if (result == 0 && current)
+        RecordLibraryFile();
+    LetGoOfLibraryFile();
+    if (result != 0)
         return -1;
     SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);
     TVITEMA text = {};
@@ -125,7 +164,18 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     return 0;
 }
 
+static int CutOrCopyHeld(HWND tree, int cut);
+
 int CutOrCopyLabel(HWND tree, int cut)
+{
+    if (!HoldLibraryFile())
+        return -1;
+    int result = CutOrCopyHeld(tree, cut);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int CutOrCopyHeld(HWND tree, int cut)
 {
     const LabelNode* target = EditTarget(tree);
     if (!target)
@@ -135,7 +185,7 @@ int CutOrCopyLabel(HWND tree, int cut)
     request.target = target;
     // A copy leaves the phrase file as it was: no reload.
     if (!cut)
-        return RewriteWithList(tree, &request, nullptr);
+        return RewriteWithList(tree, &request, nullptr) == 0 ? 0 : -1;
     char followPath[NAME_PATH_SIZE];
     memset(followPath, 0, sizeof followPath);
     if (RewriteWithList(tree, &request, followPath) != 0)

@@ -127,15 +127,7 @@ bool IsPhraseListEditable()
 // the list's texts when it was loaded or last stored. A list that is the
 // same is not stored again, so browsing labels leaves the file, its backup
 // and their times alone (and a hand edit made meanwhile elsewhere in place).
-static void FreeListTexts(ListTexts* texts)
-{
-    free(texts->bytes);
-    texts->bytes = nullptr;
-    texts->size = 0;
-}
-
-// The list's texts; bytes null when memory ran out.
-static ListTexts TakeListTexts(HWND list)
+ListTexts TakeListTexts(HWND list)
 {
     ListTexts texts = {(char*)malloc(1), 0};
     size_t capacity = 1;
@@ -162,10 +154,7 @@ static ListTexts TakeListTexts(HWND list)
     return texts;
 }
 
-static bool SameTexts(const ListTexts* a, const ListTexts* b)
-{
-    return a->bytes && b->bytes && a->size == b->size && memcmp(a->bytes, b->bytes, a->size) == 0;
-}
+static int SaveHeldPhraseList(HWND list, LabelNode* const* path);
 
 int SavePhraseList(HWND list, LabelNode* const* path)
 {
@@ -175,8 +164,36 @@ int SavePhraseList(HWND list, LabelNode* const* path)
         return 0;
     if (!path)
         path = g_views.selectedPath;
+    // From the check of the file to the stamp of the file written.
+    if (!HoldLibraryFile())
+        return -1;
+    int result = SaveHeldPhraseList(list, path);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
+{
+    // The list is the user's edit of the label as last read; another program
+    // may have changed the label since, and writing the list whole would
+    // drop that change.
+    if (path == g_views.selectedPath && !LibraryFileUnchanged()) {
+        ListTexts now = TakeListTexts(list);
+        bool unedited = SameListTexts(&now, &g_views.storedTexts);
+        FreeListTexts(&now);
+        // Held open by another program, the file can be neither read nor
+        // replaced, and whether it changed is not known yet: an edit waits
+        // for it. A list without an edit has nothing to store, whatever the
+        // file holds now.
+        int result = FileExists(g_views.files.phrase) ? StoreOpenListOverChange(list) : -1;
+        return unedited ? 0 : result;
+    }
+    if (path == g_views.selectedPath && g_views.openLabelGone) {
+        TellOpenLabelGone();
+        return -1;
+    }
     ListTexts now = TakeListTexts(list);
-    if (SameTexts(&now, &g_views.storedTexts)) {
+    if (SameListTexts(&now, &g_views.storedTexts)) {
         FreeListTexts(&now);
         return 0;
     }
@@ -185,12 +202,19 @@ int SavePhraseList(HWND list, LabelNode* const* path)
     request.kind = REWRITE_SAVE_PHRASES;
     request.target = PathTarget(path);
     request.phrases = &source;
-    int result = RewritePhraseFile(&g_views.files, &request);
-    FreeListTexts(&g_views.storedTexts);
-    if (result == 0)
+    LibraryError error;
+    int result = RewritePhraseFile(&g_views.files, &request, nullptr, nullptr, &error);
+    if (result == 0) {
+        RecordLibraryFile();
+        FreeListTexts(&g_views.storedTexts);
         g_views.storedTexts = now;  // what the file holds now
-    else
-        FreeListTexts(&now);
+        return 0;
+    }
+    FreeListTexts(&now);
+    if (path == g_views.selectedPath && strcmp(error.what, "no such label in the file") == 0) {
+        g_views.openLabelGone = true;
+        TellOpenLabelGone();
+    }
     return result;
 }
 
@@ -312,7 +336,10 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
         // Leaving the label would drop the edits the file could not take:
         // the label stays open, and the tree goes back to it (also when it
         // was rebuilt since), or shows none rather than another.
-        if (StorePhraseListNow(list) != 0) {
+        g_views.selectionChanging = true;
+        int stored = StorePhraseListNow(list);
+        g_views.selectionChanging = false;
+        if (stored != 0) {
             HTREEITEM item = OpenLabelItem(tree);
             g_views.selectionGuard++;
             SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
@@ -525,6 +552,10 @@ static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourc
 
 int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
 {
+    // The label dropped on is an item of the tree as it was; read anew, the
+    // tree has other items, and the user drops again on what it shows now.
+    if (CheckLibraryFile(tree, list) != 0)
+        return -1;
     // Phrases leave only the open label's own list: cut from search results
     // or a list read in part, they would stay where they are.
     if (!IsPhraseListEditable())

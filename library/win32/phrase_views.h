@@ -7,12 +7,11 @@
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
+#include "library/phrase_merge.h"
 
-// A list's texts, each with its NUL, in one block.
-struct ListTexts {
-    char* bytes;  // null: not known
-    size_t size;
-};
+// Posted to the tree's parent: the phrase file changed while the views could
+// not be rebuilt; CheckLibraryFile reads them again.
+const UINT MSG_LIBRARY_CHANGED = WM_APP + 20;
 
 // The library as the phrase window shows it; one per process.
 struct LibraryViews {
@@ -26,6 +25,9 @@ struct LibraryViews {
     ListTexts storedTexts;     // the open label's phrases as the file holds them
     int selectionGuard;        // >0: the tree's selection changes are the
                                // program's own and switch no label
+    FileStamp stamp;           // the phrase file as the views last read or wrote it
+    bool openLabelGone;        // the open label is not in the file as stamped
+    bool selectionChanging;    // inside the tree's selection change
     void (*tell)(const char* text);  // a word to the user (the status bar); may be null
     unsigned treeLoads;        // tree reads that replaced the items
 };
@@ -41,12 +43,17 @@ void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath);
 // Rebuilds the tree from the file. A file that cannot be opened leaves the
 // tree empty and is read again a second later, until it can be.
 int LoadLabelTree(HWND tree);
+// Shows the records of root (read by the caller; null: none) in place of
+// the tree's, as LoadLabelTree does after its read.
+int ShowLabelTree(HWND tree, LabelNode* root);
 // The item that shows the open label: found by its records, or in a tree
 // rebuilt since it was opened by its names (and ordinals among equal
 // names), as stores find it. Null when no label is open or it is not shown.
 HTREEITEM OpenLabelItem(HWND tree);
 // Selects the open label's item (when shown) without switching labels.
 void ShowOpenLabel(HWND tree);
+HWND ListBesideTree(HWND tree);
+HWND TreeBesideList(HWND list);
 
 // The label at the end of a path (null: none).
 const LabelNode* PathTarget(LabelNode* const* path);
@@ -58,6 +65,32 @@ int SetPhrase(HWND list, int index, const char* text);
 int LoadPhraseList(HWND list, LabelNode* const* path);
 int SavePhraseList(HWND list, LabelNode* const* path);
 int OnLabelSelectionChanged(HWND tree, HWND list);
+// The list's texts; bytes null when memory ran out.
+ListTexts TakeListTexts(HWND list);
+
+// Another program may change the phrase file at any time. True when the file
+// is still the one the views last read or wrote.
+bool LibraryFileUnchanged();
+// Takes the file as it is now as the one the views hold.
+void RecordLibraryFile();
+// The writers' lock of the phrase file, held across a check of the file and
+// the rewrite that follows it so that no other writer comes in between
+// (re-entrant). HoldLibraryFile returns false when another writer kept it
+// for the whole wait.
+bool HoldLibraryFile();
+void LetGoOfLibraryFile();
+// When the file changed, reads the tree and the open label again; an edit of
+// the open list is carried over to the label as the file now has it and
+// stored (or, where it cannot be, stored as a new label beside it). Returns
+// 0 (unchanged), 1 (read again; the views show the file) or -1 (the file
+// could not be read, or the list could not be stored; the status bar says).
+int CheckLibraryFile(HWND tree, HWND list);
+// SavePhraseList's part when the file changed: 0 when the file holds the
+// open list, -1 when not. Inside the tree's selection change the check is
+// posted as MSG_LIBRARY_CHANGED: 0 then means the list had no edit.
+int StoreOpenListOverChange(HWND list);
+// The status bar's word for a store under a label the file no longer has.
+void TellOpenLabelGone();
 
 // The list is the open label's own when it was loaded whole from the file
 // under g_views.selectedPath and does not show search results. Only such a list is

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/sjis.h"
 
@@ -15,6 +16,8 @@
 const UINT_PTR START_TIMER = 1;
 const UINT START_DELAY_MS = 300;
 const uint64_t LOW_SPACE = 0xA00000;  // a tenth of the free bytes: about 100 MB
+// The steps' chain: not WM_COMMAND 1, which is IDOK, sent by Enter too.
+const UINT MSG_NEXT_STEP = WM_APP + 1;
 
 static std::string Caption(const char* suffix)
 {
@@ -92,17 +95,32 @@ static int AcceptFolder(HWND dialog)
                 MB_ICONERROR);
         return 0;
     }
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(g_setup.installFolder, &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        FindClose(find);
-    } else {
+    char normal[SETUP_PATH_SIZE];
+    if (!NormalizeFolder(g_setup.installFolder, normal)) {
+        Message(dialog, "「C:\\APP」のように、ﾄﾞﾗｲﾌﾞ名も含めた正しいﾊﾟｽ名を指定してください。", nullptr,
+                MB_ICONERROR);
+        return 0;
+    }
+    strcpy(g_setup.installFolder, normal);
+    // Tested without its "\", which no folder name matches; a junction
+    // counts as the folder it is.
+    std::string bare = g_setup.installFolder;
+    if (!IsDriveRoot(bare.c_str()))
+        bare.pop_back();
+    DWORD attributes = GetFileAttributesA(bare.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Proves the folder can be made; the first install step makes it.
-        if (!CreateFolderChain(g_setup.installFolder))
+        // Only the levels made here are taken back.
+        std::vector<std::string> made;
+        int ok = CreateFolderChain(g_setup.installFolder, &made);
+        for (auto level = made.rbegin(); level != made.rend(); ++level)
+            RemoveDirectoryA(level->substr(0, level->size() - 1).c_str());
+        if (!ok)
             return 0;
-        std::string last = g_setup.installFolder;
-        last.pop_back();
-        RemoveDirectoryA(last.c_str());
+    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Message(dialog, (bare + " - 同じ名前のﾌｧｲﾙが既に存在するのでﾌｫﾙﾀﾞが作成できません。").c_str(), nullptr,
+                MB_ICONERROR);
+        return 0;
     }
     uint64_t space = FreeSpace();
     if (space < LOW_SPACE) {
@@ -149,26 +167,40 @@ static INT_PTR CALLBACK FolderDialog(HWND dialog, UINT message, WPARAM wParam, L
 
 static void CopyEntry(const InstallEntry& e)
 {
+    // A source that is not there (quarantined, or left out of the package)
+    // is a failed entry: whatever stands at the destination stays.
+    DWORD source = GetFileAttributesA(e.source);
+    if (source == INVALID_FILE_ATTRIBUTES || (source & FILE_ATTRIBUTE_DIRECTORY)) {
+        Message(g_setup.owner, (std::string(e.source) + " のｺﾋﾟｰに失敗しました。").c_str(), nullptr, MB_ICONERROR);
+        g_setup.failed = 1;
+        return;
+    }
     // The folders below the base folder, shortest first.
     for (size_t i = e.nameStart; e.destination[i]; i++) {
         if (e.destination[i] == '\\') {
-            if (!CreateFolderLevel(std::string(e.destination, i + 1).c_str())) {
+            std::string level(e.destination, i + 1);
+            int made;
+            if (!CreateFolderLevel(level.c_str(), &made)) {
                 g_setup.failed = 1;
                 return;
             }
+            if (made)
+                AddCreated(&g_setup.created.folders, level.c_str());
         } else if (IsSjisLeadByte((unsigned char)e.destination[i]) && e.destination[i + 1]) {
             i++;
         }
     }
+    bool existed = GetFileAttributesA(e.destination) != INVALID_FILE_ATTRIBUTES;
     if (CopyFileA(e.source, e.destination, e.noOverwrite)) {
         SetFileAttributesA(e.destination, FILE_ATTRIBUTE_NORMAL);
+        // A file that was there before is not ours to remove, unless an
+        // earlier install of ours made it.
+        if (!existed)
+            AddCreated(&g_setup.created.files, e.destination);
         return;
     }
     switch (GetLastError()) {
     case ERROR_FILE_EXISTS:  // a "/e" entry that is already there
-        return;
-    case ERROR_FILE_NOT_FOUND:  // no longer shipped: the old copy goes
-        DeleteFileA(e.destination);
         return;
     case ERROR_SHARING_VIOLATION:
         Message(g_setup.owner, (std::string(e.destination) + " は他で使用中のため上書きできません。").c_str(),
@@ -182,17 +214,31 @@ static void CopyEntry(const InstallEntry& e)
     g_setup.failed = 1;
 }
 
-static void WriteUninstallEntry()
+static int WriteUninstallEntry()
 {
     std::string keyName = std::string(UNINSTALL_KEY) + g_settings.title;
     std::string command = std::string("\"") + g_setup.installFolder + g_setup.programFile + "\" /r";
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)g_settings.title, (DWORD)strlen(g_settings.title) + 1);
-    RegSetValueExA(key, "UninstallString", 0, REG_SZ, (const BYTE*)command.c_str(), (DWORD)command.size() + 1);
+        return 0;
+    int ok = RegSetValueExA(key, "DisplayName", 0, REG_SZ, (const BYTE*)g_settings.title,
+                            (DWORD)strlen(g_settings.title) + 1) == ERROR_SUCCESS &&
+             RegSetValueExA(key, "UninstallString", 0, REG_SZ, (const BYTE*)command.c_str(),
+                            (DWORD)command.size() + 1) == ERROR_SUCCESS;
     RegCloseKey(key);
+    return ok;
+}
+
+// The list beside the installed setup, written after every step so that
+// an install cut short still tells its uninstall what it made.
+static void SaveCreatedList()
+{
+    if (g_settings.noUninst)
+        return;
+    std::string path = std::string(g_setup.installFolder) + g_setup.listFile;
+    if (!WriteCreatedList(path.c_str(), g_setup.created))
+        g_setup.failed = 1;
 }
 
 static void RunStep(HWND dialog)
@@ -202,7 +248,12 @@ static void RunStep(HWND dialog)
     HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
     if (s == 0) {
         SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, n + 3));
-        CreateFolderChain(g_setup.installFolder);
+        // An earlier install of ours into this folder: what it made stays ours.
+        ReadCreatedList((std::string(g_setup.installFolder) + g_setup.listFile).c_str(), &g_setup.created);
+        std::vector<std::string> made;
+        CreateFolderChain(g_setup.installFolder, &made);
+        for (const std::string& level : made)
+            AddCreated(&g_setup.created.folders, level.c_str());
     } else if (s <= n + 2) {
         int e = s - 2;
         InstallEntry entry;
@@ -217,28 +268,32 @@ static void RunStep(HWND dialog)
             g_setup.failed = 1;
         }
     } else {
+        int ok = 1;
         if (g_settings.tsr) {
-            Shortcuts(SHORTCUT_STARTUP, 0);
+            ok = Shortcuts(SHORTCUT_STARTUP, 0);
         } else {
             if (g_setup.startMenu)
-                Shortcuts(SHORTCUT_PROGRAMS, 0);
+                ok = Shortcuts(SHORTCUT_PROGRAMS, 0);
             if (g_setup.desktop)
-                Shortcuts(SHORTCUT_DESKTOP, 0);
+                ok = Shortcuts(SHORTCUT_DESKTOP, 0) && ok;
         }
-        if (!g_settings.noUninst)
-            WriteUninstallEntry();
+        if (!g_settings.noUninst && !WriteUninstallEntry())
+            ok = 0;
+        if (!ok)
+            g_setup.failed = 1;
     }
+    SaveCreatedList();
     SendMessageA(bar, PBM_DELTAPOS, 1, 0);
     g_setup.step = ++s;
     if (s > n + 3) {
         ShowWindow(dialog, SW_HIDE);
         PostMessageA(dialog, WM_CLOSE, 0, 0);
     } else {
-        PostMessageA(dialog, WM_COMMAND, 1, 0);
+        PostMessageA(dialog, MSG_NEXT_STEP, 0, 0);
     }
 }
 
-static INT_PTR CALLBACK ProgressDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK ProgressDialog(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -248,14 +303,15 @@ static INT_PTR CALLBACK ProgressDialog(HWND dialog, UINT message, WPARAM wParam,
         return TRUE;
     case WM_TIMER:
         KillTimer(dialog, START_TIMER);
-        PostMessageA(dialog, WM_COMMAND, 1, 0);
+        PostMessageA(dialog, MSG_NEXT_STEP, 0, 0);
         return TRUE;
-    case WM_COMMAND:
-        if (wParam == 1)
-            RunStep(dialog);
+    case MSG_NEXT_STEP:
+        RunStep(dialog);
         return TRUE;
     case WM_CLOSE:
-        EndDialog(dialog, 0);
+        // Alt+F4 would leave the install half done and report success.
+        if (g_setup.step > (int)g_settings.installEntries.size() + 3)
+            EndDialog(dialog, 0);
         return TRUE;
     }
     return FALSE;
@@ -298,8 +354,9 @@ static void RunAndWait(const std::string& commandLine)
 static void RunExecEntries()
 {
     for (const std::string& entry : g_settings.execEntries) {
-        std::string command = std::string(g_setup.installFolder) + "\\" + entry;
-        if (command.size() < 2 * SETUP_PATH_SIZE)
+        // Quoted, so that D:\My Apps\x.exe is never taken for D:\My.exe.
+        char command[2 * SETUP_PATH_SIZE];
+        if (ExecCommandLine(g_setup.installFolder, entry.c_str(), command, sizeof command))
             RunAndWait(command);
     }
 }

@@ -2,6 +2,7 @@
 // running-program check; the modes are in install.cpp and uninstall.cpp.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "setup/win32/setup.h"
 
@@ -86,6 +87,22 @@ static int NothingRunning()
     return 0;
 }
 
+// False, after the message, while another setup of this product runs. The
+// uninstall run waits a little: the request that started it is ending.
+static int OnlyInstance(SetupMode mode)
+{
+    std::string name = std::string("SetupRunning:") + g_settings.title;
+    g_setup.guard = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (g_setup.guard) {
+        DWORD wait = WaitForSingleObject(g_setup.guard, mode == MODE_UNINSTALL_RUN ? 10000 : 0);
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            return 1;
+    }
+    Message(nullptr, (std::string(g_settings.title) + " のｾｯﾄｱｯﾌﾟは既に実行中です。").c_str(), g_settings.title,
+            MB_ICONERROR);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     OSVERSIONINFOA version = {};
@@ -97,20 +114,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     }
 
     g_setup.instance = instance;
-    GetModuleFileNameA(nullptr, g_setup.modulePath, sizeof g_setup.modulePath);
+    // A cut module path would name another folder and another settings file.
+    DWORD length = GetModuleFileNameA(nullptr, g_setup.modulePath, sizeof g_setup.modulePath);
     GetWindowsDirectoryA(g_setup.windowsDir, sizeof g_setup.windowsDir);
     GetSystemDirectoryA(g_setup.systemDir, sizeof g_setup.systemDir);
     const char* runPath;
     SetupMode mode = SetupModeOf(commandLine, &runPath);
     const char* path = mode == MODE_UNINSTALL_RUN ? runPath : g_setup.modulePath;
-    if (!SplitModulePath(path, g_setup.setupFolder, g_setup.programFile) ||
+    if (length == 0 || length >= sizeof g_setup.modulePath ||
+        !SplitModulePath(path, g_setup.setupFolder, g_setup.programFile) ||
         !SettingsFileNameOf(g_setup.programFile, g_setup.settingsFile) ||
+        !CreatedListNameOf(g_setup.programFile, g_setup.listFile) ||
         snprintf(g_setup.settingsPath, sizeof g_setup.settingsPath, "%s%s", g_setup.setupFolder,
                  g_setup.settingsFile) >= (int)sizeof g_setup.settingsPath) {
         Message(nullptr, "設定ﾌｧｲﾙが壊れているか、または見つかりません。", nullptr, MB_ICONERROR);
         return 1;
     }
-    if (!LoadSettings() || !NothingRunning())
+    if (!LoadSettings() || !NothingRunning() || !OnlyInstance(mode))
         return 1;
 
     switch (mode) {

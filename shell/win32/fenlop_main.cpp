@@ -15,6 +15,8 @@
 const char PRODUCT_NAME[] = "Fenlop";
 const char TRAY_CLASS[] = "FLPTray";
 const char SPLITTER_CLASS[] = "OrboSprit";
+// Held by the running instance for its whole run, one per logon session.
+static const char INSTANCE_MUTEX[] = "Local\\Fenlop.Running";
 
 AppWindows g_app;
 Session g_session;
@@ -32,6 +34,18 @@ static int BuildProgramPaths()
     if (PhrasePathFromModule(module, phrase, sizeof phrase) != 0)
         return -1;
     return SetLibraryFiles(&g_views.files, phrase);
+}
+
+// The single-instance test. The tray window appears only after the whole
+// library has been read, so two starts close together would both miss it;
+// the mutex is there from the first instruction on.
+static bool AnotherInstanceRuns()
+{
+    // The handle is never closed: the system lets go of it when we end.
+    HANDLE running = CreateMutexA(nullptr, FALSE, INSTANCE_MUTEX);
+    if (running)
+        return GetLastError() == ERROR_ALREADY_EXISTS;
+    return FindWindowA(TRAY_CLASS, nullptr) != nullptr;
 }
 
 static void RegisterWindowClasses(HINSTANCE instance)
@@ -98,13 +112,13 @@ static void MergeRecoveryFiles(char* message)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    if (AnotherInstanceRuns())
+        return 0;
     InitCommonControls();
     g_app.instance = instance;
     // Refused before anything is read or written.
     if (BuildProgramPaths() != 0)
         return 1;
-    if (FindWindowA(TRAY_CLASS, nullptr))
-        return 0;
     // Only now: the running instance's clip file would hold a label cut there.
     DeleteFileA(g_views.files.clip);
 

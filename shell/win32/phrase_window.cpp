@@ -314,6 +314,9 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case MSG_RESTORE_FOCUS:
         RestoreFocusChild(hwnd);
         return 0;
+    case MSG_LIBRARY_CHANGED:
+        CheckLibraryFile(g_app.labelTree, g_app.phraseList);
+        return 0;
     case MSG_REOPEN_LABEL_EDIT:
         ReopenLabelEdit((HTREEITEM)lParam);
         return 0;

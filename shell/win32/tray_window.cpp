@@ -57,6 +57,9 @@ void TogglePhraseWindow()
         return;
     }
     if (!padClosed) {
+        // Shown as the file is now: another program may have changed it
+        // while the window was hidden.
+        CheckLibraryFile(g_app.labelTree, g_app.phraseList);
         ShowWindow(g_app.phraseWindow, SW_SHOWNORMAL);
         g_session.autoHideArmed = 0;
     }

@@ -358,30 +358,30 @@ TEST(RewriteFailure, UnwritableTargetsLeaveEveryFileAsItWas)
     std::string stored = ReadBytes(lib.files.phrase);
 
     // The new phrase file cannot be created.
-    fs::create_directory(std::string(lib.files.phrase) + ".new");
+    fs::create_directory(TempOf(lib.files.phrase));
     RewriteRequest newLabel{REWRITE_NEW_LABEL, lib.Find({"a"}), 1, nullptr, nullptr};
     EXPECT_EQ(RewritePhraseFile(&lib.files, &newLabel), -1);
     EXPECT_EQ(ReadBytes(lib.files.phrase), stored);
     EXPECT_EQ(ReadBytes(lib.files.backup), stored);
-    fs::remove(std::string(lib.files.phrase) + ".new");
+    fs::remove(TempOf(lib.files.phrase));
 
     // The new clip file cannot be created: a cut keeps the label in the library.
-    fs::create_directory(std::string(lib.files.clip) + ".new");
+    fs::create_directory(TempOf(lib.files.clip));
     RewriteRequest cut{REWRITE_CUT_LABEL, lib.Find({"a"}), 0, nullptr, nullptr};
     EXPECT_EQ(RewritePhraseFile(&lib.files, &cut), -1);
     RewriteRequest copy{REWRITE_COPY_LABEL, lib.Find({"a"}), 0, nullptr, nullptr};
     EXPECT_EQ(RewritePhraseFile(&lib.files, &copy), -1);
     EXPECT_EQ(ReadBytes(lib.files.phrase), stored);
     EXPECT_EQ(ReadBytes(lib.files.clip), "<u>\"old clip\"\r\n</u>\r\n");
-    fs::remove(std::string(lib.files.clip) + ".new");
+    fs::remove(TempOf(lib.files.clip));
 
     // The backup cannot be written: nothing else is touched either.
     std::string olderBackup = ReadBytes(lib.files.backup);
-    fs::create_directory(std::string(lib.files.backup) + ".new");
+    fs::create_directory(TempOf(lib.files.backup));
     EXPECT_EQ(RewritePhraseFile(&lib.files, &newLabel), -1);
     EXPECT_EQ(ReadBytes(lib.files.phrase), stored);
     EXPECT_EQ(ReadBytes(lib.files.backup), olderBackup);
-    fs::remove(std::string(lib.files.backup) + ".new");
+    fs::remove(TempOf(lib.files.backup));
     EXPECT_TRUE(lib.NoTemporaryFiles());
 }
 
@@ -392,7 +392,7 @@ TEST(RewriteFailure, FullDisk)
     Library lib("fulldisk");
     WriteBytes(lib.files.phrase, kBase);
     ASSERT_TRUE(lib.Load());
-    std::string temp = std::string(lib.files.phrase) + ".new";
+    std::string temp = TempOf(lib.files.phrase);
     fs::create_symlink("/dev/full", temp);
     std::vector<std::string> big(200, std::string(3000, 'x'));
     PhraseList list(big);
@@ -698,11 +698,11 @@ TEST(CreateLibrary, WritesANewLibraryAndKeepsTheOldFile)
 
     // When the new file cannot be written, the old one stays where it was.
     WriteBytes(lib.files.phrase, "unreadable 3");
-    fs::create_directory(std::string(lib.files.phrase) + ".new");
+    fs::create_directory(TempOf(lib.files.phrase));
     EXPECT_EQ(CreateLibraryFile(&lib.files, kept), -1);
     EXPECT_EQ(ReadBytes(lib.files.phrase), "unreadable 3");
     EXPECT_FALSE(FileExists((first.substr(0, first.size() - 1) + "3").c_str()));
-    fs::remove(std::string(lib.files.phrase) + ".new");
+    fs::remove(TempOf(lib.files.phrase));
     remove(first.c_str());
     remove(second.c_str());
 }

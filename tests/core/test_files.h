@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/safe_file.h"
+
 // A temporary file opened for binary reading, holding bytes.
 inline FILE* OpenBytes(const std::string& bytes)
 {
@@ -35,4 +37,12 @@ inline void WriteBytes(const std::string& path, const std::string& bytes)
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), f);
     fclose(f);
+}
+
+// The temporary file this process writes target's new content to.
+inline std::string TempOf(const std::string& target)
+{
+    char temp[PATH_BUFFER_SIZE + 16] = "";
+    SafeWriteTempPath(target.c_str(), temp, sizeof temp);
+    return temp;
 }

@@ -238,6 +238,46 @@ void TimeSwitches(const Session& s, const std::string& path, std::vector<double>
     FreeLabelTree(root);
 }
 
+// The check fenlop makes before every store and at every call-up, that the
+// phrase file is still the one it last read or wrote, when nothing changed;
+// against reading the file whole once, which a check that cannot tell the
+// file by its stamp would need at least.
+void TimeChangeCheck(const std::string& path, std::vector<double>* checks, std::vector<double>* reads)
+{
+    FileStamp known, now;
+    TakeFileStamp(path.c_str(), &known);
+    std::vector<char> buffer(1 << 20);
+    for (int i = 0; i < RUNS; i++) {
+        double t0 = Now();
+        TakeFileStamp(path.c_str(), &now);
+        bool same = SameFileStamp(&known, &now);
+        checks->push_back(Now() - t0);
+        if (!same)
+            fprintf(stderr, "figures: the check saw a change that was not made\n");
+        t0 = Now();
+        if (FILE* f = fopen(path.c_str(), "rb")) {
+            while (fread(buffer.data(), 1, buffer.size(), f) == buffer.size()) {
+            }
+            fclose(f);
+        }
+        reads->push_back(Now() - t0);
+    }
+}
+
+// A call-up from another process to the shown window (the check included),
+// then hidden again.
+void TimeCallUps(const Session& s, std::vector<double>* shown)
+{
+    for (int i = 0; i < FIND_RUNS; i++) {
+        double t0 = Now();
+        PostMessageA(s.tray, 2095, 2001, (LPARAM)s.tray);
+        if (WaitUntil([&] { return IsWindowVisible(s.phrase) != FALSE; }))
+            shown->push_back(Now() - t0);
+        PostMessageA(s.tray, 2095, 2001, (LPARAM)s.tray);
+        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+    }
+}
+
 const char USER_TEXT[] = "user's copy";
 
 void SetRestoreOption(DWORD value)
@@ -416,6 +456,15 @@ int main()
     SetRestoreOption(0);
     EndProcess(&target);
 
+    // Call-ups of the small library, the baseline of those of the large one.
+    std::vector<double> callUpSmall, callUpLarge;
+    {
+        Session small;
+        if (Start(&small, folder))
+            TimeCallUps(small, &callUpSmall);
+        Stop(&small);
+    }
+
     // Start-up: the small library against one of about 10 MB.
     std::vector<double> startSmall, startLarge;
     static const char deep[] = "分類25\0項目5\0定型5\0";
@@ -454,6 +503,11 @@ int main()
             counts[k] = CoreSearch(WindowsPath(library), FIND_TEXTS[k], &ms);
         expected = counts[0];
         TimeSwitches(run, WindowsPath(library), &switches, &opens, &loads);
+        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        WaitUntil([&] { return !IsWindowVisible(run.phrase); });
+        TimeCallUps(run, &callUpLarge);
+        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        WaitUntil([&] { return IsWindowVisible(run.phrase) != FALSE; });
         // The first search also stores the open label's phrases.
         TimeFind(run, FIND_TEXTS[1], counts[1], &ms);
         for (int i = 0; i < FIND_RUNS; i++) {
@@ -466,8 +520,9 @@ int main()
         }
     }
     Stop(&run);
-    std::vector<double> store, copies;
+    std::vector<double> store, copies, checks, reads;
     TimeStore(library, &store, &copies);
+    TimeChangeCheck(library, &checks, &reads);
 
     printf("fenlop.exe under Wine (medians; %d runs, start-up %d runs)\n", RUNS, START_RUNS);
     printf("  hot key -> window shown, list focused   %7.1f ms   (goal < 50 ms; %zu runs counted)\n",
@@ -496,5 +551,14 @@ int main()
            Median(opens), switches.size());
     printf("                                                      ratio %.2f to the library's read of its phrases (%.1f ms)\n",
            Median(loads) > 0 ? Median(switches) / Median(loads) : 0.0, Median(loads));
+    printf("  change check, nothing changed, %.1f MB %7.3f ms   ratio %.4f to reading the file whole (%.1f ms; goal < 2 ms)\n",
+           info.nFileSizeLow / 1048576.0, Median(checks), Median(reads) > 0 ? Median(checks) / Median(reads) : 0.0,
+           Median(reads));
+    printf("                                                      ratio %.4f to the store after an edit it precedes\n",
+           Median(store) > 0 ? Median(checks) / Median(store) : 0.0);
+    printf("  call-up with the check, %.1f MB library %7.1f ms   ratio %.2f to the same with the 1 KB library (%.1f ms; %zu runs)\n",
+           info.nFileSizeLow / 1048576.0, Median(callUpLarge),
+           Median(callUpSmall) > 0 ? Median(callUpLarge) / Median(callUpSmall) : 0.0, Median(callUpSmall),
+           callUpLarge.size());
     return 0;
 }

@@ -703,6 +703,40 @@ TEST_F(FenlopE2E, ASecondStartKeepsTheRunningInstancesClipFileAndExitDeletesIt)
     EXPECT_EQ(GetFileAttributesA(clip.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Two starts close together, as from a double click on the shortcut: the
+// second must not get past the single-instance test while the first is
+// still reading the library (a large one here) before its tray window
+// exists.
+TEST_F(FenlopE2E, TwoStartsAtOnceLeaveExactlyOneInstance)
+{
+    std::string bytes = "<u>\"root\"\r\n    <u>\"many\"\r\n";
+    for (int i = 0; i < 30000; i++)
+        bytes += "        <p>\r\n        \"phrase " + std::to_string(i) + " of a library that takes a while to read\"\r\n        </p>\r\n";
+    bytes += "    </u>\r\n</u>\r\n";
+    ASSERT_TRUE(WriteFileBytes(library, bytes));
+    std::string command = "\"" + folder + "\\fenlop.exe\"";
+    Process starts[2] = {StartProcess(command, folder), StartProcess(command, folder)};
+    ASSERT_TRUE(starts[0].handle && starts[1].handle);
+
+    int ended = -1;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (int i = 0; i < 2; i++)
+            if (WaitForExit(&starts[i], 0) != -1)
+                ended = i;
+        return ended >= 0;
+    })) << "both starts are still running";
+    EXPECT_EQ(WaitForExit(&starts[ended], 0), 0);
+    fenlop = starts[1 - ended];
+    starts[1 - ended] = Process{};
+    EndProcess(&starts[ended]);
+    ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }));
+    EXPECT_EQ(WaitForExit(&fenlop, 500), -1) << "the instance that stayed keeps running";
+    int trays = 0;
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "FLPTray", nullptr)) != nullptr;)
+        trays++;
+    EXPECT_EQ(trays, 1);
+}
+
 TEST_F(FenlopE2E, HelpWithoutAHelpFileHidesTheWindow)
 {
     WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));

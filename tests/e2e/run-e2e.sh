@@ -5,9 +5,10 @@
 #   run-e2e.sh PREFIX PROGRAM [ARGS...]
 # Exit code: the program's. Everything started here is ended here.
 set -u
-prefix=$1
-shift
 here=$(cd "$(dirname "$0")" && pwd)
+# Wine refuses a relative WINEPREFIX; the prefix is made absolute here.
+prefix=$(sh "$here/../wine/absolute-prefix.sh" "${1:-}") || exit 1
+shift
 
 display=
 for n in $(seq 140 199); do
@@ -27,6 +28,12 @@ finish() {
 trap finish EXIT
 
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+# Only a prefix of an earlier run (or an empty folder) is cleared: a
+# mistyped path must not delete someone's files.
+if [ -d "$prefix" ] && [ -n "$(ls -A "$prefix")" ] && [ ! -f "$prefix/.fenlop-ready" ] && [ ! -f "$prefix/system.reg" ]; then
+  echo "run-e2e: $prefix is not a Wine prefix; not clearing it" >&2
+  exit 1
+fi
 rm -rf "$prefix"
 sh "$here/../wine/prepare-prefix.sh" "$prefix" || exit 1
 # Dialog fonts: the program's resources ask for the Windows Japanese UI font.

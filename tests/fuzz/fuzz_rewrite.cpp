@@ -25,7 +25,7 @@ const Operation kOperations[] = {
     {REWRITE_NEW_LABEL, 0},   {REWRITE_NEW_LABEL, 1},   {REWRITE_NEW_CHILD_LABEL, 0},
     {REWRITE_RENAME_LABEL, 0}, {REWRITE_CUT_LABEL, 0},  {REWRITE_COPY_LABEL, 0},
     {REWRITE_PASTE_LABEL, 0}, {REWRITE_PASTE_LABEL, 1}, {REWRITE_PASTE_CHILD_LABEL, 0},
-    {REWRITE_SAVE_PHRASES, 0},
+    {REWRITE_SAVE_PHRASES, 0}, {REWRITE_ADD_LABEL, 1},
 };
 
 struct Phrases {
@@ -147,8 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string after, clipAfter, backup;
     FUZZ_CHECK(ReadFuzzFile(files.phrase, &after));
     bool clipExists = ReadFuzzFile(files.clip, &clipAfter);
-    FUZZ_CHECK(!FuzzFileExists(phrasePath + ".new"));
-    FUZZ_CHECK(!FuzzFileExists(std::string(files.clip) + ".new"));
+    char temp[PATH_BUFFER_SIZE + 16];
+    FUZZ_CHECK(SafeWriteTempPath(files.phrase, temp, sizeof temp) == 0 && !FuzzFileExists(temp));
+    FUZZ_CHECK(SafeWriteTempPath(files.clip, temp, sizeof temp) == 0 && !FuzzFileExists(temp));
     FUZZ_CHECK(memchr(error.what, '\0', sizeof error.what));
     FUZZ_CHECK(memchr(follow, '\0', sizeof follow));
 
@@ -182,11 +183,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<std::string> path = PathNames(target);
         switch (op.kind) {
         case REWRITE_NEW_LABEL:
+        case REWRITE_ADD_LABEL:
         case REWRITE_NEW_CHILD_LABEL: {
             FUZZ_CHECK(newCount == count + 1);
             FUZZ_CHECK(newLabel[0] != '\0');
             std::vector<std::string> at = path;
-            if (op.kind == REWRITE_NEW_LABEL)
+            if (op.kind != REWRITE_NEW_CHILD_LABEL)
                 at.pop_back();
             at.push_back(newLabel);
             LabelNode* made = FindByPath(newRoot, at);

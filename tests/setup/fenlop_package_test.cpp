@@ -30,7 +30,7 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     EXPECT_EQ(run.proposed, "C:\\Fenlop\\");
     EXPECT_FALSE(run.desktopOffered);  // resident: a Startup shortcut only
     ASSERT_EQ(run.messages, Texts({SUCCESS_TEXT}));
-    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF"})
+    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF", "SETUP.LST"})
         EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
     Link link = ReadLink(startup);
     ASSERT_EQ(link.path, folder + "\\fenlop.exe");
@@ -69,7 +69,7 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     EXPECT_EQ(run.result, folder + "\\" + LEFTOVER_TEXT);
     EXPECT_EQ(ReadFileBytes(library), kept);
     EXPECT_EQ(ReadFileBytes(folder + "\\fenlop.bak"), "backup");
-    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF"})
+    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF", "SETUP.LST"})
         EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
     EXPECT_FALSE(Exists(startup));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SETTINGS_KEY));

@@ -67,6 +67,12 @@ TEST(SetupSettings, BrokenOrOverlongFilesAreRefused)
         {"[Install]\nTitle=T\nFolder=F\n1=" + entry260 + "\n", 0, 0},
         {"[Install]\nTitle=T\nFolder=F\n[Reg]\n1=" + entry260 + "\n", 0, 0},
         {"[Install]\nTitle=T\nFolder=F\nTSR=1234567890\n", 0, 0},
+        // Title and GroupName become file names in the user's shell folders.
+        {"[Install]\nTitle=..\nFolder=F\n", 0, 0},
+        {"[Install]\nTitle=A\\B\nFolder=F\n", 0, 0},
+        {"[Install]\nTitle=T\nFolder=F\n[Group]\nGroupName=..\\..\\Startup\n", 0, 0},
+        {"[Install]\nTitle=T\nFolder=F\n[Group]\nGroupName=C:Evil\n", 0, 0},
+        {"[Install]\nTitle=T\nFolder=F\n[Group]\nGroupName=\x95\x5C\n", 1, 0},  // 0x5C as a trail byte
     };
     for (const auto& r : rows) {
         SetupSettings s;
@@ -200,6 +206,12 @@ TEST(SetupEntries, GroupClassNameAndRegistryEntries)
     EXPECT_STREQ(title, "The title");
     EXPECT_EQ(hasTitle, 1);
 
+    EXPECT_EQ(ParseGroupEntry("..,x.exe", INSTALL_FOLDER, name, target, args), 0);
+    EXPECT_EQ(ParseGroupEntry("..\\..\\Startup\\Evil,x.exe", INSTALL_FOLDER, name, target, args), 0);
+}
+
+TEST(SetupEntries, RegistryEntriesNameOnlyTheProductsOwnKeys)
+{
     const struct {
         const char* value;
         int ok;
@@ -208,12 +220,34 @@ TEST(SetupEntries, GroupClassNameAndRegistryEntries)
     } rows[] = {
         {"HKEY_CURRENT_USER\\Software\\Orbo\\Fenlop", 1, REG_ROOT_CURRENT_USER, "Software\\Orbo\\Fenlop"},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\X", 1, REG_ROOT_LOCAL_MACHINE, "SOFTWARE\\X"},
-        {"HKEY_CLASSES_ROOT\\.xyz", 1, REG_ROOT_CLASSES_ROOT, ".xyz"},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Orbo\\X", 1, REG_ROOT_LOCAL_MACHINE,
+         "SOFTWARE\\Wow6432Node\\Orbo\\X"},
+        {"HKEY_CURRENT_USER\\Software\\\x95\x5C\\X", 1, REG_ROOT_CURRENT_USER, "Software\\\x95\x5C\\X"},
+        {"HKEY_CURRENT_USER\\Software\\MicrosoftTools", 1, REG_ROOT_CURRENT_USER, "Software\\MicrosoftTools"},
+        // Unknown roots, a root in other letters, a whole hive.
         {"HKEY_USERS\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
-        {"hkey_current_user\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"hkey_current_user\\Software\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_CURRENT_USER", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_CURRENT_USER\\", 0, REG_ROOT_CURRENT_USER, nullptr},
-        {"HKEY_LOCAL_MACHINE\\\\SOFTWARE", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USERX\\Software\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
+        // Fewer than two levels, or a level left empty.
+        {"HKEY_CURRENT_USER\\Software", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\X\\", 0, REG_ROOT_CURRENT_USER, nullptr},
+        // The system's own and shared keys, whatever the letters.
+        {"HKEY_CURRENT_USER\\Software\\Microsoft", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\software\\microsoft\\Windows\\CurrentVersion\\Run", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.txt", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Control Panel\\Desktop", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Environment\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CLASSES_ROOT\\*", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CLASSES_ROOT\\.xyz\\shell", 0, REG_ROOT_CURRENT_USER, nullptr},
     };
     for (const auto& r : rows) {
         RegRoot root = REG_ROOT_CURRENT_USER;
@@ -224,6 +258,40 @@ TEST(SetupEntries, GroupClassNameAndRegistryEntries)
             EXPECT_STREQ(subkey, r.subkey) << r.value;
         }
     }
+}
+
+TEST(SetupEntries, SafeNamesAndExecCommandLines)
+{
+    const struct {
+        const char* name;
+        int ok;
+    } names[] = {
+        {"Fenlop", 1}, {"Test Prod 2.0", 1}, {"\x95\x5C", 1}, {".hidden", 1},
+        {"", 0}, {".", 0}, {"..", 0}, {"...", 0}, {".. ", 0}, {" ", 0},
+        {"a\\b", 0}, {"a/b", 0}, {"C:x", 0}, {"a\tb", 0}, {"x\x81", 0},
+    };
+    for (const auto& r : names)
+        EXPECT_EQ(IsSafeName(r.name), r.ok) << r.name;
+
+    const struct {
+        const char *folder, *entry, *line;
+    } rows[] = {
+        {"D:\\My Apps\\Tool\\", "x.exe", "\"D:\\My Apps\\Tool\\x.exe\""},
+        {"D:\\My Apps\\Tool\\", "cmd.exe /c echo a>b.txt", "\"D:\\My Apps\\Tool\\cmd.exe\" /c echo a>b.txt"},
+        {"C:\\App\\", "\"sub dir\\x.exe\" /min", "\"C:\\App\\sub dir\\x.exe\" /min"},
+        {"C:\\App\\", "\"\" /x", nullptr},
+        {"C:\\App\\", "\"open", nullptr},
+        {"C:\\App\\", " /x", nullptr},
+    };
+    for (const auto& r : rows) {
+        char line[2 * SETUP_PATH_SIZE] = "";
+        EXPECT_EQ(ExecCommandLine(r.folder, r.entry, line, sizeof line), r.line ? 1 : 0) << r.entry;
+        if (r.line) {
+            EXPECT_STREQ(line, r.line) << r.entry;
+        }
+    }
+    char small[16];
+    EXPECT_EQ(ExecCommandLine("C:\\App\\", "program.exe", small, sizeof small), 0);
 }
 
 TEST(SetupStartUp, ModesNamesAndSystems)
@@ -253,19 +321,68 @@ TEST(SetupStartUp, ModesNamesAndSystems)
     EXPECT_TRUE(OsAllowsSetup(2, 10));
 }
 
-TEST(SetupRemoval, FoldersThatMayBeCleanedAndGidFiles)
+TEST(SetupRemoval, FoldersAreComparedAsTheSystemResolvesThem)
 {
-    const char* system[] = {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\Program Files\\"};
+    const struct {
+        const char *path, *normal;
+    } rows[] = {
+        {"C:\\Fenlop", "C:\\Fenlop\\"},
+        {"C:\\Program Files.\\", "C:\\Program Files\\"},
+        {"C:\\Windows \\", "C:\\Windows\\"},
+        {"C:\\Windows. . \\System32", "C:\\Windows\\System32\\"},
+        {"C:\\Program Files\\X\\..\\", "C:\\Program Files\\"},
+        {"C:\\Program Files\\X\\.. \\", "C:\\Program Files\\"},
+        {"C:\\a\\.\\\\b\\...\\", "C:\\a\\b\\"},
+        {"C:/Windows/System32/", "C:\\Windows\\System32\\"},
+        {"C:\\..\\..\\", "C:\\"},
+        {"C:\\\x95\x5C\\x", "C:\\\x95\x5C\\x\\"},  // the trail byte 0x5C is no level
+        {"C:\\x\x8D.\\", "C:\\x\x8D.\\"},             // nor a dot after a lead byte an end
+        {"\\\\server\\share\\x\\..\\..", "\\\\server\\share\\"},
+        {"\\\\server", nullptr},
+        {"\\\\\\share", nullptr},
+        {"Fenlop\\", nullptr},
+        {"C:Fenlop", nullptr},
+        {"C:\\x\x81", nullptr},
+    };
+    for (const auto& r : rows) {
+        char out[SETUP_PATH_SIZE] = "";
+        EXPECT_EQ(NormalizeFolderText(r.path, out), r.normal ? 1 : 0) << r.path;
+        if (r.normal) {
+            EXPECT_STREQ(out, r.normal) << r.path;
+        }
+    }
+    EXPECT_TRUE(SameFolder("c:\\fenlop", "C:\\Fenlop\\"));
+    EXPECT_FALSE(SameFolder("C:\\Fenlop2\\", "C:\\Fenlop\\"));
+    EXPECT_TRUE(IsBelowFolder("C:\\App\\sub\\x.exe", "c:\\app\\"));
+    EXPECT_FALSE(IsBelowFolder("C:\\App\\", "C:\\App"));
+    EXPECT_FALSE(IsBelowFolder("C:\\AppData\\x.exe", "C:\\App\\"));
+    EXPECT_FALSE(IsBelowFolder("C:\\App\\..\\Windows\\x.exe", "C:\\App\\"));
+
+    // The system's folders as the system gives them; short forms are made
+    // long by the caller, through the system.
+    const char* system[] = {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM32", "C:\\Program Files\\", "C:\\ProgramData"};
     const struct {
         const char* folder;
         int ok;
-    } rows[] = {
-        {"C:\\", 0},           {"c:\\windows\\", 0},       {"C:\\WINDOWS\\SYSTEM32\\", 0},
-        {"C:\\PROGRAM FILES", 0}, {"\\\\server\\share\\", 0}, {"\\", 0},
-        {"C:\\Fenlop\\", 1},   {"C:\\Program Files\\Fenlop\\", 1}, {"C:\\WIN\\", 1},
+    } clean[] = {
+        {"C:\\", 0},
+        {"c:\\windows\\", 0},
+        {"C:\\WINDOWS\\SYSTEM32\\", 0},
+        {"C:\\PROGRAM FILES", 0},
+        {"C:\\Program Files.\\", 0},
+        {"C:\\Windows \\", 0},
+        {"C:\\Program Files\\X\\..\\", 0},
+        {"C:\\ProgramData\\", 0},
+        {"C:\\x\\..\\..\\", 0},
+        {"\\\\server\\share\\", 0},
+        {"\\", 0},
+        {"C:\\Fenlop\\", 1},
+        {"C:\\Program Files\\Fenlop\\", 1},
+        {"C:\\ProgramData\\Fenlop\\", 1},
+        {"C:\\WIN\\", 1},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(MayCleanFolder(r.folder, system, 3), r.ok) << r.folder;
+    for (const auto& r : clean)
+        EXPECT_EQ(MayCleanFolder(r.folder, system, 4), r.ok) << r.folder;
 
     EXPECT_TRUE(IsGidFileName("HELP.GID"));
     EXPECT_TRUE(IsGidFileName("x.Gid"));
@@ -274,23 +391,52 @@ TEST(SetupRemoval, FoldersThatMayBeCleanedAndGidFiles)
     EXPECT_EQ(FreeSpaceTenth(1000000, 8, 512), 409600000u);
 }
 
-// The file's bytes after the text is appended.
-std::string AppendTo(const std::string& before, const std::string& text)
+TEST(SetupRemoval, CreatedFilesList)
 {
-    const char path[] = "wininit.ini";
-    FILE* f = fopen(path, "wb");
-    fwrite(before.data(), 1, before.size(), f);
-    fclose(f);
-    EXPECT_EQ(AppendWininitText(path, text), 1);
-    std::string after;
-    f = fopen(path, "rb");
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        after.append(buffer, n);
-    fclose(f);
-    remove(path);
-    return after;
+    CreatedList list;
+    AddCreated(&list.files, "C:\\App\\main.exe");
+    AddCreated(&list.files, "C:\\WINDOWS\\b.txt");
+    AddCreated(&list.files, "c:\\app\\MAIN.EXE");  // the same file again
+    AddCreated(&list.folders, "C:\\App\\");
+    AddCreated(&list.folders, "C:\\App\\\x95\x5C\\");
+    const std::string text = FormatCreatedList(list);
+    EXPECT_EQ(text.substr(text.find("\r\n") + 2),
+              "F C:\\App\\main.exe\r\nF C:\\WINDOWS\\b.txt\r\nD C:\\App\\\r\nD C:\\App\\\x95\x5C\\\r\n");
+    CreatedList back;
+    ASSERT_EQ(ParseCreatedList(text, &back), 1);
+    EXPECT_EQ(back.files, list.files);
+    EXPECT_EQ(back.folders, list.folders);
+    EXPECT_TRUE(HoldsPath(back.files, "C:\\APP\\main.exe"));
+    EXPECT_FALSE(HoldsPath(back.files, "C:\\App\\main.ex"));
+
+    const struct {
+        std::string text;
+        int ok;
+        size_t files, folders;
+    } rows[] = {
+        {"", 1, 0, 0},
+        {"; comment\n\nF C:\\a.txt\nD C:\\d\\", 1, 1, 1},  // LF alone and no final line end
+        {"F C:\\a.txt\r\nX C:\\b.txt\r\n", 0, 0, 0},  // one bad line refuses the list
+        {"F C:\\d\\\r\n", 0, 0, 0},                   // a file that names a folder
+        {"D C:\\d\r\n", 0, 0, 0},
+        {"F a.txt\r\n", 0, 0, 0},                      // relative
+        {"F\tC:\\a.txt\r\n", 0, 0, 0},
+        {"F C:\\a\tb.txt\r\n", 0, 0, 0},
+        {"F C:\\a\x81\r\n", 0, 0, 0},
+        {"F C:\\" + std::string(256, 'a') + "\r\n", 1, 1, 0},
+        {"F C:\\" + std::string(257, 'a') + "\r\n", 0, 0, 0},
+        {"F\r\n", 0, 0, 0},
+        {std::string(CREATED_LIST_LIMIT + 1, ';'), 0, 0, 0},
+    };
+    for (const auto& r : rows) {
+        CreatedList parsed;
+        EXPECT_EQ(ParseCreatedList(r.text, &parsed), r.ok) << r.text.substr(0, 40);
+        EXPECT_EQ(parsed.files.size(), r.files) << r.text.substr(0, 40);
+        EXPECT_EQ(parsed.folders.size(), r.folders) << r.text.substr(0, 40);
+    }
+    char name[SETUP_PATH_SIZE];
+    ASSERT_EQ(CreatedListNameOf("SETUP.EXE", name), 1);
+    EXPECT_STREQ(name, "SETUP.LST");
 }
 
 TEST(SetupRemoval, WininitSectionText)
@@ -303,9 +449,20 @@ TEST(SetupRemoval, WininitSectionText)
               "[Rename]\r\nNUL=C:\\OLD.EXE\r\nNUL=C:\\OLD2.EXE\r\nC:\\NEW.DLL=C:\\TMP.DLL\r\n"
               "NUL=C:\\WINDOWS\\SYSTEM\\SETUP.EXE\r\n");
 
-    EXPECT_EQ(AppendTo("[boot]\r\n\x1A", text), "[boot]\r\n" + text);
-    EXPECT_EQ(AppendTo("[boot]\r\n", text), "[boot]\r\n" + text);
-    EXPECT_EQ(AppendTo("", text), text);
+    // The whole file: other sections stay, every [Rename] line is gathered
+    // at the end before the new one, the old end mark goes.
+    const struct {
+        std::string old, expected;
+    } files[] = {
+        {"", "[Rename]\r\nNUL=C:\\S.EXE\r\n"},
+        {"[boot]\r\nx=1\r\n\x1A", "[boot]\r\nx=1\r\n[Rename]\r\nNUL=C:\\S.EXE\r\n"},
+        {"[Rename]\r\nNUL=C:\\A.EXE\r\n[boot]\nx=1\n[rename]\r\nNUL=C:\\B.EXE\r\n; note\r\n\r\n",
+         "[boot]\r\nx=1\r\n[Rename]\r\nNUL=C:\\A.EXE\r\nNUL=C:\\B.EXE\r\nNUL=C:\\S.EXE\r\n"},
+    };
+    for (const auto& f : files) {
+        ASSERT_EQ(BuildWininitFile(f.old, "C:\\S.EXE", &text), 1) << f.old;
+        EXPECT_EQ(text, f.expected) << f.old;
+    }
 
     // A section that grows beyond 30,000 bytes leaves the file alone.
     // 768 lines of 39 bytes with CR LF, the head and "NUL=C:\S.EXE": 29,976 bytes.
@@ -315,6 +472,10 @@ TEST(SetupRemoval, WininitSectionText)
     EXPECT_EQ(BuildWininitText(big.data(), big.size(), "C:\\S.EXE", &text), 1);
     big += std::string("NUL=C:\\") + std::string(30, 'x') + '\0';
     EXPECT_EQ(BuildWininitText(big.data(), big.size(), "C:\\S.EXE", &text), 0);
+    std::string bigFile = "[Rename]\r\n";
+    for (int i = 0; i < 769; i++)
+        bigFile += std::string("NUL=C:\\") + std::string(30, 'x') + "\r\n";
+    EXPECT_EQ(BuildWininitFile(bigFile, "C:\\S.EXE", &text), 0);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 const char UNINSTALL_ROOT[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char SUCCESS_TEXT[] =
     "ｲﾝｽﾄｰﾙは正常に終了しました。\nﾌﾟﾛｸﾞﾗﾑの削除はｺﾝﾄﾛｰﾙﾊﾟﾈﾙの 'ｱﾌﾟﾘｹｰｼｮﾝの追加と削除' を実行してください。";
+const char FAILURE_TEXT[] =
+    "ｲﾝｽﾄｰﾙ中にｴﾗｰがありました。一部のﾌｧｲﾙはｲﾝｽﾄｰﾙされていません。\nﾌﾟﾛｸﾞﾗﾑの削除はｺﾝﾄﾛｰﾙﾊﾟﾈﾙの 'ｱﾌﾟﾘｹｰｼｮﾝの追加と削除' を実行してください。";
 const char LEFTOVER_TEXT[] = " ﾌｫﾙﾀﾞに削除できなかったﾌｧｲﾙがあります。不要なﾌｧｲﾙは後で削除してください。";
 const int IDC_FOLDER_EDIT = 1001, IDC_DESKTOP = 1005, IDC_PROGRESS = 1003, IDC_REMOVING = 1010;
 
@@ -230,6 +232,43 @@ inline Link ReadLink(const std::string& file)
         shell->Release();
     CoUninitialize();
     return link;
+}
+
+// Writes a shortcut file to target, as another program would.
+inline bool WriteLink(const std::string& file, const std::string& target)
+{
+    CoInitialize(nullptr);
+    IShellLinkA* shell = nullptr;
+    IPersistFile* persist = nullptr;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+    bool ok =
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell)) &&
+        SUCCEEDED(shell->SetPath(target.c_str())) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(persist->Save(wide, TRUE));
+    if (persist)
+        persist->Release();
+    if (shell)
+        shell->Release();
+    CoUninitialize();
+    return ok;
+}
+
+// The names in folder, as the file system keeps them.
+inline std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+                names.push_back(found.cFileName);
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline void RemoveTree(const std::string& folder)

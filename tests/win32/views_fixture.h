@@ -91,7 +91,9 @@ protected:
         ASSERT_EQ(0, SetLibraryFiles(&g_views.files, phrasePath.c_str()));
         backupPath = g_views.files.backup;
         clipPath = g_views.files.clip;
-        for (const std::string& p : {phrasePath, backupPath, clipPath, phrasePath + ".new"})
+        char temp[PATH_BUFFER_SIZE + 16];
+        SafeWriteTempPath(phrasePath.c_str(), temp, sizeof temp);
+        for (const std::string& p : {phrasePath, backupPath, clipPath, std::string(temp)})
             DeleteFileA(p.c_str());
         memset(&g_settings, 0, sizeof g_settings);
         g_views.showingResults = false;

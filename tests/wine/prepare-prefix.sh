@@ -3,7 +3,8 @@
 # virtual desktop (hiding windows under a bare X server was seen to stall),
 # and one wineserver kept alive for the run.
 set -e
-export WINEPREFIX="$1"
+WINEPREFIX=$(sh "$(dirname "$0")/absolute-prefix.sh" "${1:-}") || exit 1
+export WINEPREFIX
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -1,0 +1,322 @@
+// The phrase file changed by another program while fenlop shows it: a sync
+// tool renamed a new copy over it, the user edited it by hand or with flp.
+// What the views show is only fenlop's last look at the file; before a
+// store and at a call-up the file is checked against that look, and when it
+// changed the tree and the open label are read again and the user's edit of
+// the list is carried over to the label as the file has it now.
+#include "library/win32/phrase_views.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/writer_lock.h"
+#include "library/phrase_library.h"
+#include "resources/resource.h"
+
+static const char SAID_UNREADABLE[] = "ファイルを読み直せないため、フレーズを保存できません";
+static const char SAID_LABEL_GONE[] = "ラベル「%s」がファイルにないため、フレーズを保存できません";
+static const char SAID_LABEL_CLOSED[] = "ラベル「%s」はほかのプログラムが取り除きました";
+static const char SAID_KEPT_BOTH[] = "「%s」がほかで変更されていたため、編集を「%s」に保存しました";
+static const char SAID_SEPARATE_FAILED[] = "「%s」がほかで変更されていました。編集を保存できません";
+
+HWND ListBesideTree(HWND tree)
+{
+    return GetDlgItem(GetParent(tree), IDC_LIST);
+}
+
+HWND TreeBesideList(HWND list)
+{
+    return GetDlgItem(GetParent(list), IDC_TREE);
+}
+
+static void Tell(const char* format, const char* a = "", const char* b = "")
+{
+    if (!g_views.tell)
+        return;
+    char text[512];
+    snprintf(text, sizeof text, format, a, b);
+    g_views.tell(text);
+}
+
+bool LibraryFileUnchanged()
+{
+    FileStamp now;
+    TakeFileStamp(g_views.files.phrase, &now);
+    return SameFileStamp(&now, &g_views.stamp);
+}
+
+void RecordLibraryFile()
+{
+    TakeFileStamp(g_views.files.phrase, &g_views.stamp);
+}
+
+bool HoldLibraryFile()
+{
+    return TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+}
+
+void LetGoOfLibraryFile()
+{
+    ReleaseWriterLock(g_views.files.phrase);
+}
+
+void TellOpenLabelGone()
+{
+    const LabelNode* open = PathTarget(g_views.selectedPath);
+    Tell(SAID_LABEL_GONE, open ? open->name : "");
+}
+
+// The open label's path, pointed at node's records (the list stays as it is).
+static bool OpenPathAt(const LabelNode* node)
+{
+    int depth = LabelDepth(node);
+    LabelNode** path = depth > 0 ? (LabelNode**)calloc(depth + 1, sizeof(LabelNode*)) : nullptr;
+    if (!path)
+        return false;
+    bool loaded = g_views.listLoaded;
+    FreeSelectedPath();
+    for (int i = depth - 1; i >= 0; i--, node = node->parent)
+        path[i] = (LabelNode*)node;
+    g_views.selectedPath = path;
+    g_views.listLoaded = loaded;
+    return true;
+}
+
+// Shows the open label's item selected, as the program's own change.
+static void SelectOpenLabel(HWND tree)
+{
+    HTREEITEM item = OpenLabelItem(tree);
+    if (!item)
+        return;
+    g_views.selectionGuard++;
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)item);
+    g_views.selectionGuard--;
+}
+
+static void FillList(HWND list, const ListTexts* texts)
+{
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (size_t at = 0; texts->bytes && at < texts->size; at += strlen(texts->bytes + at) + 1)
+        InsertPhrase(list, -1, texts->bytes + at);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+// A block's texts handed to a rewrite in order.
+struct BlockSource {
+    const ListTexts* texts;
+    size_t at;
+};
+
+static int GetBlockText(void* context, int, char* text, size_t size)
+{
+    BlockSource* source = (BlockSource*)context;
+    const char* from = source->texts->bytes + source->at;
+    size_t n = strlen(from);
+    source->at += n + 1;
+    if (n >= size)
+        return -1;
+    memcpy(text, from, n + 1);
+    return (int)n;
+}
+
+static int StoreTexts(RewriteKind kind, const LabelNode* target, const char* name, const ListTexts* texts,
+                      char* followPath, char* newName)
+{
+    BlockSource block = {texts, 0};
+    PhraseSource source = {&block, CountListTexts(texts), GetBlockText};
+    RewriteRequest request = {};
+    request.kind = kind;
+    request.target = target;
+    request.after = 1;
+    request.newName = name;
+    request.phrases = &source;
+    return RewritePhraseFile(&g_views.files, &request, followPath, newName);
+}
+
+// The user's list kept beside the label that changed, as a label of its
+// own, which is then the open one. Returns 0 or -1 (nothing written).
+static int KeepBoth(HWND tree, const LabelNode* label, ListTexts* ours)
+{
+    char name[LABEL_NAME_SIZE];
+    memcpy(name, label->name, sizeof name);
+    char followPath[NAME_PATH_SIZE], newName[NAME_BUFFER_SIZE];
+    if (StoreTexts(REWRITE_ADD_LABEL, label, name, ours, followPath, newName) != 0) {
+        Tell(SAID_SEPARATE_FAILED, name);
+        return -1;
+    }
+    LoadLabelTree(tree);
+    g_views.selectionGuard++;
+    SelectLabelByNamePath(tree, nullptr, followPath);
+    g_views.selectionGuard--;
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    LabelNode* added = item ? ItemLabel(tree, item) : nullptr;
+    if (added && OpenPathAt(added)) {
+        FreeListTexts(&g_views.storedTexts);
+        g_views.storedTexts = *ours;
+        ours->bytes = nullptr;
+        SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)item);
+    } else {
+        // Stored, but the tree cannot show it: the list goes to no label.
+        CloseOpenLabel(ListBesideTree(tree));
+    }
+    Tell(SAID_KEPT_BOTH, name, newName);
+    return 0;
+}
+
+// The file changed while the list holds the open label's phrases: reads
+// the tree and the label again and stores the user's edit into the label
+// as it is now. Returns 0 when the file holds the user's list (or the list
+// had no edit), -1 when it does not.
+static int StoreOverOutsideChange(HWND tree, HWND list)
+{
+    FileStamp stamp;  // taken first: a change during the reads is seen next time
+    TakeFileStamp(g_views.files.phrase, &stamp);
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(g_views.files.phrase, &root) != 0) {
+        // Only an edit is refused; a list without one has nothing to store.
+        ListTexts ours = TakeListTexts(list);
+        if (!SameListTexts(&ours, &g_views.storedTexts))
+            Tell(SAID_UNREADABLE);
+        FreeListTexts(&ours);
+        return -1;
+    }
+    char name[LABEL_NAME_SIZE];
+    memcpy(name, PathTarget(g_views.selectedPath)->name, sizeof name);
+    LabelNode* now = FindSameLabel(root, PathTarget(g_views.selectedPath));
+    ListTexts theirs = {nullptr, 0};
+    ListTexts ours = TakeListTexts(list);
+    if ((now && ReadListTexts(g_views.files.phrase, now, &theirs) != 0) || !ours.bytes) {
+        FreeLabelTree(root);
+        FreeListTexts(&ours);
+        Tell(SAID_UNREADABLE);
+        return -1;
+    }
+    // From here the tree shows the file as it is.
+    ShowLabelTree(tree, root);
+    int result = 0;
+    if (!now) {
+        // The open label is gone. Without an edit nothing is lost by closing
+        // it; with one the store fails and the list keeps it.
+        g_views.stamp = stamp;
+        if (SameListTexts(&ours, &g_views.storedTexts)) {
+            CloseOpenLabel(list);
+            Tell(SAID_LABEL_CLOSED, name);
+        } else {
+            g_views.openLabelGone = true;
+            Tell(SAID_LABEL_GONE, name);
+            result = -1;
+        }
+        FreeListTexts(&ours);
+        return result;
+    }
+    OpenPathAt(now);
+    SelectOpenLabel(tree);
+    ListTexts merged;
+    switch (MergePhraseEdit(&g_views.storedTexts, &ours, &theirs, &merged)) {
+    case MERGE_NO_EDIT:
+        FillList(list, &theirs);
+        FreeListTexts(&g_views.storedTexts);
+        g_views.storedTexts = theirs;
+        theirs.bytes = nullptr;
+        g_views.stamp = stamp;
+        break;
+    case MERGE_APPLIED:
+        // The list shows the result and the label as read is the base: a
+        // store that fails now is tried again with just that edit.
+        if (!SameListTexts(&merged, &ours))
+            FillList(list, &merged);
+        FreeListTexts(&g_views.storedTexts);
+        g_views.stamp = stamp;
+        if (StoreTexts(REWRITE_SAVE_PHRASES, now, nullptr, &merged, nullptr, nullptr) == 0) {
+            RecordLibraryFile();
+            g_views.storedTexts = merged;
+            merged.bytes = nullptr;
+        } else {
+            g_views.storedTexts = theirs;
+            theirs.bytes = nullptr;
+            result = -1;
+        }
+        FreeListTexts(&merged);
+        break;
+    case MERGE_CONFLICT:
+        // The stamp stays as it was: until both are kept, every store
+        // finds the change again and takes this path.
+        result = KeepBoth(tree, now, &ours);
+        break;
+    case MERGE_FAILED:
+        result = -1;
+        break;
+    }
+    FreeListTexts(&theirs);
+    FreeListTexts(&ours);
+    return result;
+}
+
+int StoreOpenListOverChange(HWND list)
+{
+    HWND tree = TreeBesideList(list);
+    // Inside the tree's own notification its items must stay: the views
+    // are read again once the notification is over. A list without an edit
+    // has nothing to store, and the switch goes on meanwhile.
+    if (g_views.selectionChanging) {
+        PostMessageA(GetParent(tree), MSG_LIBRARY_CHANGED, 0, 0);
+        ListTexts ours = TakeListTexts(list);
+        bool unedited = SameListTexts(&ours, &g_views.storedTexts);
+        FreeListTexts(&ours);
+        return unedited ? 0 : -1;
+    }
+    return StoreOverOutsideChange(tree, list);
+}
+
+static int FollowLibraryFile(HWND tree, HWND list);
+
+int CheckLibraryFile(HWND tree, HWND list)
+{
+    if (LibraryFileUnchanged())
+        return 0;
+    // Held open by another program: nothing can be read now, and the views
+    // stay as they are until the next check.
+    if (!FileExists(g_views.files.phrase) || !HoldLibraryFile())
+        return -1;
+    int result;
+    if (IsPhraseListEditable())
+        result = StoreOverOutsideChange(tree, list) == 0 ? 1 : -1;
+    else
+        result = FollowLibraryFile(tree, list);
+    LetGoOfLibraryFile();
+    return result;
+}
+
+static int FollowLibraryFile(HWND tree, HWND list)
+{
+    // No list of the open label's own to carry over: the views only follow.
+    FileStamp stamp;
+    TakeFileStamp(g_views.files.phrase, &stamp);
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(g_views.files.phrase, &root) != 0)
+        return -1;
+    LabelNode* now = g_views.selectedPath ? FindSameLabel(root, PathTarget(g_views.selectedPath)) : nullptr;
+    bool open = g_views.selectedPath != nullptr;
+    ShowLabelTree(tree, root);
+    g_views.stamp = stamp;
+    if (now) {
+        OpenPathAt(now);
+        SelectOpenLabel(tree);
+        // A list read in part is read again; search results stay.
+        if (!g_views.showingResults && !g_views.listLoaded) {
+            g_views.listLoaded = LoadPhraseList(list, g_views.selectedPath) == 0;
+            FreeListTexts(&g_views.storedTexts);
+            if (g_views.listLoaded)
+                g_views.storedTexts = TakeListTexts(list);
+        }
+    } else if (open && g_views.showingResults) {
+        FreeSelectedPath();
+    } else if (open) {
+        CloseOpenLabel(list);
+    }
+    return 1;
+}

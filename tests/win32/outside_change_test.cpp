@@ -1,0 +1,134 @@
+// The phrase file changed by another program under the open label: the
+// views follow the file, and the user's edit is kept whatever happened.
+#include "tests/win32/views_fixture.h"
+
+namespace {
+
+const char* const LIBRARY = R"(<u>"root"
+    <u>"a"
+        <p>
+        "one"
+        </p>
+        <p>
+        "two"
+        </p>
+    </u>
+    <u>"b"
+    </u>
+</u>
+)";
+
+std::string told;
+
+void Remember(const char* text)
+{
+    told = text;
+}
+
+class OutsideChangeTest : public ViewsTest {
+protected:
+    void SetUp() override
+    {
+        ViewsTest::SetUp();
+        told.clear();
+        g_views.tell = Remember;
+    }
+    void TearDown() override
+    {
+        g_views.tell = nullptr;
+        ViewsTest::TearDown();
+    }
+
+    // Another program puts text in place of the library, as a sync tool
+    // does: a new file renamed over it.
+    void ReplaceOutside(const std::string& text)
+    {
+        std::string fresh = phrasePath + ".sync";
+        WriteBytes(fresh, Crlf(text));
+        ASSERT_TRUE(MoveFileExA(fresh.c_str(), phrasePath.c_str(), MOVEFILE_REPLACE_EXISTING));
+    }
+};
+
+std::string With(const char* from, const char* to)
+{
+    std::string text = LIBRARY;
+    size_t at = text.find(from);
+    return text.substr(0, at) + to + text.substr(at + strlen(from));
+}
+
+// Theirs changed the very phrase the user edited: both lists are kept, the
+// user's as a new label beside the label, which is then the open one.
+TEST_F(OutsideChangeTest, AnEditThatCannotBeCarriedOverIsKeptAsANewLabelBeside)
+{
+    Load(LIBRARY);
+    Select("a");
+    ReplaceOutside(With("\"two\"", "\"TWO\""));
+    ASSERT_EQ(0, SetPhrase(list, 1, "2"));
+    ASSERT_EQ(0, StorePhraseListNow(list));
+    EXPECT_EQ(Dump(), "a,a～1,b");
+    EXPECT_EQ(Selected(), "a～1");
+    EXPECT_EQ(Phrases(), (Strings{"one", "2"}));
+    EXPECT_NE(told.find("a～1"), std::string::npos) << told;
+    std::string file = File();
+    EXPECT_NE(file.find("\"TWO\""), std::string::npos) << file;
+    EXPECT_LT(file.find("\"TWO\""), file.find("\"a～1\""));
+    EXPECT_LT(file.find("\"a～1\""), file.find("\"2\""));
+    // The list is the new label's own now: an edit goes there.
+    InsertPhrase(list, -1, "3");
+    ASSERT_EQ(0, StorePhraseListNow(list));
+    file = File();
+    EXPECT_LT(file.find("\"2\""), file.find("\"3\""));
+    EXPECT_LT(file.find("\"3\""), file.find("\"b\""));
+}
+
+// Without an edit the views only follow the file: the list shows the label
+// as it is now, and nothing is written; a label gone is closed.
+TEST_F(OutsideChangeTest, WithoutAnEditTheViewsFollowTheFileAndWriteNothing)
+{
+    Load(LIBRARY);
+    Select("a");
+    EXPECT_EQ(0, CheckLibraryFile(tree, list));
+    std::string theirs = Crlf(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"three\""));
+    ReplaceOutside(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"three\""));
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Phrases(), (Strings{"one", "two", "three"}));
+    EXPECT_EQ(Selected(), "a");
+    EXPECT_EQ(File(), theirs);
+    EXPECT_EQ(0, CheckLibraryFile(tree, list));
+
+    ReplaceOutside(With("<u>\"a\"", "<u>\"x\""));
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Dump(), "x,b");
+    EXPECT_FALSE(IsPhraseListEditable());
+    EXPECT_EQ(Phrases(), Strings{});
+}
+
+// A label switch finds the file changed: the tree's items must stay while
+// it notifies, so the views are read again after it. A list without an edit
+// lets the switch go on; an edited one holds the label open until then.
+TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsReadAgain)
+{
+    Load(LIBRARY);
+    Select("a");
+    ReplaceOutside(With("\"one\"", "\"ONE\""));
+    Select("b");
+    EXPECT_EQ(Selected(), "b") << "nothing to store";
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Selected(), "b");
+
+    Select("a");
+    ASSERT_EQ(Phrases(), (Strings{"ONE", "two"}));
+    InsertPhrase(list, -1, "mine");
+    ReplaceOutside(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"theirs\""));
+    Select("b");
+    EXPECT_EQ(Selected(), "a") << "the edit waits for the tree to be read";
+    EXPECT_EQ(1, CheckLibraryFile(tree, list));
+    EXPECT_EQ(Phrases(), (Strings{"one", "two", "theirs", "mine"}));
+    Select("b");
+    EXPECT_EQ(Selected(), "b");
+    std::string file = File();
+    EXPECT_LT(file.find("\"theirs\""), file.find("\"mine\""));
+    EXPECT_LT(file.find("\"mine\""), file.find("\"b\""));
+}
+
+}  // namespace
