@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "common/sjis.h"
+#include "common/writer_lock.h"
 
 namespace {
 
@@ -70,9 +71,16 @@ int MergeRecoveryFile(const LibraryFiles* files, const char* path, char* newName
         newName[0] = '\0';
     if (strlen(path) >= PATH_BUFFER_SIZE)
         return -1;
-    LabelNode* root = nullptr;
-    if (ReadLabelTree(files->phrase, &root) != 0)
+    // One writer's turn from the read that finds the last label to the
+    // removal of the file it added: no other writer comes in between, and
+    // no second start adds the same file again.
+    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
         return -1;
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(files->phrase, &root) != 0) {
+        ReleaseWriterLock(files->phrase);
+        return -1;
+    }
     // The recovery file's label goes in as a clip label after the last
     // top-level label; a library without one has no place to take it yet.
     const LabelNode* last = root->firstChild;
@@ -91,5 +99,6 @@ int MergeRecoveryFile(const LibraryFiles* files, const char* path, char* newName
     FreeLabelTree(root);
     if (result == 0)
         remove(path);
+    ReleaseWriterLock(files->phrase);
     return result;
 }

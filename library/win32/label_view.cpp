@@ -230,7 +230,18 @@ static void CALLBACK OnReadTreeTimer(HWND tree, UINT, UINT_PTR, DWORD)
 {
     if (GetCapture())
         return;
-    if (LoadLabelTree(tree) == 0)
+    // An edit of the open list over a change made meanwhile is carried over
+    // to the file as it is now, as at any check; a plain read would stamp
+    // the change as seen, and the next store would write the list over it.
+    HWND list = ListBesideTree(tree);
+    bool edited = false;
+    if (IsPhraseListEditable()) {
+        ListTexts now = TakeListTexts(list);
+        edited = !SameListTexts(&now, &g_views.storedTexts);
+        FreeListTexts(&now);
+    }
+    int read = edited && !LibraryFileUnchanged() ? CheckLibraryFile(tree, list) : LoadLabelTree(tree);
+    if (read >= 0)
         ShowOpenLabel(tree);
 }
 

@@ -36,8 +36,7 @@ static const int EDIT_NOT_RUN = -2;
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
     if (CheckLibraryFile(tree, ListBeside(tree)) > 0) {
-        if (g_views.tell)
-            g_views.tell(SAID_READ_AGAIN);
+        TellUser(SAID_READ_AGAIN);
         return EDIT_NOT_RUN;
     }
     if (StorePhraseListNow(ListBeside(tree)) != 0)
@@ -113,9 +112,11 @@ int CreateLibrary(HWND tree)
 {
     if (g_views.selectedPath || SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
         return -1;
-    if (CreateLibraryFile(&g_views.files) != 0)
+    if (!HoldLibraryFile())
         return -1;
-    return LoadLabelTree(tree);
+    int result = CreateLibraryFile(&g_views.files) == 0 ? LoadLabelTree(tree) : -1;
+    LetGoOfLibraryFile();
+    return result;
 }
 
 int RenameLabel(HWND tree, const TVITEMA* item)

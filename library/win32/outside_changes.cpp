@@ -32,11 +32,9 @@ HWND TreeBesideList(HWND list)
 
 static void Tell(const char* format, const char* a = "", const char* b = "")
 {
-    if (!g_views.tell)
-        return;
     char text[512];
     snprintf(text, sizeof text, format, a, b);
-    g_views.tell(text);
+    TellUser(text);
 }
 
 bool LibraryFileUnchanged()
@@ -51,9 +49,14 @@ void RecordLibraryFile()
     TakeFileStamp(g_views.files.phrase, &g_views.stamp);
 }
 
+// The views' stores run on the window's thread: a writer that keeps the
+// lock longer (an flp script) makes the edit wait as a held file does,
+// rather than the window stop answering.
+static const int VIEWS_LOCK_WAIT_MS = 300;
+
 bool HoldLibraryFile()
 {
-    return TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+    return TakeWriterLock(g_views.files.phrase, VIEWS_LOCK_WAIT_MS) == 0;
 }
 
 void LetGoOfLibraryFile()

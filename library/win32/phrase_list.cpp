@@ -244,17 +244,34 @@ static void ForgetRecoveryFile()
     s_recoveryTexts.size = 0;
 }
 
+void TellUser(const char* text)
+{
+    g_views.told++;
+    if (g_views.tell)
+        g_views.tell(text);
+}
+
 // Edits that wait for the file are not invisible: the user is told until
 // nothing waits any more (the file took them, or the list is as the file
-// holds it again).
+// holds it again). A store that failed for a reason it told (the label is
+// gone, the file cannot be read again) leaves that reason showing, and a
+// word told after the waiting one (both lists kept, say) is not wiped when
+// the wait ends.
 static const char STORE_WAITING[] = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
+static unsigned s_waitingTold;  // g_views.told when the wait was last told
 
-static void SetStoreWaiting(bool waiting)
+static void SetStoreWaiting(bool waiting, unsigned toldBefore)
 {
     bool was = s_failedStores > 0;
     s_failedStores = waiting ? s_failedStores + 1 : 0;
-    if (waiting != was && g_views.tell)
-        g_views.tell(waiting ? STORE_WAITING : "");
+    if (waiting) {
+        if (!was && g_views.told == toldBefore)
+            TellUser(STORE_WAITING);
+        if (g_views.told != toldBefore || !was)
+            s_waitingTold = g_views.told;
+    } else if (was && g_views.told == s_waitingTold) {
+        TellUser("");
+    }
 }
 
 static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
@@ -265,14 +282,15 @@ static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 int StorePhraseListNow(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
+    unsigned told = g_views.told;
     if (SavePhraseList(list, g_views.selectedPath) == 0) {
-        SetStoreWaiting(false);
+        SetStoreWaiting(false, told);
         // The library holds the list now: a copy kept for the next start
         // would bring its phrases in a second time.
         ForgetRecoveryFile();
         return 0;
     }
-    SetStoreWaiting(true);
+    SetStoreWaiting(true, told);
     SetTimer(list, IDT_STORE_LIST, s_failedStores <= STORE_QUICK_RETRIES ? STORE_DELAY_MS : STORE_LATER_DELAY_MS,
              OnStoreTimer);
     return -1;
@@ -321,7 +339,7 @@ int KeepListInRecoveryFile(HWND list, char* path)
 void CloseOpenLabel(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
-    SetStoreWaiting(false);
+    SetStoreWaiting(false, g_views.told);
     FreeSelectedPath();
     ClearList(list);
     ShowList(list);
@@ -537,11 +555,9 @@ static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourc
             char path[PATH_BUFFER_SIZE];
             if (WriteRecoveryFile(&g_views.files, name, &phrases, path) != 0)
                 return -1;  // the phrases are still on the clipboard
-            if (g_views.tell) {
-                char text[PATH_BUFFER_SIZE + 100];
-                snprintf(text, sizeof text, DROP_KEPT, path + FolderLength(path));
-                g_views.tell(text);
-            }
+            char text[PATH_BUFFER_SIZE + 100];
+            snprintf(text, sizeof text, DROP_KEPT, path + FolderLength(path));
+            TellUser(text);
             return -1;
         }
     }

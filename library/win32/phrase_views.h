@@ -29,9 +29,13 @@ struct LibraryViews {
     bool openLabelGone;        // the open label is not in the file as stamped
     bool selectionChanging;    // inside the tree's selection change
     void (*tell)(const char* text);  // a word to the user (the status bar); may be null
+    unsigned told;             // words given to the user so far (TellUser)
     unsigned treeLoads;        // tree reads that replaced the items
 };
 extern LibraryViews g_views;
+// Gives text to the user through g_views.tell (when set) and counts it in
+// g_views.told, so that a word can be taken back only while it still shows.
+void TellUser(const char* text);
 
 // Tree view.
 void InsertLabelItems(HWND tree, LabelNode* node, HTREEITEM parent);
@@ -76,7 +80,8 @@ void RecordLibraryFile();
 // The writers' lock of the phrase file, held across a check of the file and
 // the rewrite that follows it so that no other writer comes in between
 // (re-entrant). HoldLibraryFile returns false when another writer kept it
-// for the whole wait.
+// for the whole wait, a short one: the caller's edit then waits as it does
+// for a held file.
 bool HoldLibraryFile();
 void LetGoOfLibraryFile();
 // When the file changed, reads the tree and the open label again; an edit of

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/writer_lock.h"
 #include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/clipboard_keeper.h"
@@ -89,12 +90,16 @@ static void MergeRecoveryFiles(char* message)
     int merged = 0;
     char name[NAME_BUFFER_SIZE] = "";
     char kept[PATH_BUFFER_SIZE] = "";
+    // The writers' lock is waited for once, in full: no window shows yet.
+    bool held = false;
     for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
         char path[PATH_BUFFER_SIZE];
         if (RecoveryFilePath(&g_views.files, n, path) != 0 || !FileExists(path))
             continue;
+        if (!held && !kept[0])
+            held = TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
         char added[NAME_BUFFER_SIZE];
-        if (MergeRecoveryFile(&g_views.files, path, added) == 0) {
+        if (held && MergeRecoveryFile(&g_views.files, path, added) == 0) {
             merged++;
             memcpy(name, added, strlen(added) + 1);
         } else if (!kept[0]) {
@@ -102,6 +107,8 @@ static void MergeRecoveryFiles(char* message)
             memcpy(kept, file, strlen(file) + 1);
         }
     }
+    if (held)
+        ReleaseWriterLock(g_views.files.phrase);
     if (kept[0])
         snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_KEPT, kept);
     else if (merged == 1)

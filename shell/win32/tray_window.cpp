@@ -93,20 +93,24 @@ int SavePhrasesOfSelectedLabel()
     return 0;
 }
 
-// Before fenlop ends: another program (a scanner, a sync tool) may hold the
-// phrase file a moment, so a store it refuses is tried again for a few
-// seconds. Edits it still cannot take then go into a recovery file beside
-// it, which the next start adds to the library.
-static const int LEAVING_STORE_TRIES = 10;
+// Before fenlop ends: another program (a scanner, a sync tool, an flp
+// script under the writers' lock) may hold the phrase file a moment, so a
+// store it refuses is tried again for about three seconds in all, each try
+// with the views' short wait for the lock. Edits it still cannot take then
+// go into a recovery file beside it, which the next start adds to the
+// library.
+static const DWORD LEAVING_STORE_WAIT_MS = 3000;
 static const DWORD LEAVING_STORE_PAUSE_MS = 300;
 
 int StorePhrasesBeforeLeaving()
 {
-    for (int i = 0; i < LEAVING_STORE_TRIES; i++) {
-        if (i > 0)
-            Sleep(LEAVING_STORE_PAUSE_MS);
+    DWORD start = GetTickCount();
+    for (;;) {
         if (SavePhrasesOfSelectedLabel() == 0)
             return 0;
+        if (GetTickCount() - start + LEAVING_STORE_PAUSE_MS > LEAVING_STORE_WAIT_MS)
+            break;
+        Sleep(LEAVING_STORE_PAUSE_MS);
     }
     char kept[PATH_BUFFER_SIZE];
     return IsWindow(g_app.phraseList) ? KeepListInRecoveryFile(g_app.phraseList, kept) : -1;

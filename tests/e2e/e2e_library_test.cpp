@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "common/writer_lock.h"
 #include "library/phrase_library.h"
 
 namespace {
@@ -576,6 +577,17 @@ TEST_F(LibraryE2E, AnEditOfALabelRenamedOutsideIsNotStoredAndTheStatusBarSaysWhy
     std::vector<std::string> top = TreeChildNames(tree, fenlop.handle, nullptr);
     EXPECT_NE(std::find(top.begin(), top.end(), "整列"), top.end()) << Joined(top);
     EXPECT_EQ(std::find(top.begin(), top.end(), SORT), top.end()) << Joined(top);
+
+    // Still waiting at the exit, the edit goes into a recovery file, within
+    // the exit's bounded wait.
+    DWORD asked = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    EXPECT_LT(GetTickCount() - asked, 6000u);
+    std::string kept = ReadFileBytes(folder + "\\fenlop.r01");
+    EXPECT_NE(Find(kept, "<u>\"復元：並べ替え\""), std::string::npos) << kept;
+    EXPECT_NE(Find(kept, "\"E\""), std::string::npos) << kept;
+    EXPECT_EQ(Find(kept, "\"B\""), std::string::npos) << "the list as edited: " << kept;
+    EXPECT_EQ(ReadFileBytes(library), theirs);
 }
 
 TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
@@ -817,6 +829,47 @@ TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
     EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
     EXPECT_TRUE(MovedStored());
     EXPECT_EQ(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
+}
+
+// fenlop and an flp script meet at the writers' lock. While another writer
+// keeps it (a long flp change; the test holds it in its place) an edit in
+// fenlop waits as for a held file, the status bar says so, and the window
+// answers at once; an flp store on another label waits its turn. Once the
+// lock is free both changes are in the file.
+TEST_F(HeldFileE2E, AnEditAndAnFlpStoreTakeTurnsAtTheLockAndTheWindowKeepsAnswering)
+{
+    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+    ASSERT_EQ(TakeWriterLock(library.c_str(), 0), 0);
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
+        << "the status bar says the edit waits: " << Status();
+
+    std::string input = folder + "\\phrases.in";
+    ASSERT_TRUE(WriteFileBytes(input, std::string("from flp\0", 9)));
+    Process flp = StartProcess(std::string("\"") + FLP_EXE + "\" store \"" + library + "\" " + MOVE, folder, input);
+    ASSERT_TRUE(flp.handle);
+    // Over a few of the store's tries, and flp's wait, every message is
+    // answered well within a second.
+    DWORD slowest = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(50)) {
+        DWORD sent = GetTickCount();
+        DWORD_PTR reply = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(phrase, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &reply))
+            << "fenlop did not answer within a second";
+        slowest = std::max(slowest, GetTickCount() - sent);
+    }
+    EXPECT_LT(slowest, 1000u);
+    EXPECT_EQ(ReadFileBytes(library), original) << "nothing was written under another writer's lock";
+    EXPECT_EQ(WaitForExit(&flp, 200), -1) << "flp waits for the lock";
+    ReleaseWriterLock(library.c_str());
+
+    EXPECT_EQ(WaitForExit(&flp, 12000), 0) << "flp stored its phrase";
+    EndProcess(&flp);
+    EXPECT_TRUE(MovedStored()) << "fenlop's edit is stored once the lock is free";
+    EXPECT_NE(Find(ReadFileBytes(library), "\"from flp\""), std::string::npos) << "and flp's phrase is kept";
+    EXPECT_TRUE(WaitUntil([&] { return Status().empty(); }, 3000)) << Status();
 }
 
 }  // namespace
