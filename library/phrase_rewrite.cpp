@@ -594,3 +594,35 @@ int CheckRenameName(const LabelNode* target, const char* name)
         return -1;
     return IsLabelNameTaken(target, name) ? -1 : 0;
 }
+
+int WriteLabelFile(const char* path, const char* name, const PhraseSource* phrases)
+{
+    if (!path || !name || !phrases)
+        return -1;
+    char* block = (char*)malloc(OUTPUT_BUFFER_SIZE + PHRASE_BUFFER_SIZE);
+    if (!block)
+        return -1;
+    char* text = block + OUTPUT_BUFFER_SIZE;
+    SafeWriter w;
+    if (BeginSafeWrite(&w, path) != 0) {
+        free(block);
+        return -1;
+    }
+    Output out = {w.file, block, 0, false};
+    PutHead(&out, 0, name, strlen(name));
+    for (int i = 0; i < phrases->count && !out.failed; i++) {
+        int n = phrases->get(phrases->context, i, text, PHRASE_BUFFER_SIZE);
+        if (n < 0 || n >= PHRASE_BUFFER_SIZE)
+            out.failed = true;
+        else
+            PutPhrase(&out, 1, text, (size_t)n);
+    }
+    PutTag(&out, 0, "</u>");
+    FlushOutput(&out);
+    free(block);
+    if (out.failed) {
+        AbortSafeWrite(&w);
+        return -1;
+    }
+    return CommitSafeWrite(&w);
+}

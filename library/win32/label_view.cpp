@@ -2,6 +2,7 @@
 #include "library/win32/phrase_views.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "common/sjis.h"
 #include "library/phrase_library.h"
@@ -178,28 +179,104 @@ void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath)
     ExpandByNamePath(&view, start, namePath);
 }
 
+// The ordinal of a record among its equal-named siblings: stores find a
+// label by its names and these ordinals, and so does the tree.
+static int NameOrdinal(const LabelNode* node)
+{
+    int ordinal = 0;
+    for (const LabelNode* s = node->parent ? node->parent->firstChild : node; s && s != node; s = s->nextSibling)
+        if (strcmp(s->name, node->name) == 0)
+            ordinal++;
+    return ordinal;
+}
+
+HTREEITEM OpenLabelItem(HWND tree)
+{
+    HTREEITEM found = nullptr;
+    for (LabelNode* const* step = g_views.selectedPath; step && *step; step++) {
+        int ordinal = NameOrdinal(*step);
+        HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, found ? TVGN_CHILD : TVGN_ROOT,
+                                                 (LPARAM)found);
+        for (; item; item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item)) {
+            const LabelNode* node = ItemLabel(tree, item);
+            if (node == *step || (node && strcmp(node->name, (*step)->name) == 0 && ordinal-- == 0))
+                break;
+        }
+        if (!item)
+            return nullptr;
+        found = item;
+    }
+    return found;
+}
+
+void ShowOpenLabel(HWND tree)
+{
+    HTREEITEM item = OpenLabelItem(tree);
+    if (!item)
+        return;
+    g_views.selectionGuard++;
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    g_views.selectionGuard--;
+}
+
+// A tree that could not be read (another program held the file a moment)
+// is read again a second later, and again, until it can be; the open label
+// and its list stay as they are meanwhile. Not during a drag, whose drop
+// place is one of the tree's items.
+static const UINT_PTR IDT_READ_TREE = 7779;
+static const UINT READ_TREE_DELAY_MS = 1000;
+
+static void CALLBACK OnReadTreeTimer(HWND tree, UINT, UINT_PTR, DWORD)
+{
+    if (GetCapture())
+        return;
+    // An edit of the open list over a change made meanwhile is carried over
+    // to the file as it is now, as at any check; a plain read would stamp
+    // the change as seen, and the next store would write the list over it.
+    HWND list = ListBesideTree(tree);
+    bool edited = false;
+    if (IsPhraseListEditable()) {
+        ListTexts now = TakeListTexts(list);
+        edited = !SameListTexts(&now, &g_views.storedTexts);
+        FreeListTexts(&now);
+    }
+    int read = edited && !LibraryFileUnchanged() ? CheckLibraryFile(tree, list) : LoadLabelTree(tree);
+    if (read >= 0)
+        ShowOpenLabel(tree);
+}
+
 int LoadLabelTree(HWND tree)
 {
     // Stamped before the read: a change made while it reads is seen next time.
     RecordLibraryFile();
     LabelNode* root = nullptr;
-    int result = ReadLabelTree(g_views.files.phrase, &root);
-    return ShowLabelTree(tree, result == 0 ? root : nullptr);
+    if (ReadLabelTree(g_views.files.phrase, &root) != 0)
+        root = nullptr;
+    if (ShowLabelTree(tree, root) == 0)
+        return 0;
+    // Only a file that cannot be opened is worth reading again; one that
+    // is malformed stays so until it is replaced.
+    if (!FileExists(g_views.files.phrase))
+        SetTimer(tree, IDT_READ_TREE, READ_TREE_DELAY_MS, OnReadTreeTimer);
+    return -1;
 }
 
 int ShowLabelTree(HWND tree, LabelNode* root)
 {
+    KillTimer(tree, IDT_READ_TREE);
     // The items go first: their parameters refer to the records replaced here.
     // A selection change the deletion may report switches no label: the open
     // label's path stays and is resolved by its names.
+    if (SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0))
+        g_views.treeLoads++;
     g_views.selectionGuard++;
     SendMessageA(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
     g_views.selectionGuard--;
-    int result = root ? 0 : -1;
     RetireLabelTree(g_views.labelRoot);
     g_views.labelRoot = root;
-    if (result != 0 || !root)
+    if (!root)
         return -1;
+    g_views.treeLoads++;
     if (root->firstChild)
         InsertLabelItems(tree, root->firstChild, nullptr);
     else

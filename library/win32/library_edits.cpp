@@ -36,8 +36,7 @@ static const int EDIT_NOT_RUN = -2;
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
     if (CheckLibraryFile(tree, ListBeside(tree)) > 0) {
-        if (g_views.tell)
-            g_views.tell(SAID_READ_AGAIN);
+        TellUser(SAID_READ_AGAIN);
         return EDIT_NOT_RUN;
     }
     if (StorePhraseListNow(ListBeside(tree)) != 0)
@@ -74,7 +73,12 @@ static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectA
     // follow-up may release; it is not used past this point.
     const char* path = result == 0 ? followPath : namePath;
     LoadLabelTree(tree);
-    if (selectAfter)
+    // A failed edit leaves the open label open (its list may wait for the
+    // file): the rebuilt tree shows that label, so that tree, list and
+    // stores agree.
+    if (result != 0 && g_views.selectedPath)
+        ShowOpenLabel(tree);
+    else if (selectAfter)
         SelectLabelByNamePath(tree, nullptr, path);
     else
         ExpandLabelByNamePath(tree, nullptr, path);
@@ -108,9 +112,11 @@ int CreateLibrary(HWND tree)
 {
     if (g_views.selectedPath || SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
         return -1;
-    if (CreateLibraryFile(&g_views.files) != 0)
+    if (!HoldLibraryFile())
         return -1;
-    return LoadLabelTree(tree);
+    int result = CreateLibraryFile(&g_views.files) == 0 ? LoadLabelTree(tree) : -1;
+    LetGoOfLibraryFile();
+    return result;
 }
 
 int RenameLabel(HWND tree, const TVITEMA* item)

@@ -32,11 +32,9 @@ HWND TreeBesideList(HWND list)
 
 static void Tell(const char* format, const char* a = "", const char* b = "")
 {
-    if (!g_views.tell)
-        return;
     char text[512];
     snprintf(text, sizeof text, format, a, b);
-    g_views.tell(text);
+    TellUser(text);
 }
 
 bool LibraryFileUnchanged()
@@ -51,9 +49,14 @@ void RecordLibraryFile()
     TakeFileStamp(g_views.files.phrase, &g_views.stamp);
 }
 
+// The views' stores run on the window's thread: a writer that keeps the
+// lock longer (an flp script) makes the edit wait as a held file does,
+// rather than the window stop answering.
+static const int VIEWS_LOCK_WAIT_MS = 300;
+
 bool HoldLibraryFile()
 {
-    return TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+    return TakeWriterLock(g_views.files.phrase, VIEWS_LOCK_WAIT_MS) == 0;
 }
 
 void LetGoOfLibraryFile()
@@ -177,7 +180,11 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
     TakeFileStamp(g_views.files.phrase, &stamp);
     LabelNode* root = nullptr;
     if (ReadLabelTree(g_views.files.phrase, &root) != 0) {
-        Tell(SAID_UNREADABLE);
+        // Only an edit is refused; a list without one has nothing to store.
+        ListTexts ours = TakeListTexts(list);
+        if (!SameListTexts(&ours, &g_views.storedTexts))
+            Tell(SAID_UNREADABLE);
+        FreeListTexts(&ours);
         return -1;
     }
     char name[LABEL_NAME_SIZE];
@@ -274,7 +281,9 @@ int CheckLibraryFile(HWND tree, HWND list)
 {
     if (LibraryFileUnchanged())
         return 0;
-    if (!HoldLibraryFile())
+    // Held open by another program: nothing can be read now, and the views
+    // stay as they are until the next check.
+    if (!FileExists(g_views.files.phrase) || !HoldLibraryFile())
         return -1;
     int result;
     if (IsPhraseListEditable())

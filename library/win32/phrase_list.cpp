@@ -2,6 +2,7 @@
 // to and from the phrase file, the clipboard and the search.
 #include "library/win32/phrase_views.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -176,8 +177,17 @@ static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
     // The list is the user's edit of the label as last read; another program
     // may have changed the label since, and writing the list whole would
     // drop that change.
-    if (path == g_views.selectedPath && !LibraryFileUnchanged())
-        return StoreOpenListOverChange(list);
+    if (path == g_views.selectedPath && !LibraryFileUnchanged()) {
+        ListTexts now = TakeListTexts(list);
+        bool unedited = SameListTexts(&now, &g_views.storedTexts);
+        FreeListTexts(&now);
+        // Held open by another program, the file can be neither read nor
+        // replaced, and whether it changed is not known yet: an edit waits
+        // for it. A list without an edit has nothing to store, whatever the
+        // file holds now.
+        int result = FileExists(g_views.files.phrase) ? StoreOpenListOverChange(list) : -1;
+        return unedited ? 0 : result;
+    }
     if (path == g_views.selectedPath && g_views.openLabelGone) {
         TellOpenLabelGone();
         return -1;
@@ -209,13 +219,60 @@ static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
 }
 
 // Gathers repeated moves of phrases into one store, and tries a failed
-// store again: another program (a scanner, a sync tool) that reads the
-// phrase file holds it for a moment, and the file cannot be replaced then.
+// store again for as long as the program runs: another program (a scanner,
+// a sync tool) that reads the phrase file holds it for a moment, and the
+// file cannot be replaced then. After the first half minute the tries come
+// less often, since each one copies the file to its backup.
 static const UINT_PTR IDT_STORE_LIST = 7778;
 static const UINT STORE_DELAY_MS = 1000;
-static const int STORE_RETRIES = 30;  // then the next edit, switch or exit tries
+static const UINT STORE_LATER_DELAY_MS = 5000;
+static const int STORE_QUICK_RETRIES = 30;
 
-static int s_failedStores;  // in a row
+static int s_failedStores;  // in a row; >0: the open list's edits wait
+// The recovery file that holds the waiting list (see KeepListInRecoveryFile),
+// and the list as it holds it.
+static char s_recoveryPath[PATH_BUFFER_SIZE];
+static ListTexts s_recoveryTexts;
+
+static void ForgetRecoveryFile()
+{
+    if (s_recoveryPath[0])
+        DeleteFileA(s_recoveryPath);
+    s_recoveryPath[0] = '\0';
+    free(s_recoveryTexts.bytes);
+    s_recoveryTexts.bytes = nullptr;
+    s_recoveryTexts.size = 0;
+}
+
+void TellUser(const char* text)
+{
+    g_views.told++;
+    if (g_views.tell)
+        g_views.tell(text);
+}
+
+// Edits that wait for the file are not invisible: the user is told until
+// nothing waits any more (the file took them, or the list is as the file
+// holds it again). A store that failed for a reason it told (the label is
+// gone, the file cannot be read again) leaves that reason showing, and a
+// word told after the waiting one (both lists kept, say) is not wiped when
+// the wait ends.
+static const char STORE_WAITING[] = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
+static unsigned s_waitingTold;  // g_views.told when the wait was last told
+
+static void SetStoreWaiting(bool waiting, unsigned toldBefore)
+{
+    bool was = s_failedStores > 0;
+    s_failedStores = waiting ? s_failedStores + 1 : 0;
+    if (waiting) {
+        if (!was && g_views.told == toldBefore)
+            TellUser(STORE_WAITING);
+        if (g_views.told != toldBefore || !was)
+            s_waitingTold = g_views.told;
+    } else if (was && g_views.told == s_waitingTold) {
+        TellUser("");
+    }
+}
 
 static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 {
@@ -225,12 +282,17 @@ static void CALLBACK OnStoreTimer(HWND list, UINT, UINT_PTR, DWORD)
 int StorePhraseListNow(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
+    unsigned told = g_views.told;
     if (SavePhraseList(list, g_views.selectedPath) == 0) {
-        s_failedStores = 0;
+        SetStoreWaiting(false, told);
+        // The library holds the list now: a copy kept for the next start
+        // would bring its phrases in a second time.
+        ForgetRecoveryFile();
         return 0;
     }
-    if (++s_failedStores <= STORE_RETRIES)
-        SetTimer(list, IDT_STORE_LIST, STORE_DELAY_MS, OnStoreTimer);
+    SetStoreWaiting(true, told);
+    SetTimer(list, IDT_STORE_LIST, s_failedStores <= STORE_QUICK_RETRIES ? STORE_DELAY_MS : STORE_LATER_DELAY_MS,
+             OnStoreTimer);
     return -1;
 }
 
@@ -240,33 +302,48 @@ void StorePhraseListSoon(HWND list)
         StorePhraseListNow(list);
 }
 
+bool ListEditsWait()
+{
+    return s_failedStores > 0;
+}
+
+int KeepListInRecoveryFile(HWND list, char* path)
+{
+    path[0] = '\0';
+    const LabelNode* label = PathTarget(g_views.selectedPath);
+    if (!ListEditsWait() || !IsPhraseListEditable() || !label)
+        return -1;
+    ListTexts now = TakeListTexts(list);
+    if (!now.bytes)
+        return -1;
+    // Kept already, as it is now (the exit's wait, then the end of the tray
+    // window): one file is enough.
+    if (s_recoveryPath[0] && now.size == s_recoveryTexts.size &&
+        memcmp(now.bytes, s_recoveryTexts.bytes, now.size) == 0) {
+        FreeListTexts(&now);
+        SjisCopy(path, PATH_BUFFER_SIZE, s_recoveryPath);
+        return 0;
+    }
+    PhraseSource source = {list, (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), GetListPhrase};
+    if (WriteRecoveryFile(&g_views.files, label->name, &source, path) != 0) {
+        FreeListTexts(&now);
+        return -1;
+    }
+    // A copy an earlier end of the session kept is replaced by this one.
+    ForgetRecoveryFile();
+    SjisCopy(s_recoveryPath, sizeof s_recoveryPath, path);
+    s_recoveryTexts = now;
+    return 0;
+}
+
 void CloseOpenLabel(HWND list)
 {
     KillTimer(list, IDT_STORE_LIST);
+    SetStoreWaiting(false, g_views.told);
     FreeSelectedPath();
     ClearList(list);
     ShowList(list);
     g_views.showingResults = false;
-}
-
-HTREEITEM OpenLabelItem(HWND tree)
-{
-    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    for (LabelNode* const* step = g_views.selectedPath; item && *step;) {
-        TVITEMA tvi = {};
-        tvi.mask = TVIF_PARAM;
-        tvi.hItem = item;
-        if (!SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tvi))
-            return nullptr;
-        if ((LabelNode*)tvi.lParam != *step) {
-            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
-            continue;
-        }
-        if (!*++step)
-            return item;
-        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
-    }
-    return nullptr;
 }
 
 int OnLabelSelectionChanged(HWND tree, HWND list)
@@ -275,15 +352,15 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
         return 0;
     if (g_views.selectedPath) {
         // Leaving the label would drop the edits the file could not take:
-        // the label stays open, and the tree goes back to it.
+        // the label stays open, and the tree goes back to it (also when it
+        // was rebuilt since), or shows none rather than another.
         g_views.selectionChanging = true;
         int stored = StorePhraseListNow(list);
         g_views.selectionChanging = false;
         if (stored != 0) {
             HTREEITEM item = OpenLabelItem(tree);
             g_views.selectionGuard++;
-            if (item)
-                SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+            SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
             g_views.selectionGuard--;
             return -1;
         }
@@ -404,6 +481,91 @@ int PastePhrasesFromClipboard(HWND list)
     return result;
 }
 
+// The open label's name path into buffer (NAME_PATH_SIZE bytes); all zero
+// when no label is open.
+static void OpenLabelNamePath(char* buffer)
+{
+    memset(buffer, 0, NAME_PATH_SIZE);
+    if (g_views.selectedPath)
+        BuildNamePath(g_views.selectedPath, buffer, NAME_PATH_SIZE);
+}
+
+// Fills the list with texts (each with its NUL) and selects the rows that
+// were selected (flags, one a row; may be null).
+static void RefillList(HWND list, const ListTexts* texts, const char* selected)
+{
+    ClearList(list);
+    int row = 0;
+    for (size_t at = 0; at < texts->size; at += strlen(texts->bytes + at) + 1, row++) {
+        InsertPhrase(list, -1, texts->bytes + at);
+        if (selected && selected[row]) {
+            LVITEMA state = {};
+            state.stateMask = LVIS_SELECTED;
+            state.state = LVIS_SELECTED;
+            SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&state);
+        }
+    }
+    ShowList(list);
+}
+
+// The texts of a ListTexts block handed out one by one, in order.
+struct TextsSource {
+    const ListTexts* texts;
+    size_t at;  // where the next text starts
+};
+
+static int GetBlockText(void* context, int, char* text, size_t size)
+{
+    TextsSource* source = (TextsSource*)context;
+    const char* next = source->texts->bytes + source->at;
+    size_t n = strlen(next);
+    source->at += n + 1;
+    if (n >= size)
+        return -1;
+    memcpy(text, next, n + 1);
+    return (int)n;
+}
+
+static const char DROP_KEPT[] = "移動できなかったフレーズを %s に残しました（次の起動でライブラリに入ります）";
+
+// A drop that moved phrases out of the source list but could not open the
+// label they were dropped on puts them back: the source label is opened
+// again where the switch went through, and its list is what it was before
+// the drop (stored, or waiting like any edit the file has not taken). Where
+// the source label cannot be read again either, that list goes into a
+// recovery file, so the phrases are not left on the clipboard alone.
+static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourcePath,
+                       const ListTexts* before, const char* selected)
+{
+    char open[NAME_PATH_SIZE];
+    OpenLabelNamePath(open);
+    if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0) {
+        // A list read in part is never stored, so leaving it stores nothing.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)source);
+        OpenLabelNamePath(open);
+        if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0 || !IsPhraseListEditable()) {
+            const char* name = sourcePath;
+            for (const char* next = name; *next; next += strlen(next) + 1)
+                name = next;
+            int count = 0;
+            for (size_t at = 0; at < before->size; at += strlen(before->bytes + at) + 1)
+                count++;
+            TextsSource texts = {before, 0};
+            PhraseSource phrases = {&texts, count, GetBlockText};
+            char path[PATH_BUFFER_SIZE];
+            if (WriteRecoveryFile(&g_views.files, name, &phrases, path) != 0)
+                return -1;  // the phrases are still on the clipboard
+            char text[PATH_BUFFER_SIZE + 100];
+            snprintf(text, sizeof text, DROP_KEPT, path + FolderLength(path));
+            TellUser(text);
+            return -1;
+        }
+    }
+    RefillList(list, before, selected);
+    StorePhraseListNow(list);
+    return 0;
+}
+
 int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
 {
     // The label dropped on is an item of the tree as it was; read anew, the
@@ -414,17 +576,51 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
     // or a list read in part, they would stay where they are.
     if (!IsPhraseListEditable())
         copy = 1;
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) <= 0)
+        return -1;
+    char labelPath[NAME_PATH_SIZE];
+    char sourcePath[NAME_PATH_SIZE];
+    memset(labelPath, 0, sizeof labelPath);
+    BuildNamePathOf(ItemLabel(tree, label), labelPath, sizeof labelPath);
+    OpenLabelNamePath(sourcePath);
+    HTREEITEM source = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    // A move is undone from the list as it was, should the label not open.
+    ListTexts before = {nullptr, 0};
+    char* selected = nullptr;
+    if (!copy) {
+        before = TakeListTexts(list);
+        selected = (char*)calloc(count + 1, 1);
+        if (!before.bytes || !selected) {
+            FreeListTexts(&before);
+            free(selected);
+            return -1;
+        }
+        for (int i = NextSelected(list, -1); i != -1 && i < count; i = NextSelected(list, i))
+            selected[i] = 1;
+    }
     // They travel through the clipboard. When they cannot be put there,
     // nothing moves: the paste would bring whatever the clipboard held into
     // the label.
-    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) <= 0 || CopyPhrasesToClipboard(list, copy ? 0 : 1) != 0)
-        return -1;
-    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
-    // The switch stored the list they left; the label must be open now.
-    if (SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != (LRESULT)label || !IsPhraseListEditable())
-        return -1;
-    PastePhrasesFromClipboard(list);
-    return StorePhraseListNow(list);
+    int result = -1;
+    if (CopyPhrasesToClipboard(list, copy ? 0 : 1) == 0) {
+        // The switch stores the list they left; when it is refused (the file
+        // held) or the label cannot be read whole, the label is not open.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
+        char open[NAME_PATH_SIZE];
+        OpenLabelNamePath(open);
+        bool opened = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == (LRESULT)label &&
+                      memcmp(open, labelPath, NAME_PATH_SIZE) == 0 && IsPhraseListEditable();
+        if (opened) {
+            PastePhrasesFromClipboard(list);
+            result = StorePhraseListNow(list);
+        } else if (!copy) {
+            PutDropBack(tree, list, source, sourcePath, &before, selected);
+        }
+    }
+    FreeListTexts(&before);
+    free(selected);
+    return result;
 }
 
 int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int allTrees)

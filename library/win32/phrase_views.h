@@ -30,8 +30,13 @@ struct LibraryViews {
     bool openLabelGone;        // the open label is not in the file as stamped
     bool selectionChanging;    // inside the tree's selection change
     void (*tell)(const char* text);  // a word to the user (the status bar); may be null
+    unsigned told;             // words given to the user so far (TellUser)
+    unsigned treeLoads;        // tree reads that replaced the items
 };
 extern LibraryViews g_views;
+// Gives text to the user through g_views.tell (when set) and counts it in
+// g_views.told, so that a word can be taken back only while it still shows.
+void TellUser(const char* text);
 
 // Tree view.
 void InsertLabelItems(HWND tree, LabelNode* node, HTREEITEM parent);
@@ -40,13 +45,18 @@ LabelNode* ItemLabel(HWND tree, HTREEITEM item);  // the item's record, or null
 void FreeSelectedPath();
 void SelectLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath);
 void ExpandLabelByNamePath(HWND tree, HTREEITEM start, const char* namePath);
+// Rebuilds the tree from the file. A file that cannot be opened leaves the
+// tree empty and is read again a second later, until it can be.
 int LoadLabelTree(HWND tree);
 // Shows the records of root (read by the caller; null: none) in place of
 // the tree's, as LoadLabelTree does after its read.
 int ShowLabelTree(HWND tree, LabelNode* root);
-// The tree item that shows the open label, found by its records; null when
-// the tree shows other records.
+// The item that shows the open label: found by its records, or in a tree
+// rebuilt since it was opened by its names (and ordinals among equal
+// names), as stores find it. Null when no label is open or it is not shown.
 HTREEITEM OpenLabelItem(HWND tree);
+// Selects the open label's item (when shown) without switching labels.
+void ShowOpenLabel(HWND tree);
 HWND ListBesideTree(HWND tree);
 HWND TreeBesideList(HWND list);
 
@@ -71,7 +81,8 @@ void RecordLibraryFile();
 // The writers' lock of the phrase file, held across a check of the file and
 // the rewrite that follows it so that no other writer comes in between
 // (re-entrant). HoldLibraryFile returns false when another writer kept it
-// for the whole wait.
+// for the whole wait, a short one: the caller's edit then waits as it does
+// for a held file.
 bool HoldLibraryFile();
 void LetGoOfLibraryFile();
 // When the file changed, reads the tree and the open label again; an edit of
@@ -98,6 +109,14 @@ bool IsPhraseListEditable();
 // left until one succeeds (see OnLabelSelectionChanged).
 int StorePhraseListNow(HWND list);
 void StorePhraseListSoon(HWND list);
+// True while the open list holds edits the file has not taken; they are
+// tried again for as long as the program runs.
+bool ListEditsWait();
+// Writes the waiting list into a recovery file beside the library (its name
+// into path, PATH_BUFFER_SIZE bytes), for the next start to add. A later
+// store of the list removes that file again. Returns 0, or -1 when nothing
+// waits or the file cannot be written.
+int KeepListInRecoveryFile(HWND list, char* path);
 // The open label is gone (cut): nothing is stored under its path any more,
 // and the list, which belongs to no label now, is emptied.
 void CloseOpenLabel(HWND list);

@@ -28,6 +28,7 @@ struct AppWindows {
     HWND trayWindow;     // invisible controller, class "FLPTray"
     HWND calcPad;        // null while no calculator pad exists
     HWND settingsDialog; // null while the settings dialog is not open
+    HWND phraseEditor;   // null while the phrase editor is not open
     HWND statusBar;      // children of the phrase window
     HWND labelTree;
     HWND splitter;
@@ -57,7 +58,8 @@ void CaptureTargetWindow();
 void TogglePhraseWindow();
 void ToggleCalculatorPad();
 int SavePhrasesOfSelectedLabel();  // 0, or -1 when the file did not take it
-int StorePhrasesBeforeLeaving();   // the same, tried again for a few seconds
+int StorePhrasesBeforeLeaving();   // the same, tried again for a few seconds,
+                                   // then kept in a recovery file
 
 // phrase_window.cpp
 LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

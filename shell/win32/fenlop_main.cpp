@@ -3,6 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstring>
+
+#include "common/writer_lock.h"
+#include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/clipboard_keeper.h"
 #include "shell/win32/app.h"
@@ -71,6 +76,48 @@ static void RegisterWindowClasses(HINSTANCE instance)
     RegisterClassA(&wc);
 }
 
+// Edits an earlier session could not store wait in recovery files beside
+// the library: each becomes a new top-level label before the tree is read.
+// What happened goes into message (STATUS_BUFFER_SIZE bytes, empty: none),
+// for the status bar. A file the library cannot take stays for the next
+// start.
+static const char RECOVERY_KEPT[] = "前回保存できなかったフレーズをライブラリに入れられません（%s に残しています）";
+static const char RECOVERY_ADDED[] = "前回保存できなかったフレーズをラベル「%s」に入れました";
+static const char RECOVERIES_ADDED[] = "前回保存できなかったフレーズをラベル「%s」ほか %d 個に入れました";
+
+static void MergeRecoveryFiles(char* message)
+{
+    message[0] = '\0';
+    int merged = 0;
+    char name[NAME_BUFFER_SIZE] = "";
+    char kept[PATH_BUFFER_SIZE] = "";
+    // The writers' lock is waited for once, in full: no window shows yet.
+    bool held = false;
+    for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
+        char path[PATH_BUFFER_SIZE];
+        if (RecoveryFilePath(&g_views.files, n, path) != 0 || !FileExists(path))
+            continue;
+        if (!held && !kept[0])
+            held = TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+        char added[NAME_BUFFER_SIZE];
+        if (held && MergeRecoveryFile(&g_views.files, path, added) == 0) {
+            merged++;
+            memcpy(name, added, strlen(added) + 1);
+        } else if (!kept[0]) {
+            const char* file = path + FolderLength(path);
+            memcpy(kept, file, strlen(file) + 1);
+        }
+    }
+    if (held)
+        ReleaseWriterLock(g_views.files.phrase);
+    if (kept[0])
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_KEPT, kept);
+    else if (merged == 1)
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_ADDED, name);
+    else if (merged > 1)
+        snprintf(message, STATUS_BUFFER_SIZE, RECOVERIES_ADDED, name, merged - 1);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (AnotherInstanceRuns())
@@ -85,6 +132,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     RegisterWindowClasses(instance);
     LoadSettings();
+    char recovered[STATUS_BUFFER_SIZE];
+    MergeRecoveryFiles(recovered);
 
     g_app.phraseWindow = CreatePhraseWindow(instance);
     if (!g_app.phraseWindow)
@@ -94,6 +143,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (g_app.trayWindow)
         SetTrayIcon(g_app.trayWindow, 1);
     SetupMenuBar();
+    if (recovered[0])
+        SetStatusText("%s", recovered);
 
     SetHold(g_app.phraseWindow, g_settings.hold);
     RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_PHRASE, g_settings.phraseHotKey);

@@ -39,8 +39,9 @@ void HidePhraseWindow()
     ShowWindow(g_app.phraseWindow, SW_HIDE);
 }
 
-// Edits of the open list that the file cannot take are not dropped at exit
-// without a word: the store is tried for a few seconds, then the user decides.
+// Edits of the open list that the file cannot take are not dropped at exit:
+// the store is tried for a few seconds, then they go into a recovery file;
+// only when that cannot be written either does the user decide.
 static const char EXIT_UNSTORED[] =
     "変更したフレーズをファイルに保存できません。\r\n"
     "今終了すると、その変更は失われます。終了しますか？";

@@ -94,21 +94,27 @@ int SavePhrasesOfSelectedLabel()
     return 0;
 }
 
-// Before fenlop ends: another program (a scanner, a sync tool) may hold the
-// phrase file a moment, so a store it refuses is tried again for a few
-// seconds.
-static const int LEAVING_STORE_TRIES = 10;
+// Before fenlop ends: another program (a scanner, a sync tool, an flp
+// script under the writers' lock) may hold the phrase file a moment, so a
+// store it refuses is tried again for about three seconds in all, each try
+// with the views' short wait for the lock. Edits it still cannot take then
+// go into a recovery file beside it, which the next start adds to the
+// library.
+static const DWORD LEAVING_STORE_WAIT_MS = 3000;
 static const DWORD LEAVING_STORE_PAUSE_MS = 300;
 
 int StorePhrasesBeforeLeaving()
 {
-    for (int i = 0; i < LEAVING_STORE_TRIES; i++) {
-        if (i > 0)
-            Sleep(LEAVING_STORE_PAUSE_MS);
+    DWORD start = GetTickCount();
+    for (;;) {
         if (SavePhrasesOfSelectedLabel() == 0)
             return 0;
+        if (GetTickCount() - start + LEAVING_STORE_PAUSE_MS > LEAVING_STORE_WAIT_MS)
+            break;
+        Sleep(LEAVING_STORE_PAUSE_MS);
     }
-    return -1;
+    char kept[PATH_BUFFER_SIZE];
+    return IsWindow(g_app.phraseList) ? KeepListInRecoveryFile(g_app.phraseList, kept) : -1;
 }
 
 static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
@@ -187,7 +193,8 @@ static UINT s_taskbarCreated;
 // What calls up a window of the tool: a hot key, a click on the icon, a
 // call from another process. While the settings dialog is open the tool
 // stays idle (the dialog holds hot keys not yet confirmed): the dialog comes
-// to the front instead.
+// to the front instead. So does the phrase editor, whose text would be lost
+// with the phrase window (the icon's menu would end the program).
 static bool CallsUpWindow(UINT msg, LPARAM lParam)
 {
     return msg == WM_HOTKEY || msg == MSG_CALL_UP ||
@@ -196,8 +203,9 @@ static bool CallsUpWindow(UINT msg, LPARAM lParam)
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (g_app.settingsDialog && CallsUpWindow(msg, lParam)) {
-        SetForegroundWindow(g_app.settingsDialog);
+    HWND dialog = g_app.settingsDialog ? g_app.settingsDialog : g_app.phraseEditor;
+    if (dialog && CallsUpWindow(msg, lParam)) {
+        SetForegroundWindow(dialog);
         return 0;
     }
     switch (msg) {
@@ -227,10 +235,16 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case MSG_FOCUS_LIST:
         OnFocusList();
         return 0;
-    case WM_DESTROY:
-        SavePhrasesOfSelectedLabel();
+    case WM_DESTROY: {
+        // The last store. Ended without the exit's wait (a WM_CLOSE from
+        // another process), the edits it cannot take still wait for the next
+        // start.
+        char kept[PATH_BUFFER_SIZE];
+        if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_app.phraseList))
+            KeepListInRecoveryFile(g_app.phraseList, kept);
         PostQuitMessage(0);
         return 0;
+    }
     case WM_ENDSESSION:
         StorePhrasesBeforeLeaving();
         return 0;

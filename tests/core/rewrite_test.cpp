@@ -819,4 +819,60 @@ TEST(RewriteProperty, LongestPhrasesAreStoredWhole)
     EXPECT_TRUE(ReadList(lib.files.phrase, lib.Find({"c"})) == (std::vector<std::string>{oneLine, lines}));
 }
 
+// Edits the file could not take at exit wait in recovery files beside it,
+// each one label; a start adds each as a new last top-level label under a
+// name of its own and removes the file, and a library that cannot take it
+// leaves the file where it is.
+TEST(Recovery, WaitsBesideTheLibraryUntilALaterStartAddsIt)
+{
+    Library lib("recovery");
+    WriteBytes(lib.files.phrase, kBase);
+    PhraseList list({"a1", "two\r\nlines", ""});
+    char first[PATH_BUFFER_SIZE], second[PATH_BUFFER_SIZE];
+    ASSERT_EQ(WriteRecoveryFile(&lib.files, "a", &list.source, first), 0);
+    ASSERT_EQ(WriteRecoveryFile(&lib.files, std::string(79, 'n').c_str(), &list.source, second), 0);
+    std::string stem = std::string(lib.files.phrase).substr(0, strlen(lib.files.phrase) - 3);
+    EXPECT_EQ(std::string(first), stem + "r01");
+    EXPECT_EQ(std::string(second), stem + "r02") << "an earlier recovery file is never written over";
+    const std::string body = "        <p>\r\n        \"a1\"\r\n        </p>\r\n"
+                             "        <p>\r\n        \"two\"\r\n        \"lines\"\r\n        </p>\r\n"
+                             "        <p>\r\n        </p>\r\n";
+    EXPECT_EQ(ReadBytes(first), "<u>\"復元：a\"\r\n    <p>\r\n    \"a1\"\r\n    </p>\r\n"
+                                "    <p>\r\n    \"two\"\r\n    \"lines\"\r\n    </p>\r\n"
+                                "    <p>\r\n    </p>\r\n</u>\r\n");
+    std::string cut = "復元：" + std::string(73, 'n');  // 79 bytes, a name the user could give
+
+    // Nowhere to go: an unreadable library, a library without a top-level label.
+    char name[NAME_BUFFER_SIZE];
+    for (const char* library : {"not a library", "<u>\"root\"\r\n</u>\r\n"}) {
+        WriteBytes(lib.files.phrase, library);
+        EXPECT_EQ(MergeRecoveryFile(&lib.files, first, name), -1);
+        EXPECT_EQ(ReadBytes(lib.files.phrase), library);
+        EXPECT_TRUE(FileExists(first));
+    }
+
+    WriteBytes(lib.files.phrase, kBase);
+    ASSERT_EQ(MergeRecoveryFile(&lib.files, first, name), 0);
+    EXPECT_STREQ(name, "復元：a");
+    WriteBytes(first, ReadBytes(second));  // the same label twice: named apart
+    ASSERT_EQ(MergeRecoveryFile(&lib.files, first, name), 0);
+    EXPECT_EQ(std::string(name), cut);
+    ASSERT_EQ(MergeRecoveryFile(&lib.files, second, name), 0);
+    EXPECT_EQ(std::string(name), cut + "～1");
+    EXPECT_FALSE(FileExists(first) || FileExists(second));
+    std::string tail = "    <u>\"c\"\r\n    </u>\r\n    <u>\"復元：a\"\r\n" + body + "    </u>\r\n"
+                       "    <u>\"" + cut + "\"\r\n" + body + "    </u>\r\n"
+                       "    <u>\"" + cut + "～1\"\r\n" + body + "    </u>\r\n</u>\r\n";
+    std::string merged = ReadBytes(lib.files.phrase);
+    ASSERT_GT(merged.size(), tail.size());
+    EXPECT_EQ(merged.substr(merged.size() - tail.size()), tail);
+    EXPECT_TRUE(lib.NoTemporaryFiles());
+
+    // The library's own name is never a recovery file's.
+    LibraryFiles own;
+    ASSERT_EQ(SetLibraryFiles(&own, (lib.dir + "/lib.R01").c_str()), 0);
+    EXPECT_EQ(RecoveryFilePath(&own, 1, name), -1);
+    EXPECT_EQ(RecoveryFilePath(&own, 2, name), 0);
+}
+
 }  // namespace

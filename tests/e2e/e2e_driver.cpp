@@ -3,15 +3,28 @@
 #include <cstdio>
 #include <cstdlib>
 
-Process StartProcess(const std::string& commandLine, const std::string& folder)
+Process StartProcess(const std::string& commandLine, const std::string& folder, const std::string& inputPath)
 {
     Process p;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    HANDLE input = INVALID_HANDLE_VALUE;
+    if (!inputPath.empty()) {
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        input = CreateFileA(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherited, OPEN_EXISTING, 0,
+                            nullptr);
+        if (input == INVALID_HANDLE_VALUE)
+            return p;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = input;
+    }
     PROCESS_INFORMATION pi = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, input != INVALID_HANDLE_VALUE, 0, nullptr,
+                                  folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    if (input != INVALID_HANDLE_VALUE)
+        CloseHandle(input);
+    if (!started)
         return p;
     CloseHandle(pi.hThread);
     p.handle = pi.hProcess;

@@ -17,9 +17,11 @@ struct Process {
     DWORD id = 0;
 };
 
-// Starts a Windows program. (A Unix one starts too, but without a handle:
-// use RunUnix.)
-Process StartProcess(const std::string& commandLine, const std::string& folder = "");
+// Starts a Windows program, its standard input read from the file at
+// inputPath when one is given. (A Unix one starts too, but without a
+// handle: use RunUnix.)
+Process StartProcess(const std::string& commandLine, const std::string& folder = "",
+                     const std::string& inputPath = "");
 // Waits for the exit; returns the exit code, or -1 after the timeout.
 long WaitForExit(Process* process, DWORD ms = WAIT_MS);
 // Ends the process when it still runs, and closes its handle.

@@ -420,10 +420,56 @@ TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
 }
 
 // Exit while another program holds the phrase file: fenlop tries the store
-// for a few seconds, then asks before it drops the edits; No keeps it
-// running, and the edits reach the file at the exit after the file is free.
-TEST_F(FindE2E, ExitAsksBeforeDroppingEditsTheFileCannotTake)
+// for a few seconds, then keeps the edits in a recovery file beside the
+// library and ends. The next start adds them as a new top-level label and
+// says so; the library's own label is as the file held it.
+TEST_F(FindE2E, ExitKeepsEditsTheFileCannotTakeForTheNextStart)
 {
+    const std::string original = ReadFileBytes(WindowsPath(E2E_DATA "/library.htm"));
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    const std::string recovery = folder + "\\fenlop.r01";
+    EXPECT_NE(ReadFileBytes(recovery).find("<u>\"復元：ビジネス\""), std::string::npos);
+    CloseHandle(lock);
+    lock = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(ReadFileBytes(library), original);
+
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    std::vector<std::string> top = TreeChildNames(tree, fenlop.handle, nullptr);
+    ASSERT_FALSE(top.empty());
+    EXPECT_EQ(top.back(), "復元：ビジネス");
+    std::string bytes = ReadFileBytes(library);
+    size_t label = bytes.find("<u>\"復元：ビジネス\"");
+    ASSERT_NE(label, std::string::npos);
+    EXPECT_LT(bytes.find("\"いつもお世話", label), bytes.find("\"お世話になっております。\"", label));
+    EXPECT_EQ(bytes.compare(0, label - 4, original, 0, label - 4), 0) << "the rest of the library is as it was";
+    EXPECT_EQ(GetFileAttributesA(recovery.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(EditText(GetDlgItem(phrase, 104)), "前回保存できなかったフレーズをラベル「復元：ビジネス」に入れました");
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    Shot("recovered-label");
+}
+
+// A WM_CLOSE from another process ends fenlop without the exit's wait; the
+// edits the held file cannot take are kept all the same.
+TEST_F(FindE2E, AnEndFromOutsideKeepsEditsTheFileCannotTake)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    PostMessageA(tray, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForExit(&fenlop), 0);
+    EXPECT_NE(ReadFileBytes(folder + "\\fenlop.r01").find("<u>\"復元：ビジネス\""), std::string::npos);
+}
+
+// Exit while another program holds the phrase file and no recovery file
+// can be written (every name is taken by a folder): fenlop asks before it
+// drops the edits; No keeps it running, and the edits reach the file at
+// the exit after the file is free.
+TEST_F(FindE2E, ExitAsksBeforeDroppingEditsNeitherFileCanTake)
+{
+    for (int n = 1; n <= 99; n++) {
+        char name[16];
+        snprintf(name, sizeof name, "\\fenlop.r%02d", n);
+        ASSERT_TRUE(CreateDirectoryA((folder + name).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
     ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
 
     PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
@@ -459,6 +505,22 @@ TEST_F(FindE2E, EndOfSessionWaitsAMomentForAHeldFile)
     freeing.join();
     ASSERT_NE(sent, 0);
     EXPECT_TRUE(MovedPhraseStored()) << "stored before the answer";
+}
+
+// The end of the session with the file held throughout: when the answer
+// comes, the edits wait in a recovery file. Where fenlop still runs after
+// it, the store that succeeds later removes that file again.
+TEST_F(FindE2E, EndOfSessionKeepsEditsTheFileCannotTakeInARecoveryFile)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer), 0);
+    const std::string recovery = folder + "\\fenlop.r01";
+    EXPECT_NE(ReadFileBytes(recovery).find("<u>\"復元：ビジネス\""), std::string::npos);
+    CloseHandle(lock);
+    lock = INVALID_HANDLE_VALUE;
+    EXPECT_TRUE(WaitUntil([&] { return MovedPhraseStored(); }, 8000));
+    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(recovery.c_str()) == INVALID_FILE_ATTRIBUTES; }, 2000));
 }
 
 }  // namespace

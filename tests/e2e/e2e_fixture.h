@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -140,6 +141,12 @@ protected:
         ASSERT_TRUE(CopyFileA(WindowsPath(FENLOP_EXE).c_str(), (folder + "\\fenlop.exe").c_str(), FALSE));
         ASSERT_TRUE(CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE));
         DeleteFileA((folder + "\\fenlop.bak").c_str());
+        // Recovery files an earlier run left would be added at the start.
+        for (int n = 1; n <= 99; n++) {
+            char name[16];
+            snprintf(name, sizeof name, "\\fenlop.r%02d", n);
+            DeleteFileA((folder + name).c_str());
+        }
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
     }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "common/writer_lock.h"
 #include "library/phrase_library.h"
 
 namespace {
@@ -577,6 +578,17 @@ TEST_F(LibraryE2E, AnEditOfALabelRenamedOutsideIsNotStoredAndTheStatusBarSaysWhy
     std::vector<std::string> top = TreeChildNames(tree, fenlop.handle, nullptr);
     EXPECT_NE(std::find(top.begin(), top.end(), "整列"), top.end()) << Joined(top);
     EXPECT_EQ(std::find(top.begin(), top.end(), SORT), top.end()) << Joined(top);
+
+    // Still waiting at the exit, the edit goes into a recovery file, within
+    // the exit's bounded wait.
+    DWORD asked = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
+    EXPECT_LT(GetTickCount() - asked, 6000u);
+    std::string kept = ReadFileBytes(folder + "\\fenlop.r01");
+    EXPECT_NE(Find(kept, "<u>\"復元：並べ替え\""), std::string::npos) << kept;
+    EXPECT_NE(Find(kept, "\"E\""), std::string::npos) << kept;
+    EXPECT_EQ(Find(kept, "\"B\""), std::string::npos) << "the list as edited: " << kept;
+    EXPECT_EQ(ReadFileBytes(library), theirs);
 }
 
 TEST_F(LibraryE2E, WithTheClipboardKeptTheEditorLeavesTheUsersCopyInPlace)
@@ -722,6 +734,190 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     EXPECT_EQ(grip2.bottom, client.bottom);
     SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
     EXPECT_TRUE(EditorGone());
+}
+
+// Exit from the icon's menu while the phrase editor is open: the editor
+// comes forward with its text, and fenlop goes on.
+TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgram)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND box = GetDlgItem(dialog, 1012);
+    SendMessageA(box, WM_SETTEXT, 0, (LPARAM)"書きかけ");
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    // Where a menu comes, the user picks its exit command.
+    if (WaitUntil([&] { return ShownMenu() != nullptr; }, 1500))
+        Choose({'X'});
+    EXPECT_EQ(WaitForExit(&fenlop, 1500), -1) << "fenlop ended";
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(EditText(box), "書きかけ");
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
+    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+    EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"書きかけ\"") != std::string::npos; }, 3000));
+}
+
+// Another program holds the phrase file (reading and writing) while the
+// user works on.
+class HeldFileE2E : public LibraryE2E {
+protected:
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    const std::string original = ReadFileBytes(WindowsPath(E2E_DATA "/library.htm"));
+
+    void Hold()
+    {
+        lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    }
+
+    void Free()
+    {
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
+    }
+
+    void TearDown() override
+    {
+        Free();
+        LibraryE2E::TearDown();
+    }
+
+    std::string Status() { return EditText(GetDlgItem(phrase, 104)); }
+
+    // On the business label, Ctrl+D moves the first phrase down a row while
+    // the file is held: the list's edit waits.
+    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
+    void MoveWhileHeld()
+    {
+        StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+        ASSERT_NO_FATAL_FAILURE(Hold());
+        PressChord({VK_CONTROL}, 'D');
+        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    }
+
+    bool MovedStored(DWORD ms = 5000)
+    {
+        return WaitUntil([&] {
+            std::string bytes = ReadFileBytes(library);
+            return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
+        }, ms);
+    }
+};
+
+// The switch to the label a phrase is dropped on cannot store the list the
+// phrase leaves: nothing moves, in the list or in the file.
+TEST_F(HeldFileE2E, ADropWhileTheFileIsHeldMovesNothing)
+{
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    const std::vector<std::string> rows = Texts({"A", "B", "C", "D", "E"});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == rows; }));
+    POINT c = OnRow(ItemRect(Remote(), 2));
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
+    Sleep(GetDoubleClickTime() + 100);
+    RECT label = TreeItemRect(tree, fenlop.handle, {MOVE});
+    ASSERT_GT(label.right, label.left);
+    ASSERT_NO_FATAL_FAILURE(Hold());
+    Drag(c, Centre(label), false);
+    EXPECT_FALSE(WaitUntil([&] { return ListTexts(Remote()) != rows; }, 1500)) << Joined(ListTexts(Remote()));
+    EXPECT_EQ(Selected(), Texts({SORT}));
+    Free();
+    Sleep(1500);  // a store the drop left waiting would be tried by now
+    EXPECT_EQ(ReadFileBytes(library), original);
+    EXPECT_EQ(ListTexts(Remote()), rows);
+}
+
+// A right-click on another label while the open label's edits wait for the
+// file opens no menu, which would act on the open label: freed meanwhile,
+// the file would let its delete cut that label.
+TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
+    EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
+        << "the status bar says the edits wait: " << Status();
+    Shot("store-waiting");
+    RECT sort = TreeItemRect(tree, fenlop.handle, {SORT});
+    ASSERT_GT(sort.right, sort.left);
+    POINT at = OnRow(sort);
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+    EXPECT_FALSE(WaitUntil([&] { return ShownMenu() != nullptr; }, 1500)) << "a menu opened";
+    EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
+    Free();
+    if (ShownMenu())
+        Choose({'D'});
+    ASSERT_TRUE(MovedStored()) << "the moved phrase is stored once the file is free";
+    EXPECT_TRUE(WaitUntil([&] { return Status().empty(); }, 2000)) << Status();
+    std::string bytes = ReadFileBytes(library);
+    EXPECT_NE(Find(bytes, "<u>\"ビジネス\""), std::string::npos);
+    EXPECT_NE(Find(bytes, "<u>\"並べ替え\""), std::string::npos);
+}
+
+// A label edit while the file is held finds it unreadable too: the tree is
+// empty until the file is free and is read again then. Meanwhile the empty
+// tree offers no new library, which would leave the waiting edits no label.
+TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
+    RightClickLabel({"挨拶", "ビジネス"});
+    Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});  // a new label below
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) == 0; }, 5000));
+    RightClickAt(EmptyTreeSpace());
+    Shot("tree-menu-edits-wait");
+    Choose({'N'});
+    Sleep(300);
+    EXPECT_EQ(ListTexts(Remote()), moved);
+    Free();
+    EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr).size() == 4; }, 5000))
+        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
+    EXPECT_TRUE(MovedStored());
+    EXPECT_EQ(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
+}
+
+// fenlop and an flp script meet at the writers' lock. While another writer
+// keeps it (a long flp change; the test holds it in its place) an edit in
+// fenlop waits as for a held file, the status bar says so, and the window
+// answers at once; an flp store on another label waits its turn. Once the
+// lock is free both changes are in the file.
+TEST_F(HeldFileE2E, AnEditAndAnFlpStoreTakeTurnsAtTheLockAndTheWindowKeepsAnswering)
+{
+    StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+    ASSERT_EQ(TakeWriterLock(library.c_str(), 0), 0);
+    PressChord({VK_CONTROL}, 'D');
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
+        << "the status bar says the edit waits: " << Status();
+
+    std::string input = folder + "\\phrases.in";
+    ASSERT_TRUE(WriteFileBytes(input, std::string("from flp\0", 9)));
+    Process flp = StartProcess(std::string("\"") + FLP_EXE + "\" store \"" + library + "\" " + MOVE, folder, input);
+    ASSERT_TRUE(flp.handle);
+    // Over a few of the store's tries, and flp's wait, every message is
+    // answered well within a second.
+    DWORD slowest = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(50)) {
+        DWORD sent = GetTickCount();
+        DWORD_PTR reply = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(phrase, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &reply))
+            << "fenlop did not answer within a second";
+        slowest = std::max(slowest, GetTickCount() - sent);
+    }
+    EXPECT_LT(slowest, 1000u);
+    EXPECT_EQ(ReadFileBytes(library), original) << "nothing was written under another writer's lock";
+    EXPECT_EQ(WaitForExit(&flp, 200), -1) << "flp waits for the lock";
+    ReleaseWriterLock(library.c_str());
+
+    EXPECT_EQ(WaitForExit(&flp, 12000), 0) << "flp stored its phrase";
+    EndProcess(&flp);
+    EXPECT_TRUE(MovedStored()) << "fenlop's edit is stored once the lock is free";
+    EXPECT_NE(Find(ReadFileBytes(library), "\"from flp\""), std::string::npos) << "and flp's phrase is kept";
+    EXPECT_TRUE(WaitUntil([&] { return Status().empty(); }, 3000)) << Status();
 }
 
 }  // namespace

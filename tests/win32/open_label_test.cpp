@@ -3,6 +3,7 @@
 // never stored under another label.
 #include "tests/win32/views_fixture.h"
 
+#include <memory>
 #include <thread>
 
 namespace {
@@ -26,11 +27,12 @@ bool Holds(const std::string& bytes, const char* text)
     return bytes.find(text) != std::string::npos;
 }
 
-// A read-and-write lock on a file, as a scanner or a sync tool takes one.
+// A read-and-write lock on a file, as a scanner or a sync tool takes one
+// (with FILE_SHARE_READ: the file can be read but not replaced).
 struct FileLock {
     HANDLE handle;
-    explicit FileLock(const std::string& path)
-        : handle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    explicit FileLock(const std::string& path, DWORD share = 0)
+        : handle(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
     ~FileLock() { Release(); }
     void Release()
     {
@@ -39,6 +41,22 @@ struct FileLock {
         handle = INVALID_HANDLE_VALUE;
     }
 };
+
+// Runs the thread's messages (the retry timers) until the condition holds;
+// false after ms.
+template <class F> bool PumpUntil(F condition, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > ms)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Sleep(10);
+    }
+    return true;
+}
 
 TEST_F(ViewsTest, LabelEditsTakeTheOpenListAsItIsAndACutLabelsListBelongsToNoLabel)
 {
@@ -117,14 +135,123 @@ TEST_F(ViewsTest, AFailedReadIsNeverStoredAndAFailedWriteKeepsTheLabelOpen)
         FileLock lock(phrasePath);
         EXPECT_EQ(-1, StorePhraseListNow(list));
     }
-    DWORD start = GetTickCount();
-    while (!Holds(File(), "\"later\"") && GetTickCount() - start < 5000) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        Sleep(10);
+    EXPECT_TRUE(PumpUntil([&] { return Holds(File(), "\"later\""); }, 5000));
+}
+
+// Edits the file does not take wait where the user sees them, are reported,
+// are tried again for as long as the program runs, and at the end go into
+// a recovery file, which a store that succeeds after all removes again.
+TEST_F(ViewsTest, AWaitingStoreIsReportedTriedOnAndKeptInARecoveryFile)
+{
+    static std::vector<bool> reports;  // true: told that edits wait
+    reports.clear();
+    g_views.tell = [](const char* text) { reports.push_back(text[0] != '\0'); };
+    Load(LIBRARY);
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    char kept[PATH_BUFFER_SIZE];
+    EXPECT_EQ(-1, KeepListInRecoveryFile(list, kept)) << "nothing waits yet";
+    {
+        FileLock lock(phrasePath);
+        // Well past the half minute of quick tries, in a moment.
+        for (int i = 0; i < 40; i++)
+            EXPECT_EQ(-1, StorePhraseListNow(list));
+        EXPECT_TRUE(ListEditsWait());
+        EXPECT_EQ(std::vector<bool>{true}, reports);
+        ASSERT_EQ(0, KeepListInRecoveryFile(list, kept));
     }
-    EXPECT_TRUE(Holds(File(), "\"later\""));
+    std::string recovery = ReadBytes(kept);
+    EXPECT_EQ(Crlf("<u>\"復元：a\"\n    <p>\n    \"one\"\n    </p>\n    <p>\n    \"typed\"\n    </p>\n</u>\n"),
+              recovery);
+    EXPECT_TRUE(PumpUntil([&] { return Holds(File(), "\"typed\""); }, 8000)) << "still tried";
+    EXPECT_FALSE(ListEditsWait());
+    EXPECT_EQ((std::vector<bool>{true, false}), reports);
+    EXPECT_FALSE(FileExists(kept)) << "the library holds the list now";
+    g_views.tell = nullptr;
+}
+
+// A drop whose switch is refused (the list it leaves cannot be stored)
+// moves nothing: the phrases stay in the source list, selected.
+TEST_F(ViewsTest, ADropTheFileRefusesLeavesThePhrasesWhereTheyWere)
+{
+    Load(LIBRARY);
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    ASSERT_EQ(0, StorePhraseListNow(list));
+    std::string before = File();
+    SelectRows({1});
+    {
+        FileLock lock(phrasePath);
+        EXPECT_EQ(-1, DropPhrasesOnLabel(tree, list, Item("b"), 0));
+        EXPECT_EQ("a", Selected());
+        EXPECT_EQ((Strings{"one", "typed"}), Phrases());
+        EXPECT_EQ(1, (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+    }
+    EXPECT_TRUE(PumpUntil([] { return !ListEditsWait(); }, 3000));
+    Select("b");
+    EXPECT_EQ(before, File());
+    EXPECT_EQ(Strings{"two"}, Phrases());
+
+    // Held from the switch on: the list the phrase leaves needs no store, but
+    // neither label can be read. The source's list waits for the next start.
+    std::string path = phrasePath.substr(0, phrasePath.size() - 3) + "r01";
+    DeleteFileA(path.c_str());
+    Select("a");
+    InsertPhrase(list, -1, "unstored");
+    SelectRows({2});
+    std::unique_ptr<FileLock> held;
+    onSelectionChange = [&] {
+        if (!held)
+            held.reset(new FileLock(phrasePath));
+    };
+    EXPECT_EQ(-1, DropPhrasesOnLabel(tree, list, Item("b"), 0));
+    onSelectionChange = nullptr;
+    held.reset();
+    EXPECT_TRUE(Holds(ReadBytes(path), "\"unstored\"")) << "not on the clipboard alone";
+    EXPECT_TRUE(Holds(ReadBytes(path), "<u>\"復元：a\""));
+    DeleteFileA(path.c_str());
+}
+
+// After a label edit that failed, and after a refused switch in a tree
+// rebuilt since the label was opened, the tree shows the open label.
+TEST_F(ViewsTest, ARebuiltTreeShowsTheOpenLabel)
+{
+    Load(LIBRARY);
+    Select("b");
+    ASSERT_EQ(0, CutOrCopyLabel(tree, 0));
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    {
+        FileLock lock(phrasePath, FILE_SHARE_READ);
+        EXPECT_EQ(-1, PasteLabel(tree, 1));
+        EXPECT_EQ("a,b", Dump());
+        EXPECT_EQ("a", Selected());
+        Select("b");
+        EXPECT_EQ("a", Selected()) << "the list and its stores still belong to a";
+        EXPECT_EQ((Strings{"one", "typed"}), Phrases());
+    }
+    Select("b");
+    EXPECT_EQ(Strings{"two"}, Phrases());
+    EXPECT_TRUE(Holds(File(), "\"typed\""));
+}
+
+// A tree that cannot be read after an edit is read again once the file is
+// free, and the open label's waiting list is kept meanwhile.
+TEST_F(ViewsTest, ATreeThatCannotBeReadIsReadAgain)
+{
+    Load(LIBRARY);
+    Select("a");
+    InsertPhrase(list, -1, "typed");
+    {
+        FileLock lock(phrasePath);
+        EXPECT_EQ(-1, NewLabel(tree, 1));
+        EXPECT_EQ("", Dump());
+        EXPECT_TRUE(ListEditsWait());
+        EXPECT_EQ((Strings{"one", "typed"}), Phrases());
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Dump() == "a,b"; }, 3000)) << Dump();
+    EXPECT_EQ("a", Selected());
+    EXPECT_TRUE(PumpUntil([&] { return Holds(File(), "\"typed\""); }, 3000));
 }
 
 TEST_F(ViewsTest, ADropMovesThroughTheClipboardOrNotAtAll)

@@ -131,4 +131,33 @@ TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsRe
     EXPECT_LT(file.find("\"mine\""), file.find("\"b\""));
 }
 
+// The status bar while an edit waits: a store that says why it fails (the
+// label is gone) keeps that reason showing, and the end of a wait takes back
+// only its own word, not the one the ending store told (both lists kept).
+TEST_F(OutsideChangeTest, TheReasonAnEditWaitsAndTheWordThatEndsTheWaitStayInTheStatusBar)
+{
+    const std::string waiting = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
+    Load(LIBRARY);
+    Select("a");
+    ReplaceOutside(With("<u>\"a\"", "<u>\"x\""));
+    InsertPhrase(list, -1, "mine");
+    EXPECT_EQ(-1, StorePhraseListNow(list));
+    EXPECT_TRUE(ListEditsWait());
+    EXPECT_EQ(told, "ラベル「a」がファイルにないため、フレーズを保存できません");
+    ReplaceOutside(LIBRARY);
+    ASSERT_EQ(0, StorePhraseListNow(list));
+    EXPECT_EQ(told, "") << "the reason is taken back once the edit is stored";
+
+    HANDLE held = CreateFileA(phrasePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(0, SetPhrase(list, 1, "2"));
+    EXPECT_EQ(-1, StorePhraseListNow(list));
+    CloseHandle(held);
+    EXPECT_EQ(told, waiting);
+    ReplaceOutside(With("\"two\"", "\"TWO\""));
+    ASSERT_EQ(0, StorePhraseListNow(list));
+    EXPECT_FALSE(ListEditsWait());
+    EXPECT_NE(told.find("a～1"), std::string::npos) << told;
+}
+
 }  // namespace

@@ -35,8 +35,10 @@ static void AdjustTreeMenu(HMENU popup)
     if (!FileExists(g_views.files.clip))
         GrayByPosition(popup, 3);
     if (!SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
+        // A tree that could not be read while edits wait for the file is no
+        // library to replace: those edits would have nowhere to go.
         DeleteMenu(popup, 5, MF_BYPOSITION);
-        AppendMenuA(popup, MF_STRING, IDM_CREATE_LIBRARY, "新規作成(&N)");
+        AppendMenuA(popup, MF_STRING | (ListEditsWait() ? MF_GRAYED : 0), IDM_CREATE_LIBRARY, "新規作成(&N)");
     }
 }
 
@@ -121,8 +123,10 @@ void RunTreeCommand(HWND tree, int command)
     case IDM_CREATE_LIBRARY:
         // A tree that could not be read again after an edit keeps the open
         // label's path, so that its list may still be stored. The list gets
-        // that last chance; the new library has no such label.
-        SavePhrasesOfSelectedLabel();
+        // that chance first, and a list the file does not take is kept: the
+        // new library has no label for it.
+        if (SavePhrasesOfSelectedLabel() != 0)
+            break;
         CloseOpenLabel(g_app.phraseList);
         CreateLibrary(tree);
         break;

@@ -28,7 +28,7 @@ static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
 }
 
 // The item under the pointer becomes the selection (none: the selection is
-// cleared), then the tree's menu runs.
+// cleared), then the tree's menu runs for that label alone.
 static void OnTreeRightClick(HWND window, HWND tree)
 {
     TVHITTESTINFO hit = {};
@@ -36,7 +36,18 @@ static void OnTreeRightClick(HWND window, HWND tree)
     ScreenToClient(tree, &hit.pt);
     HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_HITTEST, 0, (LPARAM)&hit);
     SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
-    RunTreeCommand(tree, ShowContextMenu(window, "POPUP_TREE"));
+    // A refused switch (the open label's edits wait for the file, as the
+    // status bar says) leaves the tree on the open label: a menu would act
+    // on a label the user did not click. None opens.
+    if ((HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
+        return;
+    unsigned loads = g_views.treeLoads;
+    int command = ShowContextMenu(window, "POPUP_TREE");
+    // The tree may have been read again or its selection changed while the
+    // menu was open; its command would then meet another label.
+    if (g_views.treeLoads != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
+        return;
+    RunTreeCommand(tree, command);
 }
 
 LRESULT OnTreeNotify(HWND window, NMHDR* header)

@@ -112,6 +112,7 @@ static bool StartsWithPackageMark(HWND edit)
 
 static void OnInitDialog(HWND dialog, int index)
 {
+    g_app.phraseEditor = dialog;
     InitAnchors(dialog);
     s_editor.edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
     s_editor.editProc = (WNDPROC)SetWindowLongPtrA(s_editor.edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
@@ -215,6 +216,7 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
         return TRUE;
     }
     case WM_DESTROY: {
+        g_app.phraseEditor = nullptr;
         HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
         SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
         FreeAnchors(dialog);
