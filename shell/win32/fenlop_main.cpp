@@ -70,6 +70,15 @@ static void RegisterWindowClasses(HINSTANCE instance)
     RegisterClassA(&wc);
 }
 
+// The accelerators belong to the phrase window as the user sees it: a key
+// typed into the pad, a menu or another window of the thread while the
+// phrase window is hidden must not move or store phrases nobody can see.
+static bool ForPhraseWindow(const MSG& msg)
+{
+    HWND window = g_app.phraseWindow;
+    return IsWindowVisible(window) && (msg.hwnd == window || IsChild(window, msg.hwnd));
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (AnotherInstanceRuns())
@@ -104,7 +113,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (accelerators && TranslateAcceleratorA(g_app.phraseWindow, accelerators, &msg))
+        if (accelerators && ForPhraseWindow(msg) && TranslateAcceleratorA(g_app.phraseWindow, accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
