@@ -118,6 +118,15 @@ static void MergeRecoveryFiles(char* message)
         snprintf(message, STATUS_BUFFER_SIZE, RECOVERIES_ADDED, name, merged - 1);
 }
 
+// The accelerators belong to the phrase window as the user sees it: a key
+// typed into the pad, a menu or another window of the thread while the
+// phrase window is hidden must not move or store phrases nobody can see.
+static bool ForPhraseWindow(const MSG& msg)
+{
+    HWND window = g_app.phraseWindow;
+    return IsWindowVisible(window) && (msg.hwnd == window || IsChild(window, msg.hwnd));
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     if (AnotherInstanceRuns())
@@ -153,7 +162,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (accelerators && TranslateAcceleratorA(g_app.phraseWindow, accelerators, &msg))
+        if (accelerators && ForPhraseWindow(msg) && TranslateAcceleratorA(g_app.phraseWindow, accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

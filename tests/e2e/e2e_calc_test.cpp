@@ -12,6 +12,7 @@ const int PHRASE_LEFT = 140;
 const int PHRASE_TOP = 90;
 const int PARK_X = 1000;
 const int PARK_Y = 1020;
+const int CMD_FIND = 40017;
 
 class CalcPadE2E : public FenlopE2E {
 protected:
@@ -45,24 +46,6 @@ protected:
         CallUpByHotKey(CALC_HOTKEY);
         ASSERT_TRUE(WaitUntil([&] { return PadReady(); })) << "pad " << FindPad();
         SettleXFocus(pad);
-    }
-
-    // Wine's X driver takes the X server's key map as the truth for the
-    // modifiers whenever the X focus comes to a window: Ctrl and Alt pressed
-    // with keybd_event (which the X server never sees) before the window has
-    // handled its focus would be let go there, and a hot key's letter arrive
-    // alone. The X focus comes a moment after fenlop's window is in front,
-    // and a message answered by its thread comes after it was handled.
-    void SettleXFocus(HWND window)
-    {
-        HANDLE xWindow = GetPropA(window, "__wine_x11_whole_window");
-        if (xWindow)
-            WaitUntil([&] {
-                return RunUnix("test $(/usr/bin/xdotool getwindowfocus) -eq " +
-                               std::to_string((unsigned long long)(UINT_PTR)xWindow)) == 0;
-            }, 2000);
-        DWORD_PTR result;
-        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
     }
 
     bool NoPadFor(DWORD ms = 400)
@@ -405,7 +388,8 @@ TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
     PressKey('7');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
 
-    PressChord({VK_CONTROL}, 'F');
+    // Ctrl+F belongs to the hidden phrase window: the command comes from outside.
+    PostMessageA(phrase, WM_COMMAND, CMD_FIND, 0);
     HWND find = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         find = FindProcessWindow(fenlop, "#32770", "検索");
@@ -421,6 +405,33 @@ TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "7");
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
     EXPECT_EQ(EditText(edit), "");
+}
+
+// Keys meant for the pad or another window do not move, store or search
+// the phrases of the hidden phrase window.
+TEST_F(CalcPadE2E, ThePhraseWindowsAcceleratorsDoNotActWhileItIsHidden)
+{
+    Start(0);
+    // Shown once and hidden: its first phrase is selected, so Ctrl+D could move it.
+    FocusTarget();
+    CallUp();
+    PressKey(VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    const std::vector<std::string> listed = ListTexts(Remote());
+    ASSERT_EQ(FirstSelected(list), 0);
+    const std::string bytes = ReadFileBytes(library);
+    FocusTarget();
+    OpenByHotKey();
+
+    for (BYTE key : {'D', 'S', 'F'})
+        PressChord({VK_CONTROL}, key);
+    Sleep(1500);  // a moved phrase would have reached the file
+    EXPECT_EQ(ListTexts(Remote()), listed);
+    EXPECT_EQ(ReadFileBytes(library), bytes);
+    EXPECT_EQ(WindowText(phrase), "Fenlop") << "hold toggled";
+    EXPECT_FALSE(FindProcessWindow(fenlop, "#32770", "検索"));
+    EXPECT_FALSE(IsWindowVisible(phrase));
+    EXPECT_EQ(GetForegroundWindow(), pad);
 }
 
 TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)

@@ -22,10 +22,13 @@ Process StartProcess(const std::string& commandLine, const std::string& folder, 
     std::string line = commandLine;
     BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, input != INVALID_HANDLE_VALUE, 0, nullptr,
                                   folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    DWORD error = GetLastError();
     if (input != INVALID_HANDLE_VALUE)
         CloseHandle(input);
-    if (!started)
+    if (!started) {
+        p.error = error;
         return p;
+    }
     CloseHandle(pi.hThread);
     p.handle = pi.hProcess;
     p.id = pi.dwProcessId;
@@ -126,6 +129,19 @@ HWND FocusOf(HWND window)
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
         return nullptr;
     return info.hwndFocus;
+}
+
+void SettleXFocus(HWND window)
+{
+    HANDLE xWindow = GetPropA(window, "__wine_x11_whole_window");
+    if (xWindow)
+        WaitUntil([&] {
+            return RunUnix("test $(/usr/bin/xdotool getwindowfocus) -eq " +
+                           std::to_string((unsigned long long)(UINT_PTR)xWindow)) == 0;
+        }, 2000);
+    // Answered only after the thread has handled the focus change.
+    DWORD_PTR result;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 void PressKey(BYTE key)

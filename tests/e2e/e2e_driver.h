@@ -15,6 +15,7 @@ const DWORD WAIT_MS = 10000;
 struct Process {
     HANDLE handle = nullptr;
     DWORD id = 0;
+    DWORD error = 0;  // GetLastError of a start that failed
 };
 
 // Starts a Windows program, its standard input read from the file at
@@ -47,6 +48,15 @@ HWND FindProcessWindow(const Process& process, const char* className, const char
 std::string WindowText(HWND window);
 // The focus window of the thread that owns window.
 HWND FocusOf(HWND window);
+
+// Returns once the X server has handed its keyboard focus to window (a
+// top-level window of any process) and the window's thread has handled it,
+// or after a bound. Wine's X driver takes the X server's key map as the
+// truth for the modifiers when the X focus comes to a window, 15-120 ms
+// after the window is in front: Ctrl or Alt pressed with keybd_event before
+// then (the X server never sees them) would be let go, and a chord's letter
+// arrive alone.
+void SettleXFocus(HWND window);
 
 // Keys through the system's input stream (the foreground thread gets them).
 void PressKey(BYTE key);

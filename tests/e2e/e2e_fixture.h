@@ -159,7 +159,7 @@ protected:
     void StartFenlop()
     {
         fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
-        ASSERT_TRUE(fenlop.handle);
+        ASSERT_TRUE(fenlop.handle) << "CreateProcessA: error " << fenlop.error;
         ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }));
         phrase = FindProcessWindow(fenlop, "Fenlop");
         ASSERT_TRUE(phrase);
@@ -188,6 +188,7 @@ protected:
                 SetForegroundWindow(targetFrame);
             return GetForegroundWindow() == targetFrame && FocusOf(targetFrame) == edit;
         }));
+        SettleXFocus(targetFrame);
     }
 
     bool PhraseWindowReady()
@@ -213,6 +214,7 @@ protected:
     {
         CallUpByHotKey();
         ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); })) << "phrase window not shown with the list focused";
+        SettleXFocus(phrase);
     }
 
     // Shown by a click on the tray icon, with the list focused; no target
@@ -228,6 +230,7 @@ protected:
             }
             return PhraseWindowReady();
         }));
+        SettleXFocus(phrase);
     }
 
     RemoteList Remote() const { return RemoteList{list, fenlop.handle}; }

@@ -610,6 +610,51 @@ TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
     }, 4000));
 }
 
+// A chord whose modifiers rest half a second before the key: long enough
+// for the X focus to arrive meanwhile if the window handed it was not
+// settled yet, which lets the modifiers go.
+void HeldChord(const std::vector<BYTE>& modifiers, BYTE key)
+{
+    for (BYTE m : modifiers)
+        keybd_event(m, 0, 0, 0);
+    Sleep(500);
+    PressKey(key);
+    for (size_t i = modifiers.size(); i-- > 0;)
+        keybd_event(modifiers[i], 0, KEYEVENTF_KEYUP, 0);
+}
+
+// Each way the fixture hands the focus to a window: a chord pressed right
+// after it arrives whole.
+TEST_F(FenlopE2E, AChordHeldRightAfterTheFocusIsHandedArrivesWhole)
+{
+    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
+    StartTarget();
+    StartFenlop();
+    auto hide = [&] {
+        if (IsWindowVisible(phrase))
+            PressKey(VK_ESCAPE);
+        return WaitUntil([&] { return !IsWindowVisible(phrase); });
+    };
+    // Ctrl+D moves the selected phrase down a row.
+    auto movesDown = [&] {
+        std::vector<std::string> before = ListTexts(Remote());
+        int row = FirstSelected(list);
+        HeldChord({VK_CONTROL}, 'D');
+        return WaitUntil([&] { return FirstSelected(list) == row + 1 && ListTexts(Remote()) != before; }, 3000);
+    };
+
+    FocusTarget();
+    HeldChord({VK_CONTROL, VK_MENU}, 'P');
+    EXPECT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }, 3000)) << "the hot key after FocusTarget";
+    ASSERT_TRUE(hide());
+    FocusTarget();
+    CallUp();
+    EXPECT_TRUE(movesDown()) << "Ctrl+D after CallUp";
+    ASSERT_TRUE(hide());
+    ShowFromTray();
+    EXPECT_TRUE(movesDown()) << "Ctrl+D after ShowFromTray";
+}
+
 TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
 {
     static const char longPath[] = "長い一覧\0";
