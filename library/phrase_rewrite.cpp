@@ -608,8 +608,9 @@ int WriteLabelFile(const char* path, const char* name, const PhraseSource* phras
         free(block);
         return -1;
     }
-    Output out = {w.file, block, 0, false};
-    PutHead(&out, 0, name, strlen(name));
+    FormatSink out;
+    StartFormatSink(&out, block, OUTPUT_BUFFER_SIZE, w.file, DrainToFile);
+    PutLabelHead(&out, 0, name, strlen(name));
     for (int i = 0; i < phrases->count && !out.failed; i++) {
         int n = phrases->get(phrases->context, i, text, PHRASE_BUFFER_SIZE);
         if (n < 0 || n >= PHRASE_BUFFER_SIZE)
@@ -617,8 +618,8 @@ int WriteLabelFile(const char* path, const char* name, const PhraseSource* phras
         else
             PutPhrase(&out, 1, text, (size_t)n);
     }
-    PutTag(&out, 0, "</u>");
-    FlushOutput(&out);
+    PutLabelClose(&out, 0);
+    FlushFormatSink(&out);
     free(block);
     if (out.failed) {
         AbortSafeWrite(&w);
