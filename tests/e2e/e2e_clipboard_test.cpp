@@ -88,8 +88,8 @@ protected:
     void CopyUsersContent(Copier copier)
     {
         if (copier == COPIED_BY_EXITED) {
-            std::string spec = std::string(PRIVATE_FORMAT) + ":" + Hex(PRIVATE_BYTES);
-            SetEnvironmentVariableA("FENLOP_TARGET_COPY", spec.c_str());
+            std::string privateCopy = std::string(PRIVATE_FORMAT) + ":" + Hex(PRIVATE_BYTES);
+            SetEnvironmentVariableA("FENLOP_TARGET_COPY", privateCopy.c_str());
             Process copying = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" " + USER_TEXT);
             SetEnvironmentVariableA("FENLOP_TARGET_COPY", nullptr);
             ASSERT_EQ(WaitForExit(&copying), 0);

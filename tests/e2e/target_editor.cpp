@@ -51,15 +51,15 @@ static HGLOBAL Block(const std::string& bytes)
     return block;
 }
 
-static int Copy(const std::string& spec, const char* text)
+static int Copy(const std::string& formatAndBytes, const char* text)
 {
-    size_t colon = spec.find(':');
+    size_t colon = formatAndBytes.find(':');
     if (colon == std::string::npos)
         return 2;
     std::string bytes;
-    for (size_t i = colon + 1; i + 1 < spec.size(); i += 2)
-        bytes += (char)strtol(spec.substr(i, 2).c_str(), nullptr, 16);
-    UINT format = RegisterClipboardFormatA(spec.substr(0, colon).c_str());
+    for (size_t i = colon + 1; i + 1 < formatAndBytes.size(); i += 2)
+        bytes += (char)strtol(formatAndBytes.substr(i, 2).c_str(), nullptr, 16);
+    UINT format = RegisterClipboardFormatA(formatAndBytes.substr(0, colon).c_str());
     for (int tries = 0; !OpenClipboard(nullptr); tries++) {
         if (tries == 200)
             return 1;
