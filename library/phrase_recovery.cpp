@@ -13,15 +13,6 @@ namespace {
 
 const char RECOVERED_PREFIX[] = "復元：";
 
-bool SameLetter(char a, char b)
-{
-    if (a >= 'A' && a <= 'Z')
-        a = (char)(a + 32);
-    if (b >= 'A' && b <= 'Z')
-        b = (char)(b + 32);
-    return a == b;
-}
-
 // True when anything bears the name: a file that cannot be opened, or a
 // folder, is no place for a recovery file either.
 bool NameTaken(const char* path)
@@ -40,9 +31,7 @@ int RecoveryFilePath(const LibraryFiles* files, int n, char* path)
     memcpy(path, files->phrase, length + 1);
     snprintf(path + length - 3, 4, "r%02d", n);
     // A library that bears such a name itself is never written over.
-    const char* own = files->phrase + length - 3;
-    const char* made = path + length - 3;
-    if (SameLetter(own[0], made[0]) && SameLetter(own[1], made[1]) && own[2] == made[2])
+    if (SjisEqualNoCase(files->phrase + length - 3, path + length - 3))
         return -1;
     return 0;
 }
