@@ -26,6 +26,25 @@ inline bool SameMiddle(const char* at, const char* word, size_t wordLength)
     return true;
 }
 
+// Tells whether places of a text, asked in rising order, start a character.
+// It walks back over lead bytes to the last place known to start one, so
+// every byte is walked back over at most once in all.
+struct BoundaryScan {
+    const char* text;
+    size_t boundary;  // a character starts here: the walks back stop at it
+
+    bool At(size_t at)
+    {
+        size_t back = at;
+        while (back > boundary && IsSjisLeadByte((unsigned char)text[back - 1]))
+            back--;
+        if (((at - back) & 1) == 0)
+            return true;
+        boundary = at + 1;  // at is the trail byte of the character before it
+        return false;
+    }
+};
+
 // True when word occurs in text at a character boundary. readable bytes
 // from text on may be read (at least length): with 63 bytes to spare past
 // the text's end, the last places are looked at with bytes from there,
@@ -45,16 +64,8 @@ bool OccursOnBoundary(const char* text, size_t length, size_t readable, const ch
         return true;
     if (wordLength > length)
         return false;
-    size_t boundary = 0;
-    auto onBoundary = [&](size_t at) {
-        size_t back = at;
-        while (back > boundary && IsSjisLeadByte((unsigned char)text[back - 1]))
-            back--;
-        if (((at - back) & 1) == 0)
-            return true;
-        boundary = at + 1;  // at is the trail byte of the character before it
-        return false;
-    };
+    BoundaryScan scan = {text, 0};
+    auto onBoundary = [&](size_t at) { return scan.At(at); };
     const size_t stop = length - wordLength + 1;  // candidates are [0, stop)
     const char first = word[0];
     const char last = word[wordLength - 1];
@@ -275,16 +286,8 @@ bool FormsOccur(const char* text, size_t length, size_t readable, const KanaForm
 {
 #if defined(__SSE2__)
     size_t i = 0;
-    size_t boundary = 0;  // a character starts here: the walks back stop at it
-    auto onBoundary = [&](size_t at) {
-        size_t back = at;
-        while (back > boundary && IsSjisLeadByte((unsigned char)text[back - 1]))
-            back--;
-        if (((at - back) & 1) == 0)
-            return true;
-        boundary = at + 1;
-        return false;
-    };
+    BoundaryScan scan = {text, 0};
+    auto onBoundary = [&](size_t at) { return scan.At(at); };
     __m128i first[KANA_FORM_COUNT], second[KANA_FORM_COUNT];
     for (int k = 0; k < forms->count; k++) {
         first[k] = _mm_set1_epi8(forms->form[k][0]);
