@@ -35,10 +35,6 @@ static_assert(offsetof(SettingsRecord, searchText) == 52, "record layout");
 static_assert(offsetof(SettingsRecord, selectedLabelPath) == 132, "record layout");
 static_assert(offsetof(SettingsRecord, findHistory) == 388, "record layout");
 
-// The process-wide record, zero-filled at start; the Win32 program's
-// entry file defines it.
-extern SettingsRecord g_settings;
-
 // Sets the defaults used when no valid record is stored: the window layout;
 // everything else stays zero.
 void SetDefaultSettings(SettingsRecord* record);

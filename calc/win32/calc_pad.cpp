@@ -10,7 +10,7 @@
 #include "common/win32/key_state.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "shell/settings_record.h"
 
 static const int KEY_CAPTION_SIZE = 80;
@@ -58,7 +58,7 @@ static int KeyCommand(WPARAM key, bool shift)
 // dialog opened over the pad take their own keys.
 static bool KeysAreForThePad()
 {
-    if (!g_app.calcPad || GetActiveWindow() != g_app.calcPad)
+    if (!g_globals.app.calcPad || GetActiveWindow() != g_globals.app.calcPad)
         return false;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -73,21 +73,21 @@ static LRESULT CALLBACK PadKeyboardHook(int code, WPARAM key, LPARAM flags)
     if (code != HC_ACTION || (flags & 0x80000000) || !KeysAreForThePad())
         return 0;
     if (key == VK_ESCAPE) {
-        PostMessageA(g_app.calcPad, WM_CLOSE, 0, 0);
+        PostMessageA(g_globals.app.calcPad, WM_CLOSE, 0, 0);
         return 0;
     }
     int command = KeyCommand(key, KeyDown(VK_SHIFT));
     if (command)
-        PostMessageA(g_app.calcPad, WM_COMMAND, command, 0);
+        PostMessageA(g_globals.app.calcPad, WM_COMMAND, command, 0);
     return 0;
 }
 
 static BOOL OnInitDialog(HWND pad)
 {
-    s_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, g_app.instance, GetCurrentThreadId());
-    g_app.calcPad = pad;
+    s_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, g_globals.app.instance, GetCurrentThreadId());
+    g_globals.app.calcPad = pad;
     RECT rc;
-    GetWindowRect(g_app.phraseWindow, &rc);
+    GetWindowRect(g_globals.app.phraseWindow, &rc);
     SetWindowPos(pad, HWND_TOPMOST, rc.left, rc.top, 0, 0, SWP_NOSIZE);
     PostMessageA(pad, WM_COMMAND, CMD_FOCUS_DISPLAY, 0);
     CalcPadTexts texts = PadTexts(pad);
@@ -103,11 +103,9 @@ static void Finish(HWND pad)
     CalcPadTexts texts = PadTexts(pad);
     char values[CALC_CAPTION_SIZE];
     CalcFinish(&texts, values, sizeof values);
-    PutTextOnClipboard(pad, values);
-    // A target closed since the call-up: the keys would land wherever the
-    // focus goes next. The values stay on the clipboard.
-    if (IsWindow(g_session.targetWindow))
-        SendPasteToTarget(g_settings.calcEnterNewline);
+    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                         &g_globals.session.autoHideArmed};
+    SendText(pad, values, target, g_globals.settings.calcEnterNewline);
     DestroyWindow(pad);
 }
 
@@ -154,7 +152,7 @@ static void OnMove(HWND pad)
 {
     RECT rc;
     GetWindowRect(pad, &rc);
-    SetWindowPos(g_app.phraseWindow, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(g_globals.app.phraseWindow, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -186,7 +184,7 @@ static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lP
         if (s_keyboardHook)
             UnhookWindowsHookEx(s_keyboardHook);
         s_keyboardHook = nullptr;
-        g_app.calcPad = nullptr;
+        g_globals.app.calcPad = nullptr;
         return TRUE;
     }
     return FALSE;
@@ -194,7 +192,7 @@ static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lP
 
 HWND OpenCalculatorPad(HWND owner)
 {
-    ShowWindow(g_app.phraseWindow, SW_HIDE);
-    g_app.calcPad = CreateDialogParamA(g_app.instance, "IDD_CALC", owner, CalcPadProc, 0);
-    return g_app.calcPad;
+    ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
+    g_globals.app.calcPad = CreateDialogParamA(g_globals.app.instance, "IDD_CALC", owner, CalcPadProc, 0);
+    return g_globals.app.calcPad;
 }

@@ -6,8 +6,6 @@
 
 #include <commctrl.h>
 
-#include "library/win32/phrase_views.h"
-#include "shell/win32/app.h"
 #include "output/win32/clipboard.h"
 #include "output/win32/clipboard_keeper.h"
 
@@ -31,11 +29,11 @@ static bool s_excludedRestored;
 // paste what the user had copied. Cleared by the send's keys.
 static bool s_textMissing;
 
-static int PlaceText(HWND owner, const char* text)
+static int PlaceText(HWND owner, const char* text, const SendTarget& target)
 {
     // With a target to paste into, the user's clipboard can be kept.
-    if (g_options.restoreClipboard && g_session.targetWindow)
-        return KeepClipboardAndOffer(text, g_session.targetWindow);
+    if (target.keepClipboard && target.window)
+        return KeepClipboardAndOffer(text, target.window);
     size_t size = strlen(text) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
     if (!block)
@@ -50,25 +48,11 @@ static int PlaceText(HWND owner, const char* text)
     return PlaceClipboardText(owner, block);
 }
 
-int PutTextOnClipboard(HWND owner, const char* text)
+int PutTextOnClipboard(HWND owner, const char* text, const SendTarget& target)
 {
-    int result = PlaceText(owner, text);
+    int result = PlaceText(owner, text, target);
     s_textMissing = result != 0;
     return result;
-}
-
-int OutputSelectedPhrase(HWND list)
-{
-    int index = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    if (index < 0)
-        return -1;
-    char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
-    if (!text)
-        return 0;
-    GetPhraseText(list, index, text, PHRASE_BUFFER_SIZE);
-    PutTextOnClipboard(list, text);
-    free(text);
-    return 0;
 }
 
 HWND GetTopLevelAncestor(HWND window)
@@ -131,9 +115,9 @@ static void PauseAnsweringClipboard(DWORD ms)
     }
 }
 
-void ActivateTarget()
+void ActivateTarget(const SendTarget& send)
 {
-    HWND target = g_session.targetWindow;
+    HWND target = send.window;
     if (!target)
         return;
     // A child window cannot be made the foreground window under every
@@ -149,7 +133,7 @@ void ActivateTarget()
     SetFocus(target);
     if (attached)
         AttachThreadInput(own, thread, FALSE);
-    if (g_options.restoreClipboard)
+    if (send.keepClipboard)
         PauseAnsweringClipboard(TARGET_READY_MS);
     else
         Sleep(TARGET_READY_MS);
@@ -160,14 +144,14 @@ static void Key(BYTE key, DWORD flags)
     keybd_event(key, 0, flags, 0);
 }
 
-void SendPasteKeys(int withEnter)
+void SendPasteKeys(const SendTarget& target, int withEnter)
 {
-    g_session.autoHideArmed = 0;
-    ActivateTarget();
+    *target.autoHideArmed = 0;
+    ActivateTarget(target);
     bool missing = s_textMissing;
     s_textMissing = false;
     if (missing) {
-        g_session.autoHideArmed = 1;
+        *target.autoHideArmed = 1;
         return;
     }
     MarkPasteKeysSent();
@@ -179,14 +163,23 @@ void SendPasteKeys(int withEnter)
         Key(VK_RETURN, 0);
         Key(VK_RETURN, KEYEVENTF_KEYUP);
     }
-    g_session.autoHideArmed = 1;
+    *target.autoHideArmed = 1;
 }
 
-void SendPasteToTarget(int withEnter)
+void SendPasteToTarget(const SendTarget& target, int withEnter)
 {
-    if (!g_session.targetWindow || IsExcludedTarget(g_session.targetWindow) == -1) {
+    if (!target.window || IsExcludedTarget(target.window) == -1) {
         s_textMissing = false;
         return;
     }
-    SendPasteKeys(withEnter);
+    SendPasteKeys(target, withEnter);
+}
+
+void SendText(HWND owner, const char* text, const SendTarget& target, int withEnter)
+{
+    PutTextOnClipboard(owner, text, target);
+    // A target closed since the call-up: the keys would land wherever the
+    // focus goes next.
+    if (IsWindow(target.window))
+        SendPasteToTarget(target, withEnter);
 }

@@ -19,10 +19,7 @@ const char SPLITTER_CLASS[] = "OrboSprit";
 // Held by the running instance for its whole run, one per logon session.
 static const char INSTANCE_MUTEX[] = "Local\\Fenlop.Running";
 
-AppWindows g_app;
-Session g_session;
-Options g_options;
-SettingsRecord g_settings;
+Globals g_globals;
 
 // The phrase file beside the program, its backup and the clip file. Fails
 // when the module path or a path derived from it does not fit.
@@ -123,7 +120,7 @@ static void MergeRecoveryFiles(char* message)
 // phrase window is hidden must not move or store phrases nobody can see.
 static bool ForPhraseWindow(const MSG& msg)
 {
-    HWND window = g_app.phraseWindow;
+    HWND window = g_globals.app.phraseWindow;
     return IsWindowVisible(window) && (msg.hwnd == window || IsChild(window, msg.hwnd));
 }
 
@@ -132,7 +129,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     if (AnotherInstanceRuns())
         return 0;
     InitCommonControls();
-    g_app.instance = instance;
+    g_globals.app.instance = instance;
+    g_globals.shell = {SavePhrasesOfSelectedLabel, SaveSettings, HidePhraseWindow};
     // Refused before anything is read or written.
     if (BuildProgramPaths() != 0)
         return 1;
@@ -144,25 +142,25 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     char recovered[STATUS_BUFFER_SIZE];
     MergeRecoveryFiles(recovered);
 
-    g_app.phraseWindow = CreatePhraseWindow(instance);
-    if (!g_app.phraseWindow)
+    g_globals.app.phraseWindow = CreatePhraseWindow(instance);
+    if (!g_globals.app.phraseWindow)
         return 1;
-    g_app.trayWindow = CreateWindowExA(0, TRAY_CLASS, TRAY_CLASS, WS_POPUPWINDOW, 0, 0, 1, 1,
-                                       g_app.phraseWindow, nullptr, instance, nullptr);
-    if (g_app.trayWindow)
-        SetTrayIcon(g_app.trayWindow, 1);
+    g_globals.app.trayWindow = CreateWindowExA(0, TRAY_CLASS, TRAY_CLASS, WS_POPUPWINDOW, 0, 0, 1, 1,
+                                       g_globals.app.phraseWindow, nullptr, instance, nullptr);
+    if (g_globals.app.trayWindow)
+        SetTrayIcon(g_globals.app.trayWindow, 1);
     SetupMenuBar();
     if (recovered[0])
         SetStatusText("%s", recovered);
 
-    SetHold(g_app.phraseWindow, g_settings.hold);
-    RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_PHRASE, g_settings.phraseHotKey);
-    RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_CALC, g_settings.calcHotKey);
+    SetHold(g_globals.app.phraseWindow, g_globals.settings.hold);
+    RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_PHRASE, g_globals.settings.phraseHotKey);
+    RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_CALC, g_globals.settings.calcHotKey);
     HACCEL accelerators = LoadAcceleratorsA(instance, "FLP_ACC");
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (accelerators && ForPhraseWindow(msg) && TranslateAcceleratorA(g_app.phraseWindow, accelerators, &msg))
+        if (accelerators && ForPhraseWindow(msg) && TranslateAcceleratorA(g_globals.app.phraseWindow, accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -170,7 +168,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     ReleaseMenuBar();
     ReleaseClipboardKeeper();
-    SetTrayIcon(g_app.trayWindow, 0);
+    SetTrayIcon(g_globals.app.trayWindow, 0);
     SaveSettings();
     DeleteFileA(g_views.files.clip);
     return (int)msg.wParam;

@@ -95,7 +95,7 @@ static HFONT CreateMenuFont()
 
 void SetupMenuBar()
 {
-    s_bar.menu = LoadMenuA(g_app.instance, "MENU_APP");
+    s_bar.menu = LoadMenuA(g_globals.app.instance, "MENU_APP");
     if (!s_bar.menu)
         return;
     if (GetThemeState() == THEME_STATE_NT6) {
@@ -117,8 +117,8 @@ void SetupMenuBar()
     }
     // The window was created with the class menu, a copy of the same
     // resource; it is replaced and freed.
-    HMENU classMenu = GetMenu(g_app.phraseWindow);
-    if (SetMenu(g_app.phraseWindow, s_bar.menu) && classMenu && classMenu != s_bar.menu)
+    HMENU classMenu = GetMenu(g_globals.app.phraseWindow);
+    if (SetMenu(g_globals.app.phraseWindow, s_bar.menu) && classMenu && classMenu != s_bar.menu)
         DestroyMenu(classMenu);
 }
 
@@ -179,7 +179,7 @@ void DrawMenuBarItem(const DRAWITEMSTRUCT* item)
         textColour = MENU_TEXT_ACTIVE;
     } else {
         background = GetSysColor(COLOR_BTNFACE);
-        textColour = GetForegroundWindow() == g_app.phraseWindow ? MENU_TEXT_ACTIVE : MENU_TEXT_INACTIVE;
+        textColour = GetForegroundWindow() == g_globals.app.phraseWindow ? MENU_TEXT_ACTIVE : MENU_TEXT_INACTIVE;
     }
     char text[MENU_TEXT_SIZE];
     MenuBarItemText(item->itemID, text);

@@ -36,7 +36,7 @@ static NMHDR s_forwarded;
 
 void HidePhraseWindow()
 {
-    ShowWindow(g_app.phraseWindow, SW_HIDE);
+    ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
 }
 
 // Edits of the open list that the file cannot take are not dropped at exit:
@@ -49,7 +49,7 @@ static const char EXIT_UNSTORED[] =
 static bool MayExit()
 {
     return StorePhrasesBeforeLeaving() == 0 ||
-           ShowMessageBox(g_app.phraseWindow, EXIT_UNSTORED,
+           ShowMessageBox(g_globals.app.phraseWindow, EXIT_UNSTORED,
                           MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
@@ -59,9 +59,9 @@ void ExitProgram()
         return;
     // The tray window is owned by the phrase window and goes first, while
     // the phrase list it writes back still exists.
-    DestroyWindow(g_app.phraseWindow);
-    if (IsWindow(g_app.trayWindow))
-        DestroyWindow(g_app.trayWindow);
+    DestroyWindow(g_globals.app.phraseWindow);
+    if (IsWindow(g_globals.app.trayWindow))
+        DestroyWindow(g_globals.app.trayWindow);
 }
 
 void SetStatusText(const char* format, ...)
@@ -71,7 +71,7 @@ void SetStatusText(const char* format, ...)
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    SendMessageA(g_app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
+    SendMessageA(g_globals.app.statusBar, SB_SETTEXTA, SBT_NOBORDERS, (LPARAM)text);
 }
 
 // What the library's views have to tell the user goes to the status bar.
@@ -83,7 +83,7 @@ static void TellInStatusBar(const char* text)
 static int StatusHeight()
 {
     RECT rc;
-    GetClientRect(g_app.statusBar, &rc);
+    GetClientRect(g_globals.app.statusBar, &rc);
     return rc.bottom - rc.top;
 }
 
@@ -102,49 +102,49 @@ static int SplitterWidth()
 static void PlaceChildren(int treeWidth, int width, int height)
 {
     int splitter = SplitterWidth();
-    MoveWindow(g_app.labelTree, 0, 0, treeWidth, height, TRUE);
-    MoveWindow(g_app.splitter, treeWidth, 0, splitter, height, TRUE);
-    MoveWindow(g_app.phraseList, treeWidth + splitter, 0, width - treeWidth - splitter, height, TRUE);
+    MoveWindow(g_globals.app.labelTree, 0, 0, treeWidth, height, TRUE);
+    MoveWindow(g_globals.app.splitter, treeWidth, 0, splitter, height, TRUE);
+    MoveWindow(g_globals.app.phraseList, treeWidth + splitter, 0, width - treeWidth - splitter, height, TRUE);
 }
 
 void LayoutChildren(int width, int height)
 {
-    PlaceChildren(OuterWidth(g_app.labelTree), width, height - StatusHeight());
+    PlaceChildren(OuterWidth(g_globals.app.labelTree), width, height - StatusHeight());
 }
 
 static int ColumnWidth()
 {
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH;
-    return SendMessageA(g_app.phraseList, LVM_GETCOLUMNA, 0, (LPARAM)&column) ? column.cx : -1;
+    return SendMessageA(g_globals.app.phraseList, LVM_GETCOLUMNA, 0, (LPARAM)&column) ? column.cx : -1;
 }
 
 // The record keeps the layout at 96 DPI (see LayoutAtDpi).
 void StoreWindowLayout()
 {
     RECT rc;
-    GetWindowRect(g_app.phraseWindow, &rc);
-    WindowLayout layout = LayoutAtDpi(g_settings, s_layoutDpi);
+    GetWindowRect(g_globals.app.phraseWindow, &rc);
+    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
     layout.left = rc.left;
     layout.top = rc.top;
     layout.width = rc.right - rc.left;
     layout.height = rc.bottom - rc.top;
-    layout.treeWidth = OuterWidth(g_app.labelTree);
+    layout.treeWidth = OuterWidth(g_globals.app.labelTree);
     int column = ColumnWidth();
     if (column >= 0)
         layout.columnWidth = column;
-    StoreLayoutAtDpi(&g_settings, layout, s_layoutDpi);
+    StoreLayoutAtDpi(&g_globals.settings, layout, s_layoutDpi);
 }
 
 HWND CreatePhraseWindow(HINSTANCE instance)
 {
     int dpi = ScreenDpi();
-    WindowLayout layout = LayoutAtDpi(g_settings, dpi);
+    WindowLayout layout = LayoutAtDpi(g_globals.settings, dpi);
     HWND window = CreateWindowExA(WS_EX_TOPMOST, PRODUCT_NAME, PRODUCT_NAME, WS_OVERLAPPEDWINDOW, layout.left,
                                   layout.top, layout.width, layout.height, nullptr, nullptr, instance, nullptr);
     // Opened on a display of another scale than the main one.
     if (window && s_layoutDpi != dpi) {
-        layout = LayoutAtDpi(g_settings, s_layoutDpi);
+        layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
         SetWindowPos(window, nullptr, layout.left, layout.top, layout.width, layout.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -155,12 +155,12 @@ static HWND CreateChild(HWND parent, DWORD exStyle, const char* className, DWORD
                         int x, int y, int width, int height)
 {
     return CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                           parent, (HMENU)(INT_PTR)id, g_app.instance, nullptr);
+                           parent, (HMENU)(INT_PTR)id, g_globals.app.instance, nullptr);
 }
 
 static void ReleaseTreeImages()
 {
-    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
+    SendMessageA(g_globals.app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
     if (s_treeImages)
         ImageList_Destroy(s_treeImages);
     s_treeImages = nullptr;
@@ -176,14 +176,14 @@ static void CreateTreeImages()
         return;
     const char* names[] = {"ICO_IMG1", "ICO_IMG2"};
     for (const char* name : names) {
-        HICON icon = (HICON)LoadImageA(g_app.instance, name, IMAGE_ICON, size, size, 0);
+        HICON icon = (HICON)LoadImageA(g_globals.app.instance, name, IMAGE_ICON, size, size, 0);
         ImageList_AddIcon(images, icon);
         if (icon)
             DestroyIcon(icon);
     }
     ReleaseTreeImages();
     s_treeImages = images;
-    SendMessageA(g_app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
+    SendMessageA(g_globals.app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
 }
 
 static void SetViewFont(int dpi)
@@ -191,8 +191,8 @@ static void SetViewFont(int dpi)
     HFONT font = CreateViewFontForDpi(dpi);
     if (!font)
         return;
-    SendMessageA(g_app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
-    SendMessageA(g_app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageA(g_globals.app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageA(g_globals.app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
     if (s_viewFont)
         DeleteObject(s_viewFont);
     s_viewFont = font;
@@ -202,49 +202,49 @@ static void ReleaseViewFont()
 {
     if (!s_viewFont)
         return;
-    SendMessageA(g_app.labelTree, WM_SETFONT, 0, FALSE);
-    SendMessageA(g_app.phraseList, WM_SETFONT, 0, FALSE);
+    SendMessageA(g_globals.app.labelTree, WM_SETFONT, 0, FALSE);
+    SendMessageA(g_globals.app.phraseList, WM_SETFONT, 0, FALSE);
     DeleteObject(s_viewFont);
     s_viewFont = nullptr;
 }
 
 static void OnCreate(HWND hwnd)
 {
-    g_app.phraseWindow = hwnd;
+    g_globals.app.phraseWindow = hwnd;
     s_layoutDpi = WindowDpi(hwnd);
-    WindowLayout layout = LayoutAtDpi(g_settings, s_layoutDpi);
+    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
     RECT rc;
     GetClientRect(hwnd, &rc);
-    g_app.statusBar = CreateChild(hwnd, WS_EX_WINDOWEDGE, STATUSCLASSNAMEA, WS_CLIPSIBLINGS, IDC_STATUS, 0, 0, 0, 0);
+    g_globals.app.statusBar = CreateChild(hwnd, WS_EX_WINDOWEDGE, STATUSCLASSNAMEA, WS_CLIPSIBLINGS, IDC_STATUS, 0, 0, 0, 0);
     int height = rc.bottom - StatusHeight();
     int tree = layout.treeWidth;
     int splitter = SplitterWidth();
-    g_app.labelTree = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_TREEVIEWA,
+    g_globals.app.labelTree = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_TREEVIEWA,
                                   WS_CLIPSIBLINGS | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_EDITLABELS |
                                       TVS_SHOWSELALWAYS,
                                   IDC_TREE, 0, 0, tree, height);
-    g_app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, splitter, height);
-    g_app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
+    g_globals.app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, splitter, height);
+    g_globals.app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
                                    tree + splitter, 0, rc.right - tree - splitter, height);
 
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
     column.cx = layout.columnWidth;
     column.pszText = (char*)"定型文書";
-    SendMessageA(g_app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
+    SendMessageA(g_globals.app.phraseList, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
     SetStatusText("");
 
     CreateTreeImages();
     g_views.tell = TellInStatusBar;
     if (s_layoutDpi != ScreenDpi())
         SetViewFont(s_layoutDpi);
-    LoadLabelTree(g_app.labelTree);
-    SelectLabelByNamePath(g_app.labelTree, nullptr, g_settings.selectedLabelPath);
+    LoadLabelTree(g_globals.app.labelTree);
+    SelectLabelByNamePath(g_globals.app.labelTree, nullptr, g_globals.settings.selectedLabelPath);
 }
 
 static void OnDestroy()
 {
-    BuildNamePath(g_views.selectedPath, g_settings.selectedLabelPath, SELECTED_PATH_SIZE);
+    BuildNamePath(g_views.selectedPath, g_globals.settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
     ReleaseTreeImages();
     ReleaseViewFont();
@@ -259,12 +259,12 @@ static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
         return;
     s_layoutDpi = dpi;
     RECT tree;
-    GetWindowRect(g_app.labelTree, &tree);
-    SetWindowPos(g_app.labelTree, nullptr, 0, 0, ScaleBetween(tree.right - tree.left, from, dpi),
+    GetWindowRect(g_globals.app.labelTree, &tree);
+    SetWindowPos(g_globals.app.labelTree, nullptr, 0, 0, ScaleBetween(tree.right - tree.left, from, dpi),
                  tree.bottom - tree.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     int column = ColumnWidth();
     if (column >= 0)
-        SendMessageA(g_app.phraseList, LVM_SETCOLUMNWIDTH, 0, ScaleBetween(column, from, dpi));
+        SendMessageA(g_globals.app.phraseList, LVM_SETCOLUMNWIDTH, 0, ScaleBetween(column, from, dpi));
     CreateTreeImages();
     SetViewFont(dpi);
     SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -302,17 +302,17 @@ static void RestoreFocusChild(HWND hwnd)
     if (GetForegroundWindow() != hwnd || (focus && IsChild(hwnd, focus)))
         return;
     bool kept = s_focusChild && IsWindow(s_focusChild) && IsChild(hwnd, s_focusChild);
-    SetFocus(kept ? s_focusChild : g_app.phraseList);
+    SetFocus(kept ? s_focusChild : g_globals.app.phraseList);
 }
 
 static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     KeepFocusChild(hwnd, wParam);
-    if (g_settings.hold)
+    if (g_globals.settings.hold)
         return;
     if (LOWORD(wParam) != WA_INACTIVE) {
-        g_session.autoHideArmed = 1;
-    } else if (g_session.autoHideArmed) {
+        g_globals.session.autoHideArmed = 1;
+    } else if (g_globals.session.autoHideArmed) {
         ShowWindow(hwnd, SW_HIDE);
         PostMessageA(hwnd, MSG_RESTORE_FOREGROUND, 0, lParam);
     }
@@ -320,21 +320,9 @@ static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
 // Every dialog and message box of the program: their activation must not
 // hide the phrase window, so auto-hide is disarmed first.
-INT_PTR ShowModalDialog(const char* name, HWND owner, DLGPROC proc, LPARAM param)
-{
-    g_session.autoHideArmed = 0;
-    return DialogBoxParamA(g_app.instance, name, owner, proc, param);
-}
-
-int ShowMessageBox(HWND owner, const char* text, UINT type)
-{
-    g_session.autoHideArmed = 0;
-    return MessageBoxA(owner, text, PRODUCT_NAME, type);
-}
-
 static void OnInitMenuPopup(HMENU popup)
 {
-    bool selected = SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0 &&
+    bool selected = SendMessageA(g_globals.app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0 &&
                     IsPhraseListEditable();
     UINT state = MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED);
     EnableMenuItem(popup, IDM_MOVE_UP, state);
@@ -345,7 +333,7 @@ static void OnCommand(HWND hwnd, int id)
 {
     switch (id) {
     case IDM_EXIT: ExitProgram(); break;
-    case IDM_HOLD: SetHold(hwnd, !g_settings.hold); break;
+    case IDM_HOLD: SetHold(hwnd, !g_globals.settings.hold); break;
     case IDM_HELP: ShowHelp(); break;
     case IDM_ABOUT: ShowAboutDialog(hwnd); break;
     case IDM_FIND: ShowFindDialog(hwnd); break;
@@ -364,7 +352,7 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         OnDestroy();
         return 0;
     case WM_SIZE:
-        SendMessageA(g_app.statusBar, WM_SIZE, wParam, lParam);
+        SendMessageA(g_globals.app.statusBar, WM_SIZE, wParam, lParam);
         LayoutChildren(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_ACTIVATE:
@@ -420,7 +408,7 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         RestoreFocusChild(hwnd);
         return 0;
     case MSG_LIBRARY_CHANGED:
-        CheckLibraryFile(g_app.labelTree, g_app.phraseList);
+        CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList);
         return 0;
     case MSG_REOPEN_LABEL_EDIT:
         ReopenLabelEdit((HTREEITEM)lParam);
@@ -449,9 +437,9 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         POINT pt;
         GetCursorPos(&pt);
-        ScreenToClient(g_app.phraseWindow, &pt);
+        ScreenToClient(g_globals.app.phraseWindow, &pt);
         RECT rc;
-        GetClientRect(g_app.phraseWindow, &rc);
+        GetClientRect(g_globals.app.phraseWindow, &rc);
         int width = rc.right - rc.left;
         int tree = pt.x - 1;
         if (tree > width - SplitterWidth())
@@ -467,7 +455,7 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 void MoveSelectedPhrase(int up)
 {
-    HWND list = g_app.phraseList;
+    HWND list = g_globals.app.phraseList;
     if (!IsPhraseListEditable())
         return;
     int i = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
@@ -506,6 +494,6 @@ void ShowHelp()
             ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
         }
     }
-    if (IsWindowVisible(g_app.phraseWindow))
-        ShowWindow(g_app.phraseWindow, SW_HIDE);
+    if (IsWindowVisible(g_globals.app.phraseWindow))
+        ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
 }

@@ -22,7 +22,7 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
     SettingsRecord* values = &s_dialogValues;
     switch (msg) {
     case WM_INITDIALOG:
-        g_app.settingsDialog = dialog;
+        g_globals.app.settingsDialog = dialog;
         SendDlgItemMessageA(dialog, IDC_PHRASE_HOTKEY, HKM_SETHOTKEY, values->phraseHotKey & 0xFFFF, 0);
         SendDlgItemMessageA(dialog, IDC_CALC_HOTKEY, HKM_SETHOTKEY, values->calcHotKey & 0xFFFF, 0);
         CheckDlgButton(dialog, IDC_CALC_ENTER, values->calcEnterNewline ? BST_CHECKED : BST_UNCHECKED);
@@ -45,12 +45,12 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
                 IsDlgButtonChecked(dialog, IDC_RESTORE_CLIPBOARD) == BST_CHECKED ? 1 : 0;
             return TRUE;
         case IDOK:
-            g_options = s_dialogOptions;
-            g_settings.phraseHotKey = values->phraseHotKey;
-            g_settings.calcHotKey = values->calcHotKey;
-            g_settings.calcEnterNewline = values->calcEnterNewline;
-            RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_PHRASE, g_settings.phraseHotKey);
-            RegisterCallHotKey(g_app.trayWindow, HOTKEY_ID_CALC, g_settings.calcHotKey);
+            g_globals.options = s_dialogOptions;
+            g_globals.settings.phraseHotKey = values->phraseHotKey;
+            g_globals.settings.calcHotKey = values->calcHotKey;
+            g_globals.settings.calcEnterNewline = values->calcEnterNewline;
+            RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_PHRASE, g_globals.settings.phraseHotKey);
+            RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_CALC, g_globals.settings.calcHotKey);
             EndDialog(dialog, 1);
             return TRUE;
         case IDCANCEL:
@@ -64,10 +64,10 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
 
 void ShowSettingsDialog(HWND owner)
 {
-    s_dialogValues = g_settings;
-    s_dialogOptions = g_options;
+    s_dialogValues = g_globals.settings;
+    s_dialogOptions = g_globals.options;
     INT_PTR result = ShowModalDialog("IDD_SETUP", owner, SetupDialogProc, 0);
-    g_app.settingsDialog = nullptr;
+    g_globals.app.settingsDialog = nullptr;
     // -1: the dialog could not be shown, which is no confirmation either.
     if (result == 1) {
         SaveSettings();

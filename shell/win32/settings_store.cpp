@@ -69,14 +69,14 @@ static void TerminateStrings(SettingsRecord* record)
 
 static void LoadOptions()
 {
-    g_options.restoreClipboard = 0;
+    g_globals.options.restoreClipboard = 0;
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     DWORD value = 0, size = sizeof value, type = 0;
     if (RegQueryValueExA(key, RESTORE_CLIPBOARD_VALUE, nullptr, &type, (BYTE*)&value, &size) == ERROR_SUCCESS &&
         type == REG_DWORD && size == sizeof value)
-        g_options.restoreClipboard = value == 1 ? 1 : 0;
+        g_globals.options.restoreClipboard = value == 1 ? 1 : 0;
     RegCloseKey(key);
 }
 
@@ -84,10 +84,10 @@ void LoadSettings()
 {
     SettingsRecord stored;
     if (ReadRegistryBinary(SETTINGS_KEY, SETTINGS_VALUE, &stored, sizeof stored) == 0) {
-        g_settings = stored;
-        TerminateStrings(&g_settings);
+        g_globals.settings = stored;
+        TerminateStrings(&g_globals.settings);
     } else {
-        SetDefaultSettings(&g_settings);
+        SetDefaultSettings(&g_globals.settings);
     }
     LoadOptions();
 }
@@ -97,7 +97,7 @@ int SaveOptions()
     HKEY key;
     if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) != ERROR_SUCCESS)
         return -1;
-    DWORD value = g_options.restoreClipboard ? 1 : 0;
+    DWORD value = g_globals.options.restoreClipboard ? 1 : 0;
     LONG status = RegSetValueExA(key, RESTORE_CLIPBOARD_VALUE, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 0 : -1;
@@ -105,8 +105,8 @@ int SaveOptions()
 
 int SaveSettings()
 {
-    g_settings.showingResults = g_views.showingResults ? 1 : 0;
-    return WriteRegistryBinary(SETTINGS_KEY, SETTINGS_VALUE, &g_settings, sizeof g_settings);
+    g_globals.settings.showingResults = g_views.showingResults ? 1 : 0;
+    return WriteRegistryBinary(SETTINGS_KEY, SETTINGS_VALUE, &g_globals.settings, sizeof g_globals.settings);
 }
 
 void RegisterCallHotKey(HWND window, int id, int value)
@@ -134,6 +134,6 @@ void SetHold(HWND window, int value)
         strcat(title, " *");
     SetWindowTextA(window, title);
     CheckMenuItem(GetMenu(window), IDM_HOLD, MF_BYCOMMAND | (value ? MF_CHECKED : MF_UNCHECKED));
-    g_settings.hold = value;
+    g_globals.settings.hold = value;
     SaveSettings();
 }

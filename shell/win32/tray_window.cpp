@@ -23,7 +23,7 @@ void SetTrayIcon(HWND window, int add)
     data.uID = TRAY_ICON_ID;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = MSG_TRAY_NOTIFY;
-    data.hIcon = (HICON)LoadImageA(g_app.instance, "ICON_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+    data.hIcon = (HICON)LoadImageA(g_globals.app.instance, "ICON_APP", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                    GetSystemMetrics(SM_CYSMICON), 0);
     lstrcpynA(data.szTip, PRODUCT_NAME, sizeof data.szTip);
     Shell_NotifyIconA(add ? NIM_ADD : NIM_DELETE, &data);
@@ -39,7 +39,7 @@ void CaptureTargetWindow()
         return;
     if (!AttachThreadInput(foreground, own, TRUE))
         return;
-    g_session.targetWindow = GetFocus();
+    g_globals.session.targetWindow = GetFocus();
     AttachThreadInput(foreground, own, FALSE);
 }
 
@@ -48,39 +48,39 @@ static void SyncModifierKeys();
 void TogglePhraseWindow()
 {
     bool padClosed = false;
-    if (g_app.calcPad) {
-        DestroyWindow(g_app.calcPad);
-        g_app.calcPad = nullptr;
+    if (g_globals.app.calcPad) {
+        DestroyWindow(g_globals.app.calcPad);
+        g_globals.app.calcPad = nullptr;
         padClosed = true;
     }
-    if (IsWindowVisible(g_app.phraseWindow)) {
-        ShowWindow(g_app.phraseWindow, SW_HIDE);
+    if (IsWindowVisible(g_globals.app.phraseWindow)) {
+        ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
         return;
     }
     if (!padClosed) {
         // Shown as the file is now: another program may have changed it
         // while the window was hidden.
-        CheckLibraryFile(g_app.labelTree, g_app.phraseList);
-        ShowWindow(g_app.phraseWindow, SW_SHOWNORMAL);
-        g_session.autoHideArmed = 0;
+        CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList);
+        ShowWindow(g_globals.app.phraseWindow, SW_SHOWNORMAL);
+        g_globals.session.autoHideArmed = 0;
     }
 }
 
 void ToggleCalculatorPad()
 {
     bool wasVisible = false;
-    if (IsWindowVisible(g_app.phraseWindow)) {
-        ShowWindow(g_app.phraseWindow, SW_HIDE);
+    if (IsWindowVisible(g_globals.app.phraseWindow)) {
+        ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
         wasVisible = true;
     }
-    if (g_app.calcPad) {
-        DestroyWindow(g_app.calcPad);
-        g_app.calcPad = nullptr;
+    if (g_globals.app.calcPad) {
+        DestroyWindow(g_globals.app.calcPad);
+        g_globals.app.calcPad = nullptr;
         return;
     }
     if (!wasVisible) {
-        OpenCalculatorPad(g_app.trayWindow);
-        g_session.autoHideArmed = 0;
+        OpenCalculatorPad(g_globals.app.trayWindow);
+        g_globals.session.autoHideArmed = 0;
         SyncModifierKeys();
     }
 }
@@ -89,8 +89,8 @@ void ToggleCalculatorPad()
 // label to store it under (the root label's phrases must not be replaced).
 int SavePhrasesOfSelectedLabel()
 {
-    if (g_views.selectedPath && IsWindow(g_app.phraseList))
-        return StorePhraseListNow(g_app.phraseList);
+    if (g_views.selectedPath && IsWindow(g_globals.app.phraseList))
+        return StorePhraseListNow(g_globals.app.phraseList);
     return 0;
 }
 
@@ -114,14 +114,14 @@ int StorePhrasesBeforeLeaving()
         Sleep(LEAVING_STORE_PAUSE_MS);
     }
     char kept[PATH_BUFFER_SIZE];
-    return IsWindow(g_app.phraseList) ? KeepListInRecoveryFile(g_app.phraseList, kept) : -1;
+    return IsWindow(g_globals.app.phraseList) ? KeepListInRecoveryFile(g_globals.app.phraseList, kept) : -1;
 }
 
 static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
 {
     switch (mouseMessage) {
     case WM_MOUSEMOVE:
-        if (!IsWindowVisible(g_app.phraseWindow) && !g_app.calcPad && !KeyDown(VK_LBUTTON) &&
+        if (!IsWindowVisible(g_globals.app.phraseWindow) && !g_globals.app.calcPad && !KeyDown(VK_LBUTTON) &&
             !KeyDown(VK_RBUTTON))
             CaptureTargetWindow();
         break;
@@ -147,7 +147,7 @@ static void OnCallUp(WPARAM which, HWND target)
     // From any process: only a real window becomes the target.
     if ((which != HOTKEY_ID_PHRASE && which != HOTKEY_ID_CALC) || !IsWindow(target))
         return;
-    g_session.targetWindow = target;
+    g_globals.session.targetWindow = target;
     if (which == HOTKEY_ID_PHRASE)
         TogglePhraseWindow();
     else
@@ -180,10 +180,10 @@ static void OnFocusList()
 {
     // After a toggle that hid the window, focusing it would send the user's
     // keys into a hidden window.
-    if (!IsWindowVisible(g_app.phraseWindow))
+    if (!IsWindowVisible(g_globals.app.phraseWindow))
         return;
-    SetForegroundWindow(g_app.phraseWindow);
-    SetFocus(g_app.phraseList);
+    SetForegroundWindow(g_globals.app.phraseWindow);
+    SetFocus(g_globals.app.phraseList);
     SyncModifierKeys();
 }
 
@@ -203,7 +203,7 @@ static bool CallsUpWindow(UINT msg, LPARAM lParam)
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    HWND dialog = g_app.settingsDialog ? g_app.settingsDialog : g_app.phraseEditor;
+    HWND dialog = g_globals.app.settingsDialog ? g_globals.app.settingsDialog : g_globals.app.phraseEditor;
     if (dialog && CallsUpWindow(msg, lParam)) {
         SetForegroundWindow(dialog);
         return 0;
@@ -226,8 +226,11 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         OnTrayNotify(hwnd, (UINT)lParam);
         return 0;
     case MSG_PASTE_CLIPBOARD:
-        if (g_session.targetWindow && IsWindow(g_session.targetWindow))
-            SendPasteToTarget(g_settings.calcEnterNewline);
+        if (g_globals.session.targetWindow && IsWindow(g_globals.session.targetWindow)) {
+            SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                                 &g_globals.session.autoHideArmed};
+            SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
+        }
         return 0;
     case MSG_CALL_UP:
         OnCallUp(wParam, (HWND)lParam);
@@ -240,8 +243,8 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         // another process), the edits it cannot take still wait for the next
         // start.
         char kept[PATH_BUFFER_SIZE];
-        if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_app.phraseList))
-            KeepListInRecoveryFile(g_app.phraseList, kept);
+        if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_globals.app.phraseList))
+            KeepListInRecoveryFile(g_globals.app.phraseList, kept);
         PostQuitMessage(0);
         return 0;
     }

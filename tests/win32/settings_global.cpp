@@ -1,5 +1,5 @@
-// The settings record that fenlop.exe's entry file defines; the views read
-// it, and these tests run them without that file.
-#include "shell/settings_record.h"
+// The process-wide record that fenlop.exe's entry file defines; the views
+// read its settings, and these tests run them without that file.
+#include "common/win32/globals.h"
 
-SettingsRecord g_settings;
+Globals g_globals;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "library/win32/phrase_views.h"
-#include "shell/settings_record.h"
+#include "common/win32/globals.h"
 #include "tests/core/test_files.h"
 
 // Canonical file text from readable literals: "\n" becomes CR LF.
@@ -95,7 +95,7 @@ protected:
         SafeWriteTempPath(phrasePath.c_str(), temp, sizeof temp);
         for (const std::string& p : {phrasePath, backupPath, clipPath, std::string(temp)})
             DeleteFileA(p.c_str());
-        memset(&g_settings, 0, sizeof g_settings);
+        memset(&g_globals.settings, 0, sizeof g_globals.settings);
         g_views.showingResults = false;
         tree = t;
     }

@@ -5,7 +5,7 @@
 
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "ui/win32/ui.h"
 
 static void GrayByPosition(HMENU popup, int position)
@@ -15,12 +15,12 @@ static void GrayByPosition(HMENU popup, int position)
 
 static bool LabelSelected()
 {
-    return SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+    return SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
 }
 
 static bool PhraseSelected()
 {
-    return SendMessageA(g_app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
+    return SendMessageA(g_globals.app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
 }
 
 static void AdjustTreeMenu(HMENU popup)
@@ -34,7 +34,7 @@ static void AdjustTreeMenu(HMENU popup)
     }
     if (!FileExists(g_views.files.clip))
         GrayByPosition(popup, 3);
-    if (!SendMessageA(g_app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
+    if (!SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         // A tree that could not be read while edits wait for the file is no
         // library to replace: those edits would have nowhere to go.
         DeleteMenu(popup, 5, MF_BYPOSITION);
@@ -70,7 +70,7 @@ static void AdjustListMenu(HMENU popup)
 static void AdjustTrayMenu(HMENU popup)
 {
     // The settings dialog opens only while the tool is idle.
-    if (g_app.calcPad || IsWindowVisible(g_app.phraseWindow)) {
+    if (g_globals.app.calcPad || IsWindowVisible(g_globals.app.phraseWindow)) {
         GrayByPosition(popup, 0);
         GrayByPosition(popup, 1);
     }
@@ -78,7 +78,7 @@ static void AdjustTrayMenu(HMENU popup)
 
 int ShowContextMenu(HWND owner, const char* menuName)
 {
-    HMENU menu = LoadMenuA(g_app.instance, menuName);
+    HMENU menu = LoadMenuA(g_globals.app.instance, menuName);
     if (!menu)
         return 0;
     HMENU popup = GetSubMenu(menu, 0);
@@ -125,9 +125,9 @@ void RunTreeCommand(HWND tree, int command)
         // label's path, so that its list may still be stored. The list gets
         // that chance first, and a list the file does not take is kept: the
         // new library has no label for it.
-        if (SavePhrasesOfSelectedLabel() != 0)
+        if (g_globals.shell.savePhrasesOfSelectedLabel() != 0)
             break;
-        CloseOpenLabel(g_app.phraseList);
+        CloseOpenLabel(g_globals.app.phraseList);
         CreateLibrary(tree);
         break;
     case IDM_RENAME_OR_EDIT: StartRenaming(tree); break;
@@ -161,7 +161,7 @@ void RunListCommand(HWND list, int command)
             break;
         // The editor opens on the first phrase of the package (with the
         // user's clipboard kept, on the row itself).
-        if (!g_options.restoreClipboard)
+        if (!g_globals.options.restoreClipboard)
             CopyPhrasesToClipboard(list, 0);
         if (EditPhrase(list, first) == 0)
             StorePhraseListNow(list);

@@ -7,7 +7,7 @@
 #include "common/sjis.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "shell/settings_record.h"
 #include "ui/win32/find_history.h"
 
@@ -19,10 +19,10 @@ static void OnFindInit(HWND dialog)
 {
     HWND combo = GetDlgItem(dialog, IDC_FIND_TEXT);
     SendMessageA(combo, CB_LIMITTEXT, SEARCH_TEXT_SIZE, 0);
-    LoadHistory(combo, g_settings.findHistory, FIND_HISTORY_SIZE);
+    LoadHistory(combo, g_globals.settings.findHistory, FIND_HISTORY_SIZE);
     // Any mode but 0 searches with OR; the buttons show it so.
-    CheckRadioButton(dialog, IDC_FIND_AND, IDC_FIND_OR, g_settings.searchMode ? IDC_FIND_OR : IDC_FIND_AND);
-    CheckDlgButton(dialog, IDC_FIND_ALL_TREES, g_settings.searchAllTrees ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(dialog, IDC_FIND_AND, IDC_FIND_OR, g_globals.settings.searchMode ? IDC_FIND_OR : IDC_FIND_AND);
+    CheckDlgButton(dialog, IDC_FIND_ALL_TREES, g_globals.settings.searchAllTrees ? BST_CHECKED : BST_UNCHECKED);
 }
 
 static void OnFindOk(HWND dialog)
@@ -31,13 +31,13 @@ static void OnFindOk(HWND dialog)
     char text[FIND_TEXT_READ_SIZE];
     GetWindowTextA(combo, text, sizeof text);
     text[sizeof text - 1] = '\0';
-    memset(g_settings.searchText, 0, SEARCH_TEXT_SIZE);
-    SjisCopy(g_settings.searchText, SEARCH_TEXT_SIZE, text);
+    memset(g_globals.settings.searchText, 0, SEARCH_TEXT_SIZE);
+    SjisCopy(g_globals.settings.searchText, SEARCH_TEXT_SIZE, text);
     // The stored history ends at its first empty text: an empty search
     // text stays out of it.
-    if (g_settings.searchText[0] != '\0')
-        AddHistoryItem(combo, g_settings.searchText, 0);
-    StoreHistory(combo, g_settings.findHistory, FIND_HISTORY_SIZE);
+    if (g_globals.settings.searchText[0] != '\0')
+        AddHistoryItem(combo, g_globals.settings.searchText, 0);
+    StoreHistory(combo, g_globals.settings.findHistory, FIND_HISTORY_SIZE);
 }
 
 static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
@@ -56,13 +56,13 @@ static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPA
             EndDialog(dialog, 0);
             return TRUE;
         case IDC_FIND_ALL_TREES:
-            g_settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
+            g_globals.settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
             return TRUE;
         case IDC_FIND_AND:
-            g_settings.searchMode = 0;
+            g_globals.settings.searchMode = 0;
             return TRUE;
         case IDC_FIND_OR:
-            g_settings.searchMode = 1;
+            g_globals.settings.searchMode = 1;
             return TRUE;
         }
         return FALSE;
@@ -73,21 +73,21 @@ static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPA
 void ShowFindDialog(HWND owner)
 {
     SettingsRecord saved;
-    memcpy(&saved, &g_settings, sizeof saved);
+    memcpy(&saved, &g_globals.settings, sizeof saved);
     INT_PTR result = ShowModalDialog("IDD_FIND", owner, FindDialogProc, 0);
     // -1: the dialog could not be shown, which is no confirmation either.
     if (result != 1) {
-        memcpy(&g_settings, &saved, sizeof g_settings);
+        memcpy(&g_globals.settings, &saved, sizeof g_globals.settings);
         return;
     }
     // Stores the list under the open label; not when it shows results, and
     // not without a label, where it would replace the root label's phrases.
     // A list the file could not take stays: the results would replace it.
-    if (SavePhrasesOfSelectedLabel() != 0) {
-        SaveSettings();
+    if (g_globals.shell.savePhrasesOfSelectedLabel() != 0) {
+        g_globals.shell.saveSettings();
         return;
     }
-    SearchLibrary(g_app.phraseList, g_settings.searchText, SEARCH_TEXT_SIZE, g_settings.searchMode,
-                  g_settings.searchAllTrees);
-    SaveSettings();
+    SearchLibrary(g_globals.app.phraseList, g_globals.settings.searchText, SEARCH_TEXT_SIZE, g_globals.settings.searchMode,
+                  g_globals.settings.searchAllTrees);
+    g_globals.shell.saveSettings();
 }

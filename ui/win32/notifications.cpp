@@ -1,9 +1,11 @@
 // Notifications of the label tree and the phrase list.
 #include "ui/win32/ui.h"
 
+#include <cstdlib>
+
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "shell/settings_record.h"
 
 static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";
@@ -13,7 +15,7 @@ static void SelectFirstPhrase()
     LVITEMA state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(g_app.phraseList, LVM_SETITEMSTATE, 0, (LPARAM)&state);
+    SendMessageA(g_globals.app.phraseList, LVM_SETITEMSTATE, 0, (LPARAM)&state);
 }
 
 static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
@@ -56,13 +58,13 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
     switch (header->code) {
     case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW:
-        OnLabelSelectionChanged(g_app.labelTree, g_app.phraseList);
+        OnLabelSelectionChanged(g_globals.app.labelTree, g_globals.app.phraseList);
         SelectFirstPhrase();
         return 0;
     case TVN_KEYDOWN:
         switch (((NMTVKEYDOWN*)header)->wVKey) {
-        case VK_TAB: SetFocus(g_app.phraseList); break;
-        case VK_ESCAPE: HidePhraseWindow(); break;
+        case VK_TAB: SetFocus(g_globals.app.phraseList); break;
+        case VK_ESCAPE: g_globals.shell.hidePhraseWindow(); break;
         case VK_F2: StartRenaming(tree); break;
         }
         return 0;
@@ -78,7 +80,7 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
 
 void ReopenLabelEdit(HTREEITEM item)
 {
-    SendMessageA(g_app.labelTree, TVM_EDITLABELA, 0, (LPARAM)item);
+    SendMessageA(g_globals.app.labelTree, TVM_EDITLABELA, 0, (LPARAM)item);
 }
 
 LRESULT OnListNotify(HWND window, NMHDR* header)
@@ -86,9 +88,9 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     switch (header->code) {
     case LVN_KEYDOWN:
         switch (((NMLVKEYDOWN*)header)->wVKey) {
-        case VK_TAB: SetFocus(g_app.labelTree); break;
+        case VK_TAB: SetFocus(g_globals.app.labelTree); break;
         case VK_RETURN: SendSelectedPhrase(0); break;
-        case VK_ESCAPE: HidePhraseWindow(); break;
+        case VK_ESCAPE: g_globals.shell.hidePhraseWindow(); break;
         }
         return 0;
     case NM_DBLCLK:
@@ -119,20 +121,37 @@ static bool RowUnderCursor(HWND list)
     return SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit) >= 0;
 }
 
+// The first selected phrase of the list on the clipboard. -1: none selected.
+static int OutputSelectedPhrase(HWND list, const SendTarget& target)
+{
+    int index = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (index < 0)
+        return -1;
+    char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
+    if (!text)
+        return 0;
+    GetPhraseText(list, index, text, PHRASE_BUFFER_SIZE);
+    PutTextOnClipboard(list, text, target);
+    free(text);
+    return 0;
+}
+
 void SendSelectedPhrase(int doubleClick)
 {
-    HWND list = g_app.phraseList;
+    HWND list = g_globals.app.phraseList;
+    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                         &g_globals.session.autoHideArmed};
     if (!doubleClick || RowUnderCursor(list)) {
-        if (OutputSelectedPhrase(list) == -1 && !doubleClick)
+        if (OutputSelectedPhrase(list, target) == -1 && !doubleClick)
             return;
-        if (g_session.targetWindow) {
-            if (IsExcludedTarget(g_session.targetWindow) == -1)
+        if (target.window) {
+            if (IsExcludedTarget(target.window) == -1)
                 return;
-            SendPasteKeys(0);
+            SendPasteKeys(target, 0);
         } else if (!doubleClick) {
             return;
         }
     }
-    if (!g_settings.hold)
-        HidePhraseWindow();
+    if (!g_globals.settings.hold)
+        g_globals.shell.hidePhraseWindow();
 }

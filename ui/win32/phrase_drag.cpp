@@ -6,7 +6,7 @@
 #include "common/win32/window_dpi.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "ui/win32/ui.h"
 
 static const UINT_PTR IDT_DRAG = 7777;
@@ -46,7 +46,7 @@ static bool CtrlDown()
 
 void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
 {
-    HWND list = g_app.phraseList;
+    HWND list = g_globals.app.phraseList;
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0 || s_drag.dragImage)
         return;
     char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
@@ -122,8 +122,8 @@ void UpdateDropFrame(HWND tree, int show)
 
 static void OnDragTick()
 {
-    HWND list = g_app.phraseList;
-    s_drag.dropLabel = HitTestDropLabel(g_app.labelTree);
+    HWND list = g_globals.app.phraseList;
+    s_drag.dropLabel = HitTestDropLabel(g_globals.app.labelTree);
     if (s_drag.dropLabel)
         return;
     LVHITTESTINFO hit = {};
@@ -155,8 +155,8 @@ static void OnDragTick()
 
 static void EndPhraseDrag(HWND window, bool drop)
 {
-    HWND list = g_app.phraseList;
-    UpdateDropFrame(g_app.labelTree, 0);
+    HWND list = g_globals.app.phraseList;
+    UpdateDropFrame(g_globals.app.labelTree, 0);
     ImageList_DragLeave(list);
     ImageList_EndDrag();
     ImageList_Destroy(s_drag.dragImage);
@@ -167,7 +167,7 @@ static void EndPhraseDrag(HWND window, bool drop)
     if (drop) {
         bool copy = CtrlDown();
         if (s_drag.dropLabel) {
-            DropPhrasesOnLabel(g_app.labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
+            DropPhrasesOnLabel(g_globals.app.labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
         } else if (IsPhraseListEditable()) {
             if (!copy)
                 SendMessageA(list, LVM_DELETEITEM, s_drag.dragIndex, 0);
@@ -185,10 +185,10 @@ LRESULT ContinuePhraseDrag(HWND window, UINT code)
 {
     switch (code) {
     case WM_MOUSEMOVE: {
-        SetCursor(LoadCursorA(g_app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
-        POINT pt = CursorIn(g_app.phraseList);
+        SetCursor(LoadCursorA(g_globals.app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
+        POINT pt = CursorIn(g_globals.app.phraseList);
         ImageList_DragMove(pt.x, pt.y);
-        UpdateDropFrame(g_app.labelTree, 1);
+        UpdateDropFrame(g_globals.app.labelTree, 1);
         return 1;
     }
     case WM_TIMER:

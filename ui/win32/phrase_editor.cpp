@@ -9,7 +9,7 @@
 #include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
 #include "ui/win32/ui.h"
 #include "output/win32/clipboard.h"
 
@@ -112,7 +112,7 @@ static bool StartsWithPackageMark(HWND edit)
 
 static void OnInitDialog(HWND dialog, int index)
 {
-    g_app.phraseEditor = dialog;
+    g_globals.app.phraseEditor = dialog;
     InitAnchors(dialog);
     s_editor.edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
     s_editor.editProc = (WNDPROC)SetWindowLongPtrA(s_editor.edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
@@ -123,7 +123,7 @@ static void OnInitDialog(HWND dialog, int index)
         return;
     // With the user's clipboard kept, the text comes from the list: the
     // clipboard stays theirs.
-    if (g_options.restoreClipboard) {
+    if (g_globals.options.restoreClipboard) {
         ShowRowText(s_editor.edit, index);
         SendMessageA(s_editor.edit, EM_SETSEL, 0, 0);
         return;
@@ -160,7 +160,7 @@ static HandOver HandOverText()
     }
     free(s_editor.text);
     s_editor.text = text;
-    if (!g_options.restoreClipboard) {
+    if (!g_globals.options.restoreClipboard) {
         SendMessageA(s_editor.edit, EM_SETSEL, 0, -1);
         SendMessageA(s_editor.edit, WM_COPY, 0, 0);
     }
@@ -216,7 +216,7 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
         return TRUE;
     }
     case WM_DESTROY: {
-        g_app.phraseEditor = nullptr;
+        g_globals.app.phraseEditor = nullptr;
         HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
         SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
         FreeAnchors(dialog);
@@ -242,7 +242,7 @@ int EditPhrase(HWND list, int index)
     int stored = SetPhrase(list, index, s_editor.text);
     free(s_editor.text);
     s_editor.text = nullptr;
-    if (!g_options.restoreClipboard && OpenClipboardFor(list)) {
+    if (!g_globals.options.restoreClipboard && OpenClipboardFor(list)) {
         EmptyClipboard();
         CloseClipboard();
     }
