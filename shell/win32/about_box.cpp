@@ -1,7 +1,8 @@
 // The about box.
-#include <windows.h>
+#include "shell/win32/about_box.h"
+#include "common/win32/globals.h"
 
-#include "shell/win32/app.h"
+#include <windows.h>
 
 static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {

@@ -10,7 +10,11 @@
 #include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/clipboard_keeper.h"
-#include "shell/win32/app.h"
+#include "common/win32/globals.h"
+#include "shell/win32/menu_bar.h"
+#include "shell/win32/phrase_window.h"
+#include "shell/win32/settings_store.h"
+#include "shell/win32/tray_window.h"
 #include "shell/settings_record.h"
 
 const char PRODUCT_NAME[] = "Fenlop";

@@ -3,11 +3,13 @@
 // the flat window below it; there the four items are drawn here instead,
 // flat in the button face colour with the menu font. Everywhere else the
 // bar is the system's own.
+#include "shell/win32/menu_bar.h"
+#include "common/win32/globals.h"
+
 #include <windows.h>
 
 #include <cstddef>
 
-#include "shell/win32/app.h"
 #include "shell/os_version.h"
 
 const int MENU_TEXT_SIZE = 80;           // one item's text with its NUL

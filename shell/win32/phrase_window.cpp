@@ -1,5 +1,8 @@
 // The phrase window: its children, layout and splitter, auto-hide, the menu
 // commands, help and the about box.
+#include "shell/win32/phrase_window.h"
+#include "common/win32/globals.h"
+
 #include <windows.h>
 #include <cstdarg>
 #include <cstdio>
@@ -12,11 +15,16 @@
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "shell/display_scale.h"
-#include "shell/win32/app.h"
+#include "shell/win32/about_box.h"
+#include "shell/win32/menu_bar.h"
+#include "shell/win32/settings_store.h"
+#include "shell/win32/tray_window.h"
+#include "ui/win32/find_dialog.h"
+#include "ui/win32/notifications.h"
+#include "ui/win32/phrase_drag.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
-#include "ui/win32/ui.h"
 
 static const int SPLITTER_WIDTH = 3;  // at 96 DPI, as every length here
 static const int TREE_IMAGE_SIZE = 16;

@@ -1,11 +1,14 @@
 // The settings dialog: the two hot keys, the calculator's Enter option and
 // whether the clipboard comes back after a send.
+#include "shell/win32/settings_dialog.h"
+#include "common/win32/globals.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
 #include "resources/resource.h"
 #include "shell/settings_record.h"
-#include "shell/win32/app.h"
+#include "shell/win32/settings_store.h"
 
 static int GetHotKeyValue(HWND dialog, int id)
 {

@@ -1,4 +1,7 @@
 // The settings record in the registry, the hot keys and the hold option.
+#include "shell/win32/settings_store.h"
+#include "common/win32/globals.h"
+
 #include <windows.h>
 #include <cstring>
 
@@ -6,7 +9,6 @@
 
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
 #include "shell/settings_record.h"
 
 static const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";

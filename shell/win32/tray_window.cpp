@@ -1,5 +1,7 @@
 // The invisible tray window: the controller that receives the hot keys, the
 // icon's mouse messages and the messages of other processes.
+#include "shell/win32/tray_window.h"
+#include "common/win32/globals.h"
 
 #include <windows.h>
 #include "calc/win32/calc_pad.h"
@@ -7,11 +9,13 @@
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
-#include "shell/win32/app.h"
+#include "shell/win32/phrase_window.h"
+#include "shell/win32/settings_dialog.h"
+#include "ui/win32/context_menu.h"
+#include "ui/win32/notifications.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
-#include "ui/win32/ui.h"
 
 void SetTrayIcon(HWND window, int add)
 {

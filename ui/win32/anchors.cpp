@@ -1,13 +1,14 @@
 // Anchoring the controls of a resizable dialog to its right and bottom
 // edges. The distances are measured once, when the dialog starts; each
 // control then keeps its distance as the dialog changes size.
+#include "ui/win32/anchors.h"
+
 #include <windows.h>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "resources/resource.h"
-#include "ui/win32/ui.h"
 
 struct AnchorEntry {
     int32_t id;

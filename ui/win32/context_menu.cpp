@@ -1,12 +1,14 @@
 // The one routine that shows the program's popup menus, and the commands of
 // the label tree's and the phrase list's menus.
+#include "ui/win32/context_menu.h"
+
 #include <windows.h>
 #include <cstring>
 
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "common/win32/globals.h"
-#include "ui/win32/ui.h"
+#include "ui/win32/phrase_editor.h"
 
 static void GrayByPosition(HMENU popup, int position)
 {

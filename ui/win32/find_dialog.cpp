@@ -1,6 +1,6 @@
 // The find dialog: a search text with its history and the options of the
 // search; on OK the phrase list shows the matches.
-#include "ui/win32/ui.h"
+#include "ui/win32/find_dialog.h"
 
 #include <cstring>
 

@@ -1,5 +1,8 @@
 // Notifications of the label tree and the phrase list.
-#include "ui/win32/ui.h"
+#include "ui/win32/notifications.h"
+
+#include "ui/win32/context_menu.h"
+#include "ui/win32/phrase_drag.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,6 @@
 // Dragging phrases inside the list or onto a label of the tree.
+#include "ui/win32/phrase_drag.h"
+
 #include <windows.h>
 #include <cstdlib>
 #include <cstring>
@@ -7,7 +9,6 @@
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "common/win32/globals.h"
-#include "ui/win32/ui.h"
 
 static const UINT_PTR IDT_DRAG = 7777;
 static const UINT DRAG_PERIOD_MS = 100;

@@ -1,5 +1,7 @@
 // The phrase editor: a resizable modal dialog with one multi-line edit box
 // and a line and column indicator under it.
+#include "ui/win32/phrase_editor.h"
+
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +12,7 @@
 #include "library/win32/phrase_views.h"
 #include "resources/resource.h"
 #include "common/win32/globals.h"
-#include "ui/win32/ui.h"
+#include "ui/win32/anchors.h"
 #include "output/win32/clipboard.h"
 
 const UINT EDM_UPDATEPOS = 0x1005;

@@ -1,0 +1,6 @@
+// The version dialog.
+#pragma once
+
+#include <windows.h>
+
+void ShowAboutDialog(HWND owner);

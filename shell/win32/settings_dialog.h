@@ -1,0 +1,6 @@
+// The settings dialog.
+#pragma once
+
+#include <windows.h>
+
+void ShowSettingsDialog(HWND owner);

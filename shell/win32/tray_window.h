@@ -1,0 +1,14 @@
+// The tray window: the invisible controller that owns the tray icon and the
+// hot keys, and the stores of the phrase list.
+#pragma once
+
+#include <windows.h>
+
+LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetTrayIcon(HWND window, int add);
+void CaptureTargetWindow();
+void TogglePhraseWindow();
+void ToggleCalculatorPad();
+int SavePhrasesOfSelectedLabel();  // 0, or -1 when the file did not take it
+int StorePhrasesBeforeLeaving();   // the same, tried again for a few seconds,
+                                   // then kept in a recovery file
