@@ -1,4 +1,8 @@
 // The label tree shown in the tree view, and the selected path.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the views: the tree's content, which knows nothing of the frame.
 #include "library/win32/phrase_views.h"
 
 #include <cstdlib>

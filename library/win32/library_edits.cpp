@@ -1,5 +1,9 @@
 // Label edits from the tree: each rewrites the phrase file, then rebuilds the
 // tree from it and brings the edited place back into view.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the views: the edits of the tree's labels.
 #include "library/win32/phrase_views.h"
 
 #include <cstring>

@@ -4,6 +4,10 @@
 // store and at a call-up the file is checked against that look, and when it
 // changed the tree and the open label are read again and the user's edit of
 // the list is carried over to the label as the file has it now.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the views: keeping them true to the file.
 #include "library/win32/phrase_views.h"
 
 #include <cstdio>

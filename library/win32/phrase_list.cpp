@@ -1,5 +1,9 @@
 // The phrase list: the selected label's phrases in the list view, their way
 // to and from the phrase file, the clipboard and the search.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the views: the list's content, which knows nothing of the frame.
 #include "library/win32/phrase_views.h"
 
 #include <cstdio>

@@ -3,6 +3,10 @@
 // the flat window below it; there the four items are drawn here instead,
 // flat in the button face colour with the menu font. Everywhere else the
 // bar is the system's own.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is a piece of the frame.
 #include "shell/win32/menu_bar.h"
 #include "common/win32/globals.h"
 

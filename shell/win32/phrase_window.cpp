@@ -1,5 +1,10 @@
 // The phrase window: its children, layout and splitter, auto-hide, the menu
 // commands, help and the about box.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the frame: it creates the children and routes their messages to the
+// interaction.
 #include "shell/win32/phrase_window.h"
 #include "common/win32/globals.h"
 
@@ -39,8 +44,6 @@ static int s_layoutDpi = BASE_DPI;
 // The tree's and the list's font once the window has left the display
 // whose scale the system's fonts are made for; null before.
 static HFONT s_viewFont;
-// Mouse and timer messages handed to the drag as a notification code.
-static NMHDR s_forwarded;
 
 void HidePhraseWindow()
 {
@@ -350,81 +353,73 @@ static void OnCommand(HWND hwnd, int id)
     }
 }
 
+static void OnSize(WPARAM wParam, LPARAM lParam)
+{
+    SendMessageA(g_globals.app.statusBar, WM_SIZE, wParam, lParam);
+    LayoutChildren(LOWORD(lParam), HIWORD(lParam));
+}
+
+static void OnClose(HWND hwnd)
+{
+    StoreWindowLayout();
+    SaveSettings();
+    ShowWindow(hwnd, SW_HIDE);
+}
+
+// Minimising hides instead; false: the system's own handling.
+static bool OnSysCommand(HWND hwnd, WPARAM command)
+{
+    if (command != SC_MINIMIZE)
+        return false;
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    return true;
+}
+
+static void OnKeyDown(HWND hwnd, WPARAM key)
+{
+    if (key == VK_ESCAPE)
+        ShowWindow(hwnd, SW_HIDE);
+}
+
+static LRESULT OnNotify(HWND hwnd, NMHDR* header)
+{
+    if (header->idFrom == IDC_TREE)
+        return OnTreeNotify(hwnd, header);
+    if (header->idFrom == IDC_LIST)
+        return OnListNotify(hwnd, header);
+    return 0;
+}
+
+static void OnRestoreForeground(HWND window)
+{
+    if (IsWindow(window))
+        SetForegroundWindow(window);
+}
+
 LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_CREATE:
-        OnCreate(hwnd);
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_SIZE:
-        SendMessageA(g_globals.app.statusBar, WM_SIZE, wParam, lParam);
-        LayoutChildren(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_ACTIVATE:
-        OnActivate(hwnd, wParam, lParam);
-        return 0;
-    case WM_DPICHANGED:
-        OnDpiChanged(hwnd, HIWORD(wParam), (const RECT*)lParam);
-        return 0;
-    case WM_CLOSE:
-        StoreWindowLayout();
-        SaveSettings();
-        ShowWindow(hwnd, SW_HIDE);
-        return 0;
-    case WM_SYSCOMMAND:
-        if (wParam == SC_MINIMIZE) {
-            PostMessageA(hwnd, WM_CLOSE, 0, 0);
-            return 0;
-        }
-        break;
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE)
-            ShowWindow(hwnd, SW_HIDE);
-        return 0;
-    case WM_NOTIFY: {
-        NMHDR* header = (NMHDR*)lParam;
-        if (header->idFrom == IDC_TREE)
-            return OnTreeNotify(hwnd, header);
-        if (header->idFrom == IDC_LIST)
-            return OnListNotify(hwnd, header);
-        return 0;
-    }
-    case WM_TIMER:
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-        if (g_dragOwner != IDC_LIST)
-            return 0;
-        s_forwarded.code = msg;
-        return OnListNotify(hwnd, &s_forwarded);
-    case WM_MEASUREITEM:
-        MeasureMenuBarItem((MEASUREITEMSTRUCT*)lParam);
-        return TRUE;
-    case WM_DRAWITEM:
-        DrawMenuBarItem((const DRAWITEMSTRUCT*)lParam);
-        return TRUE;
-    case WM_INITMENUPOPUP:
-        OnInitMenuPopup((HMENU)wParam);
-        return 0;
-    case WM_COMMAND:
-        OnCommand(hwnd, LOWORD(wParam));
-        return 0;
-    case MSG_RESTORE_FOCUS:
-        RestoreFocusChild(hwnd);
-        return 0;
-    case MSG_LIBRARY_CHANGED:
-        CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList);
-        return 0;
-    case MSG_REOPEN_LABEL_EDIT:
-        ReopenLabelEdit((HTREEITEM)lParam);
-        return 0;
-    case MSG_RESTORE_FOREGROUND:
-        if (IsWindow((HWND)lParam))
-            SetForegroundWindow((HWND)lParam);
-        return 0;
+    case WM_CREATE: OnCreate(hwnd); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_SIZE: OnSize(wParam, lParam); return 0;
+    case WM_ACTIVATE: OnActivate(hwnd, wParam, lParam); return 0;
+    case WM_DPICHANGED: OnDpiChanged(hwnd, HIWORD(wParam), (const RECT*)lParam); return 0;
+    case WM_CLOSE: OnClose(hwnd); return 0;
+    case WM_SYSCOMMAND: if (OnSysCommand(hwnd, wParam)) return 0; break;
+    case WM_KEYDOWN: OnKeyDown(hwnd, wParam); return 0;
+    case WM_NOTIFY: return OnNotify(hwnd, (NMHDR*)lParam);
+    case WM_TIMER: OnDragTimer(); return 0;
+    case WM_MOUSEMOVE: return OnDragMouseMove();
+    case WM_LBUTTONUP: OnDragButtonUp(hwnd); return 0;
+    case WM_RBUTTONDOWN: OnDragCancel(hwnd); return 0;
+    case WM_MEASUREITEM: MeasureMenuBarItem((MEASUREITEMSTRUCT*)lParam); return TRUE;
+    case WM_DRAWITEM: DrawMenuBarItem((const DRAWITEMSTRUCT*)lParam); return TRUE;
+    case WM_INITMENUPOPUP: OnInitMenuPopup((HMENU)wParam); return 0;
+    case WM_COMMAND: OnCommand(hwnd, LOWORD(wParam)); return 0;
+    case MSG_RESTORE_FOCUS: RestoreFocusChild(hwnd); return 0;
+    case MSG_LIBRARY_CHANGED: CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList); return 0;
+    case MSG_REOPEN_LABEL_EDIT: ReopenLabelEdit((HTREEITEM)lParam); return 0;
+    case MSG_RESTORE_FOREGROUND: OnRestoreForeground((HWND)lParam); return 0;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }

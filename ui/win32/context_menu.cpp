@@ -1,5 +1,9 @@
 // The one routine that shows the program's popup menus, and the commands of
 // the label tree's and the phrase list's menus.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the interaction: the popup menus and their commands.
 #include "ui/win32/context_menu.h"
 
 #include <windows.h>

@@ -1,4 +1,9 @@
 // Notifications of the label tree and the phrase list.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the interaction: what the tree and the list do on the user's keys
+// and clicks.
 #include "ui/win32/notifications.h"
 
 #include "ui/win32/context_menu.h"
@@ -105,13 +110,6 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     case LVN_BEGINDRAG:
         BeginPhraseDrag(window, (NMLISTVIEW*)header);
         return 0;
-    case WM_MOUSEMOVE:
-    case WM_TIMER:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-        if (header->hwndFrom || !PhraseDragRunning())
-            return 0;
-        return ContinuePhraseDrag(window, header->code);
     }
     return 0;
 }

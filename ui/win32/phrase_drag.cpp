@@ -1,4 +1,9 @@
 // Dragging phrases inside the list or onto a label of the tree.
+//
+// The phrase window is built in three layers: the frame (shell/win32), the
+// interaction (ui/win32) and the views of the library (library/win32). This
+// file is the interaction: the frame hands it its mouse and timer messages
+// during a drag.
 #include "ui/win32/phrase_drag.h"
 
 #include <windows.h>
@@ -24,7 +29,8 @@ struct DragState {
     RECT dropFrame;        // last frame drawn (tree client), zero: none
 };
 
-int g_dragOwner;
+// IDC_LIST while a drag of the list runs, else 0.
+static int s_dragOwner;
 static DragState s_drag;
 
 bool PhraseDragRunning()
@@ -71,7 +77,7 @@ void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
     SetTimer(window, IDT_DRAG, DRAG_PERIOD_MS, nullptr);
     s_drag.itemCount = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     s_drag.pageCount = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
-    g_dragOwner = IDC_LIST;
+    s_dragOwner = IDC_LIST;
 }
 
 HTREEITEM HitTestDropLabel(HWND tree)
@@ -179,28 +185,39 @@ static void EndPhraseDrag(HWND window, bool drop)
     }
     free(s_drag.dragText);
     s_drag.dragText = nullptr;
-    g_dragOwner = 0;
+    s_dragOwner = 0;
 }
 
-LRESULT ContinuePhraseDrag(HWND window, UINT code)
+static bool Dragging()
 {
-    switch (code) {
-    case WM_MOUSEMOVE: {
-        SetCursor(LoadCursorA(g_globals.app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
-        POINT pt = CursorIn(g_globals.app.phraseList);
-        ImageList_DragMove(pt.x, pt.y);
-        UpdateDropFrame(g_globals.app.labelTree, 1);
-        return 1;
-    }
-    case WM_TIMER:
+    return s_dragOwner == IDC_LIST && PhraseDragRunning();
+}
+
+LRESULT OnDragMouseMove()
+{
+    if (!Dragging())
+        return 0;
+    SetCursor(LoadCursorA(g_globals.app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
+    POINT pt = CursorIn(g_globals.app.phraseList);
+    ImageList_DragMove(pt.x, pt.y);
+    UpdateDropFrame(g_globals.app.labelTree, 1);
+    return 1;
+}
+
+void OnDragTimer()
+{
+    if (Dragging())
         OnDragTick();
-        return 0;
-    case WM_LBUTTONUP:
+}
+
+void OnDragButtonUp(HWND window)
+{
+    if (Dragging())
         EndPhraseDrag(window, true);
-        return 0;
-    case WM_RBUTTONDOWN:
+}
+
+void OnDragCancel(HWND window)
+{
+    if (Dragging())
         EndPhraseDrag(window, false);
-        return 0;
-    }
-    return 0;
 }

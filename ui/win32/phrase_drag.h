@@ -4,12 +4,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-// 107 (the phrase list) while a phrase drag runs, else 0. The phrase window
-// then forwards its mouse and timer messages to OnListNotify.
-extern int g_dragOwner;
-
+// The drag starts from the list's LVN_BEGINDRAG; the phrase window, which
+// captures the mouse meanwhile, hands on its mouse and timer messages. Each
+// handler does nothing while no drag runs.
 void BeginPhraseDrag(HWND window, const NMLISTVIEW* info);
-LRESULT ContinuePhraseDrag(HWND window, UINT code);
+LRESULT OnDragMouseMove();         // 1 while a drag runs, else 0
+void OnDragTimer();                // the drop place; scrolls the list at its edges
+void OnDragButtonUp(HWND window);  // drops the phrase
+void OnDragCancel(HWND window);    // right button: ends the drag, drops nothing
 bool PhraseDragRunning();
 HTREEITEM HitTestDropLabel(HWND tree);
 void UpdateDropFrame(HWND tree, int show);
