@@ -8,7 +8,7 @@
 // Where a send goes.
 struct SendTarget {
     HWND window;         // focus window of the call-up; null: none
-    int keepClipboard;   // 1: the user's clipboard content comes back after
+    int keepClipboard;   // 1: the user's clipboard content comes back after the paste
     int* autoHideArmed;  // cleared while the keys go out, set again after
 };
 
