@@ -316,8 +316,16 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
     // The program still open: the removal stops, and the product keeps
     // its settings and its entry.
     const std::string dir = std::string(CHOSEN) + "\\";
-    HANDLE held = CreateFileA((dir + "main.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Under Wine the ended setup's handles can close a moment after its
+    // process handle is signalled; until then the file is not ours alone.
+    HANDLE held = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    WaitUntil([&] {
+        held = CreateFileA((dir + "main.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        error = GetLastError();
+        return held != INVALID_HANDLE_VALUE || error != ERROR_SHARING_VIOLATION;
+    });
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << "CreateFileA: error " << error;
     SetupRun run = Uninstall(CHOSEN);
     CloseHandle(held);
     ASSERT_EQ(run.messages.size(), 3u);
