@@ -1,0 +1,187 @@
+// The filter's held copies of the library and its query over them.
+#include "library/phrase_filter.h"
+
+#include <cstring>
+#include <new>
+
+#include "common/sjis.h"
+#include "library/kana_fold.h"
+#include "library/phrase_walker.h"
+
+namespace {
+
+// How many phrases a query matches between two questions to goOn: a few
+// hundred microseconds of work, so a key typed meanwhile waits no longer.
+const uint32_t GO_ON_EVERY = 4096;
+
+void Append(std::vector<char>* block, const char* bytes, size_t length)
+{
+    block->insert(block->end(), bytes, bytes + length);
+    block->push_back('\0');
+}
+
+// The walk over the whole file, every label entered. Throws bad_alloc when
+// a block cannot grow.
+int ReadHeld(const char* phrasePath, HeldLibrary* held, LibraryError* error)
+{
+    LabelPath whole = {};
+    PhraseWalker w;
+    int result = OpenWalk(&w, phrasePath, &whole, true, error);
+    w.quiet = true;
+    // Each open label's index, by depth; the root label is 0.
+    std::vector<uint32_t> open(MAX_LABEL_DEPTH + 1, 0);
+    held->labels.push_back(HeldLabel{0, 0});
+    held->names.push_back('\0');
+    char name[LABEL_NAME_SIZE];
+    for (bool done = false; result == 0 && !done;) {
+        switch (WalkNext(&w)) {
+        case WALK_LABEL: {
+            FitLabelName(name, w.text);
+            uint32_t index = (uint32_t)held->labels.size();
+            held->labels.push_back(HeldLabel{open[w.depth - 1], (uint32_t)held->names.size()});
+            Append(&held->names, name, strlen(name));
+            open[w.depth] = index;
+            break;
+        }
+        case WALK_TEXT:
+            // A loose line where a phrase should stand: the file is not what
+            // the search would read either.
+            if (!w.inPhrase)
+                result = -1;
+            break;
+        case WALK_PHRASE: {
+            HeldPhrase phrase;
+            phrase.text = (uint32_t)held->texts.size();
+            phrase.folded = (uint32_t)held->folded.size();
+            phrase.label = open[w.phraseDepth];
+            Append(&held->texts, w.phrase.text, w.phrase.length);
+            held->folded.resize(phrase.folded + KanaFoldRoom(w.phrase.length));
+            phrase.foldedLength = (uint32_t)KanaFold(w.phrase.text, w.phrase.length, &held->folded[phrase.folded]);
+            held->folded.resize(phrase.folded + phrase.foldedLength);
+            held->phrases.push_back(phrase);
+            break;
+        }
+        case WALK_END:
+            done = true;
+            break;
+        case WALK_FAILED:
+            result = -1;
+            break;
+        default:
+            break;
+        }
+    }
+    EndWalk(&w);
+    return result;
+}
+
+}  // namespace
+
+void ReleaseHeldLibrary(HeldLibrary* held)
+{
+    std::vector<char>().swap(held->texts);
+    std::vector<char>().swap(held->folded);
+    std::vector<char>().swap(held->names);
+    std::vector<HeldLabel>().swap(held->labels);
+    std::vector<HeldPhrase>().swap(held->phrases);
+    held->stamp = FileStamp{};
+}
+
+int HoldLibrary(const char* phrasePath, HeldLibrary* held, LibraryError* error)
+{
+    ReleaseHeldLibrary(held);
+    // Taken first: a change made during the read is seen at the next check.
+    FileStamp stamp;
+    if (TakeFileStamp(phrasePath, &stamp) != 0)
+        return -1;
+    int result;
+    try {
+        // The phrases take less room than the file that marks them up, and
+        // fold mostly to their own length: the blocks seldom grow.
+        held->texts.reserve(stamp.size);
+        held->folded.reserve(stamp.size + WANTS_SLACK);
+        result = ReadHeld(phrasePath, held, error);
+        if (result == 0) {
+            held->folded.insert(held->folded.end(), WANTS_SLACK, '\0');
+            held->texts.shrink_to_fit();
+            held->folded.shrink_to_fit();
+            held->phrases.shrink_to_fit();
+        }
+    } catch (const std::bad_alloc&) {
+        result = -1;
+    }
+    if (result != 0) {
+        ReleaseHeldLibrary(held);
+        return -1;
+    }
+    held->stamp = stamp;
+    return 0;
+}
+
+bool HeldLibraryCurrent(const HeldLibrary* held, const char* phrasePath)
+{
+    FileStamp now;
+    return held->stamp.known && TakeFileStamp(phrasePath, &now) == 0 && SameFileStamp(&now, &held->stamp);
+}
+
+size_t HeldLibraryBytes(const HeldLibrary* held)
+{
+    return held->texts.capacity() + held->folded.capacity() + held->names.capacity() +
+           held->labels.capacity() * sizeof(HeldLabel) + held->phrases.capacity() * sizeof(HeldPhrase);
+}
+
+bool BuildFilterWords(const char* text, size_t size, SearchWords* words)
+{
+    char bounded[SEARCH_WORD_SIZE];
+    size_t n = 0;
+    while (n < size && text[n])
+        n++;
+    n = SjisFitLength(text, n, SEARCH_WORD_SIZE - 1);
+    memcpy(bounded, text, n);
+    bounded[n] = '\0';
+    return BuildFoldedSearchWords(bounded, words);
+}
+
+long FilterHeldLibrary(const HeldLibrary* held, const SearchWords* words, const FilterGoOn* goOn,
+                       std::vector<uint32_t>* rows)
+{
+    rows->clear();
+    const uint32_t count = (uint32_t)held->phrases.size();
+    const char* folded = held->folded.data();
+    try {
+        for (uint32_t i = 0; i < count; i++) {
+            if (i % GO_ON_EVERY == GO_ON_EVERY - 1 && goOn && !goOn->goOn(goOn->context))
+                return -1;
+            const HeldPhrase& p = held->phrases[i];
+            if (MatchAllWords(folded + p.folded, p.foldedLength, words, WANTS_SLACK))
+                rows->push_back(i);
+        }
+    } catch (const std::bad_alloc&) {
+        return -2;
+    }
+    return (long)rows->size();
+}
+
+void HeldLabelPath(const HeldLibrary* held, uint32_t phrase, char* text, size_t size)
+{
+    if (size == 0)
+        return;
+    text[0] = '\0';
+    if (phrase >= held->phrases.size())
+        return;
+    uint32_t up[MAX_LABEL_DEPTH];
+    int depth = 0;
+    for (uint32_t label = held->phrases[phrase].label; label != 0 && depth < MAX_LABEL_DEPTH;
+         label = held->labels[label].parent)
+        up[depth++] = label;
+    size_t used = 0;
+    for (int i = depth - 1; i >= 0; i--) {
+        const char* parts[2] = {i == depth - 1 ? "" : " > ", held->names.data() + held->labels[up[i]].name};
+        for (const char* part : parts) {
+            size_t n = SjisFitLength(part, strlen(part), size - 1 - used);
+            memcpy(text + used, part, n);
+            used += n;
+        }
+    }
+    text[used] = '\0';
+}

@@ -1,0 +1,73 @@
+// The filter: the phrase window's box that narrows the list at each key.
+//
+// Reading and folding the whole file at each key would cost more than a
+// key may take on a large library, so every phrase is held in memory as it
+// stands and folded (kana_fold.h), with the label it is in, until the
+// file's stamp changes. A query is the box's text split into words (ASCII
+// and full-width spaces part them); a phrase matches when its folded copy
+// holds every folded word. A query may give up at a newer key.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "library/library_files.h"
+#include "library/phrase_library.h"
+
+struct HeldLabel {
+    uint32_t parent;  // index of the label it stands in; the root label is 0, its own parent
+    uint32_t name;    // offset of its held name (NUL-terminated) in HeldLibrary::names
+};
+
+struct HeldPhrase {
+    uint32_t text;          // offset in texts: the phrase as the list shows it, NUL-terminated
+    uint32_t folded;        // offset in folded
+    uint32_t foldedLength;
+    uint32_t label;         // index in labels
+};
+
+struct HeldLibrary {
+    FileStamp stamp;  // the file as read (known false: nothing held)
+    std::vector<char> texts;
+    std::vector<char> folded;  // WANTS_SLACK bytes past the last copy, for the matcher
+    std::vector<char> names;
+    std::vector<HeldLabel> labels;
+    std::vector<HeldPhrase> phrases;
+};
+
+// Reads every phrase of the file at phrasePath into held, replacing what it
+// held. Returns 0, or -1 with held empty when the file cannot be read, is
+// malformed or memory runs out.
+int HoldLibrary(const char* phrasePath, HeldLibrary* held, LibraryError* error = nullptr);
+
+// Empties held and gives its memory back.
+void ReleaseHeldLibrary(HeldLibrary* held);
+
+// True when held holds the file at phrasePath as it is now.
+bool HeldLibraryCurrent(const HeldLibrary* held, const char* phrasePath);
+
+// The bytes held (the blocks' room, not only their use).
+size_t HeldLibraryBytes(const HeldLibrary* held);
+
+// The words of a box's text of at most size bytes (no NUL needed), folded:
+// at most SEARCH_WORD_COUNT, the text cut to SEARCH_WORD_SIZE - 1 bytes on a
+// character boundary. Returns false, with no words, when memory ran out.
+bool BuildFilterWords(const char* text, size_t size, SearchWords* words);
+
+// Asked now and then during a query: false gives the query up.
+struct FilterGoOn {
+    void* context;
+    bool (*goOn)(void* context);
+};
+
+// Puts the index of every held phrase that holds all the words into rows,
+// in file order (no words: every phrase). Returns the number of rows, -1
+// when goOn gave up or -2 when memory ran out (rows then holds a part).
+long FilterHeldLibrary(const HeldLibrary* held, const SearchWords* words, const FilterGoOn* goOn,
+                       std::vector<uint32_t>* rows);
+
+// The names of the labels from the top level down to the one that holds
+// phrase (an index in phrases), joined by " > ", into text (size bytes,
+// cut on a character boundary). Empty for a phrase of the root label.
+void HeldLabelPath(const HeldLibrary* held, uint32_t phrase, char* text, size_t size);
