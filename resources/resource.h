@@ -15,6 +15,7 @@
 #define IDC_TREE            105
 #define IDC_SPLITTER        106
 #define IDC_LIST            107
+#define IDC_FILTER          108
 // IDD_SETUP; its hot-key controls are below, under Hot keys.
 #define IDC_CALC_ENTER      1006
 #define IDC_RESTORE_CLIPBOARD 1007
@@ -67,6 +68,7 @@
 #define IDM_MOVE_UP         40023
 #define IDM_MOVE_DOWN       40024
 #define IDM_DELETE          40025
+#define IDM_FILTER          40026   // FLP_ACC: Ctrl+E, the filter box
 
 // --- Icons (ICON_, ICO_) and cursors (CUR_), by name ---------------------------
 // ICON_APP the program's, ICO_IMG1 and ICO_IMG2 the label tree's images;

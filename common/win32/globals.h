@@ -38,6 +38,7 @@ struct AppWindows {
     HWND labelTree;
     HWND splitter;
     HWND phraseList;
+    HWND filterBox;      // above the list
 };
 
 // What the tool remembers between a call-up and its send.

@@ -345,6 +345,7 @@ void CloseOpenLabel(HWND list)
     KillTimer(list, IDT_STORE_LIST);
     SetStoreWaiting(false, g_views.told);
     FreeSelectedPath();
+    EndFilter(list, false);
     ClearList(list);
     ShowList(list);
     g_views.showingResults = false;
@@ -370,6 +371,8 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
         }
         FreeSelectedPath();
     }
+    // The label opened replaces the filter's results.
+    EndFilter(list, false);
     g_views.showingResults = false;
     if (!GetSelectedPath(tree)) {
         // No label is selected: the list belongs to none and shows nothing.
@@ -494,9 +497,7 @@ static void OpenLabelNamePath(char* buffer)
         BuildNamePath(g_views.selectedPath, buffer, NAME_PATH_SIZE);
 }
 
-// Fills the list with texts (each with its NUL) and selects the rows that
-// were selected (flags, one a row; may be null).
-static void RefillList(HWND list, const ListTexts* texts, const char* selected)
+void FillPhraseList(HWND list, const ListTexts* texts, const char* selected)
 {
     ClearList(list);
     int row = 0;
@@ -565,7 +566,7 @@ static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourc
             return -1;
         }
     }
-    RefillList(list, before, selected);
+    FillPhraseList(list, before, selected);
     StorePhraseListNow(list);
     return 0;
 }
@@ -629,6 +630,7 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
 
 int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int allTrees)
 {
+    EndFilter(list, false);
     ClearList(list);
     // The text may come from the registry: it need not end in a NUL. It is
     // bounded as a search word is.

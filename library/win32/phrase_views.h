@@ -72,6 +72,9 @@ int SavePhraseList(HWND list, LabelNode* const* path);
 int OnLabelSelectionChanged(HWND tree, HWND list);
 // The list's texts; bytes null when memory ran out.
 ListTexts TakeListTexts(HWND list);
+// Fills the list with texts (each with its NUL) and selects the rows that
+// were selected (flags, one a row; may be null).
+void FillPhraseList(HWND list, const ListTexts* texts, const char* selected);
 
 // Another program may change the phrase file at any time. True when the file
 // is still the one the views last read or wrote.
@@ -141,3 +144,23 @@ int PasteChildLabel(HWND tree);
 // any of the words of searchText (at most size bytes), in the open label's
 // subtree or (allTrees) the whole library. The list then shows results.
 int SearchLibrary(HWND list, const char* searchText, size_t size, int searchMode, int allTrees);
+
+// The filter box's results (filter_results.cpp): the phrases of the whole
+// library that hold every word of text (size bytes, no NUL needed), in any
+// kana or width, from copies held in memory and read again when the file's
+// stamp changes. The first results keep the list they replace, once the
+// open label's edits are stored (a list the file cannot take stays, and -1
+// is returned). Returns 0 when the list shows them, 1 when goOn gave the
+// query up (the list is as it was), -1 when they cannot be shown. No words
+// end the filter as EndFilter with restore does.
+struct FilterGoOn;
+int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn* goOn);
+// Gives back the list the results replaced, with its selection (restore),
+// or forgets it (the list shows something else now: a label opened, a
+// search).
+void EndFilter(HWND list, bool restore);
+bool FilterShowing();
+// The status bar names the label of the first selected result.
+void TellFilterLabel(HWND list);
+// The bytes the held copies take.
+size_t FilterHeldBytes();

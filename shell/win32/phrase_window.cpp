@@ -24,6 +24,7 @@
 #include "shell/win32/menu_bar.h"
 #include "shell/win32/settings_store.h"
 #include "shell/win32/tray_window.h"
+#include "ui/win32/filter_box.h"
 #include "ui/win32/find_dialog.h"
 #include "ui/win32/notifications.h"
 #include "ui/win32/phrase_drag.h"
@@ -33,6 +34,7 @@
 
 static const int SPLITTER_WIDTH = 3;  // at 96 DPI, as every length here
 static const int TREE_IMAGE_SIZE = 16;
+static const int FILTER_BOX_HEIGHT = 22;
 static const char HELP_VIEWER_CLASS[] = "HH Parent";
 static const char HELP_VIEWER_TITLE[] = "Fenlopヘルプ";
 static const char HELP_FILE_NAME[] = "flp.chm";
@@ -110,12 +112,21 @@ static int SplitterWidth()
     return ScaleToDpi(SPLITTER_WIDTH, s_layoutDpi);
 }
 
+static int FilterBoxHeight()
+{
+    return ScaleToDpi(FILTER_BOX_HEIGHT, s_layoutDpi);
+}
+
+// The filter box takes the top of the list's column.
 static void PlaceChildren(int treeWidth, int width, int height)
 {
     int splitter = SplitterWidth();
+    int box = FilterBoxHeight();
+    int x = treeWidth + splitter;
     MoveWindow(g_globals.app.labelTree, 0, 0, treeWidth, height, TRUE);
     MoveWindow(g_globals.app.splitter, treeWidth, 0, splitter, height, TRUE);
-    MoveWindow(g_globals.app.phraseList, treeWidth + splitter, 0, width - treeWidth - splitter, height, TRUE);
+    MoveWindow(g_globals.app.filterBox, x, 0, width - x, box, TRUE);
+    MoveWindow(g_globals.app.phraseList, x, box, width - x, height - box, TRUE);
 }
 
 void LayoutChildren(int width, int height)
@@ -204,6 +215,7 @@ static void SetViewFont(int dpi)
         return;
     SendMessageA(g_globals.app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
     SendMessageA(g_globals.app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
+    SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)font, TRUE);
     if (s_viewFont)
         DeleteObject(s_viewFont);
     s_viewFont = font;
@@ -215,6 +227,7 @@ static void ReleaseViewFont()
         return;
     SendMessageA(g_globals.app.labelTree, WM_SETFONT, 0, FALSE);
     SendMessageA(g_globals.app.phraseList, WM_SETFONT, 0, FALSE);
+    SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
     DeleteObject(s_viewFont);
     s_viewFont = nullptr;
 }
@@ -235,8 +248,12 @@ static void OnCreate(HWND hwnd)
                                       TVS_SHOWSELALWAYS,
                                   IDC_TREE, 0, 0, tree, height);
     g_globals.app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, splitter, height);
+    int box = FilterBoxHeight();
     g_globals.app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
-                                   tree + splitter, 0, rc.right - tree - splitter, height);
+                                   tree + splitter, box, rc.right - tree - splitter, height - box);
+    g_globals.app.filterBox = CreateChild(hwnd, WS_EX_CLIENTEDGE, "EDIT", WS_CLIPSIBLINGS | ES_AUTOHSCROLL, IDC_FILTER,
+                                  tree + splitter, 0, rc.right - tree - splitter, box);
+    StartFilterBox(g_globals.app.filterBox);
 
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
@@ -247,6 +264,9 @@ static void OnCreate(HWND hwnd)
 
     CreateTreeImages();
     g_views.tell = TellInStatusBar;
+    // An edit control starts in the system's bold font; the list's is the
+    // view's until the display's scale asks for another.
+    SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
     if (s_layoutDpi != ScreenDpi())
         SetViewFont(s_layoutDpi);
     LoadLabelTree(g_globals.app.labelTree);
@@ -340,9 +360,11 @@ static void OnInitMenuPopup(HMENU popup)
     EnableMenuItem(popup, IDM_MOVE_DOWN, state);
 }
 
-static void OnCommand(HWND hwnd, int id)
+static void OnCommand(HWND hwnd, int id, int code)
 {
     switch (id) {
+    case IDC_FILTER: if (code == EN_CHANGE) OnFilterBoxChange(g_globals.app.filterBox); break;
+    case IDM_FILTER: FocusFilterBox(g_globals.app.filterBox); break;
     case IDM_EXIT: ExitProgram(); break;
     case IDM_HOLD: SetHold(hwnd, !g_globals.settings.hold); break;
     case IDM_HELP: ShowHelp(); break;
@@ -415,7 +437,7 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_MEASUREITEM: MeasureMenuBarItem((MEASUREITEMSTRUCT*)lParam); return TRUE;
     case WM_DRAWITEM: DrawMenuBarItem((const DRAWITEMSTRUCT*)lParam); return TRUE;
     case WM_INITMENUPOPUP: OnInitMenuPopup((HMENU)wParam); return 0;
-    case WM_COMMAND: OnCommand(hwnd, LOWORD(wParam)); return 0;
+    case WM_COMMAND: OnCommand(hwnd, LOWORD(wParam), HIWORD(wParam)); return 0;
     case MSG_RESTORE_FOCUS: RestoreFocusChild(hwnd); return 0;
     case MSG_LIBRARY_CHANGED: CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList); return 0;
     case MSG_REOPEN_LABEL_EDIT: ReopenLabelEdit((HTREEITEM)lParam); return 0;

@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "common/win32/globals.h"
 #include "shell/settings_record.h"
+#include "ui/win32/filter_box.h"
 #include "ui/win32/find_history.h"
 
 // Room for what the edit field may hold: its limit counts characters, and
@@ -89,5 +90,6 @@ void ShowFindDialog(HWND owner)
     }
     SearchLibrary(g_globals.app.phraseList, g_globals.settings.searchText, SEARCH_TEXT_SIZE, g_globals.settings.searchMode,
                   g_globals.settings.searchAllTrees);
+    ClearFilterBox(g_globals.app.filterBox);
     g_globals.shell.saveSettings();
 }

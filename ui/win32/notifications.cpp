@@ -7,6 +7,7 @@
 #include "ui/win32/notifications.h"
 
 #include "ui/win32/context_menu.h"
+#include "ui/win32/filter_box.h"
 #include "ui/win32/phrase_drag.h"
 
 #include <cstdlib>
@@ -67,6 +68,7 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
     case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW:
         OnLabelSelectionChanged(g_globals.app.labelTree, g_globals.app.phraseList);
+        ClearFilterBox(g_globals.app.filterBox);
         SelectFirstPhrase();
         return 0;
     case TVN_KEYDOWN:
@@ -103,6 +105,10 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
         return 0;
     case NM_DBLCLK:
         SendSelectedPhrase(1);
+        return 0;
+    case LVN_ITEMCHANGED:
+        if (FilterShowing() && (((NMLISTVIEW*)header)->uChanged & LVIF_STATE))
+            TellFilterLabel(header->hwndFrom);
         return 0;
     case NM_RCLICK:
         RunListCommand(header->hwndFrom, ShowContextMenu(window, "POPUP_LIST"));

@@ -1,0 +1,146 @@
+// The filter box: an edit control above the phrase list whose text narrows
+// the list as it is typed (IME input included: every change counts).
+#include "ui/win32/filter_box.h"
+
+#include <commctrl.h>
+
+#include "common/win32/globals.h"
+#include "library/phrase_filter.h"
+#include "library/win32/phrase_views.h"
+#include "ui/win32/notifications.h"
+
+// Posted to the box when a query gave way to a key: once the keys waiting
+// are handled, the text as it is then is looked for. wParam: the change
+// it was made for.
+static const UINT MSG_FILTER_AGAIN = WM_APP + 30;
+
+// The box's text: its limit counts characters, and a two-byte character
+// takes two bytes here.
+static const int FILTER_TEXT_READ_SIZE = 2 * SEARCH_WORD_SIZE + 2;
+
+static WNDPROC s_editProc;
+static unsigned s_changes;  // changes of the text so far
+static int s_clearing;      // >0: the program empties the box itself
+
+// A key waiting to be handled makes the query give way: its change comes
+// next and asks again. Sent messages are not dispatched here.
+static bool NoKeyWaiting(void*)
+{
+    MSG msg;
+    return !PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE | PM_QS_INPUT) &&
+           !PeekMessageA(&msg, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE | PM_QS_INPUT);
+}
+
+static void Narrow(HWND box)
+{
+    char text[FILTER_TEXT_READ_SIZE];
+    int n = GetWindowTextA(box, text, sizeof text);
+    FilterGoOn goOn = {nullptr, NoKeyWaiting};
+    bool wasShowing = FilterShowing();
+    int result = ShowFilterResults(g_globals.app.phraseList, text, n > 0 ? (size_t)n : 0, &goOn);
+    if (result == 1) {
+        PostMessageA(box, MSG_FILTER_AGAIN, s_changes, 0);
+        return;
+    }
+    if (result == 0 && FilterShowing())
+        TellFilterLabel(g_globals.app.phraseList);
+    else if (wasShowing && !FilterShowing())
+        TellUser("");
+}
+
+void OnFilterBoxChange(HWND box)
+{
+    if (s_clearing)
+        return;
+    s_changes++;
+    Narrow(box);
+}
+
+static void Empty(HWND box)
+{
+    s_clearing++;
+    SetWindowTextA(box, "");
+    s_clearing--;
+}
+
+void ClearFilterBox(HWND box)
+{
+    if (!FilterShowing() && GetWindowTextLengthA(box) > 0)
+        Empty(box);
+}
+
+void FocusFilterBox(HWND box)
+{
+    SetFocus(box);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+}
+
+// The first result selected and the focus on it, for Enter to send.
+static void ToFirstResult()
+{
+    HWND list = g_globals.app.phraseList;
+    if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0)
+        return;
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, 0, (LPARAM)&state);
+    SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    SetFocus(list);
+}
+
+// Escape gives the open label's list back and the focus to it; in an
+// empty box it hides the window, as in the tree and the list.
+static void OnEscape(HWND box)
+{
+    if (!FilterShowing() && GetWindowTextLengthA(box) == 0) {
+        g_globals.shell.hidePhraseWindow();
+        return;
+    }
+    bool showing = FilterShowing();
+    Empty(box);
+    EndFilter(g_globals.app.phraseList, true);
+    if (showing)
+        TellUser("");
+    SetFocus(g_globals.app.phraseList);
+}
+
+static bool OnBoxKey(HWND box, WPARAM key)
+{
+    switch (key) {
+    case VK_ESCAPE: OnEscape(box); return true;
+    case VK_RETURN:
+    case VK_DOWN: ToFirstResult(); return true;
+    case VK_TAB: SetFocus(g_globals.app.phraseList); return true;
+    }
+    return false;
+}
+
+static LRESULT CALLBACK FilterBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_KEYDOWN:
+        if (OnBoxKey(box, wParam))
+            return 0;
+        break;
+    case WM_CHAR:
+        // Their keys were taken above; a single-line edit would beep.
+        if (wParam == '\r' || wParam == 27 || wParam == '\t')
+            return 0;
+        break;
+    case MSG_FILTER_AGAIN:
+        if (wParam == s_changes)
+            Narrow(box);
+        return 0;
+    }
+    return CallWindowProcA(s_editProc, box, msg, wParam, lParam);
+}
+
+void StartFilterBox(HWND box)
+{
+    SendMessageA(box, EM_LIMITTEXT, SEARCH_WORD_SIZE - 1, 0);
+    s_editProc = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)FilterBoxProc);
+}
