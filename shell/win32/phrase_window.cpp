@@ -446,34 +446,43 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
+static void OnSplitterButtonDown(HWND hwnd)
+{
+    if (GetCapture() != hwnd)
+        SetCapture(hwnd);
+}
+
+static void OnSplitterButtonUp(HWND hwnd)
+{
+    if (GetCapture() == hwnd)
+        ReleaseCapture();
+}
+
+// The tree takes the width up to the cursor, kept inside the window.
+static void OnSplitterMouseMove(WPARAM wParam)
+{
+    if (wParam != MK_LBUTTON)
+        return;
+    POINT pt;
+    GetCursorPos(&pt);
+    ScreenToClient(g_globals.app.phraseWindow, &pt);
+    RECT rc;
+    GetClientRect(g_globals.app.phraseWindow, &rc);
+    int width = rc.right - rc.left;
+    int tree = pt.x - 1;
+    if (tree > width - SplitterWidth())
+        tree = width - SplitterWidth();
+    if (tree < 0)
+        tree = 0;
+    PlaceChildren(tree, width, rc.bottom - rc.top - StatusHeight());
+}
+
 LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_LBUTTONDOWN:
-        if (GetCapture() != hwnd)
-            SetCapture(hwnd);
-        return 0;
-    case WM_LBUTTONUP:
-        if (GetCapture() == hwnd)
-            ReleaseCapture();
-        return 0;
-    case WM_MOUSEMOVE: {
-        if (wParam != MK_LBUTTON)
-            return 0;
-        POINT pt;
-        GetCursorPos(&pt);
-        ScreenToClient(g_globals.app.phraseWindow, &pt);
-        RECT rc;
-        GetClientRect(g_globals.app.phraseWindow, &rc);
-        int width = rc.right - rc.left;
-        int tree = pt.x - 1;
-        if (tree > width - SplitterWidth())
-            tree = width - SplitterWidth();
-        if (tree < 0)
-            tree = 0;
-        PlaceChildren(tree, width, rc.bottom - rc.top - StatusHeight());
-        return 0;
-    }
+    case WM_LBUTTONDOWN: OnSplitterButtonDown(hwnd); return 0;
+    case WM_LBUTTONUP: OnSplitterButtonUp(hwnd); return 0;
+    case WM_MOUSEMOVE: OnSplitterMouseMove(wParam); return 0;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
