@@ -62,14 +62,24 @@ static void ForgetKeptList()
     s_showing = false;
 }
 
+// A virtual list shows the held texts themselves, in one step.
 static void ShowRows(HWND list)
 {
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (uint32_t row : s_rows)
-        InsertPhrase(list, -1, s_held.texts.data() + s_held.phrases[row].text);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    if (IsVirtualList(list)) {
+        std::vector<const char*> texts;
+        texts.reserve(s_rows.size());
+        for (uint32_t row : s_rows)
+            texts.push_back(s_held.texts.data() + s_held.phrases[row].text);
+        if (ShowBorrowedRows(list, texts.data(), texts.size()) != 0)
+            s_rows.clear();
+    } else {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        ClearPhraseList(list);
+        for (uint32_t row : s_rows)
+            InsertPhrase(list, -1, s_held.texts.data() + s_held.phrases[row].text);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
     if (!s_rows.empty()) {
         LVITEMA state = {};
         state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -96,11 +106,12 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
     s_showing = true;
     // What the list shows from now on is no label's own.
     g_views.showingResults = true;
-    if (!HeldLibraryCurrent(&s_held, g_views.files.phrase) && HoldLibrary(g_views.files.phrase, &s_held) != 0) {
+    if (!HeldLibraryCurrent(&s_held, g_views.files.phrase)) {
+        // The rows shown point into the copies about to be replaced.
         s_rows.clear();
         ShowRows(list);
-        g_views.showingResults = true;
-        return -1;
+        if (HoldLibrary(g_views.files.phrase, &s_held) != 0)
+            return -1;
     }
     s_running = true;
     long found = FilterHeldLibrary(&s_held, &words, goOn, &s_rows);

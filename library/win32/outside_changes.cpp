@@ -105,7 +105,7 @@ static void SelectOpenLabel(HWND tree)
 static void FillList(HWND list, const ListTexts* texts)
 {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ClearPhraseList(list);
     for (size_t at = 0; texts->bytes && at < texts->size; at += strlen(texts->bytes + at) + 1)
         InsertPhrase(list, -1, texts->bytes + at);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);

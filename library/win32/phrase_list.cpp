@@ -25,6 +25,10 @@ int GetPhraseText(HWND list, int index, char* text, int size)
     int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     if (index < 0 || index >= count)
         return -1;
+    if (IsVirtualList(list)) {
+        const char* row = VirtualRowText(list, index);
+        return row ? (int)SjisCopy(text, size, row) : -1;
+    }
     LVITEMA item = {};
     item.iSubItem = 0;
     item.pszText = text;
@@ -36,6 +40,8 @@ int GetPhraseText(HWND list, int index, char* text, int size)
 
 int InsertPhrase(HWND list, int index, const char* text)
 {
+    if (IsVirtualList(list))
+        return InsertVirtualRow(list, index, text);
     if (index < 0)
         index = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     LVITEMA item = {};
@@ -49,6 +55,8 @@ int SetPhrase(HWND list, int index, const char* text)
 {
     if (index < 0)
         return InsertPhrase(list, -1, text);
+    if (IsVirtualList(list))
+        return SetVirtualRow(list, index, text);
     LVITEMA item = {};
     item.iSubItem = 0;
     item.pszText = (char*)text;
@@ -90,11 +98,26 @@ static PhraseSink InserterSink(ListInserter* inserter)
     return sink;
 }
 
+int DeletePhrase(HWND list, int index)
+{
+    if (IsVirtualList(list))
+        return DeleteVirtualRow(list, index);
+    return SendMessageA(list, LVM_DELETEITEM, index, 0) ? 0 : -1;
+}
+
+void ClearPhraseList(HWND list)
+{
+    if (IsVirtualList(list))
+        ClearVirtualRows(list);
+    else
+        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+}
+
 // Refills the list without repainting it once per item.
 static void ClearList(HWND list)
 {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ClearPhraseList(list);
 }
 
 static void ShowList(HWND list)
@@ -456,7 +479,7 @@ int CopyPhrasesToClipboard(HWND list, int cut)
 
     if (cut) {
         for (int i = NextSelected(list, -1); i != -1; i = NextSelected(list, i - 1))
-            SendMessageA(list, LVM_DELETEITEM, i, 0);
+            DeletePhrase(list, i);
     }
     // A label cut or copied before can no longer be pasted.
     DeleteFileA(g_views.files.clip);

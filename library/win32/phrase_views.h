@@ -67,6 +67,8 @@ const LabelNode* PathTarget(LabelNode* const* path);
 int GetPhraseText(HWND list, int index, char* text, int size);
 int InsertPhrase(HWND list, int index, const char* text);
 int SetPhrase(HWND list, int index, const char* text);
+int DeletePhrase(HWND list, int index);
+void ClearPhraseList(HWND list);
 int LoadPhraseList(HWND list, LabelNode* const* path);
 int SavePhraseList(HWND list, LabelNode* const* path);
 int OnLabelSelectionChanged(HWND tree, HWND list);
@@ -144,6 +146,19 @@ int PasteChildLabel(HWND tree);
 // any of the words of searchText (at most size bytes), in the open label's
 // subtree or (allTrees) the whole library. The list then shows results.
 int SearchLibrary(HWND list, const char* searchText, size_t size, int searchMode, int allTrees);
+
+// The rows of a virtual list view (LVS_OWNERDATA; list_rows.cpp), whose
+// texts live here: the calls above keep them for such a list. Borrowed
+// rows point at texts that stay until the list is filled again.
+bool IsVirtualList(HWND list);
+const char* VirtualRowText(HWND list, int index);  // null: no such row
+int InsertVirtualRow(HWND list, int index, const char* text);
+int SetVirtualRow(HWND list, int index, const char* text);
+int DeleteVirtualRow(HWND list, int index);
+void ClearVirtualRows(HWND list);
+int ShowBorrowedRows(HWND list, const char* const* texts, size_t count);
+// LVN_GETDISPINFO (A or W) of a virtual list: the row's text.
+void GiveRowText(NMHDR* header);
 
 // The filter box's results (filter_results.cpp): the phrases of the whole
 // library that hold every word of text (size bytes, no NUL needed), in any

@@ -249,7 +249,7 @@ static void OnCreate(HWND hwnd)
                                   IDC_TREE, 0, 0, tree, height);
     g_globals.app.splitter = CreateChild(hwnd, 0, SPLITTER_CLASS, 0, IDC_SPLITTER, tree, 0, splitter, height);
     int box = FilterBoxHeight();
-    g_globals.app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT, IDC_LIST,
+    g_globals.app.phraseList = CreateChild(hwnd, WS_EX_CLIENTEDGE, WC_LISTVIEWA, WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA, IDC_LIST,
                                    tree + splitter, box, rc.right - tree - splitter, height - box);
     g_globals.app.filterBox = CreateChild(hwnd, WS_EX_CLIENTEDGE, "EDIT", WS_CLIPSIBLINGS | ES_AUTOHSCROLL, IDC_FILTER,
                                   tree + splitter, 0, rc.right - tree - splitter, box);
@@ -500,7 +500,7 @@ void MoveSelectedPhrase(int up)
     if (!text)
         return;
     GetPhraseText(list, i, text, PHRASE_BUFFER_SIZE);
-    SendMessageA(list, LVM_DELETEITEM, i, 0);
+    DeletePhrase(list, i);
     int to = up ? i - 1 : i + 1;
     InsertPhrase(list, to, text);
     free(text);

@@ -106,6 +106,10 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     case NM_DBLCLK:
         SendSelectedPhrase(1);
         return 0;
+    case LVN_GETDISPINFOA:
+    case LVN_GETDISPINFOW:
+        GiveRowText(header);
+        return 0;
     case LVN_ITEMCHANGED:
         if (FilterShowing() && (((NMLISTVIEW*)header)->uChanged & LVIF_STATE))
             TellFilterLabel(header->hwndFrom);

@@ -177,7 +177,7 @@ static void EndPhraseDrag(HWND window, bool drop)
             DropPhrasesOnLabel(g_globals.app.labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
         } else if (IsPhraseListEditable()) {
             if (!copy)
-                SendMessageA(list, LVM_DELETEITEM, s_drag.dragIndex, 0);
+                DeletePhrase(list, s_drag.dragIndex);
             InsertPhrase(list, s_drag.dropIndex, s_drag.dragText);
             StorePhraseListNow(list);
         }

@@ -1,0 +1,168 @@
+// The phrase list's texts when the list view is virtual (LVS_OWNERDATA):
+// they live here, and the control asks for the rows it draws. Filling it
+// costs one count, whatever the number of rows, so a label of many
+// phrases opens, and many results show, in the same time as a few.
+//
+// The control keeps only the rows' states (selected, focused); an insert
+// or a delete moves the states of the rows after it, as an ordinary list
+// view does by itself. A list view that is not virtual (the tests' own)
+// keeps its texts itself, and these calls leave it to do so.
+#include "library/win32/phrase_views.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "common/sjis.h"
+
+namespace {
+
+struct Row {
+    const char* text;
+    bool owned;  // a copy of its own, freed with the row
+};
+
+HWND s_list;  // the virtual list whose rows these are
+std::vector<Row> s_rows;
+
+void FreeRow(Row* row)
+{
+    if (row->owned)
+        free((void*)row->text);
+}
+
+void SetCount(HWND list)
+{
+    SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+// The rows from 'from' on that hold a state, each moved by 'by' (the rows
+// from 'from' on are shifted; with by < 0 row 'from' itself goes).
+void MoveStates(HWND list, int from, int by, int count)
+{
+    std::vector<int> selected;
+    for (int i = from - 1; (i = (int)SendMessageA(list, LVM_GETNEXTITEM, i, MAKELPARAM(LVNI_SELECTED, 0))) >= 0;)
+        selected.push_back(i);
+    int focused = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, MAKELPARAM(LVNI_FOCUSED, 0));
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    for (int i : selected)
+        SendMessageA(list, LVM_SETITEMSTATE, i, (LPARAM)&none);
+    if (focused >= from)
+        SendMessageA(list, LVM_SETITEMSTATE, focused, (LPARAM)&none);
+    SendMessageA(list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+    LVITEMA state = {};
+    for (int i : selected) {
+        if (by < 0 && i == from)
+            continue;
+        state.stateMask = state.state = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, i + by, (LPARAM)&state);
+    }
+    if (focused >= from && !(by < 0 && focused == from)) {
+        state.stateMask = state.state = LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, focused + by, (LPARAM)&state);
+    }
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+}  // namespace
+
+bool IsVirtualList(HWND list)
+{
+    return (GetWindowLongPtrA(list, GWL_STYLE) & LVS_OWNERDATA) != 0;
+}
+
+const char* VirtualRowText(HWND list, int index)
+{
+    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+        return nullptr;
+    return s_rows[index].text;
+}
+
+int InsertVirtualRow(HWND list, int index, const char* text)
+{
+    if (list != s_list) {
+        ClearVirtualRows(list);
+        s_list = list;
+    }
+    char* copy = (char*)malloc(strlen(text) + 1);
+    if (!copy)
+        return -1;
+    strcpy(copy, text);
+    if (index < 0 || index > (int)s_rows.size())
+        index = (int)s_rows.size();
+    s_rows.insert(s_rows.begin() + index, Row{copy, true});
+    if (index == (int)s_rows.size() - 1)
+        SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    else
+        MoveStates(list, index, 1, (int)s_rows.size());
+    return 0;
+}
+
+int SetVirtualRow(HWND list, int index, const char* text)
+{
+    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+        return -1;
+    char* copy = (char*)malloc(strlen(text) + 1);
+    if (!copy)
+        return -1;
+    strcpy(copy, text);
+    FreeRow(&s_rows[index]);
+    s_rows[index] = Row{copy, true};
+    SendMessageA(list, LVM_REDRAWITEMS, index, index);
+    return 0;
+}
+
+int DeleteVirtualRow(HWND list, int index)
+{
+    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+        return -1;
+    FreeRow(&s_rows[index]);
+    s_rows.erase(s_rows.begin() + index);
+    MoveStates(list, index, -1, (int)s_rows.size());
+    return 0;
+}
+
+void ClearVirtualRows(HWND list)
+{
+    for (Row& row : s_rows)
+        FreeRow(&row);
+    s_rows.clear();
+    s_list = list;
+    SendMessageA(list, LVM_SETITEMCOUNT, 0, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+int ShowBorrowedRows(HWND list, const char* const* texts, size_t count)
+{
+    ClearVirtualRows(list);
+    try {
+        s_rows.reserve(count);
+    } catch (...) {
+        return -1;
+    }
+    for (size_t i = 0; i < count; i++)
+        s_rows.push_back(Row{texts[i], false});
+    SetCount(list);
+    return 0;
+}
+
+void GiveRowText(NMHDR* header)
+{
+    HWND list = header->hwndFrom;
+    if (header->code == LVN_GETDISPINFOA) {
+        LVITEMA* item = &((NMLVDISPINFOA*)header)->item;
+        const char* text = VirtualRowText(list, item->iItem);
+        if ((item->mask & LVIF_TEXT) && item->pszText && item->cchTextMax > 0)
+            SjisCopy(item->pszText, item->cchTextMax, text ? text : "");
+    } else if (header->code == LVN_GETDISPINFOW) {
+        LVITEMW* item = &((NMLVDISPINFOW*)header)->item;
+        const char* text = VirtualRowText(list, item->iItem);
+        if ((item->mask & LVIF_TEXT) && item->pszText && item->cchTextMax > 0) {
+            int n = MultiByteToWideChar(CP_ACP, 0, text ? text : "", -1, item->pszText, item->cchTextMax);
+            if (n == 0)
+                item->pszText[item->cchTextMax - 1] = L'\0';
+        }
+    }
+}
