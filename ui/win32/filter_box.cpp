@@ -9,10 +9,11 @@
 #include "library/win32/phrase_views.h"
 #include "ui/win32/notifications.h"
 
-// Posted to the box when a query gave way to a key: once the keys waiting
-// are handled, the text as it is then is looked for. wParam: the change
-// it was made for.
-static const UINT MSG_FILTER_AGAIN = WM_APP + 30;
+// Set on the box when a query gave way to a key: once the keys waiting
+// are handled, the text as it is then is looked for. A timer, not a posted
+// message: posted messages come before the input, which would find the key
+// still waiting and give way again for ever.
+static const UINT_PTR IDT_FILTER_AGAIN = 7779;
 
 // The box's text: its limit counts characters, and a two-byte character
 // takes two bytes here.
@@ -20,6 +21,7 @@ static const int FILTER_TEXT_READ_SIZE = 2 * SEARCH_WORD_SIZE + 2;
 
 static WNDPROC s_editProc;
 static unsigned s_changes;  // changes of the text so far
+static unsigned s_againFor; // the change a query gave way in
 static int s_clearing;      // >0: the program empties the box itself
 
 // A key waiting to be handled makes the query give way: its change comes
@@ -39,7 +41,8 @@ static void Narrow(HWND box)
     bool wasShowing = FilterShowing();
     int result = ShowFilterResults(g_globals.app.phraseList, text, n > 0 ? (size_t)n : 0, &goOn);
     if (result == 1) {
-        PostMessageA(box, MSG_FILTER_AGAIN, s_changes, 0);
+        s_againFor = s_changes;
+        SetTimer(box, IDT_FILTER_AGAIN, 1, nullptr);
         return;
     }
     if (result == 0 && FilterShowing())
@@ -58,6 +61,7 @@ void OnFilterBoxChange(HWND box)
 
 static void Empty(HWND box)
 {
+    s_changes++;  // a query that gave way is not taken up again
     s_clearing++;
     SetWindowTextA(box, "");
     s_clearing--;
@@ -131,8 +135,12 @@ static LRESULT CALLBACK FilterBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM 
         if (wParam == '\r' || wParam == 27 || wParam == '\t')
             return 0;
         break;
-    case MSG_FILTER_AGAIN:
-        if (wParam == s_changes)
+    case WM_TIMER:
+        if (wParam != IDT_FILTER_AGAIN)
+            break;
+        KillTimer(box, IDT_FILTER_AGAIN);
+        // A later change has looked for its own text already.
+        if (s_againFor == s_changes)
             Narrow(box);
         return 0;
     }
