@@ -15,6 +15,10 @@ static HeldLibrary s_held;
 static std::vector<uint32_t> s_rows;  // a result row's phrase in s_held
 static bool s_showing;
 static bool s_running;                // a query is under way (goOn may dispatch messages)
+static DWORD s_checked;               // tick of the last check of the file's stamp
+// Taking the file's stamp costs about a millisecond under load; the keys of
+// one word come faster than other programs change the library.
+static const DWORD STAMP_CHECK_MS = 1000;
 
 // The list as it was when the filter began, to be given back.
 static ListTexts s_kept;
@@ -99,6 +103,7 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
         EndFilter(list, true);
         return 0;
     }
+    bool wasShowing = s_showing;
     if (!s_showing && KeepList(list) != 0) {
         FreeListTexts(&s_kept);
         return -1;
@@ -106,7 +111,10 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
     s_showing = true;
     // What the list shows from now on is no label's own.
     g_views.showingResults = true;
-    if (!HeldLibraryCurrent(&s_held, g_views.files.phrase)) {
+    bool check = !s_held.stamp.known || !wasShowing || GetTickCount() - s_checked >= STAMP_CHECK_MS;
+    if (check)
+        s_checked = GetTickCount();
+    if (check && !HeldLibraryCurrent(&s_held, g_views.files.phrase)) {
         // The rows shown point into the copies about to be replaced.
         s_rows.clear();
         ShowRows(list);

@@ -136,7 +136,11 @@ void ClearVirtualRows(HWND list)
 
 int ShowBorrowedRows(HWND list, const char* const* texts, size_t count)
 {
-    ClearVirtualRows(list);
+    // One count for the control, not an empty list first.
+    for (Row& row : s_rows)
+        FreeRow(&row);
+    s_rows.clear();
+    s_list = list;
     try {
         s_rows.reserve(count);
     } catch (...) {
