@@ -194,6 +194,9 @@ struct KanaForms {
     int count;  // 0: none looked for
     char form[KANA_FORM_COUNT][3];
     size_t length[KANA_FORM_COUNT];
+#if defined(__SSE2__)
+    __m128i first[KANA_FORM_COUNT], second[KANA_FORM_COUNT];  // each form's bytes, sixteen times
+#endif
 };
 
 struct FoldedMatch {
@@ -246,6 +249,12 @@ void FindKanaForms(const char* word, size_t n, KanaForms* forms)
     }
     if (forms->count < 0)
         forms->count = 0;
+#if defined(__SSE2__)
+    for (int k = 0; k < forms->count; k++) {
+        forms->first[k] = _mm_set1_epi8(forms->form[k][0]);
+        forms->second[k] = _mm_set1_epi8(forms->length[k] == 2 ? forms->form[k][1] : 0);
+    }
+#endif
 }
 
 void StartFoldedMatch(FoldedMatch* m, const SearchWords* words)
@@ -287,50 +296,39 @@ bool FormsOccur(const char* text, size_t length, size_t readable, const KanaForm
 #if defined(__SSE2__)
     size_t i = 0;
     BoundaryScan scan = {text, 0};
-    auto onBoundary = [&](size_t at) { return scan.At(at); };
-    __m128i first[KANA_FORM_COUNT], second[KANA_FORM_COUNT];
-    for (int k = 0; k < forms->count; k++) {
-        first[k] = _mm_set1_epi8(forms->form[k][0]);
-        second[k] = _mm_set1_epi8(forms->length[k] == 2 ? forms->form[k][1] : 0);
-    }
     for (; i < length && i + 17 <= readable; i += 16) {
         __m128i a = _mm_loadu_si128((const __m128i*)(text + i));
         __m128i b = _mm_loadu_si128((const __m128i*)(text + i + 1));
-        unsigned mask = 0;
+        // Places where a one-byte form starts, and where a two-byte one does.
+        unsigned one = 0, two = 0;
         for (int k = 0; k < forms->count; k++) {
-            __m128i hit = _mm_cmpeq_epi8(a, first[k]);
+            __m128i hit = _mm_cmpeq_epi8(a, forms->first[k]);
             if (forms->length[k] == 2)
-                hit = _mm_and_si128(hit, _mm_cmpeq_epi8(b, second[k]));
-            unsigned m = (unsigned)_mm_movemask_epi8(hit);
-            size_t room = length - i + 1 - forms->length[k];  // places the form fits at
-            if (length + 1 < i + forms->length[k])
-                room = 0;
-            if (room < 16)
-                m &= (1u << room) - 1;
-            mask |= m;
+                two |= (unsigned)_mm_movemask_epi8(_mm_and_si128(hit, _mm_cmpeq_epi8(b, forms->second[k])));
+            else
+                one |= (unsigned)_mm_movemask_epi8(hit);
         }
-        while (mask) {
-            if (onBoundary(i + (size_t)__builtin_ctz(mask)))
+        const size_t left = length - i;  // a one-byte form fits at that many places, a pair at one fewer
+        if (left <= 16) {
+            one &= (1u << left) - 1;
+            two &= (1u << (left - 1)) - 1;
+        }
+        for (unsigned mask = one | two; mask; mask &= mask - 1) {
+            if (scan.At(i + (size_t)__builtin_ctz(mask)))
                 return true;
-            mask &= mask - 1;
         }
     }
     if (i >= length)
         return false;
+#else
+    (void)readable;
+#endif
     // Too little to read past the text: the rest is looked at form by form.
     for (int k = 0; k < forms->count; k++) {
         if (OccursOnBoundary(text, length, length, forms->form[k], forms->length[k]))
             return true;
     }
     return false;
-#else
-    (void)readable;
-    for (int k = 0; k < forms->count; k++) {
-        if (OccursOnBoundary(text, length, length, forms->form[k], forms->length[k]))
-            return true;
-    }
-    return false;
-#endif
 }
 
 // False when word i cannot stand in the folded text: its run, or each

@@ -155,37 +155,38 @@ static void OnMove(HWND pad)
     SetWindowPos(g_globals.app.phraseWindow, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// Escape posted to the pad: a hidden pad would keep its hook.
+static void OnKeyDown(HWND pad, WPARAM key)
+{
+    if (key == VK_ESCAPE)
+        DestroyWindow(pad);
+}
+
+static INT_PTR OnCtlColorStatic(HDC dc)
+{
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return (INT_PTR)GetSysColorBrush(COLOR_WINDOW);
+}
+
+static void OnDestroy()
+{
+    if (s_keyboardHook)
+        UnhookWindowsHookEx(s_keyboardHook);
+    s_keyboardHook = nullptr;
+    g_globals.app.calcPad = nullptr;
+}
+
 static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_INITDIALOG:
-        return OnInitDialog(pad);
-    case WM_COMMAND:
-        OnCommand(pad, LOWORD(wParam));
-        return TRUE;
-    case WM_KEYDOWN:
-        // Escape posted to the pad: a hidden pad would keep its hook.
-        if (wParam == VK_ESCAPE)
-            DestroyWindow(pad);
-        return FALSE;
-    case WM_DRAWITEM:
-        DrawKey((const DRAWITEMSTRUCT*)lParam);
-        return TRUE;
-    case WM_CTLCOLORSTATIC:
-        SetBkColor((HDC)wParam, GetSysColor(COLOR_WINDOW));
-        return (INT_PTR)GetSysColorBrush(COLOR_WINDOW);
-    case WM_MOVE:
-        OnMove(pad);
-        return TRUE;
-    case WM_CLOSE:
-        DestroyWindow(pad);
-        return TRUE;
-    case WM_DESTROY:
-        if (s_keyboardHook)
-            UnhookWindowsHookEx(s_keyboardHook);
-        s_keyboardHook = nullptr;
-        g_globals.app.calcPad = nullptr;
-        return TRUE;
+    case WM_INITDIALOG: return OnInitDialog(pad);
+    case WM_COMMAND: OnCommand(pad, LOWORD(wParam)); return TRUE;
+    case WM_KEYDOWN: OnKeyDown(pad, wParam); return FALSE;
+    case WM_DRAWITEM: DrawKey((const DRAWITEMSTRUCT*)lParam); return TRUE;
+    case WM_CTLCOLORSTATIC: return OnCtlColorStatic((HDC)wParam);
+    case WM_MOVE: OnMove(pad); return TRUE;
+    case WM_CLOSE: DestroyWindow(pad); return TRUE;
+    case WM_DESTROY: OnDestroy(); return TRUE;
     }
     return FALSE;
 }

@@ -174,6 +174,54 @@ static int KeepBoth(HWND tree, const LabelNode* label, ListTexts* ours)
     return 0;
 }
 
+// The open label is gone. Without an edit nothing is lost by closing it;
+// with one the store fails and the list keeps it.
+static int CloseGoneLabel(HWND list, const ListTexts* ours, const char* name, const FileStamp& stamp)
+{
+    g_views.stamp = stamp;
+    if (SameListTexts(ours, &g_views.storedTexts)) {
+        CloseOpenLabel(list);
+        Tell(SAID_LABEL_CLOSED, name);
+        return 0;
+    }
+    g_views.openLabelGone = true;
+    Tell(SAID_LABEL_GONE, name);
+    return -1;
+}
+
+// No edit in the list: it shows the label as the file has it now.
+static void ShowTheirs(HWND list, ListTexts* theirs, const FileStamp& stamp)
+{
+    FillList(list, theirs);
+    FreeListTexts(&g_views.storedTexts);
+    g_views.storedTexts = *theirs;
+    theirs->bytes = nullptr;
+    g_views.stamp = stamp;
+}
+
+// The list shows the result and the label as read is the base: a store
+// that fails now is tried again with just that edit. Takes merged.
+static int StoreMerged(HWND list, const LabelNode* now, const ListTexts* ours, ListTexts* theirs,
+                       ListTexts* merged, const FileStamp& stamp)
+{
+    if (!SameListTexts(merged, ours))
+        FillList(list, merged);
+    FreeListTexts(&g_views.storedTexts);
+    g_views.stamp = stamp;
+    int result = 0;
+    if (StoreTexts(REWRITE_SAVE_PHRASES, now, nullptr, merged, nullptr, nullptr) == 0) {
+        RecordLibraryFile();
+        g_views.storedTexts = *merged;
+        merged->bytes = nullptr;
+    } else {
+        g_views.storedTexts = *theirs;
+        theirs->bytes = nullptr;
+        result = -1;
+    }
+    FreeListTexts(merged);
+    return result;
+}
+
 // The file changed while the list holds the open label's phrases: reads
 // the tree and the label again and stores the user's edit into the label
 // as it is now. Returns 0 when the file holds the user's list (or the list
@@ -206,17 +254,7 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
     ShowLabelTree(tree, root);
     int result = 0;
     if (!now) {
-        // The open label is gone. Without an edit nothing is lost by closing
-        // it; with one the store fails and the list keeps it.
-        g_views.stamp = stamp;
-        if (SameListTexts(&ours, &g_views.storedTexts)) {
-            CloseOpenLabel(list);
-            Tell(SAID_LABEL_CLOSED, name);
-        } else {
-            g_views.openLabelGone = true;
-            Tell(SAID_LABEL_GONE, name);
-            result = -1;
-        }
+        result = CloseGoneLabel(list, &ours, name, stamp);
         FreeListTexts(&ours);
         return result;
     }
@@ -225,29 +263,10 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
     ListTexts merged;
     switch (MergePhraseEdit(&g_views.storedTexts, &ours, &theirs, &merged)) {
     case MERGE_NO_EDIT:
-        FillList(list, &theirs);
-        FreeListTexts(&g_views.storedTexts);
-        g_views.storedTexts = theirs;
-        theirs.bytes = nullptr;
-        g_views.stamp = stamp;
+        ShowTheirs(list, &theirs, stamp);
         break;
     case MERGE_APPLIED:
-        // The list shows the result and the label as read is the base: a
-        // store that fails now is tried again with just that edit.
-        if (!SameListTexts(&merged, &ours))
-            FillList(list, &merged);
-        FreeListTexts(&g_views.storedTexts);
-        g_views.stamp = stamp;
-        if (StoreTexts(REWRITE_SAVE_PHRASES, now, nullptr, &merged, nullptr, nullptr) == 0) {
-            RecordLibraryFile();
-            g_views.storedTexts = merged;
-            merged.bytes = nullptr;
-        } else {
-            g_views.storedTexts = theirs;
-            theirs.bytes = nullptr;
-            result = -1;
-        }
-        FreeListTexts(&merged);
+        result = StoreMerged(list, now, &ours, &theirs, &merged, stamp);
         break;
     case MERGE_CONFLICT:
         // The stamp stays as it was: until both are kept, every store

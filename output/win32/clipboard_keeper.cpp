@@ -359,37 +359,47 @@ void OnRenderText(HWND window)
     PostMessageA(window, MSG_FOLLOW_UP, 0, 0);
 }
 
+void OnRenderFormat(HWND window, WPARAM format)
+{
+    if (format == CF_TEXT && s_keeper.text)
+        OnRenderText(window);
+}
+
+// The program ends while a text is promised: it stays on the clipboard
+// (unless another program holds it to the end).
+void OnRenderAllFormats()
+{
+    if (s_keeper.text)
+        LeaveText(true);
+}
+
+// Someone else put something on the clipboard: theirs wins.
+void OnDestroyClipboard()
+{
+    if (!s_keeper.emptying) {
+        StopWaiting();
+        ForgetText();
+    }
+}
+
+void OnTimer(HWND window, WPARAM timer)
+{
+    if (timer == IDT_RETRY) {
+        KillTimer(window, IDT_RETRY);
+        FollowUp(window);
+    } else if (timer == IDT_GIVE_UP && s_keeper.waiting) {
+        GiveUp(window);
+    }
+}
+
 LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_RENDERFORMAT:
-        if (wParam == CF_TEXT && s_keeper.text)
-            OnRenderText(window);
-        return 0;
-    case WM_RENDERALLFORMATS:
-        // The program ends while a text is promised: it stays on the
-        // clipboard (unless another program holds it to the end).
-        if (s_keeper.text)
-            LeaveText(true);
-        return 0;
-    case WM_DESTROYCLIPBOARD:
-        // Someone else put something on the clipboard: theirs wins.
-        if (!s_keeper.emptying) {
-            StopWaiting();
-            ForgetText();
-        }
-        return 0;
-    case MSG_FOLLOW_UP:
-        FollowUp(window);
-        return 0;
-    case WM_TIMER:
-        if (wParam == IDT_RETRY) {
-            KillTimer(window, IDT_RETRY);
-            FollowUp(window);
-        } else if (wParam == IDT_GIVE_UP && s_keeper.waiting) {
-            GiveUp(window);
-        }
-        return 0;
+    case WM_RENDERFORMAT: OnRenderFormat(window, wParam); return 0;
+    case WM_RENDERALLFORMATS: OnRenderAllFormats(); return 0;
+    case WM_DESTROYCLIPBOARD: OnDestroyClipboard(); return 0;
+    case MSG_FOLLOW_UP: FollowUp(window); return 0;
+    case WM_TIMER: OnTimer(window, wParam); return 0;
     }
     return DefWindowProcA(window, msg, wParam, lParam);
 }

@@ -4,18 +4,26 @@
 
 #include <windows.h>
 
+static INT_PTR OnClose(HWND dialog)
+{
+    EndDialog(dialog, 1);
+    return TRUE;
+}
+
+static INT_PTR OnCommand(HWND dialog, int id)
+{
+    if (id == IDOK || id == IDCANCEL) {
+        EndDialog(dialog, 1);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 static INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
     switch (msg) {
-    case WM_CLOSE:
-        EndDialog(dialog, 1);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        return FALSE;
+    case WM_CLOSE: return OnClose(dialog);
+    case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
     }
     return FALSE;
 }

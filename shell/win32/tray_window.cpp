@@ -205,6 +205,48 @@ static bool CallsUpWindow(UINT msg, LPARAM lParam)
            (msg == MSG_TRAY_NOTIFY && (lParam == WM_LBUTTONUP || lParam == WM_RBUTTONUP));
 }
 
+static void OnCreate()
+{
+    s_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+}
+
+static void OnHotKey(HWND hwnd, WPARAM which)
+{
+    if (which == HOTKEY_ID_PHRASE) {
+        CaptureTargetWindow();
+        TogglePhraseWindow();
+        PostMessageA(hwnd, MSG_FOCUS_LIST, 0, 0);
+    } else if (which == HOTKEY_ID_CALC) {
+        CaptureTargetWindow();
+        ToggleCalculatorPad();
+    }
+}
+
+static void OnPasteClipboard()
+{
+    if (g_globals.session.targetWindow && IsWindow(g_globals.session.targetWindow)) {
+        SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                             &g_globals.session.autoHideArmed};
+        SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
+    }
+}
+
+static void OnDestroy()
+{
+    // The last store. Ended without the exit's wait (a WM_CLOSE from
+    // another process), the edits it cannot take still wait for the next
+    // start.
+    char kept[PATH_BUFFER_SIZE];
+    if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_globals.app.phraseList))
+        KeepListInRecoveryFile(g_globals.app.phraseList, kept);
+    PostQuitMessage(0);
+}
+
+static void OnEndSession()
+{
+    StorePhrasesBeforeLeaving();
+}
+
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     HWND dialog = g_globals.app.settingsDialog ? g_globals.app.settingsDialog : g_globals.app.phraseEditor;
@@ -213,48 +255,14 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     }
     switch (msg) {
-    case WM_CREATE:
-        s_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-        return 0;
-    case WM_HOTKEY:
-        if (wParam == HOTKEY_ID_PHRASE) {
-            CaptureTargetWindow();
-            TogglePhraseWindow();
-            PostMessageA(hwnd, MSG_FOCUS_LIST, 0, 0);
-        } else if (wParam == HOTKEY_ID_CALC) {
-            CaptureTargetWindow();
-            ToggleCalculatorPad();
-        }
-        return 0;
-    case MSG_TRAY_NOTIFY:
-        OnTrayNotify(hwnd, (UINT)lParam);
-        return 0;
-    case MSG_PASTE_CLIPBOARD:
-        if (g_globals.session.targetWindow && IsWindow(g_globals.session.targetWindow)) {
-            SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                                 &g_globals.session.autoHideArmed};
-            SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
-        }
-        return 0;
-    case MSG_CALL_UP:
-        OnCallUp(wParam, (HWND)lParam);
-        return 0;
-    case MSG_FOCUS_LIST:
-        OnFocusList();
-        return 0;
-    case WM_DESTROY: {
-        // The last store. Ended without the exit's wait (a WM_CLOSE from
-        // another process), the edits it cannot take still wait for the next
-        // start.
-        char kept[PATH_BUFFER_SIZE];
-        if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_globals.app.phraseList))
-            KeepListInRecoveryFile(g_globals.app.phraseList, kept);
-        PostQuitMessage(0);
-        return 0;
-    }
-    case WM_ENDSESSION:
-        StorePhrasesBeforeLeaving();
-        return 0;
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_HOTKEY: OnHotKey(hwnd, wParam); return 0;
+    case MSG_TRAY_NOTIFY: OnTrayNotify(hwnd, (UINT)lParam); return 0;
+    case MSG_PASTE_CLIPBOARD: OnPasteClipboard(); return 0;
+    case MSG_CALL_UP: OnCallUp(wParam, (HWND)lParam); return 0;
+    case MSG_FOCUS_LIST: OnFocusList(); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_ENDSESSION: OnEndSession(); return 0;
     }
     // The shell restarted: its notification area no longer has the icon.
     if (msg == s_taskbarCreated && msg != 0) {

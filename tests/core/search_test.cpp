@@ -473,6 +473,47 @@ TEST(SearchLibrary, ScopeAndModes)
     FreeLabelTree(root);
 }
 
+// A kana word is told from the phrases by one of its katakana in any of
+// its forms, looked for sixteen places at a time: each form at every place
+// of texts of every length around those steps, and a trail byte that looks
+// like the form, must give what folding the whole text gives.
+TEST(SearchLibrary, KanaWordAtEveryPlace)
+{
+    struct Row {
+        const char* form;    // stands in the text
+        const char* filler;  // what the text is made of around it
+        bool found;
+    };
+    const Row rows[] = {
+        {"る", "x", true},  {"ル", "x", true},  {"ﾙ", "x", true},  {"る", "会", true},
+        {"ﾙ", "会", true},  {"ﾙ", "ｱ", true},   {"\x88\xD9", "x", false},  // a kanji whose trail byte is ﾙ
+        {"ﾙﾞ", "x", true},  {"レ", "x", false},
+    };
+    for (const Row& row : rows) {
+        std::string library = "<u>\"root\"\r\n";
+        int phrases = 0;
+        for (int before = 0; before < 40; before++) {
+            for (int after = 0; after < 3; after++) {
+                std::string text;
+                for (int k = 0; k < before; k++)
+                    text += row.filler;
+                text += row.form;
+                for (int k = 0; k < after; k++)
+                    text += row.filler;
+                library += "    <p>\r\n    \"" + text + "\"\r\n    </p>\r\n";
+                phrases++;
+            }
+        }
+        WriteBytes("kana.htm", library + "</u>\r\n");
+        for (int mode : {0, 1}) {
+            Results r = Search("ﾙ", mode, nullptr, "kana.htm", true);
+            ASSERT_EQ(r.result, 0);
+            EXPECT_EQ((int)r.texts.size(), row.found ? phrases : 0)
+                << row.form << " in " << row.filler << ", mode " << mode;
+        }
+    }
+}
+
 TEST(SearchLibrary, MalformedFiles)
 {
     EXPECT_EQ(Search("", 0, nullptr, "missing.htm").result, -1);

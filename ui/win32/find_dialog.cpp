@@ -41,32 +41,54 @@ static void OnFindOk(HWND dialog)
     StoreHistory(combo, g_globals.settings.findHistory, FIND_HISTORY_SIZE);
 }
 
+static INT_PTR OnInitDialog(HWND dialog)
+{
+    OnFindInit(dialog);
+    return TRUE;
+}
+
+static INT_PTR OnOk(HWND dialog)
+{
+    OnFindOk(dialog);
+    EndDialog(dialog, 1);
+    return TRUE;
+}
+
+static INT_PTR OnCancel(HWND dialog)
+{
+    EndDialog(dialog, 0);
+    return TRUE;
+}
+
+static INT_PTR OnAllTrees(HWND dialog)
+{
+    g_globals.settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
+    return TRUE;
+}
+
+static INT_PTR OnSearchMode(int mode)
+{
+    g_globals.settings.searchMode = mode;
+    return TRUE;
+}
+
+static INT_PTR OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK: return OnOk(dialog);
+    case IDCANCEL: return OnCancel(dialog);
+    case IDC_FIND_ALL_TREES: return OnAllTrees(dialog);
+    case IDC_FIND_AND: return OnSearchMode(0);
+    case IDC_FIND_OR: return OnSearchMode(1);
+    }
+    return FALSE;
+}
+
 static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
     switch (msg) {
-    case WM_INITDIALOG:
-        OnFindInit(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            OnFindOk(dialog);
-            EndDialog(dialog, 1);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        case IDC_FIND_ALL_TREES:
-            g_globals.settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
-            return TRUE;
-        case IDC_FIND_AND:
-            g_globals.settings.searchMode = 0;
-            return TRUE;
-        case IDC_FIND_OR:
-            g_globals.settings.searchMode = 1;
-            return TRUE;
-        }
-        return FALSE;
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
     }
     return FALSE;
 }

@@ -67,28 +67,37 @@ static void UpdatePosition(HWND edit)
     SetDlgItemTextA(GetParent(edit), IDC_EDIT_POS, text);
 }
 
+static void PostPositionUpdate(HWND edit)
+{
+    PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
+}
+
+static void OnEditShowWindow(HWND edit, WPARAM shown)
+{
+    if (shown)
+        PostPositionUpdate(edit);
+}
+
+// Ctrl+A selects the whole text; true: the key is taken.
+static bool OnEditKeyDown(HWND edit, WPARAM key)
+{
+    if (key == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        PostPositionUpdate(edit);
+        return true;
+    }
+    PostPositionUpdate(edit);
+    return false;
+}
+
 static LRESULT CALLBACK EditorEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_SHOWWINDOW:
-        if (wParam)
-            PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
-        break;
-    case WM_KEYDOWN:
-        if (wParam == 'A' && (GetKeyState(VK_CONTROL) & 0x8000)) {
-            SendMessageA(edit, EM_SETSEL, 0, -1);
-            PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
-            return 0;
-        }
-        PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
-        break;
-    case WM_CHAR:
-    case WM_LBUTTONDOWN:
-        PostMessageA(edit, EDM_UPDATEPOS, 0, 0);
-        break;
-    case EDM_UPDATEPOS:
-        UpdatePosition(edit);
-        break;
+    case WM_SHOWWINDOW: OnEditShowWindow(edit, wParam); break;
+    case WM_KEYDOWN: if (OnEditKeyDown(edit, wParam)) return 0; break;
+    case WM_CHAR: PostPositionUpdate(edit); break;
+    case WM_LBUTTONDOWN: PostPositionUpdate(edit); break;
+    case EDM_UPDATEPOS: UpdatePosition(edit); break;
     }
     return CallWindowProcA(s_editor.editProc, edit, msg, wParam, lParam);
 }
@@ -181,51 +190,58 @@ static void OnOk(HWND dialog)
     }
 }
 
+static INT_PTR OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_EDIT_OK: OnOk(dialog); return TRUE;
+    case IDC_EDIT_OK_KEY: OnOk(dialog); return TRUE;
+    case IDC_EDIT_CANCEL: EndDialog(dialog, 0); return TRUE;
+    }
+    // Esc and the close box come here as IDCANCEL: the editor stays.
+    return FALSE;
+}
+
+static void OnSize(HWND dialog)
+{
+    ApplyAnchor(dialog, IDC_EDIT_TEXT, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
+    ApplyAnchor(dialog, IDC_EDIT_POS, ANCHOR_MOVE_Y);
+    ApplyAnchor(dialog, IDC_EDIT_POS_FRAME, ANCHOR_MOVE_Y);
+    ApplyAnchor(dialog, IDC_EDIT_OK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+    ApplyAnchor(dialog, IDC_EDIT_CANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
+    ApplyAnchor(dialog, 0, 0);
+}
+
+// The dialog manager scales the rest.
+static void OnDpiChanged(HWND dialog)
+{
+    SetEditorFont(dialog);
+}
+
+static void OnGetMinMaxInfo(HWND dialog, MINMAXINFO* info)
+{
+    info->ptMinTrackSize.x = ScaleForWindow(dialog, MIN_EDITOR_WIDTH);
+    info->ptMinTrackSize.y = ScaleForWindow(dialog, MIN_EDITOR_HEIGHT);
+}
+
+static void OnDestroy(HWND dialog)
+{
+    g_globals.app.phraseEditor = nullptr;
+    HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
+    SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
+    FreeAnchors(dialog);
+    if (font)
+        DeleteObject(font);
+}
+
 static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog, (int)lParam);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_EDIT_OK:
-        case IDC_EDIT_OK_KEY:
-            OnOk(dialog);
-            return TRUE;
-        case IDC_EDIT_CANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        // Esc and the close box come here as IDCANCEL: the editor stays.
-        return FALSE;
-    case WM_SIZE:
-        ApplyAnchor(dialog, IDC_EDIT_TEXT, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
-        ApplyAnchor(dialog, IDC_EDIT_POS, ANCHOR_MOVE_Y);
-        ApplyAnchor(dialog, IDC_EDIT_POS_FRAME, ANCHOR_MOVE_Y);
-        ApplyAnchor(dialog, IDC_EDIT_OK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
-        ApplyAnchor(dialog, IDC_EDIT_CANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
-        ApplyAnchor(dialog, 0, 0);
-        return FALSE;
-    case WM_DPICHANGED:
-        // The dialog manager scales the rest.
-        SetEditorFont(dialog);
-        return FALSE;
-    case WM_GETMINMAXINFO: {
-        MINMAXINFO* info = (MINMAXINFO*)lParam;
-        info->ptMinTrackSize.x = ScaleForWindow(dialog, MIN_EDITOR_WIDTH);
-        info->ptMinTrackSize.y = ScaleForWindow(dialog, MIN_EDITOR_HEIGHT);
-        return TRUE;
-    }
-    case WM_DESTROY: {
-        g_globals.app.phraseEditor = nullptr;
-        HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
-        SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
-        FreeAnchors(dialog);
-        if (font)
-            DeleteObject(font);
-        return FALSE;
-    }
+    case WM_INITDIALOG: OnInitDialog(dialog, (int)lParam); return TRUE;
+    case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
+    case WM_SIZE: OnSize(dialog); return FALSE;
+    case WM_DPICHANGED: OnDpiChanged(dialog); return FALSE;
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(dialog, (MINMAXINFO*)lParam); return TRUE;
+    case WM_DESTROY: OnDestroy(dialog); return FALSE;
     }
     return FALSE;
 }
