@@ -17,6 +17,8 @@
 
 namespace {
 
+const int SEARCH_TYPED_SIZE = 256;  // what the list gathers of the user's keys
+
 struct Row {
     const char* text;
     bool owned;  // a copy of its own, freed with the row
@@ -169,4 +171,52 @@ void GiveRowText(NMHDR* header)
                 item->pszText[item->cchTextMax - 1] = L'\0';
         }
     }
+}
+
+// The row whose text begins with what the user typed into the list, as an
+// ordinary list view finds it by itself (letters in either case).
+static bool BeginsWith(const char* text, const char* typed)
+{
+    int n = (int)strlen(typed);
+    int length = (int)strnlen(text, n);
+    return length == n && CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text, n, typed, n) == CSTR_EQUAL;
+}
+
+LRESULT FindTypedRow(NMHDR* header)
+{
+    HWND list = header->hwndFrom;
+    char typed[SEARCH_TYPED_SIZE];
+    UINT flags;
+    int start;
+    if (header->code == LVN_ODFINDITEMA) {
+        const NMLVFINDITEMA* find = (const NMLVFINDITEMA*)header;
+        if (!find->lvfi.psz)
+            return -1;
+        SjisCopy(typed, sizeof typed, find->lvfi.psz);
+        flags = find->lvfi.flags;
+        start = find->iStart;
+    } else {
+        const NMLVFINDITEMW* find = (const NMLVFINDITEMW*)header;
+        if (!find->lvfi.psz || !WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed, sizeof typed, nullptr, nullptr))
+            return -1;
+        flags = find->lvfi.flags;
+        start = find->iStart;
+    }
+    if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || list != s_list || s_rows.empty())
+        return -1;
+    int count = (int)s_rows.size();
+    if (start < 0 || start >= count)
+        start = 0;
+    for (int k = 0; k < count; k++) {
+        int i = start + k;
+        if (i >= count) {
+            if (!(flags & LVFI_WRAP))
+                break;
+            i -= count;
+        }
+        const char* text = s_rows[i].text;
+        if ((flags & LVFI_PARTIAL) ? BeginsWith(text, typed) : CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text, -1, typed, -1) == CSTR_EQUAL)
+            return i;
+    }
+    return -1;
 }

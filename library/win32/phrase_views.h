@@ -159,6 +159,9 @@ void ClearVirtualRows(HWND list);
 int ShowBorrowedRows(HWND list, const char* const* texts, size_t count);
 // LVN_GETDISPINFO (A or W) of a virtual list: the row's text.
 void GiveRowText(NMHDR* header);
+// LVN_ODFINDITEM (A or W): the row that begins with the keys typed into
+// the list, or -1.
+LRESULT FindTypedRow(NMHDR* header);
 
 // The filter box's results (filter_results.cpp): the phrases of the whole
 // library that hold every word of text (size bytes, no NUL needed), in any

@@ -148,6 +148,20 @@ TEST_F(FilterE2E, EnterSendsTheFirstResult)
         << EditText(edit);
 }
 
+// The list's rows live in the program (the list view is virtual): a letter
+// typed into the list still goes to the first row that begins with it.
+TEST_F(FilterE2E, ALetterTypedIntoTheListSelectsTheRowItBegins)
+{
+    ASSERT_TRUE(WriteFileBytes(library, FILTER_LIBRARY));
+    static const char products[] = "製品\0";
+    WriteRecord(RecordWith(products, sizeof products));
+    ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 0; }));
+    PressKey('A');
+    EXPECT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }, 3000)) << FirstSelected(list);
+}
+
 // How many phrases of the file the filter lists for text, by the library's
 // own filter in this process.
 long Expected(const std::string& path, const char* text)

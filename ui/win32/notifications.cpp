@@ -110,6 +110,9 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     case LVN_GETDISPINFOW:
         GiveRowText(header);
         return 0;
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+        return FindTypedRow(header);
     case LVN_ITEMCHANGED:
         if (FilterShowing() && (((NMLISTVIEW*)header)->uChanged & LVIF_STATE))
             TellFilterLabel(header->hwndFrom);
