@@ -15,6 +15,7 @@ static HeldLibrary s_held;
 static std::vector<uint32_t> s_rows;  // a result row's phrase in s_held
 static bool s_showing;
 static bool s_running;                // a query is under way (goOn may dispatch messages)
+static unsigned s_toldLabel;          // g_views.told when a result's label was named
 static DWORD s_checked;               // tick of the last check of the file's stamp
 // Taking the file's stamp costs about a millisecond under load; the keys of
 // one word come faster than other programs change the library.
@@ -150,6 +151,10 @@ void EndFilter(HWND list, bool restore)
         }
     }
     ForgetKeptList();
+    // The label of a result no longer shown is wiped; a later word stays.
+    if (s_toldLabel && g_views.told == s_toldLabel)
+        TellUser("");
+    s_toldLabel = 0;
 }
 
 void TellFilterLabel(HWND list)
@@ -157,11 +162,16 @@ void TellFilterLabel(HWND list)
     if (!s_showing)
         return;
     int row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, MAKELPARAM(LVNI_SELECTED, 0));
-    if (row < 0 || row >= (int)s_rows.size())
+    if (row < 0 || row >= (int)s_rows.size()) {
+        if (s_toldLabel && g_views.told == s_toldLabel)
+            TellUser("");
+        s_toldLabel = 0;
         return;
+    }
     char path[NAME_PATH_SIZE];
     HeldLabelPath(&s_held, s_rows[row], path, sizeof path);
     char said[NAME_PATH_SIZE + 32];
     snprintf(said, sizeof said, "ラベル：%s", path[0] ? path : "（最上位）");
     TellUser(said);
+    s_toldLabel = g_views.told;
 }

@@ -100,6 +100,8 @@ TEST_F(FilterE2E, NarrowsTheListAtEachChangeInAnyKanaOrWidth)
         ASSERT_NO_FATAL_FAILURE(Filter(c.text));
         EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == c.listed; }, 3000))
             << c.text << ": " << Joined(ListTexts(Remote()));
+        // The label of the first result, none without one.
+        EXPECT_EQ(Status().empty(), c.listed.empty()) << c.text << ": " << Status();
     }
     ASSERT_NO_FATAL_FAILURE(Filter("ロップ"));
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
@@ -125,6 +127,7 @@ TEST_F(FilterE2E, EscapeGivesTheOpenLabelBackWithItsSelection)
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == MEETING; }, 3000)) << Joined(ListTexts(Remote()));
     EXPECT_EQ(FirstSelected(list), 1);
     EXPECT_EQ(EditText(box), "");
+    EXPECT_EQ(Status(), "") << "the label of a result no longer shown";
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list; }));
     EXPECT_TRUE(IsWindowVisible(phrase));
     // The list is the label's own again: a move is stored.
@@ -133,6 +136,26 @@ TEST_F(FilterE2E, EscapeGivesTheOpenLabelBackWithItsSelection)
         std::string bytes = ReadFileBytes(library);
         return Find(bytes, "会議室") < Find(bytes, "会議の資料");
     }));
+}
+
+TEST_F(FilterE2E, OpeningALabelEndsTheFilter)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnMeeting());
+    ASSERT_NO_FATAL_FAILURE(Filter("abc"));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 2; }, 3000));
+    HTREEITEM products = FindTreeItem(tree, fenlop.handle, {"製品"});
+    ASSERT_TRUE(products);
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)products, SMTO_ABORTIFHUNG, WAIT_MS,
+                                    &result));
+    EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"フェンロップ", "ﾌｪﾝﾛｯﾌﾟ", "abc", "ABC def"}); }))
+        << Joined(ListTexts(Remote()));
+    EXPECT_EQ(EditText(box), "");
+    EXPECT_EQ(Status(), "");
+    // The label's own list again: Escape in the box leaves it.
+    ASSERT_NO_FATAL_FAILURE(FocusBox());
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(WaitUntil([&] { return ItemCount(list) != 4; }, 500));
 }
 
 TEST_F(FilterE2E, EnterSendsTheFirstResult)

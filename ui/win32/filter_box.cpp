@@ -38,7 +38,6 @@ static void Narrow(HWND box)
     char text[FILTER_TEXT_READ_SIZE];
     int n = GetWindowTextA(box, text, sizeof text);
     FilterGoOn goOn = {nullptr, NoKeyWaiting};
-    bool wasShowing = FilterShowing();
     int result = ShowFilterResults(g_globals.app.phraseList, text, n > 0 ? (size_t)n : 0, &goOn);
     if (result == 1) {
         s_againFor = s_changes;
@@ -47,8 +46,6 @@ static void Narrow(HWND box)
     }
     if (result == 0 && FilterShowing())
         TellFilterLabel(g_globals.app.phraseList);
-    else if (wasShowing && !FilterShowing())
-        TellUser("");
 }
 
 void OnFilterBoxChange(HWND box)
@@ -104,11 +101,8 @@ static void OnEscape(HWND box)
         g_globals.shell.hidePhraseWindow();
         return;
     }
-    bool showing = FilterShowing();
     Empty(box);
     EndFilter(g_globals.app.phraseList, true);
-    if (showing)
-        TellUser("");
     SetFocus(g_globals.app.phraseList);
 }
 
