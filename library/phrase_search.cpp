@@ -57,8 +57,8 @@ struct BoundaryScan {
 // walked back over lead-byte values to a byte that ends a character (or to
 // a boundary known from an earlier candidate); an odd count means the
 // candidate starts on a trail byte. Every byte is walked at most once.
-bool OccursOnBoundary(const char* text, size_t length, size_t readable, const char* word,
-                      size_t wordLength)
+bool OccursOnBoundary(const char* text, size_t length, [[maybe_unused]] size_t readable,
+                      const char* word, size_t wordLength)
 {
     if (wordLength == 0)
         return true;

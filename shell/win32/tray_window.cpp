@@ -13,6 +13,7 @@
 #include "shell/win32/settings_dialog.h"
 #include "ui/win32/context_menu.h"
 #include "ui/win32/notifications.h"
+#include "ui/win32/phrase_editor.h"
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
@@ -242,8 +243,13 @@ static void OnDestroy()
     PostQuitMessage(0);
 }
 
-static void OnEndSession()
+// Whether or not the session really ends, the list is stored. Only a real
+// end takes the open editor's text, which the user may still be writing:
+// once this returns the process may be ended at any moment.
+static void OnEndSession(BOOL ending)
 {
+    if (ending)
+        CommitOpenEditor();
     StorePhrasesBeforeLeaving();
 }
 
@@ -262,7 +268,7 @@ LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case MSG_CALL_UP: OnCallUp(wParam, (HWND)lParam); return 0;
     case MSG_FOCUS_LIST: OnFocusList(); return 0;
     case WM_DESTROY: OnDestroy(); return 0;
-    case WM_ENDSESSION: OnEndSession(); return 0;
+    case WM_ENDSESSION: OnEndSession((BOOL)wParam); return 0;
     }
     // The shell restarted: its notification area no longer has the icon.
     if (msg == s_taskbarCreated && msg != 0) {

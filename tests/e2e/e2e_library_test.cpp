@@ -760,6 +760,85 @@ TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgra
     EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"書きかけ\"") != std::string::npos; }, 3000));
 }
 
+// The phrases of the label named by names, as the phrase file now holds them.
+std::vector<std::string> PhrasesInFile(const std::string& path, const std::vector<const char*>& names)
+{
+    std::vector<std::string> phrases;
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(path.c_str(), &root) != 0)
+        return {"<unreadable>"};
+    const LabelNode* label = FindLabelByNames(root, names.data(), (int)names.size());
+    PhraseSink sink = {&phrases, [](void* context, const char* text, size_t length) {
+                           ((std::vector<std::string>*)context)->emplace_back(text, length);
+                           return 0;
+                       }};
+    if (label)
+        ReadPhraseList(path.c_str(), label, &sink);
+    FreeLabelTree(root);
+    return label ? phrases : std::vector<std::string>{"<no label>"};
+}
+
+// Windows ends the session while the phrase editor is open: what the box
+// holds reaches the phrase file as its OK would have put it; an ending that
+// is called off leaves the editor open with its text.
+struct EndOfSessionCase {
+    const char* what;
+    int row;                // the row edited; -1: a new phrase
+    const char* typed;      // null: the box is left as it opened
+    BOOL ends;              // WM_ENDSESSION's wParam
+    std::vector<std::string> stored;  // the label's phrases in the file after it
+};
+
+TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
+{
+    const std::vector<std::string> unchanged = Texts({"A", "B", "C", "D", "E"});
+    // More than a phrase holds, which OK refuses: kept as two rows, cut at
+    // the line break.
+    const std::string head(40000, 'x'), tail(30000, 'y'), tooLong = head + "\r\n" + tail;
+    const std::vector<std::string> split = {head, tail, "B", "C", "D", "E"};
+    const EndOfSessionCase cases[] = {
+        {"new phrase typed", -1, "書きかけ", TRUE, Texts({"A", "B", "C", "D", "E", "書きかけ"})},
+        {"phrase edited", 1, "B：直し\r\n二行目", TRUE, Texts({"A", "B：直し\r\n二行目", "C", "D", "E"})},
+        {"phrase opened, not changed", 2, nullptr, TRUE, unchanged},
+        {"new phrase left empty", -1, nullptr, TRUE, unchanged},
+        {"phrase edited beyond the limit", 0, tooLong.c_str(), TRUE, split},
+        {"ending called off", -1, "続きを書く", FALSE, unchanged},
+    };
+    for (const EndOfSessionCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(library, ReadFileBytes(WindowsPath(E2E_DATA "/library.htm")));
+        StartAt(SORT_PATH, sizeof SORT_PATH);
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
+        if (c.row < 0) {
+            RightClickAt(EmptyListSpace());
+        } else {
+            RightClickAt(OnRow(ItemRect(Remote(), c.row)));
+        }
+        Choose({VK_UP, VK_RETURN});
+        HWND dialog = Editor();
+        ASSERT_TRUE(dialog);
+        HWND box = GetDlgItem(dialog, 1012);
+        if (c.typed)
+            SendMessageA(box, WM_SETTEXT, 0, (LPARAM)c.typed);
+        // As Windows asks and then tells every top-level window.
+        DWORD_PTR answer = 0;
+        ASSERT_NE(SendMessageTimeoutA(tray, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0);
+        EXPECT_NE(answer, 0u) << "the tray window refused the end";
+        ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, c.ends, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0);
+        EXPECT_EQ(PhrasesInFile(library, {SORT}), c.stored);
+        if (c.ends) {
+            EXPECT_TRUE(EditorGone()) << "a later OK would store the text a second time";
+        } else {
+            ASSERT_TRUE(IsWindow(dialog));
+            EXPECT_EQ(EditText(box), c.typed);
+            SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+            ASSERT_TRUE(EditorGone());
+            EXPECT_TRUE(WaitUntil([&] { return PhrasesInFile(library, {SORT}).size() == 6; }, 3000));
+        }
+        EndProcess(&fenlop);
+    }
+}
+
 // Another program holds the phrase file (reading and writing) while the
 // user works on.
 class HeldFileE2E : public LibraryE2E {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/sjis.h"
 #include "common/win32/window_dpi.h"
 #include "library/phrase_library.h"
 #include "library/win32/phrase_views.h"
@@ -24,6 +25,7 @@ struct EditorState {
     HWND edit;          // its edit box, subclassed
     WNDPROC editProc;   // the edit box's own procedure
     HWND list;          // the list the editor works for
+    int index;          // the row edited; -1: a new phrase
     char* text;         // the text handed over by OK (heap; null: none)
 };
 static EditorState s_editor;
@@ -154,16 +156,25 @@ static void OnInitDialog(HWND dialog, int index)
 // What OK does with the box's text.
 enum HandOver { HAND_OVER_DONE, HAND_OVER_EMPTY, HAND_OVER_TOO_LONG, HAND_OVER_FAILED };
 
-// Keeps the box's text for EditPhrase and, unless the user's clipboard is
-// kept, puts it on the clipboard too.
-static HandOver HandOverText()
+// The box's text (heap; the caller frees it), or null when memory ran out.
+static char* TakeBoxText()
 {
     int bound = GetWindowTextLengthA(s_editor.edit);
     char* text = (char*)malloc(bound + 1);
     if (!text)
-        return HAND_OVER_FAILED;
+        return nullptr;
     GetWindowTextA(s_editor.edit, text, bound + 1);
     text[bound] = '\0';
+    return text;
+}
+
+// Keeps the box's text for EditPhrase and, unless the user's clipboard is
+// kept, puts it on the clipboard too.
+static HandOver HandOverText()
+{
+    char* text = TakeBoxText();
+    if (!text)
+        return HAND_OVER_FAILED;
     size_t length = strlen(text);
     if (length == 0 || length > PHRASE_TEXT_LIMIT) {
         free(text);
@@ -249,6 +260,7 @@ static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, L
 int EditPhrase(HWND list, int index)
 {
     s_editor.list = list;
+    s_editor.index = index;
     free(s_editor.text);
     s_editor.text = nullptr;
     INT_PTR result = ShowModalDialog("IDD_EDIT", list, EditorDialogProc, (LPARAM)index);
@@ -265,4 +277,77 @@ int EditPhrase(HWND list, int index)
         CloseClipboard();
     }
     return stored;
+}
+
+// Where a text longer than a phrase holds is cut: before the last line break
+// that leaves a piece of at most PHRASE_TEXT_LIMIT bytes (the break itself
+// goes, as between two rows), or else at the last character boundary there.
+// *next receives where the rest starts.
+static size_t PieceLength(const char* text, size_t length, size_t* next)
+{
+    size_t fit = SjisFitLength(text, length, PHRASE_TEXT_LIMIT);
+    *next = fit;
+    if (fit == length)
+        return fit;
+    for (size_t p = fit; p-- > 1;) {
+        if (text[p] == '\r' && p + 1 < length && text[p + 1] == '\n') {
+            *next = p + 2;
+            return p;
+        }
+    }
+    return fit;
+}
+
+// The box's text into the list, as OK and EditPhrase would put it, except
+// that a text too long for one phrase is kept as several rows in its place
+// rather than refused: nobody is left to shorten it.
+static int PutTextInList(char* text)
+{
+    size_t length = strlen(text);
+    int row = s_editor.index;
+    int result = 0;
+    bool first = true;
+    while (length > 0) {
+        size_t next = 0;
+        size_t piece = PieceLength(text, length, &next);
+        char kept = text[piece];
+        text[piece] = '\0';
+        // A row another change took away is no reason to lose the text.
+        int put = first ? SetPhrase(s_editor.list, row, text) : InsertPhrase(s_editor.list, row, text);
+        if (put != 0 && row >= 0)
+            put = InsertPhrase(s_editor.list, -1, text);
+        if (put != 0)
+            result = -1;
+        text[piece] = kept;
+        first = false;
+        text += next;
+        length -= next;
+        if (row >= 0)
+            row++;
+    }
+    return result;
+}
+
+int CommitOpenEditor()
+{
+    HWND dialog = g_globals.app.phraseEditor;
+    if (!dialog || !s_editor.edit)
+        return 0;
+    char* text = TakeBoxText();
+    if (!text)
+        return -1;
+    int result = 0;
+    char* row = nullptr;
+    bool unchanged = false;
+    if (s_editor.index >= 0 && (row = (char*)malloc(PHRASE_BUFFER_SIZE)) != nullptr)
+        unchanged = GetPhraseText(s_editor.list, s_editor.index, row, PHRASE_BUFFER_SIZE) >= 0 && strcmp(row, text) == 0;
+    free(row);
+    // An empty box adds nothing and leaves an edited phrase as it was, as OK.
+    if (text[0] && !unchanged)
+        result = PutTextInList(text);
+    free(text);
+    // Ended as a cancel: the text is in the list now, and EditPhrase must
+    // not put it there a second time.
+    EndDialog(dialog, 0);
+    return result;
 }
