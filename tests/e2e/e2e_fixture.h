@@ -159,14 +159,48 @@ protected:
     void StartFenlop()
     {
         fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
-        ASSERT_TRUE(fenlop.handle) << "CreateProcessA: error " << fenlop.error;
-        ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }));
+        ASSERT_TRUE(fenlop.handle) << "CreateProcessA: error " << fenlop.error << "; " << WhyNotStarted();
+        ASSERT_TRUE(WaitUntil([&] { return (tray = FindProcessWindow(fenlop, "FLPTray")) != nullptr; }))
+            << WhyNotStarted();
         phrase = FindProcessWindow(fenlop, "Fenlop");
         ASSERT_TRUE(phrase);
         list = GetDlgItem(phrase, 107);
         tree = GetDlgItem(phrase, 105);
         ASSERT_TRUE(list && tree);
         WaitForInputIdle(fenlop.handle, WAIT_MS);
+    }
+
+    // A start that failed now and then, in no run that looked for it: what
+    // the process did, whether the copied image could be held alone and had
+    // the built one's size, and whether another tray window stood in the way.
+    std::string WhyNotStarted()
+    {
+        std::string why = "fenlop.exe ";
+        DWORD code = 0;
+        if (!fenlop.handle)
+            why += "not created";
+        else if (WaitForSingleObject(fenlop.handle, 0) != WAIT_OBJECT_0)
+            why += "still starting";
+        else if (GetExitCodeProcess(fenlop.handle, &code))
+            why += "ended with " + std::to_string(code);
+        const std::string copy = folder + "\\fenlop.exe";
+        HANDLE alone = CreateFileA(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (alone == INVALID_HANDLE_VALUE) {
+            why += "; the copy cannot be held alone: error " + std::to_string(GetLastError());
+        } else {
+            CloseHandle(alone);
+            why += "; the copy can be held alone";
+        }
+        size_t built = ReadFileBytes(WindowsPath(FENLOP_EXE)).size();
+        size_t copied = ReadFileBytes(copy).size();
+        if (built != copied)
+            why += "; the copy has " + std::to_string(copied) + " bytes of " + std::to_string(built);
+        if (HWND other = FindWindowA("FLPTray", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(other, &owner);
+            why += "; a tray window of process " + std::to_string(owner) + " exists";
+        }
+        return why;
     }
 
     void StartTarget(const std::string& title = "")

@@ -169,6 +169,10 @@ protected:
         std::string said = MessageBoxText(message);
         PostMessageA(message, WM_COMMAND, IDOK, 0);
         WaitUntil([&] { return !IsWindow(message); });
+        // The refusal is shown while the refused edit box still stands; the tree
+        // ends that one only when fenlop's answer to its notification comes,
+        // and text and Enter given to it before then are lost.
+        WaitUntil([&] { return !IsWindow(box); }, 3000);
         return said;
     }
 };

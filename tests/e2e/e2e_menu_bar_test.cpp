@@ -164,34 +164,13 @@ protected:
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.hold = 1;
         WriteRecord(record);
-        StartTarget();
-        StartFenlop();
-        ASSERT_FALSE(HasFatalFailure()) << WhyNotStarted();
+        ASSERT_NO_FATAL_FAILURE(StartTarget());
+        ASSERT_NO_FATAL_FAILURE(StartFenlop());
         FocusTarget();
         CallUp();
         bar = BarRect();
         ASSERT_GT(bar.right - bar.left, 100);
         ASSERT_GT(bar.bottom - bar.top, 10);
-    }
-
-    // A start that failed now and then (the NT 5.1 setting's test): what
-    // the process did, and whether another tray window stood in its way.
-    std::string WhyNotStarted()
-    {
-        std::string why = "fenlop.exe ";
-        DWORD code = 0;
-        if (!fenlop.handle)
-            why += "not created";
-        else if (WaitForSingleObject(fenlop.handle, 0) != WAIT_OBJECT_0)
-            why += "still starting";
-        else if (GetExitCodeProcess(fenlop.handle, &code))
-            why += "ended with " + std::to_string(code);
-        if (HWND other = FindWindowA("FLPTray", nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(other, &owner);
-            why += "; a tray window of process " + std::to_string(owner) + " exists";
-        }
-        return why;
     }
 
     // With the target in front; the phrase window stays visible behind it.
