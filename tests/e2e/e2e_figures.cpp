@@ -323,8 +323,8 @@ bool TimeFind(const Session& s, const char* text, int expected, double* ms)
 // nothing, and the list painted without a change.
 struct FilterFigures {
     std::vector<double> changes, baseline;
-    std::vector<double> core, stamps;
-    std::vector<double> best;  // each query's fastest of the rounds: the machine's load taken out  // the library's filter alone, and a stamp of the file, here
+    std::vector<double> core, stamps;  // the library's filter alone, and a stamp of the file, here
+    std::vector<double> best;          // each query's fastest of the rounds: the machine's load taken out
     double first = 0;           // the first change: the library read and folded once
     size_t held = 0;            // bytes the copies take (the same code, in this process)
     long long workingSet = 0;   // fenlop's working set grown by the first change
