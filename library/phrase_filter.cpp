@@ -1,6 +1,7 @@
 // The filter's held copies of the library and its query over them.
 #include "library/phrase_filter.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -20,56 +21,68 @@ void Append(std::vector<char>* block, const char* bytes, size_t length)
     block->push_back('\0');
 }
 
-// The walk over the whole file, every label entered. Throws bad_alloc when
-// a block cannot grow.
+// The walk over the whole file, every label entered. Throws bad_alloc, with
+// the walk ended, when a block cannot grow.
 int ReadHeld(const char* phrasePath, HeldLibrary* held, LibraryError* error)
 {
     LabelPath whole = {};
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, &whole, true, error);
     w.quiet = true;
-    // Each open label's index, by depth; the root label is 0.
-    std::vector<uint32_t> open(MAX_LABEL_DEPTH + 1, 0);
-    held->labels.push_back(HeldLabel{0, 0});
-    held->names.push_back('\0');
-    char name[LABEL_NAME_SIZE];
-    for (bool done = false; result == 0 && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL: {
-            FitLabelName(name, w.text);
-            uint32_t index = (uint32_t)held->labels.size();
-            held->labels.push_back(HeldLabel{open[w.depth - 1], (uint32_t)held->names.size()});
-            Append(&held->names, name, strlen(name));
-            open[w.depth] = index;
-            break;
-        }
-        case WALK_TEXT:
-            // A loose line where a phrase should stand: the file is not what
-            // the search would read either.
-            if (!w.inPhrase)
+    try {
+        // Each open label's index, by depth; the root label is 0.
+        std::vector<uint32_t> open(MAX_LABEL_DEPTH + 1, 0);
+        held->labels.push_back(HeldLabel{0, 0});
+        held->names.push_back('\0');
+        char name[LABEL_NAME_SIZE];
+        for (bool done = false; result == 0 && !done;) {
+            switch (WalkNext(&w)) {
+            case WALK_LABEL: {
+                FitLabelName(name, w.text);
+                uint32_t index = (uint32_t)held->labels.size();
+                held->labels.push_back(HeldLabel{open[w.depth - 1], (uint32_t)held->names.size()});
+                Append(&held->names, name, strlen(name));
+                open[w.depth] = index;
+                break;
+            }
+            case WALK_TEXT:
+                // A loose line where a phrase should stand: the file is not what
+                // the search would read either.
+                if (!w.inPhrase)
+                    result = -1;
+                break;
+            case WALK_PHRASE: {
+                // The copies are reached by 32-bit offsets: a library whose
+                // phrases outgrow them is not held (the filter then finds nothing
+                // rather than wrong rows).
+                if (held->texts.size() + w.phrase.length + 1 > UINT32_MAX ||
+                    held->folded.size() + KanaFoldRoom(w.phrase.length) + WANTS_SLACK > UINT32_MAX)
+                    throw std::bad_alloc();
+                HeldPhrase phrase;
+                phrase.text = (uint32_t)held->texts.size();
+                phrase.folded = (uint32_t)held->folded.size();
+                phrase.label = open[w.phraseDepth];
+                Append(&held->texts, w.phrase.text, w.phrase.length);
+                held->folded.resize(phrase.folded + KanaFoldRoom(w.phrase.length));
+                phrase.foldedLength =
+                    (uint32_t)KanaFold(w.phrase.text, w.phrase.length, &held->folded[phrase.folded]);
+                held->folded.resize(phrase.folded + phrase.foldedLength);
+                held->phrases.push_back(phrase);
+                break;
+            }
+            case WALK_END:
+                done = true;
+                break;
+            case WALK_FAILED:
                 result = -1;
-            break;
-        case WALK_PHRASE: {
-            HeldPhrase phrase;
-            phrase.text = (uint32_t)held->texts.size();
-            phrase.folded = (uint32_t)held->folded.size();
-            phrase.label = open[w.phraseDepth];
-            Append(&held->texts, w.phrase.text, w.phrase.length);
-            held->folded.resize(phrase.folded + KanaFoldRoom(w.phrase.length));
-            phrase.foldedLength = (uint32_t)KanaFold(w.phrase.text, w.phrase.length, &held->folded[phrase.folded]);
-            held->folded.resize(phrase.folded + phrase.foldedLength);
-            held->phrases.push_back(phrase);
-            break;
+                break;
+            default:
+                break;
+            }
         }
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = -1;
-            break;
-        default:
-            break;
-        }
+    } catch (const std::bad_alloc&) {
+        EndWalk(&w);  // the file is let go before the caller learns
+        throw;
     }
     EndWalk(&w);
     return result;
