@@ -35,7 +35,11 @@ void FreeRow(Row* row)
 
 void SetCount(HWND list)
 {
-    SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL);
+    // A count that stays (a space typed, no results again) only repaints:
+    // the control keeps its states either way, and some list views spend
+    // milliseconds on their scroll bar at every count told.
+    if ((size_t)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != s_rows.size())
+        SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, TRUE);
 }
 
