@@ -85,12 +85,8 @@ static void ShowRows(HWND list)
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, nullptr, TRUE);
     }
-    if (!s_rows.empty()) {
-        LVITEMA state = {};
-        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list, LVM_SETITEMSTATE, 0, (LPARAM)&state);
-    }
+    if (!s_rows.empty())
+        SelectPhraseRow(list, 0);
 }
 
 int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn* goOn)

@@ -98,6 +98,14 @@ static PhraseSink InserterSink(ListInserter* inserter)
     return sink;
 }
 
+void SelectPhraseRow(HWND list, int index)
+{
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, index, (LPARAM)&state);
+}
+
 int DeletePhrase(HWND list, int index)
 {
     if (IsVirtualList(list))

@@ -68,6 +68,8 @@ int GetPhraseText(HWND list, int index, char* text, int size);
 int InsertPhrase(HWND list, int index, const char* text);
 int SetPhrase(HWND list, int index, const char* text);
 int DeletePhrase(HWND list, int index);
+// Selects row index and gives it the focus mark (other rows keep theirs).
+void SelectPhraseRow(HWND list, int index);
 void ClearPhraseList(HWND list);
 int LoadPhraseList(HWND list, LabelNode* const* path);
 int SavePhraseList(HWND list, LabelNode* const* path);

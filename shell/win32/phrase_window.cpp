@@ -504,10 +504,7 @@ void MoveSelectedPhrase(int up)
     int to = up ? i - 1 : i + 1;
     InsertPhrase(list, to, text);
     free(text);
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, to, (LPARAM)&state);
+    SelectPhraseRow(list, to);
     SendMessageA(list, LVM_ENSUREVISIBLE, to, FALSE);
     StorePhraseListSoon(list);
 }

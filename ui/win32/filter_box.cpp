@@ -85,10 +85,7 @@ static void ToFirstResult()
     LVITEMA none = {};
     none.stateMask = LVIS_SELECTED;
     SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, 0, (LPARAM)&state);
+    SelectPhraseRow(list, 0);
     SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
     SetFocus(list);
 }

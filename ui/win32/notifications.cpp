@@ -19,14 +19,6 @@
 
 static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";
 
-static void SelectFirstPhrase()
-{
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(g_globals.app.phraseList, LVM_SETITEMSTATE, 0, (LPARAM)&state);
-}
-
 static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
 {
     if (!info->item.pszText)
@@ -69,7 +61,7 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
     case TVN_SELCHANGEDW:
         OnLabelSelectionChanged(g_globals.app.labelTree, g_globals.app.phraseList);
         ClearFilterBox(g_globals.app.filterBox);
-        SelectFirstPhrase();
+        SelectPhraseRow(g_globals.app.phraseList, 0);
         return 0;
     case TVN_KEYDOWN:
         switch (((NMTVKEYDOWN*)header)->wVKey) {
