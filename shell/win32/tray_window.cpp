@@ -236,7 +236,9 @@ static void OnDestroy()
 {
     // The last store. Ended without the exit's wait (a WM_CLOSE from
     // another process), the edits it cannot take still wait for the next
-    // start.
+    // start. The exit cannot be chosen while the editor is open, so an open
+    // editor means another process ends us: its text goes with the list.
+    CommitOpenEditor();
     char kept[PATH_BUFFER_SIZE];
     if (SavePhrasesOfSelectedLabel() != 0 && IsWindow(g_globals.app.phraseList))
         KeepListInRecoveryFile(g_globals.app.phraseList, kept);

@@ -782,14 +782,17 @@ std::vector<std::string> PhrasesInFile(const std::string& path, const std::vecto
     return label ? phrases : std::vector<std::string>{"<no label>"};
 }
 
-// Windows ends the session while the phrase editor is open: what the box
-// holds reaches the phrase file as its OK would have put it; an ending that
-// is called off leaves the editor open with its text.
+// Windows ends the session, or another program closes the tray window,
+// while the phrase editor is open: what the box holds reaches the phrase
+// file as its OK would have put it; an ending that is called off leaves the
+// editor open with its text.
+enum class Ending { SESSION, CALLED_OFF, CLOSED };
+
 struct EndOfSessionCase {
     const char* what;
     int row;                // the row edited; -1: a new phrase
     const char* typed;      // null: the box is left as it opened
-    BOOL ends;              // WM_ENDSESSION's wParam
+    Ending how;
     std::vector<std::string> stored;  // the label's phrases in the file after it
 };
 
@@ -801,12 +804,14 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
     const std::string head(40000, 'x'), tail(30000, 'y'), tooLong = head + "\r\n" + tail;
     const std::vector<std::string> split = {head, tail, "B", "C", "D", "E"};
     const EndOfSessionCase cases[] = {
-        {"new phrase typed", -1, "書きかけ", TRUE, Texts({"A", "B", "C", "D", "E", "書きかけ"})},
-        {"phrase edited", 1, "B：直し\r\n二行目", TRUE, Texts({"A", "B：直し\r\n二行目", "C", "D", "E"})},
-        {"phrase opened, not changed", 2, nullptr, TRUE, unchanged},
-        {"new phrase left empty", -1, nullptr, TRUE, unchanged},
-        {"phrase edited beyond the limit", 0, tooLong.c_str(), TRUE, split},
-        {"ending called off", -1, "続きを書く", FALSE, unchanged},
+        {"new phrase typed", -1, "書きかけ", Ending::SESSION, Texts({"A", "B", "C", "D", "E", "書きかけ"})},
+        {"phrase edited", 1, "B：直し\r\n二行目", Ending::SESSION, Texts({"A", "B：直し\r\n二行目", "C", "D", "E"})},
+        {"phrase opened, not changed", 2, nullptr, Ending::SESSION, unchanged},
+        {"new phrase left empty", -1, nullptr, Ending::SESSION, unchanged},
+        {"phrase edited beyond the limit", 0, tooLong.c_str(), Ending::SESSION, split},
+        {"ending called off", -1, "続きを書く", Ending::CALLED_OFF, unchanged},
+        {"closed by another program", -1, "閉じる前に", Ending::CLOSED, Texts({"A", "B", "C", "D", "E", "閉じる前に"})},
+        {"closed, a phrase edited", 3, "D：直し", Ending::CLOSED, Texts({"A", "B", "C", "D：直し", "E"})},
     };
     for (const EndOfSessionCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -824,13 +829,21 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
         HWND box = GetDlgItem(dialog, 1012);
         if (c.typed)
             SendMessageA(box, WM_SETTEXT, 0, (LPARAM)c.typed);
+        if (c.how == Ending::CLOSED) {
+            PostMessageA(tray, WM_CLOSE, 0, 0);
+            ASSERT_EQ(WaitForExit(&fenlop), 0);
+            EXPECT_EQ(PhrasesInFile(library, {SORT}), c.stored);
+            EndProcess(&fenlop);
+            continue;
+        }
         // As Windows asks and then tells every top-level window.
         DWORD_PTR answer = 0;
+        BOOL ends = c.how == Ending::SESSION;
         ASSERT_NE(SendMessageTimeoutA(tray, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0);
         EXPECT_NE(answer, 0u) << "the tray window refused the end";
-        ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, c.ends, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0);
+        ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, ends, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer), 0);
         EXPECT_EQ(PhrasesInFile(library, {SORT}), c.stored);
-        if (c.ends) {
+        if (ends) {
             EXPECT_TRUE(EditorGone()) << "a later OK would store the text a second time";
         } else {
             ASSERT_TRUE(IsWindow(dialog));
