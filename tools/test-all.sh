@@ -40,14 +40,10 @@ cmake --preset mingw-i686 >/dev/null
 cmake --build --preset mingw-i686
 
 step "mingw x86_64: test under Wine"
-# One X server for the whole run; a free display number is picked.
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+# One X server for the whole run.
+. tests/wine/start-xvfb.sh
+start_xvfb || exit 1
 export DISPLAY="$display"
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 ctest --test-dir build/mingw --output-on-failure || status=1
 
 step "fuzz: ${fuzz_seconds}s per target"

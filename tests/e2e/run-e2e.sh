@@ -10,24 +10,23 @@ here=$(cd "$(dirname "$0")" && pwd)
 prefix=$(sh "$here/../wine/absolute-prefix.sh" "${1:-}") || exit 1
 shift
 
-display=
-for n in $(seq 140 199); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "run-e2e: no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display" WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/../wine/start-xvfb.sh"
+xvfb=
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 
 finish() {
   wineserver -k </dev/null >/dev/null 2>&1
+  [ -n "$xvfb" ] || return
   kill "$xvfb" 2>/dev/null
   wait "$xvfb" 2>/dev/null
 }
 trap finish EXIT
-
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+start_xvfb
+started=$?
+xvfb=$xvfb_pid
+[ "$started" -eq 0 ] || exit 1
+export DISPLAY="$display"
 # Only a prefix of an earlier run (or an empty folder) is cleared: a
 # mistyped path must not delete someone's files.
 if [ -d "$prefix" ] && [ -n "$(ls -A "$prefix")" ] && [ ! -f "$prefix/.fenlop-ready" ] && [ ! -f "$prefix/system.reg" ]; then
