@@ -139,9 +139,14 @@ void SettleXFocus(HWND window)
             return RunUnix("test $(/usr/bin/xdotool getwindowfocus) -eq " +
                            std::to_string((unsigned long long)(UINT_PTR)xWindow)) == 0;
         }, 2000);
-    // Answered only after the thread has handled the focus change.
+    // Answered only after the thread has handled the focus change. A thread
+    // that a sent message wakes answers it before it reads its X connection,
+    // where the focus and key map events may already wait; the second is
+    // answered only after a pass through its wait, which reads them first.
+    // Handled after a chord's Ctrl went down, the key map would let it go.
     DWORD_PTR result;
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    for (int pass = 0; pass < 2; pass++)
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 void PressKey(BYTE key)
