@@ -79,9 +79,7 @@ protected:
         if (!WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }))
             return nullptr;
         PressKey('E');
-        HWND editor = nullptr;
-        WaitUntil([&] { return (editor = FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION)) != nullptr; });
-        return editor;
+        return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
     }
 
     void CloseEditor(HWND editor)
@@ -227,8 +225,8 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
         ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
         PressKey('S');
-        HWND settings = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (settings = FindProcessWindow(fenlop, "#32770", "設定")) != nullptr; }));
+        HWND settings = ShownProcessWindow(fenlop, "#32770", "設定");
+        ASSERT_TRUE(settings);
         Sleep(300);
         Shot((name + "-settings").c_str());
         EXPECT_EQ(Joined(ClippedTexts(settings, dpi, DIALOG_FONT)), "");

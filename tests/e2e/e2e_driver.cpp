@@ -115,6 +115,13 @@ HWND FindProcessWindow(const Process& process, const char* className, const char
     return r.found;
 }
 
+HWND ShownProcessWindow(const Process& process, const char* className, const char* title, DWORD ms)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessWindow(process, className, title)) && IsWindowVisible(found); }, ms);
+    return found && IsWindowVisible(found) ? found : nullptr;
+}
+
 std::string WindowText(HWND window)
 {
     char text[1024] = "";

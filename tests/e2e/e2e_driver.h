@@ -45,6 +45,9 @@ template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS)
 
 // A top-level window of the class (and title, when given) owned by process.
 HWND FindProcessWindow(const Process& process, const char* className, const char* title = nullptr);
+// The same once it is shown (nullptr if not within ms). A dialog is found
+// from its creation, with its caption but before its init has filled it.
+HWND ShownProcessWindow(const Process& process, const char* className, const char* title, DWORD ms = 5000);
 std::string WindowText(HWND window);
 // The focus window of the thread that owns window.
 HWND FocusOf(HWND window);

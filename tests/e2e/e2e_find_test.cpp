@@ -473,9 +473,8 @@ TEST_F(FindE2E, ExitAsksBeforeDroppingEditsNeitherFileCanTake)
     ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
 
     PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; },
-                          10000)) << "fenlop asks";
+    HWND box = ShownProcessWindow(fenlop, "#32770", "Fenlop", 10000);
+    ASSERT_TRUE(box) << "fenlop asks";
     EXPECT_EQ(MessageBoxText(box), "変更したフレーズをファイルに保存できません。\r\n"
                                    "今終了すると、その変更は失われます。終了しますか？");
     Shot("exit-unstored");

@@ -139,9 +139,7 @@ protected:
 
     HWND Editor()
     {
-        HWND dialog = nullptr;
-        WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION)) != nullptr; });
-        return dialog;
+        return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
     }
 
     bool EditorGone() { return WaitUntil([&] { return !FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }); }
@@ -163,8 +161,8 @@ protected:
             return "<no edit box>";
         SendMessageA(box, WM_SETTEXT, 0, (LPARAM)text.c_str());
         PressKey(VK_RETURN);
-        HWND message = nullptr;
-        if (!WaitUntil([&] { return (message = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; }, 1500))
+        HWND message = ShownProcessWindow(fenlop, "#32770", "Fenlop", 1500);
+        if (!message)
             return "";
         std::string said = MessageBoxText(message);
         PostMessageA(message, WM_COMMAND, IDOK, 0);

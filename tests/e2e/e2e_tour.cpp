@@ -140,8 +140,8 @@ int Tour(const std::string& folder, const std::string& shots)
             if (WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); })) {
                 Screenshot(shots + "/4-list-menu.png");
                 PressKey('E');
-                HWND editor = nullptr;
-                if (WaitUntil([&] { return (editor = FindProcessWindow(fenlop, "#32770", "定型文書編集")) != nullptr; })) {
+                HWND editor = ShownProcessWindow(fenlop, "#32770", "定型文書編集");
+                if (editor) {
                     Sleep(300);
                     Screenshot(shots + "/5-editor.png");
                     printf("%s\n", Utf8("The list's menu, 編集(E)...: the phrase editor opens on the phrase.").c_str());

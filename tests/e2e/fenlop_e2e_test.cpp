@@ -249,8 +249,8 @@ TEST_F(FenlopE2E, AboutBoxOpensWithoutHidingThePhraseWindow)
     FocusTarget();
     CallUp();
     PostMessageA(phrase, WM_COMMAND, CMD_ABOUT, 0);
-    HWND about = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770", "ﾊﾞｰｼﾞｮﾝ情報")) != nullptr; }));
+    HWND about = ShownProcessWindow(fenlop, "#32770", "ﾊﾞｰｼﾞｮﾝ情報");
+    ASSERT_TRUE(about);
     EXPECT_TRUE(StaysVisible(true));
     Shot("about-box");
     PostMessageA(about, WM_COMMAND, IDOK, 0);
@@ -719,8 +719,8 @@ TEST_F(FenlopE2E, F2RenamesALabelAndADuplicateNameIsRefused)
     ASSERT_TRUE(WaitUntil([&] { return (editBox = (HWND)SendMessageA(tree, TVM_GETEDITCONTROL, 0, 0)) != nullptr; }));
     SendMessageA(editBox, WM_SETTEXT, 0, (LPARAM)"挨拶");
     PressKey(VK_RETURN);
-    HWND box = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(fenlop, "#32770", "Fenlop")) != nullptr; }));
+    HWND box = ShownProcessWindow(fenlop, "#32770", "Fenlop");
+    ASSERT_TRUE(box);
     EXPECT_EQ(MessageBoxText(box), "ラベル名が不正または重複しています");
     EXPECT_TRUE(IsWindowVisible(phrase)) << "the message box does not hide the phrase window";
     PostMessageA(box, WM_COMMAND, IDOK, 0);
