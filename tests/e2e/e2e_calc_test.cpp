@@ -373,7 +373,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     // With a key of the pad focused, a key still enters its value once.
     BringPadForward();
     Click(1106);  // 3
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "123"));
+    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "123")) << Entry() << ", focus " << FocusOf(pad);
     PressKey('4');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "1234"));
     PressKey(VK_RETURN);
