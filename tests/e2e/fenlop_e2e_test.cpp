@@ -368,7 +368,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
     // While the dialog is open the tool stays idle, and nothing that saves
     // the record (closing the phrase window does) writes unconfirmed keys.
-    SetForegroundWindow(targetFrame);
+    FocusTarget();
     CallUpByHotKey(newKey);
     EXPECT_TRUE(StaysVisible(false)) << "the phrase window is not shown under the dialog";
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; })) << "the dialog comes forward instead";
