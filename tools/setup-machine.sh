@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
           # Reserves Wine's fixed low addresses before the kernel places
-          # anything at random there; without it about one start in two
+          # anything at random there; without it about one start in five
           # thousand dies before main with exit code 1 and no message.
           wine64-preloader
           xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
