@@ -340,8 +340,8 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsTheOptionOnAndCancelKeepsIt)
         PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
         EXPECT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
         PressKey('S');
-        HWND dialog = nullptr;
-        EXPECT_TRUE(WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770", "設定")) && IsWindowVisible(dialog); }));
+        HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
+        EXPECT_TRUE(dialog);
         return dialog;
     };
     HWND dialog = open();

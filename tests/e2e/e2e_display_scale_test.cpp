@@ -198,10 +198,8 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         };
         for (Dialog d : {Dialog{40017, "検索"}, Dialog{40020, "ﾊﾞｰｼﾞｮﾝ情報"}}) {
             PostMessageA(phrase, WM_COMMAND, d.command, 0);
-            HWND dialog = nullptr;
-            ASSERT_TRUE(WaitUntil([&] {
-                return (dialog = FindProcessWindow(fenlop, "#32770", d.caption)) && IsWindowVisible(dialog);
-            })) << d.caption;
+            HWND dialog = ShownProcessWindow(fenlop, "#32770", d.caption);
+            ASSERT_TRUE(dialog) << d.caption;
             Sleep(300);
             Shot((name + "-" + std::to_string(d.command)).c_str());
             EXPECT_EQ(Joined(ClippedTexts(dialog, dpi, DIALOG_FONT)), "") << d.caption;
@@ -214,8 +212,8 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
         PostMessageA(tray, MSG_CALL_UP, 2002, (LPARAM)tray);
-        HWND pad = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (pad = FindProcessWindow(fenlop, "#32770")) && IsWindowVisible(pad); }));
+        HWND pad = ShownProcessWindow(fenlop, "#32770", nullptr);
+        ASSERT_TRUE(pad);
         Sleep(300);
         Shot((name + "-pad").c_str());
         EXPECT_EQ(Joined(ClippedTexts(pad, dpi, PAD_FONT)), "");

@@ -47,7 +47,7 @@ template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS)
 HWND FindProcessWindow(const Process& process, const char* className, const char* title = nullptr);
 // The same once it is shown (nullptr if not within ms). A dialog is found
 // from its creation, with its caption but before its init has filled it.
-HWND ShownProcessWindow(const Process& process, const char* className, const char* title, DWORD ms = 5000);
+HWND ShownProcessWindow(const Process& process, const char* className, const char* title, DWORD ms = WAIT_MS);
 std::string WindowText(HWND window);
 // The focus window of the thread that owns window.
 HWND FocusOf(HWND window);

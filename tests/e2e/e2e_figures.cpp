@@ -297,11 +297,8 @@ std::string ClipboardText()
 bool TimeFind(const Session& s, const char* text, int expected, double* ms)
 {
     PostMessageA(s.phrase, WM_COMMAND, 40017, 0);
-    HWND dialog = nullptr;
-    // Visible only once its initialisation has set its controls.
-    if (!WaitUntil([&] {
-            return (dialog = FindProcessWindow(s.fenlop, "#32770", "検索")) != nullptr && IsWindowVisible(dialog);
-        }))
+    HWND dialog = ShownProcessWindow(s.fenlop, "#32770", "検索");
+    if (!dialog)
         return false;
     HWND allTrees = GetDlgItem(dialog, 1006);
     if (SendMessageA(allTrees, BM_GETCHECK, 0, 0) != BST_CHECKED)

@@ -152,10 +152,8 @@ int Tour(const std::string& folder, const std::string& shots)
         }
         // Ctrl+F: every phrase of the library that holds the word.
         PostMessageA(phrase, WM_COMMAND, 40017, 0);
-        HWND find = nullptr;
-        if (WaitUntil([&] {
-                return (find = FindProcessWindow(fenlop, "#32770", "検索")) != nullptr && IsWindowVisible(find);
-            })) {
+        HWND find = ShownProcessWindow(fenlop, "#32770", "検索");
+        if (find) {
             SetWindowTextA(GetDlgItem(find, 1008), "お世話");
             SendMessageA(GetDlgItem(find, 1006), BM_SETCHECK, BST_CHECKED, 0);
             PostMessageA(find, WM_COMMAND, 1006, (LPARAM)GetDlgItem(find, 1006));

@@ -308,13 +308,6 @@ TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
     EXPECT_NE(Find(bytes, "\"C\""), std::string::npos) << "the copy stays in its label";
 }
 
-HWND WaitForDialog(const Process& process, const char* title)
-{
-    HWND dialog = nullptr;
-    WaitUntil([&] { return (dialog = FindProcessWindow(process, "#32770", title)) != nullptr && IsWindowVisible(dialog); });
-    return dialog;
-}
-
 int HotKeyOf(HWND dialog, int id)
 {
     return (int)(SendMessageA(GetDlgItem(dialog, id), HKM_GETHOTKEY, 0, 0) & 0xFFFF);
@@ -330,7 +323,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
     PressKey('S');
-    HWND dialog = WaitForDialog(fenlop, "設定");
+    HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
     CallUpByHotKey(newKey);
@@ -353,7 +346,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
     PressKey('S');
-    dialog = WaitForDialog(fenlop, "設定");
+    dialog = ShownProcessWindow(fenlop, "#32770", "設定");
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
     CallUpByHotKey(HOTKEY_CTRL_ALT | 'L');
