@@ -1,5 +1,7 @@
 #include "common/safe_file.h"
 
+#include "common/file_calls.h"
+
 #include <cstring>
 
 #ifdef _WIN32
@@ -30,7 +32,9 @@ int BeginSafeWrite(SafeWriter* w, const char* target)
     if (n == 0 || n >= sizeof w->target || SafeWriteTempPath(target, w->temp, sizeof w->temp) != 0)
         return -1;
     memcpy(w->target, target, n + 1);
-    w->file = fopen(w->temp, "wb");
+    w->beforeReplace = nullptr;
+    w->context = nullptr;
+    w->file = FileOpen(w->temp, "wb");
     return w->file ? 0 : -1;
 }
 
@@ -38,47 +42,47 @@ int CommitSafeWrite(SafeWriter* w)
 {
     if (!w->file)
         return -1;
-    bool ok = !ferror(w->file) && fflush(w->file) == 0 && FlushFileToDisk(w->file) == 0;
-    if (fclose(w->file) != 0)
+    bool ok = !FileFailed(w->file) && FileFlush(w->file) == 0;
+    if (FileClose(w->file) != 0)
         ok = false;
     w->file = nullptr;
-    if (ok && ReplaceFileAtomically(w->temp, w->target) == 0)
+    if (ok && ReplaceFileAtomically(w->temp, w->target, w->beforeReplace, w->context) == 0)
         return 0;
-    remove(w->temp);
+    FileRemove(w->temp);
     return -1;
 }
 
 void AbortSafeWrite(SafeWriter* w)
 {
     if (w->file) {
-        fclose(w->file);
+        FileClose(w->file);
         w->file = nullptr;
-        remove(w->temp);
+        FileRemove(w->temp);
     }
 }
 
 int CopyFileSafely(const char* from, const char* to)
 {
-    FILE* in = fopen(from, "rb");
+    FILE* in = FileOpen(from, "rb");
     if (!in)
         return -1;
     SafeWriter w;
     if (BeginSafeWrite(&w, to) != 0) {
-        fclose(in);
+        FileClose(in);
         return -1;
     }
     static char buffer[64 * 1024];
     size_t n;
     int result = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) {
-        if (fwrite(buffer, 1, n, w.file) != n) {
+    while ((n = FileRead(buffer, sizeof buffer, in)) > 0) {
+        if (FileWrite(buffer, n, w.file) != n) {
             result = -1;
             break;
         }
     }
-    if (ferror(in))
+    if (FileFailed(in))
         result = -1;
-    fclose(in);
+    FileClose(in);
     if (result != 0) {
         AbortSafeWrite(&w);
         return -1;
@@ -98,13 +102,20 @@ bool FileExists(const char* path)
 // The only platform-specific corner of the core: the atomic replacement and
 // the flush to the disk. No core header depends on it.
 #ifdef _WIN32
-int ReplaceFileAtomically(const char* from, const char* to)
+int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)(void*, const char*),
+                          void* context)
 {
     // A file that another program has open (a scanner, a reader of the
     // library) cannot be replaced until it is closed: wait a moment for it.
+    // The question comes before every try: while we wait, the other
+    // program may be the one that replaces the target.
     const DWORD waitMs = 2000;
     DWORD start = GetTickCount();
     for (;;) {
+        if (beforeReplace && beforeReplace(context, from) != 0)
+            return -1;
+        if (FileFault(FILE_CALL_RENAME, to))
+            return -1;
         if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return 0;
         DWORD error = GetLastError();
@@ -119,10 +130,40 @@ int FlushFileToDisk(FILE* file)
 {
     return _commit(_fileno(file)) == 0 ? 0 : -1;
 }
-#else
-int ReplaceFileAtomically(const char* from, const char* to)
+
+intptr_t HoldFileAgainstWriters(const char* path)
 {
+    // Reading is shared; writing, a rename over the file and its deletion
+    // are not. A program that has it open for writing keeps us from
+    // holding it: the check before the rename still sees what it does.
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? 0 : (intptr_t)h;
+}
+
+void EndFileHold(intptr_t hold)
+{
+    if (hold)
+        CloseHandle((HANDLE)hold);
+}
+#else
+int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)(void*, const char*),
+                          void* context)
+{
+    if (beforeReplace && beforeReplace(context, from) != 0)
+        return -1;
+    if (FileFault(FILE_CALL_RENAME, to))
+        return -1;
     return rename(from, to) == 0 ? 0 : -1;
+}
+
+intptr_t HoldFileAgainstWriters(const char*)
+{
+    return 0;
+}
+
+void EndFileHold(intptr_t)
+{
 }
 
 int FlushFileToDisk(FILE* file)

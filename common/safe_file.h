@@ -6,6 +6,7 @@
 // disk before that leaves the target as it was.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 const int PATH_BUFFER_SIZE = 260;
@@ -14,6 +15,12 @@ struct SafeWriter {
     FILE* file;                        // open temporary file, binary mode
     char target[PATH_BUFFER_SIZE];     // file to be replaced
     char temp[PATH_BUFFER_SIZE + 16];  // target + ".<process id>.new"
+    // Asked just before each try of the move over the target, with the
+    // temporary file complete and closed: 0 lets the move go on, -1 gives
+    // the write up (the target is not the file the new content was made
+    // from any more). Null: no question. BeginSafeWrite clears it.
+    int (*beforeReplace)(void* context, const char* temp);
+    void* context;
 };
 
 // Opens the temporary file. Returns 0, or -1 (nothing created). A process
@@ -21,8 +28,9 @@ struct SafeWriter {
 int BeginSafeWrite(SafeWriter* w, const char* target);
 
 // Flushes the data to the disk, closes the temporary file and moves it over
-// the target. Returns 0, or -1 when any write, the flush or the move failed;
-// then the temporary file is removed and the target is unchanged.
+// the target. Returns 0, or -1 when any write, the flush, the move or the
+// writer's beforeReplace refused; then the temporary file is removed and
+// the target is unchanged.
 int CommitSafeWrite(SafeWriter* w);
 
 // Closes and removes the temporary file; the target is unchanged.
@@ -37,8 +45,22 @@ int SafeWriteTempPath(const char* target, char* temp, size_t size);
 int CopyFileSafely(const char* from, const char* to);
 
 // Platform part: moves from over to in one step (replacing to when it exists).
-// Returns 0 or -1.
-int ReplaceFileAtomically(const char* from, const char* to);
+// On Windows a target that another program holds open is tried again for a
+// moment; beforeReplace (may be null) is asked before every try, as for a
+// SafeWriter. Returns 0 or -1.
+int ReplaceFileAtomically(const char* from, const char* to,
+                          int (*beforeReplace)(void*, const char*) = nullptr,
+                          void* context = nullptr);
+
+// Platform part: keeps other programs from writing, replacing or deleting
+// the file at path while it is held; they may still read it. On Windows the
+// file is held open with a share mode that allows reading alone, so that a
+// program that renames a new copy over it waits (its rename fails and is
+// tried again, as every careful writer does) instead of landing in the
+// middle of a rewrite. Elsewhere a rename cannot be held off and nothing
+// is done. Returns the hold (0: none, which is no failure).
+intptr_t HoldFileAgainstWriters(const char* path);
+void EndFileHold(intptr_t hold);
 
 // Platform part: forces the file's written data to the disk. Returns 0 or -1.
 int FlushFileToDisk(FILE* file);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/file_calls.h"
 #include "common/safe_file.h"
 #include "common/sjis.h"
 
@@ -66,8 +67,13 @@ HeldLock* FindHeld(const char* lockPath)
     return nullptr;
 }
 
+// A lock file that refuses us for longer than this is not a holder's file
+// being deleted but one we may not write (read-only, or its folder's).
+const unsigned long long MAX_PENDING_MS = 250;
+
 // Platform part: one try at the lock. Returns 1 with *handle set when it is
-// ours, 0 when another process holds it, -1 when it cannot be had at all.
+// ours, 0 when another process holds it, 2 when the last holder's file may
+// still be on its way out, -1 when it cannot be had at all.
 int TryLockFile(const char* lockPath, intptr_t* handle);
 void UnlockFile(const char* lockPath, intptr_t handle);
 unsigned long long NowMs();
@@ -86,8 +92,19 @@ int TryLockFile(const char* lockPath, intptr_t* handle)
         return 1;
     }
     DWORD error = GetLastError();
-    // Access is denied while the last holder's file is being deleted.
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? 0 : -1;
+    if (error == ERROR_SHARING_VIOLATION)
+        return 0;
+    if (error != ERROR_ACCESS_DENIED)
+        return -1;
+    // Access is denied while the last holder's file is being deleted, but
+    // also for a read-only lock file left behind and in a folder we may not
+    // write to: those never free themselves.
+    DWORD attributes = GetFileAttributesA(lockPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_ACCESS_DENIED ? 2 : -1;
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+        return -1;
+    return 2;
 }
 
 void UnlockFile(const char*, intptr_t handle)
@@ -109,7 +126,7 @@ int TryLockFile(const char* lockPath, intptr_t* handle)
 {
     int fd = open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
-        return -1;
+        return -1;  // read-only, or a folder we may not write to
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         close(fd);
@@ -153,7 +170,7 @@ int TakeWriterLock(const char* libraryPath, int waitMs)
 {
     char lockPath[LOCK_PATH_SIZE];
     if (!LockPathOf(libraryPath, lockPath))
-        return -1;
+        return WRITER_LOCK_DENIED;
     if (HeldLock* held = FindHeld(lockPath)) {
         held->takes++;
         return 0;
@@ -163,22 +180,29 @@ int TakeWriterLock(const char* libraryPath, int waitMs)
         if (!held.path[0] && !entry)
             entry = &held;
     if (!entry)
-        return -1;
+        return WRITER_LOCK_DENIED;
 
     // The clock counts whole milliseconds: one more keeps the part of a
     // millisecond already gone from being taken off the wait.
     unsigned long long deadline = NowMs() + (unsigned long long)(waitMs > 0 ? waitMs + 1 : 0);
     int pause = 1;
     intptr_t handle = 0;
+    unsigned long long pendingSince = 0;
     for (;;) {
-        int got = TryLockFile(lockPath, &handle);
+        int got = FileFault(FILE_CALL_LOCK, lockPath) ? -1 : TryLockFile(lockPath, &handle);
         if (got < 0)
-            return -1;
-        if (got > 0)
+            return WRITER_LOCK_DENIED;
+        if (got == 1)
             break;
         unsigned long long now = NowMs();
+        if (got == 2 && !pendingSince)
+            pendingSince = now;
+        else if (got == 0)
+            pendingSince = 0;
+        if (pendingSince && now - pendingSince > MAX_PENDING_MS)
+            return WRITER_LOCK_DENIED;
         if (now >= deadline)
-            return -1;
+            return WRITER_LOCK_BUSY;
         int left = (int)(deadline - now);
         PauseMs(pause < left ? pause : left);
         if (pause < MAX_POLL_MS)

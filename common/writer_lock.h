@@ -25,8 +25,12 @@ const int WRITER_LOCK_WAIT_MS = 10000;
 // then succeeds at once). The holder is the process, not a thread: the
 // programs write from one thread. Within a process a library is named by
 // the same spelling of its path at every take.
-// Returns 0, or -1 (still taken after waitMs, or the lock file cannot be
-// created, for instance in a folder the user cannot write).
+// Returns 0, WRITER_LOCK_BUSY (another process still held it after
+// waitMs) or WRITER_LOCK_DENIED (the lock file cannot be made or opened at
+// all: a read-only lock file, a folder the user cannot write to; told at
+// once, without the wait, since no holder will ever free it).
+const int WRITER_LOCK_BUSY = -1;
+const int WRITER_LOCK_DENIED = -2;
 int TakeWriterLock(const char* libraryPath, int waitMs);
 
 // Gives back one take; the last one lets the next writer in. Does nothing

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/file_calls.h"
+
 #include "library/phrase_token.h"
 
 namespace {
@@ -66,7 +68,7 @@ void StartFormatSink(FormatSink* sink, char* buffer, size_t size, void* context,
 
 bool DrainToFile(void* context, const char* bytes, size_t n)
 {
-    return fwrite(bytes, 1, n, (FILE*)context) == n;
+    return FileWrite(bytes, n, (FILE*)context) == n;
 }
 
 bool FlushFormatSink(FormatSink* sink)

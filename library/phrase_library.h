@@ -30,6 +30,9 @@ struct PhraseSource {
 struct LibraryError {
     long line;             // physical line of the offending token (0: none)
     char what[96];         // what was wrong, in English
+    bool changed = false;  // a rewrite found the phrase file replaced or written by
+                           // another program while it worked: nothing was written;
+                           // read the file again and give the change again
 };
 
 // Builds the label tree of the phrase file. On success *root is the root
@@ -67,13 +70,20 @@ struct RewriteRequest {
     // Save phrases: a file whose root label's body is written after target's
     // sub-labels in place of target's phrases (the list is then not used).
     const char* bodyPath = nullptr;
+    // Receives the new phrase file's stamp, taken before its rename (may be
+    // null; unknown when the rewrite failed).
+    FileStamp* written = nullptr;
+    // Cut and copy: receives the new clip file's stamp the same way.
+    FileStamp* clipWritten = nullptr;
 };
 
 // Runs one rewrite. followPath (NAME_PATH_SIZE bytes, may be null) receives
 // the name path to select or expand afterwards: target's path, with the new
 // label's final name in place of target's (new beside) or after it (new
 // child). newName (NAME_BUFFER_SIZE, may be null) receives the new label's
-// final name. Returns 0, or -1 with the phrase file unchanged.
+// final name. Returns 0, or -1 with the phrase file unchanged. A phrase
+// file that another program replaces from the backup copy to the commit is
+// never written over: the rewrite fails with error->changed set.
 int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request,
                       char* followPath = nullptr, char* newName = nullptr,
                       LibraryError* error = nullptr);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_calls.h"
 #include "common/safe_file.h"
 #include "common/sjis.h"
 #include "common/writer_lock.h"
@@ -67,7 +68,10 @@ struct Rewrite {
     FILE* clipFile;                   // the clip file, for the pastes
     PhraseWalker clip;
     FormatSink phrase;                // the new phrase file
-    FormatSink clipOut;                   // the new clip file, for cut and copy
+    FormatSink clipOut;               // the new clip file, for cut and copy
+    const LibraryFiles* files;
+    FileStamp read;                   // the phrase file as it was before its backup copy
+    intptr_t hold;                    // the phrase file held against other writers
 
     char* text;                       // PHRASE_BUFFER_SIZE: a phrase of the list being stored
     char* name;                       // NAME_BUFFER_SIZE: the inserted label's held name
@@ -120,7 +124,7 @@ int PutInsertedLabel(Rewrite* rw, int level)
 // at level, and its close at level - 1.
 int PutBodyFile(Rewrite* rw, int level)
 {
-    FILE* file = fopen(rw->request->bodyPath, "rb");
+    FILE* file = FileOpen(rw->request->bodyPath, "rb");
     if (!file)
         return Fail(rw->error, "cannot open the file of the new body");
     PhraseWalker body;
@@ -128,7 +132,7 @@ int PutBodyFile(Rewrite* rw, int level)
     if (result == 0)
         result = CopyBody(&body, &rw->phrase, level, rw->error);
     EndWalk(&body);
-    fclose(file);
+    FileClose(file);
     return result;
 }
 
@@ -317,7 +321,7 @@ int ChooseInsertName(Rewrite* rw, const LabelNode* ref, const char* wanted, size
 // Opens the clip file and reads its label's head.
 int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
 {
-    rw->clipFile = fopen(files->clip, "rb");
+    rw->clipFile = FileOpen(files->clip, "rb");
     if (!rw->clipFile)
         return Fail(rw->error, "cannot open the clip file");
     LibraryError head = {0, ""};
@@ -336,14 +340,65 @@ void Release(Rewrite* rw)
     EndWalk(&rw->in);
     EndWalk(&rw->clip);
     if (rw->inFile)
-        fclose(rw->inFile);
+        FileClose(rw->inFile);
     if (rw->clipFile)
-        fclose(rw->clipFile);
+        FileClose(rw->clipFile);
     rw->inFile = rw->clipFile = nullptr;
 }
 
+// Asked before every try of the new phrase file's rename: the phrase file
+// must still be the one the backup was copied from. A program that knows
+// nothing of the writers' lock (a sync tool, an editor) may have renamed
+// its own copy over it meanwhile; moving ours over that would lose its
+// change without a word. The views are told the new file's stamp from here,
+// before the rename that keeps it: a change right after the rename is then
+// seen as another program's.
+int CheckPhraseFileUnchanged(void* context, const char* temp)
+{
+    Rewrite* rw = (Rewrite*)context;
+    // Held open, the file cannot be replaced by anyone: ours included.
+    EndFileHold(rw->hold);
+    rw->hold = 0;
+    FileStamp now;
+    TakeFileStamp(rw->files->phrase, &now);
+    if (!SameFileStamp(&now, &rw->read)) {
+        if (rw->error)
+            rw->error->changed = true;
+        return Fail(rw->error, "the library was changed by another program meanwhile");
+    }
+    if (rw->request->written)
+        TakeFileStamp(temp, rw->request->written);
+    return 0;
+}
+
+// The new clip file's stamp for the caller, before its rename.
+int StampNewClipFile(void* context, const char* temp)
+{
+    Rewrite* rw = (Rewrite*)context;
+    TakeFileStamp(temp, rw->request->clipWritten);
+    return 0;
+}
+
+// The clip file as it was, moved aside while a cut's new clip file goes in
+// ahead of the phrase file. Returns 0 (*aside names it, "" when there was
+// none) or -1 (the clip file cannot be moved: the cut is not made).
+int PutClipAside(const char* clip, char* aside)
+{
+    aside[0] = '\0';
+    if (!FileExists(clip))
+        return 0;
+    int n = snprintf(aside, PATH_BUFFER_SIZE + 16, "%s.old", clip);
+    if (n <= 0 || n >= PATH_BUFFER_SIZE + 16 || ReplaceFileAtomically(clip, aside) != 0) {
+        aside[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
 // Hands the finished outputs over: the clip file first, so that a cut label
-// is never gone from the library before it is in the clip file.
+// is never gone from the library before it is in the clip file. When the
+// phrase file then cannot be replaced, the clip file as it was comes back:
+// the command has failed, and a paste of the label would make a second one.
 int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
 {
     FlushFormatSink(&rw->phrase);
@@ -353,12 +408,29 @@ int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
         AbortSafeWrite(clipWriter);
         return Fail(rw->error, "cannot write");
     }
-    if (clipWriter->file && CommitSafeWrite(clipWriter) != 0) {
+    const char* clip = rw->files->clip;
+    char aside[PATH_BUFFER_SIZE + 16] = "";
+    bool both = clipWriter->file && phraseWriter->file;
+    if (both && PutClipAside(clip, aside) != 0) {
         AbortSafeWrite(phraseWriter);
+        AbortSafeWrite(clipWriter);
         return Fail(rw->error, "cannot write the clip file");
     }
-    if (phraseWriter->file && CommitSafeWrite(phraseWriter) != 0)
-        return Fail(rw->error, "cannot write the phrase file");
+    if (clipWriter->file && CommitSafeWrite(clipWriter) != 0) {
+        AbortSafeWrite(phraseWriter);
+        if (aside[0])
+            ReplaceFileAtomically(aside, clip);
+        return Fail(rw->error, "cannot write the clip file");
+    }
+    if (phraseWriter->file && CommitSafeWrite(phraseWriter) != 0) {
+        if (both && (aside[0] ? ReplaceFileAtomically(aside, clip) : FileRemove(clip)) != 0)
+            return Fail(rw->error, "cannot write the phrase file, and the clip file holds the label");
+        if (!rw->error || !rw->error->changed)
+            return Fail(rw->error, "cannot write the phrase file");
+        return -1;
+    }
+    if (aside[0])
+        FileRemove(aside);
     return 0;
 }
 
@@ -391,12 +463,18 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
 
     // A copy leaves the phrase file as it is and reads it directly.
     const char* source = files->phrase;
+    rw->files = files;
     if (kind != REWRITE_COPY_LABEL) {
+        // What the backup is copied from, until the rename: no writer that
+        // ignores the lock may replace it (where the system allows a hold),
+        // and the rename checks that none did.
+        rw->hold = HoldFileAgainstWriters(files->phrase);
+        TakeFileStamp(files->phrase, &rw->read);
         if (BackupPhraseFile(files) != 0)
             return Fail(rw->error, "cannot copy the phrase file to the backup");
         source = files->backup;
     }
-    rw->inFile = fopen(source, "rb");
+    rw->inFile = FileOpen(source, "rb");
     if (!rw->inFile)
         return Fail(rw->error, "cannot open the phrase file");
 
@@ -405,12 +483,18 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
             return Fail(rw->error, "cannot create the new phrase file");
         rw->phrase.context = phraseWriter->file;
         rw->phrase.drain = DrainToFile;
+        phraseWriter->beforeReplace = CheckPhraseFileUnchanged;
+        phraseWriter->context = rw;
     }
     if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(clipWriter, files->clip) != 0)
             return Fail(rw->error, "cannot create the clip file");
         rw->clipOut.context = clipWriter->file;
         rw->clipOut.drain = DrainToFile;
+        if (rq->clipWritten) {
+            clipWriter->beforeReplace = StampNewClipFile;
+            clipWriter->context = rw;
+        }
     }
 
     if (StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error) != 0)
@@ -454,7 +538,11 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
                       char* newName, LibraryError* error)
 {
     if (error)
-        memset(error, 0, sizeof *error);
+        *error = LibraryError();
+    if (request && request->written)
+        memset(request->written, 0, sizeof *request->written);
+    if (request && request->clipWritten)
+        memset(request->clipWritten, 0, sizeof *request->clipWritten);
     if (followPath)
         memset(followPath, 0, NAME_PATH_SIZE);
     if (newName)
@@ -483,11 +571,16 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     // From the backup copy to the commit no other writer may touch the
     // phrase file, its backup or the clip file.
     int result = -1;
-    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0) {
-        Fail(error, "another writer holds the library, or its lock file cannot be made");
+    int lock = TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS);
+    if (lock == WRITER_LOCK_DENIED) {
+        Fail(error, "the library's lock file cannot be made (read-only, or a folder that cannot be written)");
+    } else if (lock != 0) {
+        Fail(error, "another writer holds the library");
     } else {
         result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
         Release(rw);
+        EndFileHold(rw->hold);
+        rw->hold = 0;
         if (result != 0) {
             AbortSafeWrite(&phraseWriter);
             AbortSafeWrite(&clipWriter);
@@ -542,7 +635,7 @@ int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
     SafeWriter w;
     if (BeginSafeWrite(&w, files->phrase) != 0) {
         if (kept[0])
-            remove(kept);
+            FileRemove(kept);
         return -1;
     }
     char buffer[256];
@@ -555,12 +648,12 @@ int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
     if (!FlushFormatSink(&out)) {
         AbortSafeWrite(&w);
         if (kept[0])
-            remove(kept);
+            FileRemove(kept);
         return -1;
     }
     if (CommitSafeWrite(&w) != 0) {
         if (kept[0])
-            remove(kept);
+            FileRemove(kept);
         return -1;
     }
     if (keptPath)

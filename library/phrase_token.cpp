@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_calls.h"
+
 namespace {
 
 const unsigned long long LINE_SPACE_BITS = (1ull << ' ') | (1ull << '\t') | (1ull << '\r') |
@@ -36,7 +38,7 @@ int PeekByte(TokenReader* r)
             }
             r->viewPos += r->blockLen;
         } else {
-            r->blockLen = fread(r->own, 1, READ_BLOCK_SIZE, r->file);
+            r->blockLen = FileRead(r->own, READ_BLOCK_SIZE, r->file);
         }
         if (r->blockLen == 0)
             return -1;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/file_calls.h"
+
 #include "library/line_scan.h"
 
 namespace {
@@ -479,7 +481,7 @@ int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool 
     const FileViewer* viewer = g_viewer;
     if (viewer && viewer->open(filePath, &view) == 0)
         return BeginWalk(w, nullptr, &view, viewer, path, keepPhrases, error);
-    FILE* file = fopen(filePath, "rb");
+    FILE* file = FileOpen(filePath, "rb");
     if (!file) {
         memset(w, 0, sizeof *w);
         w->error = error;
@@ -497,7 +499,7 @@ void EndWalk(PhraseWalker* w)
     free(w->text);
     free(w->phrase.text);
     if (w->ownsFile && w->file)
-        fclose(w->file);
+        FileClose(w->file);
     if (w->viewer)
         w->viewer->close(&w->view);
     w->viewer = nullptr;

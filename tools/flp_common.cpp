@@ -206,7 +206,7 @@ int WalkLibrary(const char* path, LibraryFiles* files, const LabelPath* find, bo
     if (UseLibraryFiles(path, files) != EXIT_OK)
         return EXIT_FAILED;
     LibraryError error;
-    memset(&error, 0, sizeof error);
+    error = LibraryError();
     LibraryCounts counts;
     if (WalkLibraryFile(files->phrase, find, &counts, &error) != 0)
         return FailLibrary("flp: ", path, &error);

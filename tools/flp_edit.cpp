@@ -30,7 +30,7 @@ int OpenLibrary(const char* path, Library* lib)
     if (UseLibraryFiles(path, &lib->files) != EXIT_OK)
         return EXIT_FAILED;
     LibraryError error;
-    memset(&error, 0, sizeof error);
+    error = LibraryError();
     if (ReadLabelTree(lib->files.phrase, &lib->root, &error) != 0)
         return FailLibrary("flp: ", path, &error);
     return EXIT_OK;
@@ -85,7 +85,7 @@ int FailRewrite(const LibraryFiles* files, const char* path, const LibraryError*
 int Rewrite(const Library* lib, const char* path, const RewriteRequest* request, char* newName)
 {
     LibraryError error;
-    memset(&error, 0, sizeof error);
+    error = LibraryError();
     if (RewritePhraseFile(&lib->files, request, nullptr, newName, &error) == 0)
         return EXIT_OK;
     return FailRewrite(&lib->files, path, &error);
@@ -301,7 +301,7 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         return Fail("the document holds phrases of its own, which --into has no label for");
     LabelNode* root = nullptr;
     LibraryError error;
-    memset(&error, 0, sizeof error);
+    error = LibraryError();
     if (ReadLabelTree(path, &root, &error) != 0)
         return FailLibrary("flp: ", path, &error);
     int result = EXIT_OK;
@@ -332,7 +332,7 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         request.target = target == root ? nullptr : target;
         request.phrases = &none;
         request.bodyPath = body.c_str();
-        memset(&error, 0, sizeof error);
+        error = LibraryError();
         if (RewritePhraseFile(&files, &request, nullptr, nullptr, &error) != 0)
             result = FailRewrite(&files, path, &error);
     }

@@ -163,7 +163,7 @@ int CommandSearch(int argc, char** argv)
         if (SearchLibraryAt(files.phrase, &words, mode, &names->path, &sink) != 0 && !print.failed) {
             // Say where the file is wrong when the label reader can tell.
             LibraryError error;
-            memset(&error, 0, sizeof error);
+            error = LibraryError();
             LibraryCounts counts;
             if (WalkLibraryFile(files.phrase, nullptr, &counts, &error) != 0)
                 FailLibrary("flp: ", path, &error);
@@ -185,7 +185,7 @@ int CommandCheck(int argc, char** argv)
         return Usage();
     const char* path = argv[0];
     LibraryError error;
-    memset(&error, 0, sizeof error);
+    error = LibraryError();
     LibraryCounts counts;
     if (WalkLibraryFile(path, nullptr, &counts, &error) != 0)
         return FailLibrary("", path, &error);

@@ -65,7 +65,7 @@ TEST(WriterLock, NestedTakesHoldItUntilTheLastRelease)
     EXPECT_FALSE(fs::exists(lockFile));
     FreeLabelTree(root);
 
-    EXPECT_EQ(TakeWriterLock((fs::path(library).parent_path() / "no folder" / "lib.htm").string().c_str(), 0), -1)
+    EXPECT_EQ(TakeWriterLock((fs::path(library).parent_path() / "no folder" / "lib.htm").string().c_str(), 0), WRITER_LOCK_DENIED)
         << "a lock file that cannot be made is no lock";
 }
 
