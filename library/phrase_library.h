@@ -98,6 +98,13 @@ int BackupPhraseFile(const LibraryFiles* files);
 // nothing was kept). Returns 0 or -1.
 int CreateLibraryFile(const LibraryFiles* files, char* keptPath = nullptr);
 
+// Writes size bytes as the whole library, keeping a phrase file that is
+// there first as CreateLibraryFile does. A phrase file that another program
+// replaces meanwhile is never written over (error->changed). Returns 0 or
+// -1 (library and kept name as they were).
+int ReplaceLibraryFile(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
+                       LibraryError* error = nullptr);
+
 // Writes one label named name holding the phrases, in the clip file's
 // form, to path through a SafeWriter. Returns 0 or -1 (path unchanged).
 int WriteLabelFile(const char* path, const char* name, const PhraseSource* phrases);

@@ -614,13 +614,37 @@ int BackupPhraseFile(const LibraryFiles* files)
 
 namespace {
 
-int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
+struct Replacement {
+    const char* path;
+    FileStamp read;
+    LibraryError* error;
+};
+
+int CheckUnchangedSince(void* context, const char* temp)
 {
+    (void)temp;
+    Replacement* r = (Replacement*)context;
+    FileStamp now;
+    bool was = r->read.known;
+    TakeFileStamp(r->path, &now);
+    // A library that was not there must still not be there.
+    if (was ? SameFileStamp(&now, &r->read) : !now.known)
+        return 0;
+    if (r->error)
+        r->error->changed = true;
+    return Fail(r->error, "the library was changed by another program meanwhile");
+}
+
+int WriteLibraryBytes(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
+                      LibraryError* error)
+{
+    Replacement check = {files->phrase, {}, error};
+    TakeFileStamp(files->phrase, &check.read);
     char kept[PATH_BUFFER_SIZE] = "";
     if (FileExists(files->phrase)) {
         size_t n = strlen(files->phrase);
         if (n < 3 || n >= sizeof kept)
-            return -1;
+            return Fail(error, "no name for the copy of the library");
         bool vacant = false;
         for (int i = 1; i <= 999 && !vacant; i++) {
             memcpy(kept, files->phrase, n + 1);
@@ -629,31 +653,26 @@ int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
         }
         // Copied rather than moved: the phrase file stays in place until the
         // new library replaces it in one step.
-        if (!vacant || CopyFileSafely(files->phrase, kept) != 0)
-            return -1;
+        if (!vacant)
+            return Fail(error, "the copies 001 to 999 of the library are all taken");
+        if (CopyFileSafely(files->phrase, kept) != 0)
+            return Fail(error, "cannot copy the library");
     }
     SafeWriter w;
-    if (BeginSafeWrite(&w, files->phrase) != 0) {
-        if (kept[0])
-            FileRemove(kept);
-        return -1;
-    }
-    char buffer[256];
-    FormatSink out;
-    StartFormatSink(&out, buffer, sizeof buffer, w.file, DrainToFile);
-    PutLabelHead(&out, 0, ROOT_LABEL_NAME, strlen(ROOT_LABEL_NAME));
-    PutLabelHead(&out, 1, NEW_LABEL_NAME, strlen(NEW_LABEL_NAME));
-    PutLabelClose(&out, 1);
-    PutLabelClose(&out, 0);
-    if (!FlushFormatSink(&out)) {
+    int result = BeginSafeWrite(&w, files->phrase);
+    if (result == 0 && (size == 0 || FileWrite(bytes, size, w.file) == size)) {
+        w.beforeReplace = CheckUnchangedSince;
+        w.context = &check;
+        result = CommitSafeWrite(&w);
+    } else {
         AbortSafeWrite(&w);
-        if (kept[0])
-            FileRemove(kept);
-        return -1;
+        result = -1;
     }
-    if (CommitSafeWrite(&w) != 0) {
+    if (result != 0) {
         if (kept[0])
             FileRemove(kept);
+        if (!error || !error->changed)
+            Fail(error, "cannot write the new library");
         return -1;
     }
     if (keptPath)
@@ -663,16 +682,29 @@ int WriteNewLibrary(const LibraryFiles* files, char* keptPath)
 
 }  // namespace
 
-int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+int ReplaceLibraryFile(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
+                       LibraryError* error)
 {
     if (keptPath)
         keptPath[0] = '\0';
+    if (error)
+        *error = LibraryError();
     // The kept copy's free name and the new file are chosen by one writer.
-    if (TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS) != 0)
-        return -1;
-    int result = WriteNewLibrary(files, keptPath);
+    int lock = TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS);
+    if (lock != 0)
+        return Fail(error, lock == WRITER_LOCK_DENIED ? "the library's lock file cannot be made"
+                                                      : "another writer holds the library");
+    int result = WriteLibraryBytes(files, bytes, size, keptPath, error);
     ReleaseWriterLock(files->phrase);
     return result;
+}
+
+int CreateLibraryFile(const LibraryFiles* files, char* keptPath)
+{
+    char buffer[256];
+    int n = snprintf(buffer, sizeof buffer, "<u>\"%s\"\r\n    <u>\"%s\"\r\n    </u>\r\n</u>\r\n",
+                     ROOT_LABEL_NAME, NEW_LABEL_NAME);
+    return ReplaceLibraryFile(files, buffer, (size_t)n, keptPath, nullptr);
 }
 
 int CheckRenameName(const LabelNode* target, const char* name)

@@ -81,14 +81,59 @@ int FailRewrite(const LibraryFiles* files, const char* path, const LibraryError*
     return Fail("%s: %s; the library is unchanged", path, what);
 }
 
-// Runs one rewrite; prints why when it fails.
-int Rewrite(const Library* lib, const char* path, const RewriteRequest* request, char* newName)
+// How many times a change is given again when another program replaced the
+// library while it was made.
+const int CHANGE_TRIES = 5;
+
+int FailChanging(const char* path, const char* outcome)
+{
+    return Fail("%s: another program kept replacing the library while it was changed (%d tries); %s",
+                path, CHANGE_TRIES, outcome);
+}
+
+// Runs one rewrite; prints why when it fails. *changed (may be null) is set
+// when the library was replaced by a program that ignores the lock: nothing
+// is printed then, and the caller reads the library again and retries.
+int Rewrite(const Library* lib, const char* path, const RewriteRequest* request, char* newName,
+            bool* changed = nullptr)
 {
     LibraryError error;
-    error = LibraryError();
+    if (changed)
+        *changed = false;
     if (RewritePhraseFile(&lib->files, request, nullptr, newName, &error) == 0)
         return EXIT_OK;
+    if (changed && error.changed) {
+        *changed = true;
+        return EXIT_FAILED;
+    }
     return FailRewrite(&lib->files, path, &error);
+}
+
+// Runs the rewrite of the label at names, reading the library again (still
+// under the lock) and finding the label anew each time another program
+// replaced the file meanwhile. check, when given, refuses a target with its
+// own message (EXIT_FAILED) before the rewrite.
+int RewriteAt(Library* lib, const char* path, RewriteRequest* request, char** names, int count,
+              char* newName, int (*check)(const RewriteRequest*) = nullptr)
+{
+    for (int attempt = 1;; attempt++) {
+        const LabelNode* target = FindTarget(lib, names, count);
+        if (!target)
+            return Fail("no label at that path");
+        // The root label is the target of an empty path (its phrases alone).
+        request->target = target == lib->root ? nullptr : target;
+        if (check && check(request) != EXIT_OK)
+            return EXIT_FAILED;
+        bool changed = false;
+        int result = Rewrite(lib, path, request, newName, &changed);
+        if (!changed)
+            return result;
+        if (attempt == CHANGE_TRIES)
+            return FailChanging(path, "the library is unchanged");
+        CloseLibrary(lib);
+        if (OpenLibrary(path, lib) != EXIT_OK)
+            return EXIT_FAILED;
+    }
 }
 
 // --above, --below or --into: sets *kind and *after. Returns false for
@@ -215,27 +260,27 @@ bool WriteWhole(const char* path, const std::string& bytes)
     return fclose(f) == 0 && ok;
 }
 
-// A new library in place of the file at files (kept as the backup first when
-// it is there).
+// A new library in place of the file at files. A file that is there is
+// kept under a numbered name of its own, as by create: the backup is the
+// next rewrite's, by anyone.
 int ImportNew(const LibraryFiles& files, const ImportedLibrary& library, bool force)
 {
     const char* path = files.phrase;
-    bool exists = FileExists(path);
-    if (exists && !force)
-        return Fail("%s: the file is there; --force replaces it, keeping it as %s", path,
-                    files.backup);
-    if (exists && BackupPhraseFile(&files) != 0)
-        return Fail("%s: cannot copy the file to %s; nothing imported", path, files.backup);
+    if (FileExists(path) && !force)
+        return Fail("%s: the file is there; --force replaces it, keeping a copy of it", path);
     std::string text = LibraryText(library);
-    SafeWriter w;
-    if (BeginSafeWrite(&w, path) != 0)
-        return Fail("%s: cannot write the new library", path);
-    if (fwrite(text.data(), 1, text.size(), w.file) != text.size()) {
-        AbortSafeWrite(&w);
-        return Fail("%s: cannot write the new library", path);
+    char kept[PATH_BUFFER_SIZE] = "";
+    for (int attempt = 1;; attempt++) {
+        LibraryError error;
+        if (ReplaceLibraryFile(&files, text.data(), text.size(), kept, &error) == 0)
+            break;
+        if (!error.changed)
+            return Fail("%s: %s; nothing imported", path, error.what);
+        if (attempt == CHANGE_TRIES)
+            return FailChanging(path, "nothing imported");
     }
-    if (CommitSafeWrite(&w) != 0)
-        return Fail("%s: cannot write the new library", path);
+    if (kept[0])
+        fprintf(stderr, "flp: the file that was there is kept as %s\n", kept);
     return EXIT_OK;
 }
 
@@ -294,8 +339,10 @@ int WriteImportBody(const char* path, const std::vector<ImportedLabel>& labels,
 // The JSON's labels as the last children of the label at names, through the
 // rewrite that stores that label's phrases: its sub-labels are copied, then
 // come the new labels, then its own phrases as they were.
-int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names, int count)
+int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names, int count,
+               bool* changed)
 {
+    *changed = false;
     const char* path = files.phrase;
     if (!library->root.phrases.empty())
         return Fail("the document holds phrases of its own, which --into has no label for");
@@ -333,13 +380,26 @@ int ImportInto(const LibraryFiles& files, ImportedLibrary* library, char** names
         request.phrases = &none;
         request.bodyPath = body.c_str();
         error = LibraryError();
-        if (RewritePhraseFile(&files, &request, nullptr, nullptr, &error) != 0)
-            result = FailRewrite(&files, path, &error);
+        if (RewritePhraseFile(&files, &request, nullptr, nullptr, &error) != 0) {
+            *changed = error.changed;
+            result = error.changed ? EXIT_FAILED : FailRewrite(&files, path, &error);
+        }
     }
     if (!body.empty())
         remove(body.c_str());
     FreeLabelTree(root);
     return result;
+}
+
+// Label edits that need more of their target than its being there.
+int CheckTarget(const RewriteRequest* request)
+{
+    if (!request->target)
+        return Fail("no label at that path");
+    if (request->kind == REWRITE_RENAME_LABEL && CheckRenameName(request->target, request->newName) != 0)
+        return Fail("the new name is empty, longer than %d bytes, or taken among the siblings",
+                    MAX_RENAME_LENGTH);
+    return EXIT_OK;
 }
 
 // The label edits of the tree: new, rename, cut, copy, paste.
@@ -371,19 +431,12 @@ int EditLabel(const char* command, int argc, char** argv)
     if (OpenLibraryToWrite(argv[0], &lib) != EXIT_OK)
         return EXIT_FAILED;
     int result = EXIT_OK;
-    request.target = FindTarget(&lib, argv + names, argc - names);
-    if (!request.target) {
-        result = Fail("no label at that path");
-    } else if (request.kind == REWRITE_RENAME_LABEL &&
-               CheckRenameName(request.target, request.newName) != 0) {
-        result = Fail("the new name is empty, longer than %d bytes, or taken among the siblings",
-                      MAX_RENAME_LENGTH);
-    } else if ((request.kind == REWRITE_PASTE_LABEL || request.kind == REWRITE_PASTE_CHILD_LABEL) &&
-               !FileExists(lib.files.clip)) {
+    if ((request.kind == REWRITE_PASTE_LABEL || request.kind == REWRITE_PASTE_CHILD_LABEL) &&
+        !FileExists(lib.files.clip)) {
         result = Fail("nothing to paste: there is no %s", lib.files.clip);
     } else {
         char newName[NAME_BUFFER_SIZE] = "";
-        result = Rewrite(&lib, argv[0], &request, newName);
+        result = RewriteAt(&lib, argv[0], &request, argv + names, argc - names, newName, CheckTarget);
         if (result == EXIT_OK && (request.kind == REWRITE_NEW_LABEL ||
                                   request.kind == REWRITE_NEW_CHILD_LABEL)) {
             PutText(newName, strlen(newName));
@@ -477,14 +530,11 @@ int CommandStore(int argc, char** argv)
         return EXIT_FAILED;
     }
     if (result == EXIT_OK) {
-        const LabelNode* target = FindTarget(&lib, argv + 1, argc - 1);
         PhraseSource source = {&input, input.count, GetInputPhrase};
         RewriteRequest request = {};
         request.kind = REWRITE_SAVE_PHRASES;
-        // The root label is the target of an empty path.
-        request.target = target == lib.root ? nullptr : target;
         request.phrases = &source;
-        result = target ? Rewrite(&lib, argv[0], &request, nullptr) : Fail("no label at that path");
+        result = RewriteAt(&lib, argv[0], &request, argv + 1, argc - 1, nullptr);
         CloseLibraryToWrite(argv[0], &lib);
     }
     FreeInputPhrases(&input);
@@ -536,8 +586,24 @@ int CommandImport(int argc, char** argv)
     // From the look at the file to the commit no other writer comes between.
     if (LockLibrary(files.phrase, "nothing imported") != EXIT_OK)
         return EXIT_FAILED;
-    int result = into ? ImportInto(files, &library, argv + i, argc - i)
-                      : ImportNew(files, library, force);
+    int result = EXIT_OK;
+    if (!into) {
+        result = ImportNew(files, library, force);
+    } else {
+        // Read again and named again from the document each time another
+        // program replaced the library meanwhile.
+        for (int attempt = 1;; attempt++) {
+            ImportedLibrary names = library;
+            bool changed = false;
+            result = ImportInto(files, &names, argv + i, argc - i, &changed);
+            if (!changed)
+                break;
+            if (attempt == CHANGE_TRIES) {
+                result = FailChanging(files.phrase, "nothing imported");
+                break;
+            }
+        }
+    }
     ReleaseWriterLock(files.phrase);
     return result;
 }

@@ -104,7 +104,7 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
 {
     const bool whole = !path || path->count == 0;
     LibraryError fault;
-    memset(&fault, 0, sizeof fault);
+    fault = LibraryError();
     Exporter e;
     e.document = Json::object();
     e.base = whole ? 0 : path->count;

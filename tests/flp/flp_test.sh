@@ -754,7 +754,8 @@ check_same "a refused import leaves the library" before.htm lib.htm
 printf '{"labels": [{"name": "新"}]}' >one.json
 flp import lib.htm --force one.json
 check_rc 0 "import --force"
-check_same "import --force keeps the old library as the backup" before.htm lib.bak
+check_same "import --force keeps the old library under a name of its own" before.htm lib.001
+check_refusal "import --force names the kept copy" "kept as lib.001"
 flp tree lib.htm
 printf '新\n' | expect
 check_out "import --force writes the new library"

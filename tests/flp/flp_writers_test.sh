@@ -159,6 +159,43 @@ else
     fail "the writer never held the lock (no lib.htm.lock while it ran)"
 fi
 
+# A writer that ignores the lock: while flp stores, another program renames
+# its own copy of the library, with one more label, over it at a random
+# moment. That label must survive every time (or the store fails and says
+# so); when flp says it stored, its phrase must be there too, unless the
+# other program's rename came after flp's own.
+OUTSIDE_ROUNDS=${4:-$((ROUNDS * 6))}
+{
+    printf '<u>"root"\r\n    <u>"w1"\r\n    </u>\r\n    <u>"big"\r\n'
+    for _ in $(seq 1 100); do cat chunk; done
+    printf '    </u>\r\n</u>\r\n'
+} >outside.htm
+cp outside.htm lib.htm
+store w1 "timing" timing
+read -r rc store_ms <timing
+outside_lost=0
+outside_retried=0
+for round in $(seq 1 "$OUTSIDE_ROUNDS"); do
+    cp outside.htm lib.htm
+    { head -n -1 outside.htm; printf '    <u>"outside %d"\r\n    </u>\r\n</u>\r\n' "$round"; } >theirs.tmp
+    store w1 "stored $round" run &
+    writer=$!
+    sleep "0.$(printf '%03d' $((RANDOM % (store_ms + 1) % 1000)))"
+    mv theirs.tmp lib.htm
+    wait "$writer"
+    read -r rc ms <run
+    if ! flp tree lib.htm 2>/dev/null | grep -q "outside $round"; then
+        outside_lost=$((outside_lost + 1))
+        fail "outside round $round: the other program's label is gone (store exit $rc)"
+    fi
+    grep -q "kept replacing" run.err && outside_retried=$((outside_retried + 1))
+    if [ "$rc" != 0 ] && ! grep -q "kept replacing" run.err; then
+        fail "outside round $round: exit $rc: $(cat run.err)"
+    fi
+done
+echo "figure: of $OUTSIDE_ROUNDS stores with another program's rename at a random moment" \
+     "(a store takes $store_ms ms): $outside_lost lost its label, $outside_retried gave up after their tries"
+
 if [ "$failures" -gt 0 ]; then
     echo "$failures failure(s)" >&2
     exit 1
