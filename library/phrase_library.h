@@ -123,7 +123,9 @@ int RecoveryFilePath(const LibraryFiles* files, int n, char* path);
 
 // Writes the phrases as a label named "復元：" and name (cut to a name the
 // user could give) into the first recovery file that does not exist yet;
-// its name goes to path (PATH_BUFFER_SIZE). Returns 0 or -1.
+// its name goes to path (PATH_BUFFER_SIZE). With all of them taken, a name
+// with the date and time in place of the number is used, which no start
+// reads: the user brings it in by hand. Returns 0 or -1.
 int WriteRecoveryFile(const LibraryFiles* files, const char* name, const PhraseSource* phrases, char* path);
 
 // Adds the label of the recovery file at path to the library as its last
@@ -131,7 +133,14 @@ int WriteRecoveryFile(const LibraryFiles* files, const char* name, const PhraseS
 // NAME_BUFFER_SIZE, may be null), and removes the file once the library
 // holds the label. Returns 0, or -1 with the library unchanged and the file
 // kept.
+// A recovery file whose label already stands last in the library, as
+// such a merge left it, is not added again; the file goes.
 int MergeRecoveryFile(const LibraryFiles* files, const char* path, char* newName);
+
+// Takes a recovery file out of the way once the library holds its phrases:
+// removes it or, when another program holds it, gives it a name that no
+// start reads ("<name>.done"). Returns 0 or -1 (still there).
+int RetireRecoveryFile(const char* path);
 
 // Checks a name the user gave for target: 1 to 79 bytes and not the name of
 // target or of a sibling. Returns 0 or -1.

@@ -4,10 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
+#include "common/file_calls.h"
+#include "common/safe_file.h"
 #include "common/sjis.h"
 #include "common/writer_lock.h"
+#include "library/phrase_walker.h"
 
 namespace {
 
@@ -21,7 +27,52 @@ bool NameTaken(const char* path)
     return stat(path, &info) == 0;
 }
 
+int AddText(void* context, const char* text, size_t length)
+{
+    ((std::vector<std::string>*)context)->emplace_back(text, length);
+    return 0;
+}
+
+// True when label, the last top-level label of the library, is the one an
+// earlier merge made of the recovery file at path: its name, or that name
+// numbered, and the same phrases, with no sub-labels.
+bool StandsAsRecovery(const char* phrasePath, const LabelNode* label, const char* path)
+{
+    LabelNode* kept = nullptr;
+    if (!label || label->firstChild || ReadLabelTree(path, &kept) != 0)
+        return false;
+    bool flat = !kept->firstChild;
+    FreeLabelTree(kept);
+    // The file's one label is its root: its name is the head's.
+    PhraseWalker head;
+    if (!flat || OpenWalk(&head, path, nullptr, false, nullptr) != 0) {
+        EndWalk(&head);
+        return false;
+    }
+    char name[LABEL_NAME_SIZE];
+    FitLabelName(name, std::string(head.text, head.textLength).c_str());
+    EndWalk(&head);
+    size_t n = strlen(name);
+    if (strncmp(label->name, name, n) != 0 ||
+        (label->name[n] != '\0' && strncmp(label->name + n, "～", strlen("～")) != 0))
+        return false;
+    std::vector<std::string> ours, theirs;
+    PhraseSink toOurs = {&ours, AddText}, toTheirs = {&theirs, AddText};
+    return ReadPhraseList(path, nullptr, &toOurs) == 0 &&
+           ReadPhraseList(phrasePath, label, &toTheirs) == 0 && ours == theirs;
+}
+
 }  // namespace
+
+int RetireRecoveryFile(const char* path)
+{
+    if (FileRemove(path) == 0)
+        return 0;
+    // Held by another program (a sync tool): a name that no start reads.
+    char retired[PATH_BUFFER_SIZE + 8];
+    snprintf(retired, sizeof retired, "%s.done", path);
+    return ReplaceFileAtomically(path, retired);
+}
 
 int RecoveryFilePath(const LibraryFiles* files, int n, char* path)
 {
@@ -50,6 +101,22 @@ int WriteRecoveryFile(const LibraryFiles* files, const char* name, const PhraseS
         if (WriteLabelFile(path, label, phrases) == 0)
             return 0;
     }
+    // Every name is taken (the library has refused the recoveries of many
+    // sessions): the edit is kept all the same, under the date and time,
+    // for the user to bring in by hand.
+    size_t length = strlen(files->phrase);
+    time_t now = time(nullptr);
+    struct tm* local = localtime(&now);
+    for (int k = 0; local && k < 100; k++) {
+        char stamp[40];
+        strftime(stamp, sizeof stamp, "r%Y%m%d-%H%M%S", local);
+        int n = snprintf(path, PATH_BUFFER_SIZE, "%.*s%s%s", (int)(length - 3), files->phrase, stamp,
+                         k ? ("-" + std::to_string(k)).c_str() : "");
+        if (n <= 0 || n >= PATH_BUFFER_SIZE)
+            break;
+        if (!NameTaken(path) && WriteLabelFile(path, label, phrases) == 0)
+            return 0;
+    }
     path[0] = '\0';
     return -1;
 }
@@ -76,6 +143,15 @@ int MergeRecoveryFile(const LibraryFiles* files, const char* path, char* newName
     while (last && last->nextSibling)
         last = last->nextSibling;
     int result = -1;
+    // Merged before, but the file could not be removed then: not twice.
+    if (StandsAsRecovery(files->phrase, last, path)) {
+        if (newName)
+            SjisCopy(newName, NAME_BUFFER_SIZE, last->name);
+        FreeLabelTree(root);
+        result = RetireRecoveryFile(path);
+        ReleaseWriterLock(files->phrase);
+        return result;
+    }
     if (last) {
         LibraryFiles through = *files;
         memcpy(through.clip, path, strlen(path) + 1);
@@ -86,8 +162,10 @@ int MergeRecoveryFile(const LibraryFiles* files, const char* path, char* newName
         result = RewritePhraseFile(&through, &request, nullptr, newName);
     }
     FreeLabelTree(root);
+    // A file that can be neither removed nor renamed now is known again at
+    // the next start by the label it made, which then stands last.
     if (result == 0)
-        remove(path);
+        RetireRecoveryFile(path);
     ReleaseWriterLock(files->phrase);
     return result;
 }

@@ -45,7 +45,16 @@ static int RewriteWithList(HWND tree, const RewriteRequest* request, char* follo
     }
     if (StorePhraseListNow(ListBeside(tree)) != 0)
         return -1;
-    return RewritePhraseFile(&g_views.files, request, followPath);
+    LibraryError error;
+    if (RewriteLibrary(request, followPath, nullptr, &error) == 0)
+        return 0;
+    // Replaced by another program while the edit was written: nothing was
+    // written, and the edit is given again on the file as it is now.
+    if (error.changed && CheckLibraryFile(tree, ListBeside(tree)) > 0) {
+        TellUser(SAID_READ_AGAIN);
+        return EDIT_NOT_RUN;
+    }
+    return -1;
 }
 
 static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter);
@@ -154,10 +163,17 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     if (!HoldLibraryFile())
         return -1;
     bool current = LibraryFileUnchanged();
-    int result = RewritePhraseFile(&g_views.files, &request);
+    LibraryError error;
+    int result = RewriteLibrary(&request, nullptr, nullptr, &error);
     if (result == 0 && current)
-        RecordLibraryFile();
+        RecordWrittenFile();
     LetGoOfLibraryFile();
+    if (result != 0 && error.changed) {
+        // Read again once the tree's notification is over.
+        PostMessageA(GetParent(tree), MSG_LIBRARY_CHANGED, 0, 0);
+        TellUser(SAID_READ_AGAIN);
+        return EDIT_NOT_RUN;
+    }
     if (result != 0)
         return -1;
     SjisCopy(target->name, LABEL_NAME_SIZE, item->pszText);

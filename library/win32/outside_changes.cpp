@@ -53,14 +53,53 @@ void RecordLibraryFile()
     TakeFileStamp(g_views.files.phrase, &g_views.stamp);
 }
 
+int RewriteLibrary(const RewriteRequest* request, char* followPath, char* newName, LibraryError* error)
+{
+    RewriteRequest ours = *request;
+    FileStamp written, clip;
+    ours.written = &written;
+    ours.clipWritten = &clip;
+    if (RewritePhraseFile(&g_views.files, &ours, followPath, newName, error) != 0)
+        return -1;
+    if (written.known)
+        g_views.written = written;
+    if (clip.known)
+        g_views.clipStamp = clip;
+    return 0;
+}
+
+void RemoveOwnClipFile()
+{
+    FileStamp now;
+    if (TakeFileStamp(g_views.files.clip, &now) == 0 && SameFileStamp(&now, &g_views.clipStamp))
+        DeleteFileA(g_views.files.clip);
+    g_views.clipStamp.known = false;
+}
+
+void RecordWrittenFile()
+{
+    g_views.stamp = g_views.written;
+}
+
 // The views' stores run on the window's thread: a writer that keeps the
 // lock longer (an flp script) makes the edit wait as a held file does,
 // rather than the window stop answering.
 static const int VIEWS_LOCK_WAIT_MS = 300;
 
+static const char SAID_LOCK_DENIED[] =
+    "ロックファイル %s を作れないため、ライブラリを変更できません（読み取り専用か、フォルダーに書き込めません）";
+
 bool HoldLibraryFile()
 {
-    return TakeWriterLock(g_views.files.phrase, VIEWS_LOCK_WAIT_MS) == 0;
+    int lock = TakeWriterLock(g_views.files.phrase, VIEWS_LOCK_WAIT_MS);
+    // No holder will ever let go of a lock that cannot be made: that is told
+    // as it is, not as a wait.
+    if (lock == WRITER_LOCK_DENIED) {
+        char name[PATH_BUFFER_SIZE + 8];
+        snprintf(name, sizeof name, "%s.lock", g_views.files.phrase + FolderLength(g_views.files.phrase));
+        Tell(SAID_LOCK_DENIED, name);
+    }
+    return lock == 0;
 }
 
 void LetGoOfLibraryFile()
@@ -141,7 +180,7 @@ static int StoreTexts(RewriteKind kind, const LabelNode* target, const char* nam
     request.after = 1;
     request.newName = name;
     request.phrases = &source;
-    return RewritePhraseFile(&g_views.files, &request, followPath, newName);
+    return RewriteLibrary(&request, followPath, newName);
 }
 
 // The user's list kept beside the label that changed, as a label of its
@@ -210,7 +249,7 @@ static int StoreMerged(HWND list, const LabelNode* now, const ListTexts* ours, L
     g_views.stamp = stamp;
     int result = 0;
     if (StoreTexts(REWRITE_SAVE_PHRASES, now, nullptr, merged, nullptr, nullptr) == 0) {
-        RecordLibraryFile();
+        RecordWrittenFile();
         g_views.storedTexts = *merged;
         merged->bytes = nullptr;
     } else {

@@ -238,14 +238,18 @@ static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
     request.target = PathTarget(path);
     request.phrases = &source;
     LibraryError error;
-    int result = RewritePhraseFile(&g_views.files, &request, nullptr, nullptr, &error);
+    int result = RewriteLibrary(&request, nullptr, nullptr, &error);
     if (result == 0) {
-        RecordLibraryFile();
+        RecordWrittenFile();
         FreeListTexts(&g_views.storedTexts);
         g_views.storedTexts = now;  // what the file holds now
         return 0;
     }
     FreeListTexts(&now);
+    // Another program replaced the file while it was written: the edit goes
+    // to the label as that program left it, as for a change seen before.
+    if (path == g_views.selectedPath && error.changed)
+        return StoreOpenListOverChange(list);
     if (path == g_views.selectedPath && strcmp(error.what, "no such label in the file") == 0) {
         g_views.openLabelGone = true;
         TellOpenLabelGone();
@@ -272,7 +276,7 @@ static ListTexts s_recoveryTexts;
 static void ForgetRecoveryFile()
 {
     if (s_recoveryPath[0])
-        DeleteFileA(s_recoveryPath);
+        RetireRecoveryFile(s_recoveryPath);
     s_recoveryPath[0] = '\0';
     free(s_recoveryTexts.bytes);
     s_recoveryTexts.bytes = nullptr;
@@ -490,7 +494,7 @@ int CopyPhrasesToClipboard(HWND list, int cut)
             DeletePhrase(list, i);
     }
     // A label cut or copied before can no longer be pasted.
-    DeleteFileA(g_views.files.clip);
+    RemoveOwnClipFile();
     return 0;
 }
 

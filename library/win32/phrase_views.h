@@ -27,6 +27,9 @@ struct LibraryViews {
     int selectionGuard;        // >0: the tree's selection changes are the
                                // program's own and switch no label
     FileStamp stamp;           // the phrase file as the views last read or wrote it
+    FileStamp written;         // the phrase file as the latest rewrite made it
+    FileStamp clipStamp;       // the clip file as this run last wrote it (not
+                               // known: the clip file is another program's)
     bool openLabelGone;        // the open label is not in the file as stamped
     bool selectionChanging;    // inside the tree's selection change
     void (*tell)(const char* text);  // a word to the user (the status bar); may be null
@@ -85,6 +88,18 @@ void FillPhraseList(HWND list, const ListTexts* texts, const char* selected);
 bool LibraryFileUnchanged();
 // Takes the file as it is now as the one the views hold.
 void RecordLibraryFile();
+// Runs a rewrite for the views (RewritePhraseFile); on success the file it
+// wrote is the one the views hold, stamped before its rename, so that
+// another program's change right after it is still seen as a change. A cut
+// or a copy makes the clip file this run's.
+int RewriteLibrary(const RewriteRequest* request, char* followPath = nullptr, char* newName = nullptr,
+                   LibraryError* error = nullptr);
+// Removes the clip file when this run wrote it and it is still as written:
+// a clip file that another program (flp, a second fenlop) wrote holds a
+// label that was cut there, and stays.
+void RemoveOwnClipFile();
+// The views hold the file that the latest RewriteLibrary wrote.
+void RecordWrittenFile();
 // The writers' lock of the phrase file, held across a check of the file and
 // the rewrite that follows it so that no other writer comes in between
 // (re-entrant). HoldLibraryFile returns false when another writer kept it
@@ -139,6 +154,8 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy);
 int NewLabel(HWND tree, int after);
 int NewChildLabel(HWND tree);
 int CreateLibrary(HWND tree);
+// RenameLabel returns 0, -1 (refused or not written) or -2 (another program
+// had changed the file: not renamed; the tree is read again and the user told).
 int RenameLabel(HWND tree, const TVITEMA* item);
 int CutOrCopyLabel(HWND tree, int cut);
 int PasteLabel(HWND tree, int after);

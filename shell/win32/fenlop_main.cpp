@@ -138,8 +138,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     // Refused before anything is read or written.
     if (BuildProgramPaths() != 0)
         return 1;
-    // Only now: the running instance's clip file would hold a label cut there.
-    DeleteFileA(g_views.files.clip);
 
     RegisterWindowClasses(instance);
     LoadSettings();
@@ -174,6 +172,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     ReleaseClipboardKeeper();
     SetTrayIcon(g_globals.app.trayWindow, 0);
     SaveSettings();
-    DeleteFileA(g_views.files.clip);
+    RemoveOwnClipFile();
     return (int)msg.wParam;
 }

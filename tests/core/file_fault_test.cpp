@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -303,3 +304,114 @@ TEST(FileFaults, AnOutsideReplaceAtAnyMomentSurvives)
 }
 
 }  // namespace
+
+// What the hook makes of a path: which calls on it (or on a name that
+// begins with it) fail.
+struct PathFaults {
+    std::string path;
+    std::vector<FileCall> calls;
+};
+PathFaults g_pathFaults;
+
+int PathHook(FileCall call, const char* path)
+{
+    for (FileCall c : g_pathFaults.calls)
+        if (c == call && strncmp(path, g_pathFaults.path.c_str(), g_pathFaults.path.size()) == 0)
+            return EACCES;
+    return 0;
+}
+
+int CountTopLabels(const char* path, const char* name)
+{
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(path, &root) != 0)
+        return -1;
+    int n = 0;
+    for (LabelNode* l = root->firstChild; l; l = l->nextSibling)
+        n += strncmp(l->name, name, strlen(name)) == 0;
+    FreeLabelTree(root);
+    return n;
+}
+
+// A recovery file merged into the library that cannot be removed afterwards
+// (a sync tool holds it) is renamed out of the way, or, when even that
+// fails, known again by its label at the next start: it is never added twice.
+TEST(RecoveryFaults, AMergedFileIsNeverAddedTwice)
+{
+    struct Row {
+        const char* what;
+        std::vector<FileCall> failing;
+        bool leftInPlace;
+    } rows[] = {
+        {"removed", {}, false},
+        {"cannot be removed: renamed", {FILE_CALL_REMOVE}, false},
+        {"neither removed nor renamed", {FILE_CALL_REMOVE, FILE_CALL_RENAME}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Folder folder("recovery");
+        TextList list({"kept"});
+        char path[PATH_BUFFER_SIZE], name[NAME_BUFFER_SIZE];
+        ASSERT_EQ(WriteRecoveryFile(&folder.files, "a", &list.source, path), 0);
+        g_pathFaults = {path, row.failing};
+        SetFileFaultHook(PathHook);
+        EXPECT_EQ(MergeRecoveryFile(&folder.files, path, name), 0);
+        SetFileFaultHook(nullptr);
+        EXPECT_EQ(FileExists(path), row.leftInPlace);
+        // The next start.
+        if (FileExists(path)) {
+            EXPECT_EQ(MergeRecoveryFile(&folder.files, path, name), 0);
+        }
+        EXPECT_EQ(CountTopLabels(folder.files.phrase, "復元：a"), 1);
+        EXPECT_FALSE(FileExists(path));
+    }
+}
+
+// With every numbered name taken, an edit at the end of a session is still
+// kept, under the date and time.
+TEST(RecoveryFaults, NoFreeNumberStillKeepsTheEdit)
+{
+    Folder folder("recovery-full");
+    TextList list({"last words"});
+    char path[PATH_BUFFER_SIZE];
+    for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
+        ASSERT_EQ(RecoveryFilePath(&folder.files, n, path), 0);
+        WriteBytes(path, "taken");
+    }
+    ASSERT_EQ(WriteRecoveryFile(&folder.files, "a", &list.source, path), 0);
+    std::string kept = fs::path(path).filename().string();
+    EXPECT_EQ(kept.substr(0, 5), "lib.r");
+    EXPECT_EQ(kept.size(), strlen("lib.r20261209-211530"));
+    EXPECT_NE(ReadBytes(path).find("last words"), std::string::npos);
+    char second[PATH_BUFFER_SIZE];
+    ASSERT_EQ(WriteRecoveryFile(&folder.files, "a", &list.source, second), 0);
+    EXPECT_STRNE(path, second) << "a second one in the same second has a name of its own";
+}
+
+// A lock file that can never be had fails at once and says so; only a
+// holder is waited for.
+TEST(WriterLockFaults, ALockThatCannotBeHadIsNotWaitedFor)
+{
+    Folder folder("lock");
+    auto started = std::chrono::steady_clock::now();
+    g_pathFaults = {std::string(folder.files.phrase) + ".lock", {FILE_CALL_LOCK}};
+    SetFileFaultHook(PathHook);
+    EXPECT_EQ(TakeWriterLock(folder.files.phrase, WRITER_LOCK_WAIT_MS), WRITER_LOCK_DENIED);
+    LibraryError error;
+    RewriteRequest request = {};
+    request.kind = REWRITE_NEW_LABEL;
+    request.target = Child(folder.root, "a");
+    EXPECT_EQ(RewritePhraseFile(&folder.files, &request, nullptr, nullptr, &error), -1);
+    EXPECT_NE(std::string(error.what).find("lock file cannot be made"), std::string::npos) << error.what;
+    SetFileFaultHook(nullptr);
+#ifdef _WIN32
+    // A read-only lock file left behind: the system's own refusal.
+    std::string lock = std::string(folder.files.phrase) + ".lock";
+    WriteBytes(lock, "");
+    fs::permissions(lock, fs::perms::owner_read);
+    EXPECT_EQ(TakeWriterLock(folder.files.phrase, WRITER_LOCK_WAIT_MS), WRITER_LOCK_DENIED);
+    fs::permissions(lock, fs::perms::owner_all);
+#endif
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(seconds, 2.0) << "no wait for a lock nobody holds";
+}

@@ -857,12 +857,18 @@ TEST(Recovery, WaitsBesideTheLibraryUntilALaterStartAddsIt)
     WriteBytes(first, ReadBytes(second));  // the same label twice: named apart
     ASSERT_EQ(MergeRecoveryFile(&lib.files, first, name), 0);
     EXPECT_EQ(std::string(name), cut);
+    // The same label standing last is that file merged before (its removal
+    // failed): a file of other phrases under that name is named apart.
+    PhraseList other({"b1"});
+    remove(second);
+    ASSERT_EQ(WriteRecoveryFile(&lib.files, std::string(79, 'n').c_str(), &other.source, second), 0);
     ASSERT_EQ(MergeRecoveryFile(&lib.files, second, name), 0);
     EXPECT_EQ(std::string(name), cut + "～1");
     EXPECT_FALSE(FileExists(first) || FileExists(second));
     std::string tail = "    <u>\"c\"\r\n    </u>\r\n    <u>\"復元：a\"\r\n" + body + "    </u>\r\n"
                        "    <u>\"" + cut + "\"\r\n" + body + "    </u>\r\n"
-                       "    <u>\"" + cut + "～1\"\r\n" + body + "    </u>\r\n</u>\r\n";
+                       "    <u>\"" + cut + "～1\"\r\n        <p>\r\n        \"b1\"\r\n        </p>\r\n"
+                       "    </u>\r\n</u>\r\n";
     std::string merged = ReadBytes(lib.files.phrase);
     ASSERT_GT(merged.size(), tail.size());
     EXPECT_EQ(merged.substr(merged.size() - tail.size()), tail);

@@ -23,7 +23,10 @@ static void FinishRenaming(HWND window, HWND tree, const NMTVDISPINFOA* info)
 {
     if (!info->item.pszText)
         return;
-    if (RenameLabel(tree, &info->item) == 0)
+    // -2: not renamed, since another program had changed the file; the
+    // status bar says so and the tree is read again.
+    int result = RenameLabel(tree, &info->item);
+    if (result == 0 || result == -2)
         return;
     ShowMessageBox(window, RENAME_REFUSED, MB_OK | MB_ICONWARNING);
     // The tree ignores a new edit started from inside this notification.
