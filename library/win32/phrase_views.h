@@ -7,6 +7,7 @@
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
+#include "library/phrase_library.h"
 #include "library/phrase_merge.h"
 #include "library/phrase_token.h"
 

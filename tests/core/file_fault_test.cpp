@@ -267,6 +267,7 @@ TEST(FileFaults, EveryCallOfEveryChangeFailsSafely)
 // is never lost, and a change that does not go in says so.
 TEST(FileFaults, AnOutsideReplaceAtAnyMomentSurvives)
 {
+    int held = 0;
     for (const Change& change : Changes()) {
         SCOPED_TRACE(change.name);
         int calls;
@@ -283,11 +284,22 @@ TEST(FileFaults, AnOutsideReplaceAtAnyMomentSurvives)
             std::string copy = folder.dir + "/sync-tool.tmp";
             g_plan = Plan();
             g_plan.failAt = at;
+            // Where the system lets the rewrite hold the library (Windows),
+            // the rename is refused; the other program tries again, as a
+            // careful writer does, and lands once the change is done.
+            bool waited = false;
             g_plan.outside = [&] {
                 WriteBytes(copy, theirs);
-                fs::rename(copy, folder.files.phrase);
+                std::error_code refused;
+                fs::rename(copy, folder.files.phrase, refused);
+                waited = (bool)refused;
             };
             Outcome o = RunChange(change, folder);
+            if (waited) {
+                held++;
+                fs::rename(copy, folder.files.phrase);
+                o.phrase = ReadBytes(folder.files.phrase);
+            }
             // Between the last look at the library and the rename over it
             // no program can be held off: that window (the time of one
             // stamp, tens of microseconds) is the one left open.
@@ -296,11 +308,12 @@ TEST(FileFaults, AnOutsideReplaceAtAnyMomentSurvives)
             SCOPED_TRACE(testing::Message() << "replaced at call " << at << " ("
                                             << CallName(g_plan.failedCall) << "): " << o.error.what);
             EXPECT_NE(o.phrase.find("from outside"), std::string::npos) << "the outside change is kept";
-            if (o.result != 0 && o.phrase == theirs) {
+            if (o.result != 0 && o.phrase == theirs && !waited) {
                 EXPECT_TRUE(o.error.changed) << "a change that did not go in says why";
             }
         }
     }
+    printf("outside renames held off until the change was done: %d\n", held);
 }
 
 }  // namespace
@@ -404,14 +417,10 @@ TEST(WriterLockFaults, ALockThatCannotBeHadIsNotWaitedFor)
     EXPECT_EQ(RewritePhraseFile(&folder.files, &request, nullptr, nullptr, &error), -1);
     EXPECT_NE(std::string(error.what).find("lock file cannot be made"), std::string::npos) << error.what;
     SetFileFaultHook(nullptr);
-#ifdef _WIN32
-    // A read-only lock file left behind: the system's own refusal.
-    std::string lock = std::string(folder.files.phrase) + ".lock";
-    WriteBytes(lock, "");
-    fs::permissions(lock, fs::perms::owner_read);
+    // A folder in the lock file's place: the system's own refusal (on
+    // Windows the same "access denied" as a holder's file on its way out).
+    fs::create_directory(std::string(folder.files.phrase) + ".lock");
     EXPECT_EQ(TakeWriterLock(folder.files.phrase, WRITER_LOCK_WAIT_MS), WRITER_LOCK_DENIED);
-    fs::permissions(lock, fs::perms::owner_all);
-#endif
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_LT(seconds, 2.0) << "no wait for a lock nobody holds";
 }

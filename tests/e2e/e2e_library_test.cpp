@@ -340,6 +340,33 @@ TEST_F(LibraryE2E, CopiedPhrasesGrayTheTreesPasteAndACopiedLabelEnablesIt)
     EXPECT_EQ(Current().phrase, before.phrase);
 }
 
+// A label cut by another program (flp cut) waits in the clip file: neither
+// fenlop's start, nor a copy of phrases in it, nor its exit throws it away,
+// and a paste in the tree takes it.
+TEST_F(LibraryE2E, AClipFileAnotherProgramWroteOutlivesTheStartACopyAndTheExit)
+{
+    LibraryBytes cut = Rewritten({ReadFileBytes(library), ""}, REWRITE_CUT_LABEL, {MOVE});
+    WriteFileBytes(library, cut.phrase);
+    WriteFileBytes(ClipPath(), cut.clip);
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickLabel({SORT});
+    Choose({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    DWORD copies = GetClipboardSequenceNumber();
+    RightClickAt(OnRow(ItemRect(Remote(), 0)));
+    Choose({'C'});
+    ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != copies; })) << "the phrase was copied";
+    Sleep(200);
+    EXPECT_EQ(Current().clip, cut.clip) << "the other program's clip file stays";
+
+    LibraryBytes pasted = Rewritten(Current(), REWRITE_PASTE_LABEL, {SORT}, 1);
+    RightClickLabel({SORT});
+    Choose({'V', VK_UP, VK_RETURN});
+    EXPECT_TRUE(WaitUntil([&] { return Current().phrase == pasted.phrase; })) << "the cut label pastes";
+    ExitByCommand();
+    EXPECT_EQ(Current().clip, cut.clip) << "and stays after the exit";
+}
+
 TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
 {
     StartAt(SORT_PATH, sizeof SORT_PATH);

@@ -111,9 +111,14 @@ TEST_F(ViewsTest, CopyAndPastePhrasePackages)
     EXPECT_EQ(std::string("keep", 5), ClipboardBlock());
     EXPECT_TRUE(FileExists(clipPath.c_str()));
 
+    // A clip file another program wrote (flp cut) stays; the one this run
+    // wrote goes, and only while it is as written.
     SelectRows({0, 1, 3});
     ASSERT_EQ(0, CopyPhrasesToClipboard(list, 0));
     EXPECT_EQ(std::string("\x08" "A\0B\r\nC\0D\0\0", 11), ClipboardBlock());
+    EXPECT_TRUE(FileExists(clipPath.c_str()));
+    TakeFileStamp(clipPath.c_str(), &g_views.clipStamp);
+    ASSERT_EQ(0, CopyPhrasesToClipboard(list, 0));
     EXPECT_FALSE(FileExists(clipPath.c_str()));
     ASSERT_EQ(0, CopyPhrasesToClipboard(list, 1));
     EXPECT_EQ(Strings{"x"}, Phrases());
