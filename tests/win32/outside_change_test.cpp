@@ -2,6 +2,10 @@
 // views follow the file, and the user's edit is kept whatever happened.
 #include "tests/win32/views_fixture.h"
 
+#include "common/file_calls.h"
+
+#include <functional>
+
 namespace {
 
 const char* const LIBRARY = R"(<u>"root"
@@ -79,6 +83,66 @@ TEST_F(OutsideChangeTest, AnEditThatCannotBeCarriedOverIsKeptAsANewLabelBeside)
     file = File();
     EXPECT_LT(file.find("\"2\""), file.find("\"3\""));
     EXPECT_LT(file.find("\"3\""), file.find("\"b\""));
+}
+
+// A writer that ignores the lock and keeps the library open for writing
+// (so that fenlop cannot hold it) writes it in place while fenlop's own
+// rewrite is under way: fenlop writes nothing over it. A list store is
+// merged into the label as it is now; a label edit is not made, and the
+// tree shows the file anew.
+HANDLE g_writer = INVALID_HANDLE_VALUE;
+std::string g_theirs;
+
+int WriteInPlaceOnce(FileCall call, const char*)
+{
+    if (call != FILE_CALL_WRITE || g_writer == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    SetFilePointer(g_writer, 0, nullptr, FILE_BEGIN);
+    WriteFile(g_writer, g_theirs.data(), (DWORD)g_theirs.size(), &written, nullptr);
+    SetEndOfFile(g_writer);
+    CloseHandle(g_writer);
+    g_writer = INVALID_HANDLE_VALUE;
+    return 0;
+}
+
+TEST_F(OutsideChangeTest, AWriteInPlaceDuringTheRewriteIsNeverWrittenOver)
+{
+    struct Row {
+        const char* what;
+        std::function<int()> edit;
+        std::string dump;       // the tree afterwards
+        const char* inFile;     // the user's edit in the file ("": not made)
+    } rows[] = {
+        {"a list store", [&] { InsertPhrase(list, -1, "mine"); return StorePhraseListNow(list); }, "a,b,c", "\"mine\""},
+        {"a new label", [&] { return NewLabel(tree, 1); }, "a,b,c", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Load(LIBRARY);
+        Select("a");
+        g_theirs = Crlf(With("    <u>\"b\"\n    </u>\n", "    <u>\"b\"\n    </u>\n    <u>\"c\"\n    </u>\n"));
+        g_writer = CreateFileA(phrasePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(g_writer, INVALID_HANDLE_VALUE);
+        SetFileFaultHook(WriteInPlaceOnce);
+        int result = row.edit();
+        SetFileFaultHook(nullptr);
+        if (g_writer != INVALID_HANDLE_VALUE)
+            CloseHandle(g_writer);
+        g_writer = INVALID_HANDLE_VALUE;
+        std::string file = File();
+        EXPECT_NE(file.find("\"c\""), std::string::npos) << "the other writer's label stays: " << file;
+        EXPECT_EQ(Dump(), row.dump);
+        if (row.inFile[0]) {
+            EXPECT_EQ(result, 0);
+            EXPECT_NE(file.find(row.inFile), std::string::npos) << file;
+        } else {
+            EXPECT_NE(result, 0);
+            EXPECT_EQ(file, g_theirs) << "the edit is not made";
+            EXPECT_NE(told.find("読み直しました"), std::string::npos) << told;
+        }
+    }
 }
 
 // Without an edit the views only follow the file: the list shows the label
