@@ -88,30 +88,61 @@ int Context(const Items& theirs, int q, int n, const Text* before, const Text* a
     return score;
 }
 
-int Distance(int a, int b)
+int Occurrences(const Items& items, const Text& text)
 {
-    return a > b ? a - b : b - a;
+    int n = 0;
+    for (int i = 0; i < items.count; i++)
+        n += Same(items.at[i], text);
+    return n;
+}
+
+// True when a phrase of the run occurs more than once in items: which of
+// them the edit meant cannot be told from the phrases alone.
+bool Repeated(const Items& items, const Text* run, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (Occurrences(items, run[i]) > 1)
+            return true;
+    return false;
 }
 
 // The place in theirs of the run (n texts; 0: an insertion point) that
-// stood at index near in the base between before and after (null: the
-// list's start or end): the best kept context, then the nearest. An
-// insertion point must keep a neighbour; -1 when no place qualifies.
-int FindPlace(const Items& theirs, const Text* run, int n, int near, const Text* before, const Text* after)
+// stood in the base between before and after (null: the list's start or
+// end), where it can be put without doubt: the one place that keeps the
+// most of that context, and at least one side of it (both when a phrase of
+// the run stood more than once in the base). A phrase the edit replaces,
+// deletes or moves that theirs holds twice, two places that keep as much,
+// or no place at all: -1, the edit cannot be carried over.
+int FindPlace(const Items& base, const Items& theirs, const Text* run, int n, const Text* before,
+              const Text* after)
 {
+    if (Repeated(theirs, run, n))
+        return -1;
+    int needed = n > 0 && Repeated(base, run, n) ? 2 : 1;
     int best = -1, bestScore = -1;
+    bool tied = false;
     for (int q = 0; q + n <= theirs.count; q++) {
         if (!RunAt(theirs, q, run, n))
             continue;
         int score = Context(theirs, q, n, before, after);
-        if (n == 0 && score == 0)
-            continue;
-        if (score > bestScore || (score == bestScore && Distance(q, near) < Distance(best, near))) {
+        if (score > bestScore) {
             best = q;
             bestScore = score;
+            tied = false;
+        } else if (score == bestScore) {
+            tied = true;
         }
     }
-    return best;
+    return best >= 0 && !tied && bestScore >= needed ? best : -1;
+}
+
+// An addition at the top or the end goes there only while the phrase it
+// was added beside is still first or last (or the list still empty).
+bool EdgeKept(const Items& base, const Items& theirs, bool top)
+{
+    if (base.count == 0 || theirs.count == 0)
+        return base.count == theirs.count;
+    return top ? Same(theirs.at[0], base.at[0]) : Same(theirs.at[theirs.count - 1], base.at[base.count - 1]);
 }
 
 // Appends texts to the block being built; false when memory ran out.
@@ -151,11 +182,11 @@ MergeOutcome Replace(const Items& base, const Items& ours, const Items& theirs, 
     const Text* after = p + k < base.count ? &base.at[p + k] : nullptr;
     int q;
     if (k == 0 && !after)
-        q = theirs.count;  // added at the end
+        q = EdgeKept(base, theirs, false) ? theirs.count : -1;  // added at the end
     else if (k == 0 && !before)
-        q = 0;  // added at the top
+        q = EdgeKept(base, theirs, true) ? 0 : -1;  // added at the top
     else
-        q = FindPlace(theirs, base.at + p, k, p, before, after);
+        q = FindPlace(base, theirs, base.at + p, k, before, after);
     if (q < 0)
         return MERGE_CONFLICT;
     Add(out, theirs.at, q);
@@ -189,7 +220,7 @@ MergeOutcome Move(const Items& base, const Items& theirs, int p, int k, int r, B
     const Text* block = base.at + from;
     const Text* before = from > 0 ? &base.at[from - 1] : nullptr;
     const Text* after = from + n < base.count ? &base.at[from + n] : nullptr;
-    int q = FindPlace(theirs, block, n, from, before, after);
+    int q = FindPlace(base, theirs, block, n, before, after);
     if (q < 0)
         return MERGE_CONFLICT;
     // The phrase passed: the last of the rest when moving down, the first
@@ -251,9 +282,10 @@ MergeOutcome MergePhraseEdit(const ListTexts* base, const ListTexts* ours, const
         while (s < b.count - p && s < o.count - p && Same(b.at[b.count - 1 - s], o.at[o.count - 1 - s]))
             s++;
         int k = b.count - p - s, m = o.count - p - s, r = 0;
-        // Theirs already holds the edit (it is ours): nothing to add.
-        if (SameListTexts(theirs, ours)) {
-            Add(&out, t.at, t.count);
+        // Theirs already holds the edit (it is ours), or the label is as
+        // loaded: the result is ours.
+        if (SameListTexts(theirs, ours) || SameListTexts(theirs, base)) {
+            Add(&out, o.at, o.count);
             outcome = MERGE_APPLIED;
         } else if (IsRotation(b, o, p, k, m, &r)) {
             outcome = Move(b, t, p, k, r, &out);
