@@ -358,3 +358,24 @@ LabelNode* FindSameLabel(LabelNode* root, const LabelNode* old)
     }
     return node;
 }
+
+namespace {
+
+int EqualNamed(const LabelNode* node)
+{
+    int n = 0;
+    for (const LabelNode* sibling = node->parent ? node->parent->firstChild : node; sibling;
+         sibling = sibling->nextSibling)
+        n += strcmp(sibling->name, node->name) == 0;
+    return n;
+}
+
+}  // namespace
+
+bool EqualNamesChanged(const LabelNode* old, const LabelNode* now)
+{
+    for (; old && now && old->parent && now->parent; old = old->parent, now = now->parent)
+        if (EqualNamed(old) != EqualNamed(now))
+            return true;
+    return false;
+}

@@ -47,3 +47,10 @@ int ReadListTexts(const char* phrasePath, const LabelNode* target, ListTexts* te
 // tree: the same held names from the top, each at the same count of
 // earlier equal-named siblings. Null when there is none.
 LabelNode* FindSameLabel(LabelNode* root, const LabelNode* old);
+
+// True when, at some level of their paths, the label old (as loaded) and
+// now (FindSameLabel's find in the tree as it is now) stand among a
+// different number of equal-named siblings: a label of the same name was
+// added or removed there, and whether now is the label the user had open
+// cannot be told.
+bool EqualNamesChanged(const LabelNode* old, const LabelNode* now);

@@ -234,25 +234,28 @@ static void CALLBACK OnReadTreeTimer(HWND tree, UINT, UINT_PTR, DWORD)
 {
     if (GetCapture())
         return;
-    // An edit of the open list over a change made meanwhile is carried over
-    // to the file as it is now, as at any check; a plain read would stamp
-    // the change as seen, and the next store would write the list over it.
-    HWND list = ListBesideTree(tree);
-    bool edited = false;
-    if (IsPhraseListEditable()) {
-        ListTexts now = TakeListTexts(list);
-        edited = !SameListTexts(&now, &g_views.storedTexts);
-        FreeListTexts(&now);
-    }
-    int read = edited && !LibraryFileUnchanged() ? CheckLibraryFile(tree, list) : LoadLabelTree(tree);
-    if (read >= 0)
+    if (LoadLabelTree(tree) >= 0)
         ShowOpenLabel(tree);
 }
 
 int LoadLabelTree(HWND tree)
 {
-    // Stamped before the read: a change made while it reads is seen next time.
-    RecordLibraryFile();
+    // A file that is neither the one the views last read nor the one they
+    // last wrote is another program's: the open label's list is read again
+    // with the tree (and an edit of it carried over), or the next store
+    // would write the list as it was over that program's change. Where that
+    // cannot be done now, the tree is read but the file is not taken as
+    // seen, so the next check comes back to it.
+    FileStamp now;
+    TakeFileStamp(g_views.files.phrase, &now);
+    bool known = SameFileStamp(&now, &g_views.stamp) || SameFileStamp(&now, &g_views.written);
+    if (!known && now.known && IsPhraseListEditable()) {
+        if (CheckLibraryFile(tree, ListBesideTree(tree)) >= 0)
+            return 0;
+    } else {
+        // Stamped before the read: a change made while it reads is seen next time.
+        g_views.stamp = now;
+    }
     LabelNode* root = nullptr;
     if (ReadLabelTree(g_views.files.phrase, &root) != 0)
         root = nullptr;

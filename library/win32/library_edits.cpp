@@ -6,6 +6,7 @@
 // file is the views: the edits of the tree's labels.
 #include "library/win32/phrase_views.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "common/sjis.h"
@@ -26,6 +27,30 @@ static const LabelNode* EditTarget(HWND tree)
 }
 
 static const char SAID_READ_AGAIN[] = "ファイルがほかで変更されていたため、読み直しました。もう一度操作してください";
+static const char SAID_RENAME_REFUSED[] =
+    "ファイルがほかで変更されていたため、「%.80s」への名前の変更はしませんでした。読み直します";
+
+// True when the label and its siblings stand in the phrase file as the tree
+// shows them: the same names in the same order, at the same place.
+static bool SiblingsAsShown(const LabelNode* target)
+{
+    LabelNode* root = nullptr;
+    if (ReadLabelTree(g_views.files.phrase, &root) != 0)
+        return false;
+    const LabelNode* now = FindSameLabel(root, target);
+    bool same = now != nullptr;
+    const LabelNode* a = target->parent ? target->parent->firstChild : nullptr;
+    const LabelNode* b = now && now->parent ? now->parent->firstChild : nullptr;
+    while (same && (a || b)) {
+        same = a && b && strcmp(a->name, b->name) == 0;
+        if (same) {
+            a = a->nextSibling;
+            b = b->nextSibling;
+        }
+    }
+    FreeLabelTree(root);
+    return same;
+}
 
 // A label edit that did not run because the tree was read again: its target
 // was a label of the tree as it was.
@@ -37,24 +62,30 @@ static const int EDIT_NOT_RUN = -2;
 // The edit acts on the label the user saw: when another program changed the
 // file meanwhile, the tree shows the file anew and the edit waits for the
 // user to give it again.
+// The request's target is a record of the tree as it was: once the tree is
+// read again (whatever the check or the store made of it), that record is
+// gone and the edit stops there.
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
-    if (CheckLibraryFile(tree, ListBeside(tree)) > 0) {
+    unsigned loads = g_views.treeLoads;
+    int checked = CheckLibraryFile(tree, ListBeside(tree));
+    if (checked > 0)
         TellUser(SAID_READ_AGAIN);
+    if (g_views.treeLoads != loads)
         return EDIT_NOT_RUN;
-    }
-    if (StorePhraseListNow(ListBeside(tree)) != 0)
+    int stored = StorePhraseListNow(ListBeside(tree));
+    if (g_views.treeLoads != loads)
+        return EDIT_NOT_RUN;
+    if (stored != 0)
         return -1;
     LibraryError error;
     if (RewriteLibrary(request, followPath, nullptr, &error) == 0)
         return 0;
     // Replaced by another program while the edit was written: nothing was
     // written, and the edit is given again on the file as it is now.
-    if (error.changed && CheckLibraryFile(tree, ListBeside(tree)) > 0) {
+    if (error.changed && CheckLibraryFile(tree, ListBeside(tree)) > 0)
         TellUser(SAID_READ_AGAIN);
-        return EDIT_NOT_RUN;
-    }
-    return -1;
+    return g_views.treeLoads != loads ? EDIT_NOT_RUN : -1;
 }
 
 static int RewriteAndReloadHeld(HWND tree, RewriteRequest* request, bool selectAfter);
@@ -158,11 +189,21 @@ int RenameLabel(HWND tree, const TVITEMA* item)
     request.target = target;
     request.newName = item->pszText;
     // Renamed inside the tree's notification, whose items must stay: a
-    // change of another program is not read here. The file then stays
-    // marked as changed, and the next check shows it.
+    // change of another program is not shown here, but the name is checked
+    // against the file as it is now. When the label or its siblings are not
+    // as the tree shows them, the rename is refused (the name typed is
+    // given back in the status bar) and the tree read once the edit is over.
     if (!HoldLibraryFile())
         return -1;
     bool current = LibraryFileUnchanged();
+    if (!current && !SiblingsAsShown(target)) {
+        LetGoOfLibraryFile();
+        PostMessageA(GetParent(tree), MSG_LIBRARY_CHANGED, 0, 0);
+        char said[LABEL_NAME_SIZE + 200];
+        snprintf(said, sizeof said, SAID_RENAME_REFUSED, item->pszText);
+        TellUser(said);
+        return EDIT_NOT_RUN;
+    }
     LibraryError error;
     int result = RewriteLibrary(&request, nullptr, nullptr, &error);
     if (result == 0 && current)

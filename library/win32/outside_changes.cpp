@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/sjis.h"
 #include "common/writer_lock.h"
 #include "library/phrase_library.h"
 #include "resources/resource.h"
@@ -23,6 +24,7 @@ static const char SAID_LABEL_GONE[] = "ラベル「%s」がファイルにない
 static const char SAID_LABEL_CLOSED[] = "ラベル「%s」はほかのプログラムが取り除きました";
 static const char SAID_KEPT_BOTH[] = "「%s」がほかで変更されていたため、編集を「%s」に保存しました";
 static const char SAID_SEPARATE_FAILED[] = "「%s」がほかで変更されていました。編集を保存できません";
+static const char SAID_KEPT_GONE[] = "ラベル「%s」がほかで取り除かれていたため、編集を「%s」に保存しました";
 
 HWND ListBesideTree(HWND tree)
 {
@@ -170,28 +172,31 @@ static int GetBlockText(void* context, int, char* text, size_t size)
 }
 
 static int StoreTexts(RewriteKind kind, const LabelNode* target, const char* name, const ListTexts* texts,
-                      char* followPath, char* newName)
+                      char* followPath, char* newName, int after = 1)
 {
     BlockSource block = {texts, 0};
     PhraseSource source = {&block, CountListTexts(texts), GetBlockText};
     RewriteRequest request = {};
     request.kind = kind;
     request.target = target;
-    request.after = 1;
+    request.after = after;
     request.newName = name;
     request.phrases = &source;
     return RewriteLibrary(&request, followPath, newName);
 }
 
-// The user's list kept beside the label that changed, as a label of its
-// own, which is then the open one. Returns 0 or -1 (nothing written).
-static int KeepBoth(HWND tree, const LabelNode* label, ListTexts* ours)
+// The user's list kept as a label of its own named like the open label,
+// beside anchor (below it when after is 1), which is then the open one;
+// said says so (with the open label's name and the new one). Returns 0 or
+// -1 (nothing written).
+static int KeepAsNewLabel(HWND tree, const LabelNode* anchor, int after, const char* name, ListTexts* ours,
+                          const char* said)
 {
-    char name[LABEL_NAME_SIZE];
-    memcpy(name, label->name, sizeof name);
+    char kept[LABEL_NAME_SIZE];
+    SjisCopy(kept, sizeof kept, name);
     char followPath[NAME_PATH_SIZE], newName[NAME_BUFFER_SIZE];
-    if (StoreTexts(REWRITE_ADD_LABEL, label, name, ours, followPath, newName) != 0) {
-        Tell(SAID_SEPARATE_FAILED, name);
+    if (StoreTexts(REWRITE_ADD_LABEL, anchor, kept, ours, followPath, newName, after) != 0) {
+        Tell(SAID_SEPARATE_FAILED, kept);
         return -1;
     }
     LoadLabelTree(tree);
@@ -204,18 +209,55 @@ static int KeepBoth(HWND tree, const LabelNode* label, ListTexts* ours)
         FreeListTexts(&g_views.storedTexts);
         g_views.storedTexts = *ours;
         ours->bytes = nullptr;
+        g_views.openLabelGone = false;
         SendMessageA(tree, TVM_ENSUREVISIBLE, 0, (LPARAM)item);
     } else {
         // Stored, but the tree cannot show it: the list goes to no label.
         CloseOpenLabel(ListBesideTree(tree));
     }
-    Tell(SAID_KEPT_BOTH, name, newName);
+    Tell(said, kept, newName);
     return 0;
 }
 
+// The user's list kept beside the label that changed.
+static int KeepBoth(HWND tree, const LabelNode* label, ListTexts* ours)
+{
+    return KeepAsNewLabel(tree, label, 1, label->name, ours, SAID_KEPT_BOTH);
+}
+
+// Where a label that is gone from the file stood, in the tree now (read
+// from root): beside its sibling before it or after it, else after the last
+// label of its parent, else after the last top-level label. Null when the
+// library has no label at all.
+static const LabelNode* PlaceOfGone(LabelNode* root, const LabelNode* gone, int* after)
+{
+    const LabelNode* before = nullptr;
+    if (gone->parent)
+        for (const LabelNode* sibling = gone->parent->firstChild; sibling && sibling != gone;
+             sibling = sibling->nextSibling)
+            before = sibling;
+    *after = 1;
+    if (const LabelNode* place = before ? FindSameLabel(root, before) : nullptr)
+        return place;
+    if (const LabelNode* place = gone->nextSibling ? FindSameLabel(root, gone->nextSibling) : nullptr) {
+        *after = 0;
+        return place;
+    }
+    const LabelNode* parent = gone->parent ? FindSameLabel(root, gone->parent) : nullptr;
+    if (!parent || !parent->firstChild)
+        parent = root;
+    const LabelNode* last = parent->firstChild;
+    while (last && last->nextSibling)
+        last = last->nextSibling;
+    return last;
+}
+
 // The open label is gone. Without an edit nothing is lost by closing it;
-// with one the store fails and the list keeps it.
-static int CloseGoneLabel(HWND list, const ListTexts* ours, const char* name, const FileStamp& stamp)
+// with one the list is stored at once as a new label where the gone one
+// stood (place, from PlaceOfGone) and opened there: it neither waits in
+// memory alone nor keeps the user from leaving the label.
+static int CloseGoneLabel(HWND tree, HWND list, ListTexts* ours, const char* name, const FileStamp& stamp,
+                          const LabelNode* place, int after)
 {
     g_views.stamp = stamp;
     if (SameListTexts(ours, &g_views.storedTexts)) {
@@ -223,6 +265,8 @@ static int CloseGoneLabel(HWND list, const ListTexts* ours, const char* name, co
         Tell(SAID_LABEL_CLOSED, name);
         return 0;
     }
+    if (place && KeepAsNewLabel(tree, place, after, name, ours, SAID_KEPT_GONE) == 0)
+        return 0;
     g_views.openLabelGone = true;
     Tell(SAID_LABEL_GONE, name);
     return -1;
@@ -278,9 +322,15 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
         FreeListTexts(&ours);
         return -1;
     }
+    const LabelNode* open = PathTarget(g_views.selectedPath);
     char name[LABEL_NAME_SIZE];
-    memcpy(name, PathTarget(g_views.selectedPath)->name, sizeof name);
-    LabelNode* now = FindSameLabel(root, PathTarget(g_views.selectedPath));
+    memcpy(name, open->name, sizeof name);
+    LabelNode* now = FindSameLabel(root, open);
+    // A label of the same name added or removed beside it (or beside a label
+    // above it): the label found may be another one than the user's.
+    bool doubt = now && EqualNamesChanged(open, now);
+    int after = 1;
+    const LabelNode* place = now ? nullptr : PlaceOfGone(root, open, &after);
     ListTexts theirs = {nullptr, 0};
     ListTexts ours = TakeListTexts(list);
     if ((now && ReadListTexts(g_views.files.phrase, now, &theirs) != 0) || !ours.bytes) {
@@ -293,14 +343,19 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
     ShowLabelTree(tree, root);
     int result = 0;
     if (!now) {
-        result = CloseGoneLabel(list, &ours, name, stamp);
+        result = CloseGoneLabel(tree, list, &ours, name, stamp, place, after);
         FreeListTexts(&ours);
         return result;
     }
     OpenPathAt(now);
     SelectOpenLabel(tree);
-    ListTexts merged;
-    switch (MergePhraseEdit(&g_views.storedTexts, &ours, &theirs, &merged)) {
+    ListTexts merged = {nullptr, 0};
+    MergeOutcome outcome = MERGE_CONFLICT;
+    if (SameListTexts(&ours, &g_views.storedTexts))
+        outcome = MERGE_NO_EDIT;
+    else if (!doubt)
+        outcome = MergePhraseEdit(&g_views.storedTexts, &ours, &theirs, &merged);
+    switch (outcome) {
     case MERGE_NO_EDIT:
         ShowTheirs(list, &theirs, stamp);
         break;

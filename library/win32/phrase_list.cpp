@@ -223,11 +223,18 @@ static int SaveHeldPhraseList(HWND list, LabelNode* const* path)
         int result = FileExists(g_views.files.phrase) ? StoreOpenListOverChange(list) : -1;
         return unedited ? 0 : result;
     }
+    ListTexts now = TakeListTexts(list);
     if (path == g_views.selectedPath && g_views.openLabelGone) {
+        // Its edit undone, the gone label has nothing left to store.
+        bool unedited = SameListTexts(&now, &g_views.storedTexts);
+        FreeListTexts(&now);
+        if (unedited) {
+            CloseOpenLabel(list);
+            return 0;
+        }
         TellOpenLabelGone();
         return -1;
     }
-    ListTexts now = TakeListTexts(list);
     if (SameListTexts(&now, &g_views.storedTexts)) {
         FreeListTexts(&now);
         return 0;

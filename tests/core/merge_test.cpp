@@ -219,6 +219,14 @@ TEST(AddLabel, BesideTheTargetWithAUniqueNameAndThePhrases)
     FreeListTexts(&texts);
     LabelNode gone = {root, nullptr, nullptr, "b"};
     EXPECT_EQ(FindSameLabel(now, &gone), nullptr);
+    // The tree now holds the labels a, a, a～2, a～1 as before: the second a
+    // is still the second of two. A third a before it makes it the doubt.
+    EXPECT_FALSE(EqualNamesChanged(second, FindSameLabel(now, second)));
+    FreeLabelTree(now);
+    WriteBytes(files.phrase, "<u>\"root\"\r\n    <u>\"a\"\r\n    </u>\r\n    <u>\"a\"\r\n    </u>\r\n"
+                             "    <u>\"a\"\r\n    </u>\r\n</u>\r\n");
+    ASSERT_EQ(ReadLabelTree(files.phrase, &now), 0);
+    EXPECT_TRUE(EqualNamesChanged(second, FindSameLabel(now, second)));
     FreeLabelTree(now);
 
     // Without a name the request is refused before anything is written.

@@ -183,11 +183,11 @@ TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsRe
     Select("a");
     ASSERT_EQ(Phrases(), (Strings{"ONE", "two"}));
     InsertPhrase(list, -1, "mine");
-    ReplaceOutside(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"theirs\""));
+    ReplaceOutside(With("\"one\"", "\"theirs\"\n        </p>\n        <p>\n        \"one\""));
     Select("b");
     EXPECT_EQ(Selected(), "a") << "the edit waits for the tree to be read";
     EXPECT_EQ(1, CheckLibraryFile(tree, list));
-    EXPECT_EQ(Phrases(), (Strings{"one", "two", "theirs", "mine"}));
+    EXPECT_EQ(Phrases(), (Strings{"theirs", "one", "two", "mine"}));
     Select("b");
     EXPECT_EQ(Selected(), "b");
     std::string file = File();
@@ -205,12 +205,15 @@ TEST_F(OutsideChangeTest, TheReasonAnEditWaitsAndTheWordThatEndsTheWaitStayInThe
     Select("a");
     ReplaceOutside(With("<u>\"a\"", "<u>\"x\""));
     InsertPhrase(list, -1, "mine");
-    EXPECT_EQ(-1, StorePhraseListNow(list));
-    EXPECT_TRUE(ListEditsWait());
-    EXPECT_EQ(told, "ラベル「a」がファイルにないため、フレーズを保存できません");
+    // The edited label is gone: the edit is stored at once where it stood.
+    EXPECT_EQ(0, StorePhraseListNow(list));
+    EXPECT_FALSE(ListEditsWait());
+    EXPECT_EQ(told, "ラベル「a」がほかで取り除かれていたため、編集を「a」に保存しました");
+    EXPECT_EQ(Dump(), "x,a,b");
+    EXPECT_EQ(Selected(), "a");
+    EXPECT_EQ(Phrases(), (Strings{"one", "two", "mine"}));
     ReplaceOutside(LIBRARY);
-    ASSERT_EQ(0, StorePhraseListNow(list));
-    EXPECT_EQ(told, "") << "the reason is taken back once the edit is stored";
+    ASSERT_EQ(1, CheckLibraryFile(tree, list));
 
     HANDLE held = CreateFileA(phrasePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);

@@ -109,9 +109,12 @@ protected:
         g_views.labelRoot = nullptr;
     }
 
-    // Writes the library and loads the tree from it.
+    // Writes the library and loads the tree from it, as at a start: no
+    // label is open.
     void Load(const std::string& text)
     {
+        if (g_views.selectedPath)
+            CloseOpenLabel(list);
         WriteBytes(phrasePath, Crlf(text));
         ASSERT_EQ(0, LoadLabelTree(tree));
     }
