@@ -7,10 +7,6 @@
 
 #include "common/sjis.h"
 
-// Entry lists longer than this are refused: the progress bar counts in
-// 16 bits, and no product needs more.
-static const size_t MAX_ENTRIES = 10000;
-
 static std::string Trim(const std::string& s)
 {
     size_t a = s.find_first_not_of(" \t\r");
@@ -72,7 +68,7 @@ static int ReadList(const ProfileReader& reader, const char* section, int needCo
             return 0;
         if (length == 0 || (needComma && SjisFindChar(value, ',') == SJIS_NOT_FOUND))
             return 1;
-        if (list->size() >= MAX_ENTRIES)
+        if (list->size() >= SETUP_MAX_ENTRIES)
             return 0;
         list->push_back(value);
     }
@@ -178,6 +174,34 @@ int FolderFromUninstallString(const char* value, char* installFolder)
     return CopyBounded(installFolder, SETUP_PATH_SIZE, text, slash + 1);
 }
 
+int InstallationFolder(const char* installLocation, const char* uninstallString, char* installFolder)
+{
+    if (!installLocation[0])
+        return FolderFromUninstallString(uninstallString, installFolder);
+    if (!SjisIsComplete(installLocation))
+        return 0;
+    return JoinPath(installFolder, installLocation, SjisEndsWithBackslash(installLocation) ? "" : "\\");
+}
+
+int UninstallFolderOf(const char* programFiles, const char* title, char* folder)
+{
+    if (!programFiles[0] || !SjisIsComplete(programFiles) || !IsSafeName(title))
+        return 0;
+    std::string text = programFiles;
+    if (SjisEndsWithBackslash(programFiles))
+        text.pop_back();
+    text += std::string("\\") + title + " Setup\\";
+    return CopyBounded(folder, SETUP_PATH_SIZE, text.data(), text.size());
+}
+
+int CopyFolderOf(const char* uninstallFolder, uint32_t seed, char* folder)
+{
+    int n = snprintf(folder, SETUP_PATH_SIZE, "%s%08lx.tmp\\", uninstallFolder, (unsigned long)seed);
+    return n > 0 && (size_t)n < SETUP_PATH_SIZE;
+}
+
+const char ADMIN_ONLY_FOLDER_SDDL[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)";
+
 FolderCheck CheckInstallFolder(const char* text, char* installFolder)
 {
     std::string folder = text;
@@ -221,6 +245,21 @@ std::vector<size_t> FolderChainLengths(const char* path)
     return lengths;
 }
 
+int IsContainedName(const char* name)
+{
+    if (!SjisIsComplete(name))
+        return 0;
+    for (const char* level = name;;) {
+        size_t end = SjisFindChar(level, '\\');
+        std::string text(level, end == SJIS_NOT_FOUND ? strlen(level) : end);
+        if (!IsSafeName(text.c_str()))
+            return 0;
+        if (end == SJIS_NOT_FOUND)
+            return 1;
+        level += end + 1;
+    }
+}
+
 int ParseInstallEntry(const char* text, const char* installFolder, const char* windowsDir,
                       const char* systemDir, InstallEntry* entry)
 {
@@ -253,6 +292,8 @@ int ParseInstallEntry(const char* text, const char* installFolder, const char* w
             name += 2;
         }
     }
+    if (!IsContainedName(line) || !IsContainedName(name))
+        return 0;
     strcpy(entry->source, line);
     entry->nameStart = strlen(base);
     return JoinPath(entry->destination, base, name);
@@ -293,6 +334,16 @@ static int IsKeyLevel(const char* text, const char* word)
     return strncasecmp(text, word, n) == 0 && (text[n] == '\0' || text[n] == '\\');
 }
 
+// Keys below Software that belong to the system or that many programs
+// share: the system's own, the data sources of every ODBC driver, the
+// low-integrity hive of every program, the registrations of every Python,
+// Java, browser plug-in and graphics driver, and Wine's settings.
+const char* const SHARED_REG_KEYS[] = {
+    "Microsoft", "Classes", "Policies",  "Clients", "RegisteredApplications", "Wow6432Node", "ODBC",
+    "AppDataLow", "Python", "JavaSoft", "MozillaPlugins", "Khronos", "Wine",
+};
+const size_t SHARED_REG_KEY_COUNT = sizeof SHARED_REG_KEYS / sizeof SHARED_REG_KEYS[0];
+
 int ParseRegEntry(const char* value, RegRoot* root, const char** subkey)
 {
     static const struct {
@@ -302,9 +353,6 @@ int ParseRegEntry(const char* value, RegRoot* root, const char** subkey)
         {"HKEY_CURRENT_USER", REG_ROOT_CURRENT_USER},
         {"HKEY_LOCAL_MACHINE", REG_ROOT_LOCAL_MACHINE},
     };
-    // Keys below Software that belong to the system or to every program.
-    static const char* const shared[] = {"Microsoft", "Classes", "Policies", "Clients", "RegisteredApplications",
-                                         "Wow6432Node"};
     for (const auto& r : roots) {
         size_t n = strlen(r.name);
         if (strncmp(value, r.name, n) != 0 || value[n] != '\\')
@@ -334,8 +382,8 @@ int ParseRegEntry(const char* value, RegRoot* root, const char** subkey)
                 return 0;
             below += strlen("Wow6432Node") + 1;
         }
-        for (const char* s : shared) {
-            if (IsKeyLevel(below, s))
+        for (size_t i = 0; i < SHARED_REG_KEY_COUNT; i++) {
+            if (IsKeyLevel(below, SHARED_REG_KEYS[i]))
                 return 0;
         }
         *root = r.root;
@@ -430,6 +478,47 @@ int MayCleanFolder(const char* folder, const char* const* systemFolders, size_t 
     return 1;
 }
 
+// The length of the root of path: 3 for "X:\\", the length of
+// "\\\\server\\share\\" for a share; 0 for anything else.
+static size_t RootLength(const char* path)
+{
+    if (HasDrive(path))
+        return 3;
+    if (strncmp(path, "\\\\", 2) != 0)
+        return 0;
+    size_t server = SjisFindChar(path + 2, '\\');
+    if (server == SJIS_NOT_FOUND || server == 0)
+        return 0;
+    size_t share = SjisFindChar(path + 3 + server, '\\');
+    if (share == 0)
+        return 0;
+    return share == SJIS_NOT_FOUND ? strlen(path) : 3 + server + share + 1;
+}
+
+int NoReparsePointAlong(const char* path, const PathQuery& query)
+{
+    size_t root = RootLength(path);
+    if (root == 0 || !SjisIsComplete(path))
+        return 0;
+    for (size_t i = root;; i++) {
+        if (path[i] == '\\' || path[i] == '\0') {
+            if (i > root && path[i - 1] != '\\') {
+                std::string level(path, i);
+                uint32_t attributes = 0;
+                int found = query.attributes(query.context, level.c_str(), &attributes);
+                if (found < 0 || (found > 0 && (attributes & PATH_ATTRIBUTE_REPARSE_POINT)))
+                    return 0;
+                if (found == 0)
+                    return 1;
+            }
+            if (path[i] == '\0')
+                return 1;
+        } else if (IsSjisLeadByte((unsigned char)path[i]) && path[i + 1]) {
+            i++;
+        }
+    }
+}
+
 int IsSafeName(const char* name)
 {
     if (!name[0] || !SjisIsComplete(name) || SjisFindChar(name, '\\') != SJIS_NOT_FOUND ||
@@ -479,6 +568,8 @@ int ParseCreatedList(const std::string& text, CreatedList* list)
 {
     list->files.clear();
     list->folders.clear();
+    list->keys.clear();
+    list->refused = 0;
     if (text.size() > CREATED_LIST_LIMIT)
         return 0;
     for (size_t at = 0; at < text.size();) {
@@ -497,29 +588,50 @@ int ParseCreatedList(const std::string& text, CreatedList* list)
                   HasDrive(path.c_str()) && SjisIsComplete(path.c_str()) &&
                   std::find_if(path.begin(), path.end(), [](char c) { return (unsigned char)c < 0x20; }) == path.end() &&
                   (SjisEndsWithBackslash(path.c_str()) != 0) == folder;
-        if (!ok) {
-            list->files.clear();
-            list->folders.clear();
-            return 0;
-        }
-        AddCreated(folder ? &list->folders : &list->files, path.c_str());
+        if (ok)
+            AddCreated(list, folder ? CREATED_FOLDER : CREATED_FILE, path.c_str());
+        else
+            list->refused++;
     }
     return 1;
 }
 
-int HoldsPath(const std::vector<std::string>& paths, const char* path)
+int IsListedFileAllowed(const char* path, const char* const* bases, size_t count)
 {
-    for (const std::string& p : paths) {
-        if (SameFolder(p.c_str(), path))
+    for (size_t i = 0; i < count; i++) {
+        size_t n = strlen(bases[i]);
+        if (n > 0 && SjisEndsWithBackslash(bases[i]) && SjisStartsWithNoCase(path, bases[i]) && path[n] &&
+            IsContainedName(path + n))
             return 1;
     }
     return 0;
 }
 
-void AddCreated(std::vector<std::string>* paths, const char* path)
+// The key of a path in a CreatedList: its kind, then the path normalised
+// with its ASCII letters in capitals, so that equal keys are SameFolder.
+static std::string CreatedKey(CreatedKind kind, const char* path)
 {
-    if (!HoldsPath(*paths, path))
-        paths->push_back(path);
+    char normal[SETUP_PATH_SIZE];
+    std::string key = kind == CREATED_FILE ? "F" : "D";
+    key += NormalizeFolderText(path, normal) ? normal : path;
+    for (size_t i = 1; i < key.size(); i++) {
+        if (IsSjisLeadByte((unsigned char)key[i]))
+            i++;
+        else
+            key[i] = (char)toupper((unsigned char)key[i]);
+    }
+    return key;
+}
+
+int HoldsPath(const CreatedList& list, CreatedKind kind, const char* path)
+{
+    return list.keys.count(CreatedKey(kind, path)) != 0;
+}
+
+void AddCreated(CreatedList* list, CreatedKind kind, const char* path)
+{
+    if (list->keys.insert(CreatedKey(kind, path)).second)
+        (kind == CREATED_FILE ? list->files : list->folders).push_back(path);
 }
 
 int CreatedListNameOf(const char* programFileName, char* listName)
@@ -533,6 +645,12 @@ int CreatedListNameOf(const char* programFileName, char* listName)
 uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint64_t bytesPerSector)
 {
     return freeClusters / 10 * sectorsPerCluster * bytesPerSector;
+}
+
+int RestartDeletionUsesWininit(uint32_t platform)
+{
+    const uint32_t PLATFORM_WINDOWS_9X = 1;
+    return platform == PLATFORM_WINDOWS_9X;
 }
 
 int BuildWininitText(const char* lines, size_t size, const char* shortPath, std::string* text)

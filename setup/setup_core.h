@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ const size_t SETUP_NAME_SIZE = 100;
 const size_t SETUP_FLAG_SIZE = 10;
 const size_t WININIT_BUFFER_SIZE = 32768;
 const size_t WININIT_TEXT_LIMIT = 30000;
+// Entry lists longer than this are refused: the progress bar counts in
+// 16 bits, and no product needs more.
+const size_t SETUP_MAX_ENTRIES = 10000;
 
 // Reads a profile value with the contract of GetPrivateProfileStringA:
 // copies the value of key in section into buffer (size bytes, always
@@ -73,6 +77,26 @@ int DefaultInstallFolder(const char* windowsDir, const char* folder, char* insta
 // The folder of the installed setup in an UninstallString; false (out
 // untouched) when it names no folder.
 int FolderFromUninstallString(const char* value, char* installFolder);
+// The folder an uninstall entry names as the installation: its
+// InstallLocation (a "\" put last) when it has one, else the folder of its
+// UninstallString, where setup used to be installed with the product.
+int InstallationFolder(const char* installLocation, const char* uninstallString, char* installFolder);
+
+// The folder that holds the installed setup, its settings file and its list
+// of what the install made: one of its own under Program Files, which only
+// administrators can write, "<Program Files>\<Title> Setup\". The
+// product's own folder stays writable for its users, so nothing that the
+// elevated uninstall reads or runs is kept there.
+int UninstallFolderOf(const char* programFiles, const char* title, char* folder);
+// A fresh folder in that one for the copy of setup that does the uninstall
+// ("<8 hex digits>.tmp\"); the caller makes it new, trying other seeds when
+// the name is taken.
+int CopyFolderOf(const char* uninstallFolder, uint32_t seed, char* folder);
+// The access list both folders are made with, in the system's SDDL: owner
+// the administrators; full control for the system and the administrators,
+// reading and running for the users; nothing inherited from above, all of
+// it inherited below.
+extern const char ADMIN_ONLY_FOLDER_SDDL[];
 
 // The install folder typed in the folder dialog, checked.
 enum FolderCheck { FOLDER_OK, FOLDER_ROOT, FOLDER_NO_DRIVE, FOLDER_TOO_LONG };
@@ -83,7 +107,15 @@ int IsDriveRoot(const char* path);
 // shortest first; a path without a drive gives its whole length.
 std::vector<size_t> FolderChainLengths(const char* path);
 
-// One install entry, parsed.
+// True for a name that stays below the folder it is put in: one or more
+// levels joined by single "\", each a safe name (IsSafeName), so no "..",
+// no drive, no stream, no root and no "/" can take it elsewhere.
+int IsContainedName(const char* name);
+
+// One install entry, parsed. Its source and the name of its destination
+// must be contained names (IsContainedName): an entry that would leave the
+// setup folder or the place it is put in is refused, at install and at
+// uninstall alike.
 struct InstallEntry {
     char source[SETUP_PATH_SIZE];       // relative to the setup folder
     char destination[SETUP_PATH_SIZE];  // full path
@@ -102,10 +134,13 @@ int ParseGroupEntry(const char* text, const char* installFolder, char* name, cha
 int SplitClassName(const char* value, char* className, char* title, int* hasTitle);
 
 // A [Reg] entry. Only keys under Software of the user's or the machine's
-// hive are taken, at least two levels down ("Software\\Vendor"), never one
-// of the system's shared keys (Microsoft, Classes, Policies, ...) or a key
-// below them; HKEY_CLASSES_ROOT, whose keys every program shares, is
-// refused whole.
+// hive are taken (or under its 32-bit view Software\\Wow6432Node), at least
+// one level further down, the vendor's own key ("Software\\Orbo"), which
+// must not be one that the system or many programs share (SHARED_REG_KEYS)
+// nor lie below one; HKEY_CLASSES_ROOT, whose keys every program shares,
+// is refused whole.
+extern const char* const SHARED_REG_KEYS[];
+extern const size_t SHARED_REG_KEY_COUNT;
 enum RegRoot { REG_ROOT_CURRENT_USER, REG_ROOT_LOCAL_MACHINE };
 int ParseRegEntry(const char* value, RegRoot* root, const char** subkey);
 
@@ -126,6 +161,22 @@ int IsBelowFolder(const char* path, const char* folder);
 // the system's folders nor one that holds them, both sides normalised.
 int MayCleanFolder(const char* folder, const char* const* systemFolders, size_t count);
 
+// What the file system says of one path: 1 with its attributes when
+// something is there, 0 when nothing is, -1 when it cannot tell.
+typedef int (*PathAttributesFn)(void* context, const char* path, uint32_t* attributes);
+struct PathQuery {
+    PathAttributesFn attributes;
+    void* context;
+};
+const uint32_t PATH_ATTRIBUTE_REPARSE_POINT = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+// True when no level of path (a drive path "X:\\..." or a share; its root
+// aside, every level down to the last, a final "\\" or not) is a reparse
+// point: a junction, a symbolic link or a mount point put anywhere along
+// the way leads elsewhere. A level that does not exist ends the walk (nothing
+// below it does either). False for a level the query cannot tell about and
+// for a path without a root.
+int NoReparsePointAlong(const char* path, const PathQuery& query);
+
 // True for a name that stays one level inside the folder it is put in: not
 // empty, no "\\", "/" or ":", no control characters, not made only of dots
 // and spaces (the system reads ".." as the level above). Title, GroupName
@@ -143,23 +194,40 @@ int ExecCommandLine(const char* installFolder, const char* entry, char* out, siz
 // paths (with "\\"). Its text is one entry a line, "F " or "D " and the
 // path, CR LF; lines that begin with ";" are comments.
 struct CreatedList {
-    std::vector<std::string> files;
+    std::vector<std::string> files;    // in the order they were made
     std::vector<std::string> folders;
+    std::set<std::string> keys;        // "F"/"D" + each path as SameFolder compares it
+    size_t refused = 0;  // lines of the text read that were in neither form
 };
-const size_t CREATED_LIST_LIMIT = 1 << 20;  // bytes; a longer file is refused
+enum CreatedKind { CREATED_FILE, CREATED_FOLDER };
+// Bytes; a longer file is refused, and setup never writes one (the install
+// stops instead). A list of every entry a new file of 259 bytes in a new
+// folder of its own fits.
+const size_t CREATED_LIST_LIMIT = 8 << 20;
 std::string FormatCreatedList(const CreatedList& list);
-// False, with the list empty, for a text with any line that is not one of
-// the two forms with a full path of less than 260 bytes.
+// Reads the list; a line that is not one of the two forms with a full path
+// of less than 260 bytes is refused alone (counted in refused, acted on by
+// nobody). False, with the list empty, only for a text over the limit.
 int ParseCreatedList(const std::string& text, CreatedList* list);
-// Adds path unless the list holds it already (compared as folders are).
-void AddCreated(std::vector<std::string>* paths, const char* path);
-int HoldsPath(const std::vector<std::string>& paths, const char* path);
+// True for a listed file the uninstall may act on: below one of the
+// folders the install puts files in (the install folder, the Windows
+// folder, the folder of the installed setup), by a contained name.
+int IsListedFileAllowed(const char* path, const char* const* bases, size_t count);
+// Adds path unless the list holds it already (compared as folders are:
+// SameFolder), looked up rather than compared with every path listed.
+void AddCreated(CreatedList* list, CreatedKind kind, const char* path);
+int HoldsPath(const CreatedList& list, CreatedKind kind, const char* path);
 // The name of the list beside the program file: its last three characters
 // replaced by "LST" (SETUP.EXE gives SETUP.LST).
 int CreatedListNameOf(const char* programFileName, char* listName);
 
 // A tenth of the free bytes, as the free-space question measures it.
 uint64_t FreeSpaceTenth(uint64_t freeClusters, uint64_t sectorsPerCluster, uint64_t bytesPerSector);
+
+// True when the deletion at restart goes through WININIT.INI: on Windows 9x
+// (platform 1) only. Elsewhere MoveFileEx's MOVEFILE_DELAY_UNTIL_REBOOT is
+// the one way, and a failure of it leaves the file.
+int RestartDeletionUsesWininit(uint32_t platform);
 
 // The [Rename] section of WININIT.INI: its existing lines (as
 // GetPrivateProfileSectionA gives them, each NUL-terminated, within size

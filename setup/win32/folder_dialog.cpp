@@ -89,8 +89,25 @@ static int AcceptFolder(HWND dialog)
         return 0;
     }
     strcpy(g_setup.installFolder, normal);
-    // Tested without its "\", which no folder name matches; a junction
-    // counts as the folder it is.
+    // The uninstall removes nothing that lies through a junction: nor is
+    // anything installed so.
+    if (!NoReparsePoint(g_setup.installFolder)) {
+        Message(dialog, ThroughReparsePoint(g_setup.installFolder, "ｲﾝｽﾄｰﾙ先にできません。"), nullptr, MB_ICONERROR);
+        return 0;
+    }
+    // One uninstall entry for the product: installed here too, the one
+    // elsewhere would be left without it.
+    char setupFolder[SETUP_PATH_SIZE], installed[SETUP_PATH_SIZE], installedNormal[SETUP_PATH_SIZE];
+    if (!g_settings.noUninst && ReadInstallation(g_settings.title, setupFolder, installed) &&
+        !(NormalizeFolder(installed, installedNormal) && SameFolder(installedNormal, g_setup.installFolder))) {
+        Message(dialog,
+                std::string(g_settings.title) + " は " + installed +
+                    " にｲﾝｽﾄｰﾙされています。別のﾌｫﾙﾀﾞにｲﾝｽﾄｰﾙするには、先にｺﾝﾄﾛｰﾙﾊﾟﾈﾙの 'ｱﾌﾟﾘｹｰｼｮﾝの追加と削除' "
+                    "でそれを削除してください。",
+                g_settings.title, MB_ICONERROR);
+        return 0;
+    }
+    // Tested without its "\", which no folder name matches.
     std::string bare = g_setup.installFolder;
     if (!IsDriveRoot(bare.c_str()))
         bare.pop_back();

@@ -53,7 +53,8 @@ void RunInstall()
         return;
     RunInstallSteps();
     g_setup.owner = nullptr;
-    RunExecEntries();
+    if (!g_setup.stopped)
+        RunExecEntries();
     std::string text = g_setup.failed ? "ｲﾝｽﾄｰﾙ中にｴﾗｰがありました。一部のﾌｧｲﾙはｲﾝｽﾄｰﾙされていません。"
                                       : "ｲﾝｽﾄｰﾙは正常に終了しました。";
     if (!g_settings.noUninst)

@@ -5,12 +5,19 @@
 #include <cstring>
 #include <string>
 
+#include <shlobj.h>
+
 #include "setup/win32/setup.h"
 
 SetupState g_setup;
 SetupSettings g_settings;
 
 const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char HANDOVER_VARIABLE[] = "SETUP_HANDOVER";
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
 
 int Message(HWND owner, const char* text, const char* caption, UINT flags)
 {
@@ -36,7 +43,30 @@ int ParseEntry(int e, InstallEntry* entry)
     const char* text = e == -1  ? g_setup.programFile
                        : e == 0 ? g_setup.settingsFile
                                 : g_settings.installEntries[e - 1].c_str();
-    return ParseInstallEntry(text, g_setup.installFolder, g_setup.windowsDir, g_setup.systemDir, entry);
+    const char* base = e <= 0 ? g_setup.uninstallFolder : g_setup.installFolder;
+    return ParseInstallEntry(text, base, g_setup.windowsDir, g_setup.systemDir, entry);
+}
+
+// DLLs that are loaded by name from here on come from the system folder
+// only, never from the program's folder or the current one. The imports of
+// setup.exe (kernel32, user32, advapi32, shell32, ole32, msvcrt) are all
+// known DLLs, which the loader takes from the system's own list before
+// WinMain; comctl32, which is not one, is not imported: the manifest binds
+// it to the side-by-side assembly (WinSxS), from which it is loaded when
+// the progress bar is first made. What the system's DLLs load by name later
+// (uxtheme, for one) is restricted by this call. Against anything that
+// loads before it, the folders setup is installed in and runs its copy
+// from are ones only administrators can write.
+static void RestrictDllSearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto setDefault = (SetDefaultDllDirectoriesFn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDefault)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Systems without it (Windows 7 without KB2533623) still lose the
+    // current directory from the search.
+    SetDllDirectoryA("");
 }
 
 static size_t ReadProfile(void* context, const char* section, const char* key, char* buffer, size_t size)
@@ -47,20 +77,9 @@ static size_t ReadProfile(void* context, const char* section, const char* key, c
 // The folder of an earlier installation, from its uninstall entry.
 static void FindEarlierInstallation()
 {
-    char keyName[SETUP_PATH_SIZE];
-    snprintf(keyName, sizeof keyName, "%s%s", UNINSTALL_KEY,
-             g_settings.subTitle[0] ? g_settings.subTitle : g_settings.title);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    char value[SETUP_PATH_SIZE + 1] = "";
-    DWORD size = SETUP_PATH_SIZE, type = 0;
-    if (RegQueryValueExA(key, "UninstallString", nullptr, &type, (BYTE*)value, &size) == ERROR_SUCCESS &&
-        type == REG_SZ) {
-        value[size < SETUP_PATH_SIZE ? size : SETUP_PATH_SIZE] = '\0';
-        FolderFromUninstallString(value, g_setup.installFolder);
-    }
-    RegCloseKey(key);
+    char setupFolder[SETUP_PATH_SIZE], installFolder[SETUP_PATH_SIZE];
+    if (ReadInstallation(g_settings.subTitle[0] ? g_settings.subTitle : g_settings.title, setupFolder, installFolder))
+        strcpy(g_setup.installFolder, installFolder);
 }
 
 static int LoadSettings()
@@ -73,6 +92,14 @@ static int LoadSettings()
     }
     FindEarlierInstallation();
     return 1;
+}
+
+// The folder the install puts setup in; false when Program Files is unknown.
+static int FindUninstallFolder()
+{
+    char programFiles[MAX_PATH];
+    return SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles) == S_OK &&
+           UninstallFolderOf(programFiles, g_settings.title, g_setup.uninstallFolder);
 }
 
 // False, after the message, while a window of ClassName exists.
@@ -93,17 +120,44 @@ static int NothingRunning()
     return 0;
 }
 
+// The uninstall run takes over the guard its request holds for it: the
+// request passes it, with a handle to itself, as inherited handles, and ends
+// without giving the count back, so no other setup can start in between.
+static int TakeHandedGuard()
+{
+    char text[64];
+    DWORD n = GetEnvironmentVariableA(HANDOVER_VARIABLE, text, sizeof text);
+    SetEnvironmentVariableA(HANDOVER_VARIABLE, nullptr);
+    unsigned long long guard = 0, request = 0;
+    DWORD flags;
+    if (n == 0 || n >= sizeof text || sscanf(text, "%llx %llx", &guard, &request) != 2 ||
+        !GetHandleInformation((HANDLE)(ULONG_PTR)guard, &flags) ||
+        !GetHandleInformation((HANDLE)(ULONG_PTR)request, &flags))
+        return 0;
+    // Its count is the request's, now this run's; should the request have
+    // given it back after all, the run takes it here.
+    WaitForSingleObject((HANDLE)(ULONG_PTR)guard, 0);
+    g_setup.guard = (HANDLE)(ULONG_PTR)guard;
+    g_setup.request = (HANDLE)(ULONG_PTR)request;
+    return 1;
+}
+
 // False, after the message, while another setup of this product runs. The
-// uninstall run waits a little: the request that started it is ending.
+// guard is a semaphore of one count rather than a mutex, so that a request
+// can hand it to the uninstall run it starts.
 static int OnlyInstance(SetupMode mode)
 {
+    if (mode == MODE_UNINSTALL_RUN && TakeHandedGuard())
+        return 1;
     std::string name = std::string("SetupRunning:") + g_settings.title;
-    g_setup.guard = CreateMutexA(nullptr, FALSE, name.c_str());
-    if (g_setup.guard) {
-        DWORD wait = WaitForSingleObject(g_setup.guard, mode == MODE_UNINSTALL_RUN ? 10000 : 0);
-        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-            return 1;
+    HANDLE guard = CreateSemaphoreA(nullptr, 1, 1, name.c_str());
+    // A run started by hand waits a little, as for a request ending.
+    if (guard && WaitForSingleObject(guard, mode == MODE_UNINSTALL_RUN ? 10000 : 0) == WAIT_OBJECT_0) {
+        g_setup.guard = guard;
+        return 1;
     }
+    if (guard)
+        CloseHandle(guard);
     Message(nullptr, (std::string(g_settings.title) + " のｾｯﾄｱｯﾌﾟは既に実行中です。").c_str(), g_settings.title,
             MB_ICONERROR);
     return 0;
@@ -111,6 +165,7 @@ static int OnlyInstance(SetupMode mode)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    RestrictDllSearch();
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     GetVersionExA(&version);
@@ -120,6 +175,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     }
 
     g_setup.instance = instance;
+    g_setup.platform = version.dwPlatformId;
     // A cut module path would name another folder and another settings file.
     DWORD length = GetModuleFileNameA(nullptr, g_setup.modulePath, sizeof g_setup.modulePath);
     GetWindowsDirectoryA(g_setup.windowsDir, sizeof g_setup.windowsDir);
@@ -142,7 +198,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     switch (mode) {
     case MODE_UNINSTALL_REQUEST: RequestUninstall(); break;
     case MODE_UNINSTALL_RUN: RunUninstall(); break;
-    default: RunInstall(); break;
+    default:
+        if (g_settings.noUninst || FindUninstallFolder())
+            RunInstall();
+        else
+            Message(nullptr, "Program Files ﾌｫﾙﾀﾞが見つからないため、ｲﾝｽﾄｰﾙできません。", nullptr, MB_ICONERROR);
+        break;
+    }
+    // A request that handed the guard on has closed its handle instead.
+    if (g_setup.guard) {
+        ReleaseSemaphore(g_setup.guard, 1, nullptr);
+        CloseHandle(g_setup.guard);
     }
     return 1;
 }

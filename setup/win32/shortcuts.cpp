@@ -164,14 +164,18 @@ int Shortcuts(int kind, int remove)
         for (const ShortcutItem& item : items)
             ok = RemoveLink(folder + item.name + ".lnk") && ok;
         // The group folder goes only when it is ours and nothing else is in it.
-        if (group && HoldsPath(g_setup.created.folders, folder.c_str()) && IsEmptyFolder(folder))
+        if (group && HoldsPath(g_setup.created, CREATED_FOLDER, folder.c_str()) && IsEmptyFolder(folder))
             RemoveDirectoryA(folder.substr(0, folder.size() - 1).c_str());
     } else {
         int made = 0;
         if (group && !CreateFolderLevel(folder.c_str(), &made))
             ok = 0;
-        if (made)
-            AddCreated(&g_setup.created.folders, folder.c_str());
+        // With the list lost (adopt), the group folder is taken for the
+        // earlier install's; it goes only when it is empty.
+        if (group && (made || g_setup.adopt)) {
+            AddCreated(&g_setup.created, CREATED_FOLDER, folder.c_str());
+            g_setup.listChanged = 1;
+        }
         for (const ShortcutItem& item : items)
             ok = SaveLink(folder, item) && ok;
     }

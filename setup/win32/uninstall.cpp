@@ -1,5 +1,9 @@
-// Uninstall: the request that hands over to a copy in the temporary folder,
-// and the run of that copy, which removes the product and then itself.
+// Uninstall: the request that hands over to a copy of itself in a new
+// folder of the administrators, and the run of that copy, which removes the
+// product and then itself. Everything either reads (the settings file and
+// SETUP.LST) lies in the uninstall folder, which only administrators can
+// write; what lies in the product's folder, which its users can write, is
+// checked before anything is removed.
 #include "setup/win32/setup.h"
 
 #include "common/safe_file.h"
@@ -12,10 +16,12 @@
 #include <string>
 #include <vector>
 
-
 const UINT_PTR START_TIMER = 1;
 const UINT START_DELAY_MS = 300;
 const UINT MSG_REMOVE = WM_APP + 1;  // the one step: removes the installation
+// Longer than any registry key name in bytes: 255 characters of a
+// double-byte code page are 510.
+const DWORD KEY_NAME_SIZE = 1024;
 
 // The message when setup's own folder is not the installation's.
 static void NotInstalledHere()
@@ -24,67 +30,97 @@ static void NotInstalledHere()
             g_settings.title, MB_ICONERROR);
 }
 
-// Copies the program to a new file in the temporary folder, under a name
-// no file had; false when none could be written.
-static int CopyToTemp(std::string* copy)
+// True when the uninstall entry names the setup folder as the one its
+// program is in; installFolder gets the product's folder.
+static int IsTheInstallation(char* installFolder)
 {
-    char temp[SETUP_PATH_SIZE];
-    DWORD n = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof temp)
-        return 0;
+    char setupFolder[SETUP_PATH_SIZE], installed[SETUP_PATH_SIZE], a[SETUP_PATH_SIZE], b[SETUP_PATH_SIZE];
+    return ReadInstallation(g_settings.title, setupFolder, installed) && NormalizeFolder(setupFolder, a) &&
+           NormalizeFolder(g_setup.setupFolder, b) && SameFolder(a, b) && NormalizeFolder(installed, installFolder);
+}
+
+// Copies the program into a new folder of the uninstall folder, made with
+// the administrators' access list, so that no one else can put a program
+// or a DLL beside the copy; false when none could be made.
+static int CopyToNewFolder(std::string* copy)
+{
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (DWORD i = 0; i < 100; i++) {
-        char name[SETUP_PATH_SIZE];
-        if (snprintf(name, sizeof name, "%s%08lx-%s", temp, (unsigned long)(seed + i), g_setup.programFile) >=
-            (int)sizeof name)
+        char folder[SETUP_PATH_SIZE];
+        if (!CopyFolderOf(g_setup.uninstallFolder, seed + i * 7919, folder))
             return 0;
-        // Fails rather than overwrite: the file started is the one written here.
-        if (CopyFileA(g_setup.modulePath, name, TRUE)) {
+        if (!CreateAdminFolder(folder, 1)) {
+            if (GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            return 0;
+        }
+        std::string name = std::string(folder) + g_setup.programFile;
+        if (name.size() < SETUP_PATH_SIZE && CopyFileA(g_setup.modulePath, name.c_str(), TRUE)) {
             *copy = name;
             return 1;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS)
-            return 0;
+        RemoveDirectoryA(std::string(folder, strlen(folder) - 1).c_str());
+        return 0;
     }
     return 0;
+}
+
+// Starts the copy with the guard and a handle to this process, both
+// inherited; the guard's count stays taken for the copy.
+static int StartCopy(const std::string& copy)
+{
+    HANDLE self = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0))
+        return 0;
+    SetHandleInformation(g_setup.guard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    char handover[64];
+    snprintf(handover, sizeof handover, "%llx %llx", (unsigned long long)(ULONG_PTR)g_setup.guard,
+             (unsigned long long)(ULONG_PTR)self);
+    SetEnvironmentVariableA(HANDOVER_VARIABLE, handover);
+    std::string command = "\"" + copy + "\" x " + g_setup.modulePath;
+    std::string folder = copy.substr(0, SjisFindLastChar(copy.c_str(), '\\') + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    int started = CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                 &startup, &info);
+    SetEnvironmentVariableA(HANDOVER_VARIABLE, nullptr);
+    SetHandleInformation(g_setup.guard, HANDLE_FLAG_INHERIT, 0);
+    CloseHandle(self);
+    if (!started)
+        return 0;
+    // The count is the copy's now: this process ends without giving it back.
+    CloseHandle(g_setup.guard);
+    g_setup.guard = nullptr;
+    // As long as the copy takes to show itself, as WinExec waits.
+    WaitForInputIdle(info.hProcess, 30000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 1;
 }
 
 void RequestUninstall()
 {
     // Started from anywhere but the installation (the unpacked package,
-    // say), it would remove the files there and the real installation's
-    // entry and shortcuts.
-    if (!InstalledIn(g_setup.setupFolder)) {
+    // say), it would remove the real installation's entry and shortcuts.
+    char installFolder[SETUP_PATH_SIZE];
+    if (!IsTheInstallation(installFolder)) {
         NotInstalledHere();
         return;
     }
+    strcpy(g_setup.uninstallFolder, g_setup.setupFolder);
     std::string question = std::string(g_settings.title) + " とそのすべてのｺﾝﾎﾟｰﾈﾝﾄを削除しますか？";
     if (Message(nullptr, question.c_str(), g_settings.title, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return;
     // The program lies in the folder it removes: a copy does the work.
     std::string copy;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    int started = 0;
-    if (CopyToTemp(&copy)) {
-        std::string command = "\"" + copy + "\" x " + g_setup.modulePath;
-        std::string folder = copy.substr(0, SjisFindLastChar(copy.c_str(), '\\') + 1);
-        // The copy takes over the single-instance guard.
-        ReleaseMutex(g_setup.guard);
-        started = CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                                 &startup, &info);
-        if (started) {
-            // As long as the copy takes to show itself, as WinExec waits.
-            WaitForInputIdle(info.hProcess, 30000);
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        } else {
-            DeleteFileA(copy.c_str());
-        }
+    if (CopyToNewFolder(&copy)) {
+        if (StartCopy(copy))
+            return;
+        DeleteFileA(copy.c_str());
+        RemoveDirectoryA(copy.substr(0, SjisFindLastChar(copy.c_str(), '\\')).c_str());
     }
-    if (!started)
-        Message(nullptr, "ｱﾝｲﾝｽﾄｰﾙ用ﾌﾟﾛｸﾞﾗﾑの起動に失敗しました。手動で削除してください。", nullptr, MB_ICONERROR);
+    Message(nullptr, "ｱﾝｲﾝｽﾄｰﾙ用ﾌﾟﾛｸﾞﾗﾑの起動に失敗しました。手動で削除してください。", nullptr, MB_ICONERROR);
 }
 
 // Deletes subkey of root with everything below it.
@@ -92,9 +128,10 @@ static void DeleteKeyTree(HKEY root, const char* subkey)
 {
     HKEY key;
     if (RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        char name[256], previous[256] = "";
-        DWORD i = 0;
-        while (RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS) {
+        char name[KEY_NAME_SIZE], previous[KEY_NAME_SIZE] = "";
+        DWORD i = 0, size;
+        while (size = sizeof name, RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                                       ERROR_SUCCESS) {
             if (lstrcmpiA(name, previous) != 0) {
                 DeleteKeyTree(key, name);  // the next child moves into index i
                 strcpy(previous, name);
@@ -157,18 +194,29 @@ static int MayClean(const char* folder)
     return MayCleanFolder(folder, names.data(), names.size());
 }
 
+// The message for something the uninstall leaves because it is not what
+// the install put there.
+static void Refused(HWND dialog, const std::string& text)
+{
+    Message(dialog, text, nullptr, MB_ICONERROR);
+}
+
 // Removes one folder the install made, with the help indexes (*.gid) the
 // product's help left in it; false when the folder stays.
-static int RemoveCreatedFolder(const std::string& folder)
+static int RemoveCreatedFolder(HWND dialog, const std::string& folder)
 {
     std::string bare = folder.substr(0, folder.size() - 1);
     DWORD attributes = GetFileAttributesA(bare.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return 1;
-    // A junction put in its place leads elsewhere; it is not ours.
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !MayClean(folder.c_str()))
+    // A junction put in its place, or in the place of any folder above it,
+    // leads elsewhere: not ours.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || !MayClean(folder.c_str()))
         return 0;
+    if (!NoReparsePoint(folder.c_str())) {
+        Refused(dialog, ThroughReparsePoint(bare.c_str(), "削除しませんでした。"));
+        return 0;
+    }
     int ok = 1;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &found);
@@ -186,20 +234,48 @@ static int RemoveCreatedFolder(const std::string& folder)
 // Removes what the install recorded as made by it and nothing else: the
 // listed files that are install entries, the listed folders in the install
 // folder, deepest first, then the registry keys, the uninstall entry and
-// the shortcuts that lead into the install folder.
+// the shortcuts that lead into the install folder. Without its list it
+// removes nothing: the product is left whole, with its entry, to be
+// installed again over and removed then.
 static int Remove(HWND dialog)
 {
-    const std::string listPath = std::string(g_setup.installFolder) + g_setup.listFile;
-    int ok = ReadCreatedList(listPath.c_str(), &g_setup.created);
+    const std::string listPath = std::string(g_setup.uninstallFolder) + g_setup.listFile;
+    const char* again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
+    switch (ReadCreatedList(listPath.c_str(), &g_setup.created)) {
+    case FILE_READ: break;
+    case FILE_MISSING:
+        Refused(dialog, listPath + " が見つからないため、削除を中止しました。" + again);
+        return 0;
+    case FILE_UNREADABLE:
+        Refused(dialog, listPath + " を読み込めないため、削除を中止しました。" + again);
+        return 0;
+    }
     const CreatedList& created = g_setup.created;
+    int ok = 1;
+    // The places the install puts files in; a listed file elsewhere, or one
+    // that climbs out of them, is refused.
+    const std::string windowsFolder = std::string(g_setup.windowsDir) + "\\";
+    const char* bases[] = {g_setup.installFolder, windowsFolder.c_str(), g_setup.uninstallFolder};
+    size_t refused = created.refused;
+    for (const std::string& f : created.files)
+        refused += !IsListedFileAllowed(f.c_str(), bases, 3);
+    if (refused > 0) {
+        char text[64];
+        snprintf(text, sizeof text, " の %u 行は削除の対象にできないため、無視しました。", (unsigned)refused);
+        Refused(dialog, listPath + text);
+        ok = 0;
+    }
     for (int e = (int)g_settings.installEntries.size(); e >= -1; e--) {
+        // An entry that leaves its place was refused at install too: it made nothing.
         InstallEntry entry;
-        if (!ParseEntry(e, &entry)) {
+        if (!ParseEntry(e, &entry) || !entry.outsideSystemDir || !HoldsPath(created, CREATED_FILE, entry.destination) ||
+            !IsListedFileAllowed(entry.destination, bases, 3))
+            continue;
+        if (!NoReparsePoint(entry.destination)) {
+            Refused(dialog, ThroughReparsePoint(entry.destination, "削除しませんでした。"));
             ok = 0;
             continue;
         }
-        if (!entry.outsideSystemDir || !HoldsPath(created.files, entry.destination))
-            continue;
         if (DeleteOneFile(entry.destination))
             continue;
         ok = 0;
@@ -220,7 +296,7 @@ static int Remove(HWND dialog)
     std::sort(folders.begin(), folders.end(),
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
     for (const std::string& f : folders) {
-        if (!RemoveCreatedFolder(f))
+        if (!RemoveCreatedFolder(dialog, f))
             ok = 0;
     }
     // The settings go with the product, not before it: a removal stopped
@@ -252,6 +328,12 @@ static void OnTimer(HWND dialog)
 
 static void OnRemove(HWND dialog)
 {
+    // The request's program is among the files: it has to have ended.
+    if (g_setup.request) {
+        WaitForSingleObject(g_setup.request, 10000);
+        CloseHandle(g_setup.request);
+        g_setup.request = nullptr;
+    }
     SetForegroundWindow(dialog);
     std::string text = Remove(dialog)
                            ? std::string(g_settings.title) + "のｱﾝｲﾝｽﾄｰﾙは正常に終了しました。"
@@ -274,32 +356,23 @@ static INT_PTR CALLBACK UninstallDialog(HWND dialog, UINT message, WPARAM wParam
     return FALSE;
 }
 
-// The copy in the temporary folder goes at the next restart: through the
-// system on the NT family, through WININIT.INI on Windows 9x.
-static void DeleteSelfAtRestart()
+// Windows 9x: the file goes in WININIT.INI's [Rename] section. The whole
+// file is written anew in one piece, its [Rename] lines and the new one at
+// the end: a failed write leaves the old file as it was, and a file that
+// is there but cannot be read whole is not written at all, since the new
+// one would lack the other programs' lines.
+static void DeleteThroughWininit(const char* path)
 {
-    if (MoveFileExA(g_setup.modulePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-        return;
     std::string wininit = std::string(g_setup.windowsDir) + "\\WININIT.INI";
     char shortPath[SETUP_PATH_SIZE];
-    DWORD n = GetShortPathNameA(g_setup.modulePath, shortPath, sizeof shortPath);
+    DWORD n = GetShortPathNameA(path, shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath)
         return;
-    // The whole file is written anew in one piece, its [Rename] lines and
-    // the new one at the end: a failed write leaves the old file as it was.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);
-    std::string old;
-    if (FILE* f = fopen(wininit.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0 && old.size() < CREATED_LIST_LIMIT)
-            old.append(buffer, got);
-        fclose(f);
-    }
-    std::string text;
+    std::string old, text;
     SafeWriter w;
-    if (old.size() >= CREATED_LIST_LIMIT || !BuildWininitFile(old, shortPath, &text) ||
-        BeginSafeWrite(&w, wininit.c_str()) != 0)
+    if (ReadWholeFile(wininit.c_str(), CREATED_LIST_LIMIT, &old) == FILE_UNREADABLE ||
+        !BuildWininitFile(old, shortPath, &text) || BeginSafeWrite(&w, wininit.c_str()) != 0)
         return;
     if (fwrite(text.data(), 1, text.size(), w.file) != text.size())
         AbortSafeWrite(&w);
@@ -307,13 +380,47 @@ static void DeleteSelfAtRestart()
         CommitSafeWrite(&w);
 }
 
+// The copy goes at the next restart, and its folder with it, and the
+// uninstall folder when nothing else is left in it.
+static void DeleteSelfAtRestart()
+{
+    if (RestartDeletionUsesWininit(g_setup.platform)) {
+        DeleteThroughWininit(g_setup.modulePath);
+        return;
+    }
+    // The NT family: the system deletes them in this order at its start.
+    // Should it refuse, they stay: WININIT.INI means nothing there.
+    std::string folder(g_setup.modulePath, SjisFindLastChar(g_setup.modulePath, '\\'));
+    MoveFileExA(g_setup.modulePath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // A copy run by hand from elsewhere leaves the uninstall folder alone.
+    std::string uninstall(g_setup.uninstallFolder, strlen(g_setup.uninstallFolder) - 1);
+    if (!IsBelowFolder(folder.c_str(), g_setup.uninstallFolder) || folder.size() <= uninstall.size() + 1)
+        return;
+    std::string copyName = folder.substr(uninstall.size() + 1);
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((uninstall + "\\*").c_str(), &found);
+    int others = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            others += strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0 &&
+                      lstrcmpiA(found.cFileName, copyName.c_str()) != 0;
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    if (others == 0)
+        MoveFileExA(uninstall.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 void RunUninstall()
 {
-    // Only the folder the uninstall entry names is ever the one removed.
-    if (!NormalizeFolder(g_setup.setupFolder, g_setup.installFolder) || !InstalledIn(g_setup.installFolder)) {
+    // Only the installation the uninstall entry names is ever the one
+    // removed, and the product's folder is the one the entry names.
+    if (!IsTheInstallation(g_setup.installFolder)) {
         NotInstalledHere();
         return;
     }
+    strcpy(g_setup.uninstallFolder, g_setup.setupFolder);
     DialogBoxParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_UNINSTALL), nullptr, UninstallDialog, 0);
     DeleteSelfAtRestart();
 }

@@ -9,13 +9,16 @@ class FenlopPackage : public FenlopE2E {
 protected:
     const std::string package = WindowsPath(PACKAGE_DIR);
     const std::string startup = ShellFolder("Startup") + "\\Fenlop.lnk";
+    const std::string setup = UninstallFolder("Fenlop");  // setup and its files
 
     void SetUp() override
     {
         folder = "C:\\Fenlop";
         library = folder + "\\fenlop.htm";
         RemoveTree(folder);
+        RemoveTree(setup);
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(UNINSTALL_ROOT) + "Fenlop").c_str());
     }
 
     SetupRun InstallWithProposal(const SetupChoice& choice = {})
@@ -30,8 +33,12 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     EXPECT_EQ(run.proposed, "C:\\Fenlop\\");
     EXPECT_FALSE(run.desktopOffered);  // resident: a Startup shortcut only
     ASSERT_EQ(run.messages, Texts({SUCCESS_TEXT}));
-    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF", "SETUP.LST"})
+    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt"})
         EXPECT_TRUE(Exists(folder + "\\" + name)) << name;
+    for (const char* name : {"SETUP.EXE", "SETUP.INF", "SETUP.LST"}) {
+        EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+        EXPECT_TRUE(Exists(setup + "\\" + name)) << name;
+    }
     Link link = ReadLink(startup);
     ASSERT_EQ(link.path, folder + "\\fenlop.exe");
     EXPECT_EQ(link.workdir, folder);
@@ -50,7 +57,7 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     const char* refusal =
         "Fenlop が起動しています。\n関連するｱﾌﾟﾘｹｰｼｮﾝをすべて終了させてから再度、作業を開始してください。";
     EXPECT_EQ(InstallWithProposal().messages, Texts({refusal}));
-    EXPECT_EQ(RunSetup("\"" + folder + "\\SETUP.EXE\" /r", folder + "\\").messages, Texts({refusal}));
+    EXPECT_EQ(RunSetup(UninstallCommand("Fenlop"), "C:\\").messages, Texts({refusal}));
     ExitByCommand();
     const std::string kept = ReadFileBytes(library);
     ASSERT_FALSE(kept.empty());
@@ -64,13 +71,15 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
     EXPECT_EQ(run.messages, Texts({SUCCESS_TEXT}));
     EXPECT_EQ(ReadFileBytes(library), kept);
 
-    run = RunSetup("\"" + folder + "\\SETUP.EXE\" /r", folder + "\\");
+    run = RunSetup(UninstallCommand("Fenlop"), "C:\\");
     EXPECT_EQ(run.messages, Texts({"Fenlop とそのすべてのｺﾝﾎﾟｰﾈﾝﾄを削除しますか？"}));
     EXPECT_EQ(run.result, folder + "\\" + LEFTOVER_TEXT);
     EXPECT_EQ(ReadFileBytes(library), kept);
     EXPECT_EQ(ReadFileBytes(folder + "\\fenlop.bak"), "backup");
-    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt", "SETUP.EXE", "SETUP.INF", "SETUP.LST"})
+    for (const char* name : {"fenlop.exe", "flp.chm", "readme.txt"})
         EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+    for (const char* name : {"SETUP.EXE", "SETUP.INF", "SETUP.LST"})
+        EXPECT_FALSE(Exists(setup + "\\" + name)) << name;
     EXPECT_FALSE(Exists(startup));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, SETTINGS_KEY));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "Fenlop"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "setup/setup_core.h"
@@ -224,6 +225,9 @@ TEST(SetupEntries, RegistryEntriesNameOnlyTheProductsOwnKeys)
          "SOFTWARE\\Wow6432Node\\Orbo\\X"},
         {"HKEY_CURRENT_USER\\Software\\\x95\x5C\\X", 1, REG_ROOT_CURRENT_USER, "Software\\\x95\x5C\\X"},
         {"HKEY_CURRENT_USER\\Software\\MicrosoftTools", 1, REG_ROOT_CURRENT_USER, "Software\\MicrosoftTools"},
+        {"HKEY_CURRENT_USER\\Software\\Orbo", 1, REG_ROOT_CURRENT_USER, "Software\\Orbo"},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\PythonTools\\X", 1, REG_ROOT_LOCAL_MACHINE, "SOFTWARE\\PythonTools\\X"},
+        {"HKEY_CURRENT_USER\\Software\\Orbo\\Python", 1, REG_ROOT_CURRENT_USER, "Software\\Orbo\\Python"},
         // Unknown roots, a root in other letters, a whole hive.
         {"HKEY_USERS\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"hkey_current_user\\Software\\x", 0, REG_ROOT_CURRENT_USER, nullptr},
@@ -243,6 +247,19 @@ TEST(SetupEntries, RegistryEntriesNameOnlyTheProductsOwnKeys)
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        // Keys that many programs share, and what lies below them.
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\ODBC\\ODBC.INI\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\AppDataLow", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\AppDataLow\\Software\\Orbo", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Python", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\python\\PythonCore\\3.11", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\JavaSoft\\Java Runtime Environment", 0, REG_ROOT_CURRENT_USER,
+         nullptr},
+        {"HKEY_CURRENT_USER\\Software\\MozillaPlugins\\@orbo.com/x", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Khronos\\Vulkan", 0, REG_ROOT_CURRENT_USER, nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Wine", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_CURRENT_USER\\Control Panel\\Desktop", 0, REG_ROOT_CURRENT_USER, nullptr},
         {"HKEY_CURRENT_USER\\Environment\\X", 0, REG_ROOT_CURRENT_USER, nullptr},
@@ -394,45 +411,54 @@ TEST(SetupRemoval, FoldersAreComparedAsTheSystemResolvesThem)
 TEST(SetupRemoval, CreatedFilesList)
 {
     CreatedList list;
-    AddCreated(&list.files, "C:\\App\\main.exe");
-    AddCreated(&list.files, "C:\\WINDOWS\\b.txt");
-    AddCreated(&list.files, "c:\\app\\MAIN.EXE");  // the same file again
-    AddCreated(&list.folders, "C:\\App\\");
-    AddCreated(&list.folders, "C:\\App\\\x95\x5C\\");
+    AddCreated(&list, CREATED_FILE, "C:\\App\\main.exe");
+    AddCreated(&list, CREATED_FILE, "C:\\WINDOWS\\b.txt");
+    AddCreated(&list, CREATED_FILE, "c:\\app\\MAIN.EXE");  // the same file again
+    AddCreated(&list, CREATED_FOLDER, "C:\\App\\");
+    AddCreated(&list, CREATED_FOLDER, "C:\\App\\\x95\x5C\\");
+    AddCreated(&list, CREATED_FOLDER, "C:\\App\\\x95\x5C\\");
+    AddCreated(&list, CREATED_FOLDER, "C:\\App\\\x95\x61\\");  // a trail byte is no letter: two folders
+    AddCreated(&list, CREATED_FOLDER, "C:\\App\\\x95\x41\\");
     const std::string text = FormatCreatedList(list);
     EXPECT_EQ(text.substr(text.find("\r\n") + 2),
-              "F C:\\App\\main.exe\r\nF C:\\WINDOWS\\b.txt\r\nD C:\\App\\\r\nD C:\\App\\\x95\x5C\\\r\n");
+              "F C:\\App\\main.exe\r\nF C:\\WINDOWS\\b.txt\r\nD C:\\App\\\r\nD C:\\App\\\x95\x5C\\\r\n"
+              "D C:\\App\\\x95\x61\\\r\nD C:\\App\\\x95\x41\\\r\n");
     CreatedList back;
     ASSERT_EQ(ParseCreatedList(text, &back), 1);
     EXPECT_EQ(back.files, list.files);
     EXPECT_EQ(back.folders, list.folders);
-    EXPECT_TRUE(HoldsPath(back.files, "C:\\APP\\main.exe"));
-    EXPECT_FALSE(HoldsPath(back.files, "C:\\App\\main.ex"));
+    EXPECT_TRUE(HoldsPath(back, CREATED_FILE, "C:\\APP\\main.exe"));
+    EXPECT_TRUE(HoldsPath(back, CREATED_FILE, "C:\\App\\.\\main.exe"));
+    EXPECT_FALSE(HoldsPath(back, CREATED_FILE, "C:\\App\\main.ex"));
+    EXPECT_FALSE(HoldsPath(back, CREATED_FOLDER, "C:\\App\\main.exe"));
+    EXPECT_TRUE(HoldsPath(back, CREATED_FOLDER, "c:\\app"));
 
+    // A bad line is refused alone: it removes nothing, the rest is read.
     const struct {
         std::string text;
         int ok;
-        size_t files, folders;
+        size_t files, folders, refused;
     } rows[] = {
-        {"", 1, 0, 0},
-        {"; comment\n\nF C:\\a.txt\nD C:\\d\\", 1, 1, 1},  // LF alone and no final line end
-        {"F C:\\a.txt\r\nX C:\\b.txt\r\n", 0, 0, 0},  // one bad line refuses the list
-        {"F C:\\d\\\r\n", 0, 0, 0},                   // a file that names a folder
-        {"D C:\\d\r\n", 0, 0, 0},
-        {"F a.txt\r\n", 0, 0, 0},                      // relative
-        {"F\tC:\\a.txt\r\n", 0, 0, 0},
-        {"F C:\\a\tb.txt\r\n", 0, 0, 0},
-        {"F C:\\a\x81\r\n", 0, 0, 0},
-        {"F C:\\" + std::string(256, 'a') + "\r\n", 1, 1, 0},
-        {"F C:\\" + std::string(257, 'a') + "\r\n", 0, 0, 0},
-        {"F\r\n", 0, 0, 0},
-        {std::string(CREATED_LIST_LIMIT + 1, ';'), 0, 0, 0},
+        {"", 1, 0, 0, 0},
+        {"; comment\n\nF C:\\a.txt\nD C:\\d\\", 1, 1, 1, 0},  // LF alone and no final line end
+        {"F C:\\a.txt\r\nX C:\\b.txt\r\nD C:\\d\\\r\n", 1, 1, 1, 1},
+        {"F C:\\d\\\r\n", 1, 0, 0, 1},                   // a file that names a folder
+        {"D C:\\d\r\n", 1, 0, 0, 1},
+        {"F a.txt\r\n", 1, 0, 0, 1},                      // relative
+        {"F\tC:\\a.txt\r\n", 1, 0, 0, 1},
+        {"F C:\\a\tb.txt\r\n", 1, 0, 0, 1},
+        {"F C:\\a\x81\r\n", 1, 0, 0, 1},
+        {"F C:\\" + std::string(256, 'a') + "\r\n", 1, 1, 0, 0},
+        {"F C:\\" + std::string(257, 'a') + "\r\nF C:\\b.txt\r\n", 1, 1, 0, 1},
+        {"F\r\n", 1, 0, 0, 1},
+        {std::string(CREATED_LIST_LIMIT + 1, ';'), 0, 0, 0, 0},
     };
     for (const auto& r : rows) {
         CreatedList parsed;
         EXPECT_EQ(ParseCreatedList(r.text, &parsed), r.ok) << r.text.substr(0, 40);
         EXPECT_EQ(parsed.files.size(), r.files) << r.text.substr(0, 40);
         EXPECT_EQ(parsed.folders.size(), r.folders) << r.text.substr(0, 40);
+        EXPECT_EQ(parsed.refused, r.refused) << r.text.substr(0, 40);
     }
     char name[SETUP_PATH_SIZE];
     ASSERT_EQ(CreatedListNameOf("SETUP.EXE", name), 1);
@@ -476,6 +502,203 @@ TEST(SetupRemoval, WininitSectionText)
     for (int i = 0; i < 769; i++)
         bigFile += std::string("NUL=C:\\") + std::string(30, 'x') + "\r\n";
     EXPECT_EQ(BuildWininitFile(bigFile, "C:\\S.EXE", &text), 0);
+}
+
+TEST(SetupRemoval, CreatedListAtTheSizeLimit)
+{
+    // A list of exactly the limit is read; one byte more is refused whole.
+    const std::string line = "F C:\\App\\" + std::string(245, 'p') + ".txt\r\n";  // 258 bytes
+    std::string text;
+    while (text.size() + line.size() <= CREATED_LIST_LIMIT)
+        text += line;
+    text += std::string(CREATED_LIST_LIMIT - text.size() - 2, ';') + "\r\n";
+    ASSERT_EQ(text.size(), CREATED_LIST_LIMIT);
+    CreatedList list;
+    EXPECT_EQ(ParseCreatedList(text, &list), 1);
+    EXPECT_EQ(list.files.size(), 1u);  // the same file again and again
+    EXPECT_EQ(list.refused, 0u);
+    EXPECT_EQ(ParseCreatedList(text + ";", &list), 0);
+    EXPECT_TRUE(list.files.empty());
+
+    // The longest list an install writes is one its uninstall reads: every
+    // entry, setup and its settings file a new file of 259 bytes, each in a
+    // new folder of its own.
+    CreatedList longest;
+    for (size_t e = 0; e < SETUP_MAX_ENTRIES + 2; e++) {
+        char folder[SETUP_PATH_SIZE];
+        snprintf(folder, sizeof folder, "C:\\App\\%05u%s\\", (unsigned)e, std::string(200, 'f').c_str());
+        std::string file = folder + std::string(SETUP_PATH_SIZE - 1 - strlen(folder), 'n');
+        ASSERT_EQ(file.size(), SETUP_PATH_SIZE - 1);
+        AddCreated(&longest, CREATED_FOLDER, folder);
+        AddCreated(&longest, CREATED_FILE, file.c_str());
+    }
+    const std::string written = FormatCreatedList(longest);
+    EXPECT_LE(written.size(), CREATED_LIST_LIMIT);
+    CreatedList back;
+    ASSERT_EQ(ParseCreatedList(written, &back), 1);
+    EXPECT_EQ(back.files.size(), longest.files.size());
+    EXPECT_EQ(back.folders.size(), longest.folders.size());
+    EXPECT_EQ(back.refused, 0u);
+}
+
+TEST(SetupEntries, EntriesThatLeaveTheirFolderAreRefused)
+{
+    // Whatever a settings file says, an entry stays in the place it is put
+    // in; the uninstall parses the same way, so such an entry removes
+    // nothing either.
+    const char* refused[] = {
+        "..\\Other\\file.txt",        "a.txt,..\\Other\\file.txt", "a.txt,sub\\..\\..\\x.txt",
+        "a.txt,W!..\\x.txt",          "a.txt,S!..\\x.dll",         "a.txt,W!System32\\..\\..\\x",
+        "a.txt,.. \\x.txt",           "a.txt,...\\x.txt",          "a.txt,sub\\.\\x.txt",
+        "a.txt,C:\\Other\\x.txt",     "a.txt,D:x.txt",             "a.txt,\\Other\\x.txt",
+        "a.txt,\\\\server\\share\\x", "a.txt,x.txt:stream",        "a.txt,sub/../../x.txt",
+        "a.txt,sub\\\\x.txt",         "a.txt,sub\\",               "a.txt,",
+        "a.txt,W!",                   "..\\..\\secret.txt,x.txt",  "C:\\secret.txt,x.txt",
+        "sub\\..\\..\\a.txt",         "a.txt,x\x01.txt",
+    };
+    for (const char* text : refused) {
+        InstallEntry e;
+        EXPECT_EQ(ParseInstallEntry(text, INSTALL_FOLDER, WINDOWS_DIR, SYSTEM_DIR, &e), 0) << text;
+    }
+    const char* contained[] = {"a.txt,sub\\deeper\\x.txt", "a.txt,W!sub\\x.txt", "a.txt,..x.txt",
+                               "a.txt,x..txt", "\x95\x5C\\a.txt", "a.txt,\x95\x5C\\x.txt"};
+    for (const char* text : contained) {
+        InstallEntry e;
+        EXPECT_EQ(ParseInstallEntry(text, INSTALL_FOLDER, WINDOWS_DIR, SYSTEM_DIR, &e), 1) << text;
+    }
+}
+
+TEST(SetupRemoval, ListedFilesOutsideTheirFoldersAreRefused)
+{
+    const char* bases[] = {"C:\\App\\", "C:\\WINDOWS\\", "C:\\Program Files\\App Setup\\"};
+    const struct {
+        const char* path;
+        int ok;
+    } rows[] = {
+        {"C:\\App\\main.exe", 1},
+        {"c:\\app\\doc\\readme.txt", 1},
+        {"C:\\WINDOWS\\b.txt", 1},
+        {"C:\\Program Files\\App Setup\\SETUP.EXE", 1},
+        {"C:\\App\\\x95\x5C\\x.txt", 1},
+        {"C:\\Other\\file.txt", 0},
+        {"C:\\App\\..\\Other\\file.txt", 0},
+        {"C:\\App\\sub\\..\\x.txt", 0},
+        {"C:\\App\\.. \\x.txt", 0},
+        {"C:\\AppData\\x.txt", 0},
+        {"C:\\App\\", 0},
+        {"C:\\App", 0},
+        {"C:\\App\\x.txt:stream", 0},
+        {"C:\\App\\sub/../../x.txt", 0},
+        {"C:\\App\\\\x.txt", 0},
+        {"D:\\App\\x.txt", 0},
+        {"C:\\Program Files\\App Setup\\..\\..\\Windows\\x.dll", 0},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(IsListedFileAllowed(r.path, bases, 3), r.ok) << r.path;
+    EXPECT_EQ(IsListedFileAllowed("C:\\App\\x.txt", bases, 0), 0);
+}
+
+// A file system of a few paths, each with its attributes; -1 stands for a
+// path the system cannot tell about.
+struct FakeFiles {
+    std::vector<std::pair<std::string, long>> entries;
+};
+
+int FakeAttributes(void* context, const char* path, uint32_t* attributes)
+{
+    for (const auto& e : ((FakeFiles*)context)->entries) {
+        if (e.first == path) {
+            if (e.second < 0)
+                return -1;
+            *attributes = (uint32_t)e.second;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+TEST(SetupRemoval, ReparsePointsAnywhereAlongAPath)
+{
+    const long DIR = 0x10, FILE = 0x20, JUNCTION = 0x10 | 0x400, LINK = 0x20 | 0x400;
+    FakeFiles files{{
+        {"C:\\App", DIR},
+        {"C:\\App\\doc", DIR},
+        {"C:\\App\\doc\\readme.txt", FILE},
+        {"C:\\App\\doc\\link.txt", LINK},
+        {"C:\\App\\junction", JUNCTION},
+        {"C:\\App\\junction\\x.txt", FILE},
+        {"C:\\Mounted", JUNCTION},
+        {"C:\\Mounted\\App", DIR},
+        {"C:\\Mounted\\App\\x.txt", FILE},
+        {"C:\\Locked", -1},
+        {"C:\\\x95\x5C", DIR},
+        {"\\\\server\\share\\App", DIR},
+        {"\\\\server\\share\\Link", JUNCTION},
+    }};
+    const PathQuery query = {FakeAttributes, &files};
+    const struct {
+        const char* path;
+        int ok;
+    } rows[] = {
+        {"C:\\App\\doc\\readme.txt", 1},
+        {"C:\\App\\doc\\", 1},
+        {"C:\\App\\doc", 1},
+        {"C:\\", 1},
+        {"C:\\App\\doc\\new.txt", 1},        // not there: nothing to follow
+        {"C:\\App\\new\\deeper\\x.txt", 1},
+        {"C:\\App\\doc\\link.txt", 0},       // the last level
+        {"C:\\App\\junction\\x.txt", 0},     // a level in between
+        {"C:\\App\\junction\\", 0},
+        {"C:\\Mounted\\App\\x.txt", 0},      // a level above the install folder
+        {"C:\\Locked\\x.txt", 0},            // cannot tell
+        {"C:\\\x95\x5C\\x.txt", 1},          // the trail byte 0x5C is no level of its own
+        {"\\\\server\\share\\App\\x.txt", 1},
+        {"\\\\server\\share\\Link\\x.txt", 0},
+        {"App\\x.txt", 0},                   // no root
+        {"C:App\\x.txt", 0},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(NoReparsePointAlong(r.path, query), r.ok) << r.path;
+}
+
+TEST(SetupStartUp, TheInstallationAndTheAdministratorsFolder)
+{
+    const struct {
+        const char *location, *uninstall, *expected;
+    } rows[] = {
+        {"C:\\Fenlop\\", "\"C:\\Program Files\\Fenlop Setup\\SETUP.EXE\" /r", "C:\\Fenlop\\"},
+        {"D:\\Apps\\Tool", "\"C:\\Program Files\\Tool Setup\\SETUP.EXE\" /r", "D:\\Apps\\Tool\\"},
+        {"", "\"D:\\Apps\\Tool\\SETUP.EXE\" /r", "D:\\Apps\\Tool\\"},  // an entry of the earlier layout
+        {"", "D:\\Apps\\Tool\\SETUP.EXE", nullptr},
+        {"D:\\\x95\x5C", "", "D:\\\x95\x5C\\"},
+        {"D:\\App\x81", "\"D:\\Apps\\Tool\\SETUP.EXE\" /r", nullptr},
+    };
+    for (const auto& r : rows) {
+        char out[SETUP_PATH_SIZE] = "unchanged";
+        EXPECT_EQ(InstallationFolder(r.location, r.uninstall, out), r.expected ? 1 : 0) << r.location;
+        if (r.expected) {
+            EXPECT_STREQ(out, r.expected) << r.location;
+        }
+    }
+
+    char folder[SETUP_PATH_SIZE];
+    ASSERT_EQ(UninstallFolderOf("C:\\Program Files", "Fenlop", folder), 1);
+    EXPECT_STREQ(folder, "C:\\Program Files\\Fenlop Setup\\");
+    ASSERT_EQ(UninstallFolderOf("C:\\Program Files\\", "Fenlop", folder), 1);
+    EXPECT_STREQ(folder, "C:\\Program Files\\Fenlop Setup\\");
+    EXPECT_EQ(UninstallFolderOf("C:\\Program Files", "..", folder), 0);
+    EXPECT_EQ(UninstallFolderOf("", "Fenlop", folder), 0);
+    EXPECT_EQ(UninstallFolderOf(("C:\\" + std::string(250, 'p')).c_str(), "Fenlop", folder), 0);
+    ASSERT_EQ(CopyFolderOf("C:\\Program Files\\Fenlop Setup\\", 0x1234abcd, folder), 1);
+    EXPECT_STREQ(folder, "C:\\Program Files\\Fenlop Setup\\1234abcd.tmp\\");
+
+    // The access list of both folders: owned by the administrators, kept
+    // from what is above, full control for the system and the
+    // administrators only, reading and running for the users.
+    EXPECT_STREQ(ADMIN_ONLY_FOLDER_SDDL, "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)");
+
+    EXPECT_TRUE(RestartDeletionUsesWininit(1));   // Windows 9x
+    EXPECT_FALSE(RestartDeletionUsesWininit(2));  // the NT family, whatever MoveFileEx says
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ struct SetupRun {
     std::string browsed;                // its text after the browse dialog
     bool desktopOffered = false;
     std::string result;                 // the uninstall dialog's final text
+    std::string runImage;               // the program file of the uninstall run
     long exitCode = -1;
 };
 
@@ -85,6 +86,14 @@ inline std::string Browse(HWND folderDialog)
     Click(browse, IDOK);
     WaitUntil([&] { return !IsWindow(browse); });
     return EditText(GetDlgItem(folderDialog, IDC_FOLDER_EDIT));
+}
+
+// The program file a process runs; empty when it cannot be told.
+inline std::string ImageOf(HANDLE process)
+{
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    return process && QueryFullProcessImageNameA(process, 0, path, &size) ? std::string(path) : "";
 }
 
 // Runs commandLine (in folder) and answers everything it shows until it and
@@ -148,7 +157,8 @@ inline SetupRun RunSetup(const std::string& commandLine, const std::string& fold
             if (GetDlgItem(d, IDC_REMOVING) && !copy) {
                 DWORD id = 0;
                 GetWindowThreadProcessId(d, &id);
-                copy = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+                copy = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+                run.runImage = ImageOf(copy);
             }
         }
         Sleep(20);
@@ -190,6 +200,29 @@ inline std::string RegText(HKEY root, const std::string& subkey, const char* nam
     LONG r = RegQueryValueExA(key, name, nullptr, nullptr, (BYTE*)value, &size);
     RegCloseKey(key);
     return r == ERROR_SUCCESS ? std::string(value) : "<no value>";
+}
+
+// The files the system deletes or renames at its next start, each string
+// of the value in brackets ("[\\??\\C:\\x.exe][]" for a deletion).
+inline std::string PendingRenames()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return "<no key>";
+    std::vector<char> value(1 << 16, '\0');
+    DWORD size = (DWORD)value.size() - 2;
+    LONG r = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, (BYTE*)value.data(), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS)
+        return "<no value>";
+    std::string all;
+    for (size_t at = 0; at + 1 < size || (at < size && value[at]);) {
+        size_t n = strlen(value.data() + at);
+        all += "[" + std::string(value.data() + at, n) + "]";
+        at += n + 1;
+    }
+    return all;
 }
 
 // The user's shell folder ("Programs", "Desktop", "Startup").
@@ -303,4 +336,52 @@ inline std::string WindowsDir()
     char dir[MAX_PATH];
     GetWindowsDirectoryA(dir, MAX_PATH);
     return dir;
+}
+
+// The folder the install puts setup, its settings file and its list in:
+// one of its own under Program Files.
+inline std::string UninstallFolder(const std::string& title)
+{
+    char programFiles[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    return std::string(programFiles) + "\\" + title + " Setup";
+}
+
+// The command of the product's entry in the list of installed programs.
+inline std::string UninstallCommand(const std::string& title)
+{
+    return RegText(HKEY_LOCAL_MACHINE, UNINSTALL_ROOT + title, "UninstallString");
+}
+
+// The Unix path of a Windows path, through Wine's own export; empty when
+// there is none.
+inline std::string UnixPath(const std::string& path)
+{
+    typedef char*(CDECL * UnixFileNameFn)(LPCWSTR);
+    auto unixFileName =
+        (UnixFileNameFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    WCHAR wide[MAX_PATH];
+    if (!unixFileName || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
+        return "";
+    char* name = unixFileName(wide);
+    std::string text = name ? name : "";
+    if (name)
+        HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Makes link a symbolic link to target, which Wine shows as a reparse
+// point (a junction, for a folder); false when it could not.
+inline bool MakeLink(const std::string& target, const std::string& link)
+{
+    std::string from = UnixPath(target), to = UnixPath(link);
+    return !from.empty() && !to.empty() && RunUnix("ln -s '" + from + "' '" + to + "'") == 0 &&
+           (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+inline void RemoveLink(const std::string& link)
+{
+    std::string to = UnixPath(link);
+    if (!to.empty())
+        RunUnix("rm -f '" + to + "'");
 }

@@ -3,6 +3,8 @@
 // and without files of the user, and the faults it must not have.
 #include "tests/setup/setup_e2e_fixture.h"
 
+#include "setup/setup_core.h"
+
 namespace {
 
 const char PRODUCT_INF[] =
@@ -13,7 +15,9 @@ const char PRODUCT_INF[] =
     "[Reg]\r\n1=HKEY_CURRENT_USER\\Software\\Orbo\\TestProd\r\n2=HKEY_USERS\\x\r\n3=HKEY_CURRENT_USER\\\r\n"
     // Keys of the system and of every program, which no product may name.
     "4=HKEY_CURRENT_USER\\Software\r\n5=HKEY_CLASSES_ROOT\\.testprod\r\n"
-    "6=HKEY_CURRENT_USER\\Software\\Microsoft\\TestProdShared\r\n7=HKEY_LOCAL_MACHINE\\SYSTEM\\TestProd\r\n";
+    "6=HKEY_CURRENT_USER\\Software\\Microsoft\\TestProdShared\r\n7=HKEY_LOCAL_MACHINE\\SYSTEM\\TestProd\r\n"
+    "8=HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\TestProd\r\n9=HKEY_CURRENT_USER\\Software\\AppDataLow\\TestProd\r\n"
+    "10=HKEY_CURRENT_USER\\Software\\Python\\TestProd\r\n11=HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\TestProd\r\n";
 // Keys the refused [Reg] entries name; each must survive the uninstall.
 const struct {
     HKEY root;
@@ -22,9 +26,19 @@ const struct {
     {HKEY_CLASSES_ROOT, ".testprod"},
     {HKEY_CURRENT_USER, "Software\\Microsoft\\TestProdShared"},
     {HKEY_LOCAL_MACHINE, "SYSTEM\\TestProd"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\ODBC\\TestProd"},
+    {HKEY_CURRENT_USER, "Software\\AppDataLow\\TestProd"},
+    {HKEY_CURRENT_USER, "Software\\Python\\TestProd"},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE\\JavaSoft\\TestProd"},
 };
 const char CHOSEN[] = "C:\\Chosen Place\\TestProd";
 const char REG_MESSAGE[] = "Regセクションがおかしいです。";
+const char CONFIRM[] = "TestProd とそのすべてのｺﾝﾎﾟｰﾈﾝﾄを削除しますか？";
+const char REMOVED[] = "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。";
+const char THROUGH_LINK[] = " は再解析ﾎﾟｲﾝﾄ (ｼﾞｬﾝｸｼｮﾝなど) を経由しているため、";
+// A product without W! and S! entries, whose uninstall leaves nothing.
+const char PLAIN_INF[] = "[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n2=readme.txt,doc\\readme.txt\r\n"
+                         "[Group]\r\nGroupName=TestProd Group\r\n1=Main,main.exe\r\n[Reg]\r\n1=HKEY_CURRENT_USER\\Software\\Orbo\\TestProd\r\n";
 
 class SetupE2E : public ::testing::Test {
 protected:
@@ -39,6 +53,11 @@ protected:
         ASSERT_TRUE(CopyFileA(WindowsPath(SETUP_EXE).c_str(), (product + "\\SETUP.EXE").c_str(), FALSE));
         WriteProduct(PRODUCT_INF);
         RemoveTree("C:\\Chosen Place");
+        // What a test that failed before its uninstall left.
+        for (const char* title : {"TestProd", "RootProd"}) {
+            RemoveTree(UninstallFolder(title));
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(UNINSTALL_ROOT) + title).c_str());
+        }
         // Shortcuts a test without an uninstall left: they lead nowhere now.
         for (const char* kind : {"Programs", "Desktop", "Startup"})
             DeleteFileA((ShellFolder(kind) + "\\TestProd.lnk").c_str());
@@ -56,14 +75,31 @@ protected:
         return RunSetup("\"" + product + "\\SETUP.EXE\"", product, choice);
     }
 
-    SetupRun Uninstall(const std::string& folder, const std::string& shot = "")
+    // The uninstall as the list of installed programs starts it: the
+    // command of the product's entry.
+    SetupRun Uninstall(const std::string& title = "TestProd", const std::string& shot = "")
     {
         SetupChoice choice;
         choice.resultShot = shot;
-        return RunSetup("\"" + folder + "\\SETUP.EXE\" /r", folder + "\\", choice);
+        const std::string command = UninstallCommand(title);
+        EXPECT_EQ(command, "\"" + UninstallFolder(title) + "\\SETUP.EXE\" /r");
+        return RunSetup(command, "C:\\", choice);
     }
 
     static std::string Group() { return ShellFolder("Programs") + "\\TestProd Group"; }
+    static std::string SetupDir() { return UninstallFolder("TestProd") + "\\"; }
+
+    // True when the uninstall folder holds nothing but the copies that did
+    // the work, each in a folder of its own, going at the next restart.
+    static bool OnlyCopiesLeft()
+    {
+        for (const std::string& name : FolderNames(UninstallFolder("TestProd"))) {
+            if (name.size() != 12 || name.compare(8, 4, ".tmp") != 0 ||
+                FolderNames(SetupDir() + name) != Texts({"SETUP.EXE"}))
+                return false;
+        }
+        return true;
+    }
 };
 
 TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
@@ -73,8 +109,14 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     CreateDirectoryA("C:\\Chosen Place", nullptr);
     CreateDirectoryA(CHOSEN, nullptr);
     WriteFileBytes(std::string(CHOSEN) + "\\user.txt", "kept");
+    // A subkey of 200 double-byte characters: 400 bytes, more than a
+    // 256-byte buffer holds.
+    std::string longName;
+    for (int i = 0; i < 200; i++)
+        longName += "あ";
     HKEY key;
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd\\Sub", &key);
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, ("Software\\Orbo\\TestProd\\" + longName + "\\Sub").c_str(), &key),
+              ERROR_SUCCESS);
     RegCloseKey(key);
     RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Neighbour", &key);
     RegCloseKey(key);
@@ -100,13 +142,16 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     EXPECT_EQ(ReadFileBytes(dir + "main.exe"), "new main.exe");
     EXPECT_EQ(ReadFileBytes(dir + "doc\\readme.txt"), "new readme.txt");
     EXPECT_EQ(ReadFileBytes(dir + "user.txt"), "kept");
-    EXPECT_TRUE(Exists(dir + "SETUP.EXE"));
-    EXPECT_TRUE(Exists(dir + "SETUP.INF"));
+    // setup, its settings and its list in a folder of their own, which only
+    // administrators can write (Wine keeps no access lists to show it).
+    EXPECT_FALSE(Exists(dir + "SETUP.EXE"));
+    EXPECT_EQ(FolderNames(UninstallFolder("TestProd")), Texts({"SETUP.EXE", "SETUP.INF", "SETUP.LST"}));
     EXPECT_EQ(ReadFileBytes(WindowsDir() + "\\testprod_b.txt"), "new a.txt");
     EXPECT_EQ(ReadFileBytes(SystemDir() + "\\testprod_s.txt"), "new s.txt");
     const std::string entry = std::string(UNINSTALL_ROOT) + "TestProd";
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "DisplayName"), "TestProd");
-    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "UninstallString"), "\"" + dir + "SETUP.EXE\" /r");
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "UninstallString"), "\"" + SetupDir() + "SETUP.EXE\" /r");
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "InstallLocation"), dir);
 
     Link main = ReadLink(Group() + "\\Main.lnk");
     EXPECT_EQ(main.path, dir + "main.exe");
@@ -121,10 +166,14 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     // The settings file goes before the shortcuts are removed: the group
     // must still be known. Unknown roots, a bare hive and the shared keys
     // are refused. The folder and the file the user had stay.
-    run = Uninstall(CHOSEN, "setup-uninstall");
-    EXPECT_EQ(run.messages, Texts({"TestProd とそのすべてのｺﾝﾎﾟｰﾈﾝﾄを削除しますか？", REG_MESSAGE, REG_MESSAGE,
-                                   REG_MESSAGE, REG_MESSAGE, REG_MESSAGE, REG_MESSAGE}));
-    EXPECT_EQ(run.result, "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
+    run = Uninstall("TestProd", "setup-uninstall");
+    std::vector<std::string> expected(11, REG_MESSAGE);
+    expected[0] = CONFIRM;
+    EXPECT_EQ(run.messages, expected);
+    EXPECT_EQ(run.result, REMOVED);
+    // Run from a copy in a new folder of the administrators' one.
+    EXPECT_EQ(run.runImage.compare(0, SetupDir().size(), SetupDir()), 0) << run.runImage;
+    EXPECT_TRUE(OnlyCopiesLeft());
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"user.txt"}));
     EXPECT_EQ(ReadFileBytes(dir + "user.txt"), "kept");
     EXPECT_FALSE(Exists(WindowsDir() + "\\testprod_b.txt"));
@@ -140,9 +189,13 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     EXPECT_FALSE(Exists(Group()));
     EXPECT_FALSE(Exists(ShellFolder("Desktop") + "\\TestProd.lnk"));
     // The copy that did the work goes at the next restart.
-    std::string pending = RegText(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
-                                  "PendingFileRenameOperations");
-    EXPECT_NE(pending.find("SETUP.EXE"), std::string::npos) << pending;
+    std::string pending = PendingRenames();
+    const std::string copyFolder = run.runImage.substr(0, run.runImage.rfind('\\'));
+    EXPECT_NE(pending.find("[\\??\\" + run.runImage + "][][\\??\\" + copyFolder + "][][\\??\\" +
+                           UninstallFolder("TestProd") + "][]"),
+              std::string::npos)
+        << pending;
+    EXPECT_FALSE(Exists(WindowsDir() + "\\WININIT.INI"));  // never on the NT family
     DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
 }
 
@@ -155,13 +208,12 @@ TEST_F(SetupE2E, AUserFileKeepsTheFolderAndIsReported)
     WriteFileBytes(dir + "notes.txt", "mine");
     WriteFileBytes(dir + "doc\\HELP.GID", "index");
 
-    SetupRun run = Uninstall(CHOSEN, "setup-uninstall-leftover");
+    SetupRun run = Uninstall("TestProd", "setup-uninstall-leftover");
     EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
     EXPECT_EQ(ReadFileBytes(dir + "notes.txt"), "mine");
     EXPECT_FALSE(Exists(dir + "doc"));  // *.gid files go with their folder
     EXPECT_FALSE(Exists(dir + "main.exe"));
-    EXPECT_FALSE(Exists(dir + "SETUP.EXE"));
-    EXPECT_FALSE(Exists(dir + "SETUP.INF"));
+    EXPECT_TRUE(OnlyCopiesLeft());
     EXPECT_FALSE(Exists(Group()));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
     DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
@@ -187,9 +239,16 @@ TEST_F(SetupE2E, RefusesBothModesWhileTheProgramRuns)
     SetupRun install = Install({});
     EXPECT_EQ(install.messages, Texts({refusal.c_str()}));
     EXPECT_EQ(install.proposed, "");  // no folder dialog
-    EXPECT_EQ(RunSetup("\"" + product + "\\SETUP.EXE\" /r", product).messages, Texts({refusal.c_str()}));
-    EXPECT_TRUE(Exists(product + "\\SETUP.INF"));
+    SetupChoice choice;
+    choice.folder = CHOSEN;
     DestroyWindow(running);
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    running = CreateWindowA("TestProdWindow", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    EXPECT_EQ(RunSetup(UninstallCommand("TestProd"), "C:\\").messages, Texts({refusal.c_str()}));
+    EXPECT_TRUE(Exists(SetupDir() + "SETUP.INF"));
+    EXPECT_TRUE(Exists(std::string(CHOSEN) + "\\main.exe"));
+    DestroyWindow(running);
+    Uninstall();
 }
 
 TEST_F(SetupE2E, AFailedEntryIsReportedAsAFailureAndExecProgramsRunInTurn)
@@ -225,10 +284,10 @@ TEST_F(SetupE2E, ADriveRootIsNeverSweptAndOverlongSettingsAreRefused)
     WriteFileBytes("C:\\rootprobe.gid", "x");
 
     // Everything it made is gone; the root itself was never its own.
-    SetupRun run = Uninstall("C:");
+    SetupRun run = Uninstall("RootProd");
     EXPECT_EQ(run.result, "RootProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
     EXPECT_FALSE(Exists("C:\\main.exe"));
-    EXPECT_FALSE(Exists("C:\\SETUP.EXE"));
+    EXPECT_FALSE(Exists(UninstallFolder("RootProd") + "\\SETUP.INF"));
     EXPECT_TRUE(Exists("C:\\rootprobe"));
     EXPECT_TRUE(Exists("C:\\rootprobe.gid"));
     EXPECT_TRUE(Exists(WindowsDir()));
@@ -267,8 +326,8 @@ TEST_F(SetupE2E, AMissingSourceIsAFailedEntryAndLeavesEveryDestinationAlone)
     EXPECT_EQ(ReadFileBytes(systemFile), "system");
 
     // Nor does the uninstall take them: the install did not make them.
-    run = Uninstall(CHOSEN);
-    EXPECT_EQ(run.result, "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
+    run = Uninstall();
+    EXPECT_EQ(run.result, REMOVED);
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"gone.txt", "kept.txt"}));
     EXPECT_EQ(ReadFileBytes(windowsFile), "windows");
     EXPECT_EQ(ReadFileBytes(systemFile), "system");
@@ -290,8 +349,8 @@ TEST_F(SetupE2E, AnExistingFolderIsKeptAsItIsThroughInstallAndUninstall)
     EXPECT_EQ(FolderNames("C:\\Chosen Place"), Texts({"TESTPROD"}));
     EXPECT_EQ(ReadFileBytes(std::string(CHOSEN) + "\\doc\\readme.txt"), "new readme.txt");
 
-    SetupRun run = Uninstall(CHOSEN);
-    EXPECT_EQ(run.result, "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.result, REMOVED);
     EXPECT_EQ(FolderNames("C:\\Chosen Place"), Texts({"TESTPROD"}));
     EXPECT_EQ(FolderNames(CHOSEN), Texts({}));
 }
@@ -326,16 +385,24 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
         return held != INVALID_HANDLE_VALUE || error != ERROR_SHARING_VIOLATION;
     });
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << "CreateFileA: error " << error;
-    SetupRun run = Uninstall(CHOSEN);
+    // An install over it leaves it whole. The new file is written under a
+    // name of its own beside the old one and renamed over it; one that
+    // fails leaves neither behind.
+    WriteFileBytes(product + "\\main.exe", "newer main.exe");
+    EXPECT_EQ(Install(choice).messages,
+              Texts({(dir + "main.exe は他で使用中のため上書きできません。").c_str(), FAILURE_TEXT}));
+    EXPECT_EQ(FolderNames(CHOSEN), Texts({"doc", "main.exe"}));
+    SetupRun run = Uninstall();
     CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(dir + "main.exe"), "new main.exe");
     ASSERT_EQ(run.messages.size(), 3u);
     EXPECT_EQ(run.messages[2], dir + "main.exe の削除に失敗しました。TestProdを終了して、もう一度ｱﾝｲﾝｽﾄｰﾙをやり直してください。");
     EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
 
-    run = Uninstall(CHOSEN);
-    EXPECT_EQ(run.result, "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
+    run = Uninstall();
+    EXPECT_EQ(run.result, REMOVED);
     EXPECT_FALSE(Exists(CHOSEN));
     EXPECT_FALSE(Exists(WindowsDir() + "\\testprod_new.txt"));
     EXPECT_EQ(ReadFileBytes(windowsFile), "new a.txt");  // replaced, as the entry says, but not removed
@@ -361,24 +428,11 @@ TEST_F(SetupE2E, TheUninstallRunsOnlyItsOwnNewCopyAndOnlyForItsInstallation)
     EXPECT_TRUE(Exists(Group() + "\\Main.lnk"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
 
-    // No copy can be written: nothing is started and nothing removed.
-    char tmp[MAX_PATH] = "", temp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
-    GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
-    SetEnvironmentVariableA("TMP", "C:\\no such folder");
-    SetEnvironmentVariableA("TEMP", "C:\\no such folder");
-    SetupRun run = Uninstall(CHOSEN);
-    SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
-    SetEnvironmentVariableA("TEMP", temp[0] ? temp : nullptr);
-    EXPECT_EQ(run.messages, Texts({"TestProd とそのすべてのｺﾝﾎﾟｰﾈﾝﾄを削除しますか？",
-                                   "ｱﾝｲﾝｽﾄｰﾙ用ﾌﾟﾛｸﾞﾗﾑの起動に失敗しました。手動で削除してください。"}));
-    EXPECT_TRUE(Exists(dir + "main.exe"));
-
     // A program of that name in the system folder is neither replaced nor run.
     const std::string planted = SystemDir() + "\\SETUP.EXE";
     ASSERT_TRUE(WriteFileBytes(planted, "someone else's"));
-    run = Uninstall(CHOSEN);
-    EXPECT_EQ(run.result, "TestProdのｱﾝｲﾝｽﾄｰﾙは正常に終了しました。");
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.result, REMOVED);
     EXPECT_EQ(ReadFileBytes(planted), "someone else's");
     EXPECT_FALSE(Exists(CHOSEN));
     DeleteFileA(planted.c_str());
@@ -404,7 +458,7 @@ TEST_F(SetupE2E, ShortcutsOfOtherProgramsAreLeftAlone)
     EXPECT_EQ(ReadLink(desktopLink).path, notepad);
     EXPECT_EQ(ReadLink(Group() + "\\Readme.lnk").path, std::string(CHOSEN) + "\\doc\\readme.txt");
 
-    Uninstall(CHOSEN);
+    Uninstall();
     EXPECT_EQ(ReadLink(Group() + "\\Main.lnk").path, notepad);
     EXPECT_EQ(ReadLink(desktopLink).path, notepad);
     EXPECT_FALSE(Exists(Group() + "\\Readme.lnk"));
@@ -451,6 +505,264 @@ TEST_F(SetupE2E, OneSetupOfAProductRunsAtATime)
     }
     EndProcess(&second);
     EndProcess(&first);
+}
+
+// A standard user can write the product's folder. The edits of the issue:
+// an entry that climbs out of it, a list line naming the file outside, a
+// [Reg] key of another program.
+TEST_F(SetupE2E, EditsOfAStandardUserRemoveNothingOutsideTheProduct)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    const std::string dir = std::string(CHOSEN) + "\\";
+    CreateDirectoryA("C:\\Other", nullptr);
+    ASSERT_TRUE(WriteFileBytes("C:\\Other\\file.txt", "theirs"));
+    ASSERT_TRUE(WriteFileBytes("C:\\Other\\file2.txt", "theirs too"));
+    HKEY key;
+    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd", &key);
+    RegCloseKey(key);
+    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Other", &key);
+    RegCloseKey(key);
+
+    // Where the earlier layout kept them, and where a user can write: not read.
+    WriteFileBytes(dir + "SETUP.INF", "[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n"
+                                      "2=..\\..\\Other\\file.txt\r\n[Reg]\r\n1=HKEY_CURRENT_USER\\Software\\Orbo\\Other\r\n");
+    WriteFileBytes(dir + "SETUP.LST", "F C:\\Other\\file.txt\r\n");
+    // The same entries and lines where only administrators can write. Wine
+    // keeps no access lists, so they can be made here: the rules refuse them
+    // too. (A [Reg] key of another vendor there would be obeyed: only the
+    // access list keeps it out.)
+    const std::string inf = SetupDir() + "SETUP.INF", list = SetupDir() + "SETUP.LST";
+    WritePrivateProfileStringA("Install", "3", "..\\..\\Other\\file.txt", inf.c_str());
+    WritePrivateProfileStringA("Install", "4", "x.txt,W!..\\Other\\file2.txt", inf.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, inf.c_str());
+    ASSERT_TRUE(WriteFileBytes(list, ReadFileBytes(list) + "F C:\\Other\\file.txt\r\n"
+                                                             "F C:\\Chosen Place\\TestProd\\..\\..\\Other\\file2.txt\r\n"));
+
+    // Started as the list of installed programs starts it.
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM, (list + " の 2 行は削除の対象にできないため、無視しました。").c_str()}));
+    EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
+    EXPECT_EQ(ReadFileBytes("C:\\Other\\file.txt"), "theirs");
+    EXPECT_EQ(ReadFileBytes("C:\\Other\\file2.txt"), "theirs too");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\Other"));
+    // The product went all the same; the user's two files stay.
+    EXPECT_EQ(FolderNames(CHOSEN), Texts({"SETUP.INF", "SETUP.LST"}));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(Exists(Group()));
+    EXPECT_TRUE(OnlyCopiesLeft());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Other");
+    RemoveTree("C:\\Other");
+}
+
+// Wine shows a Unix symbolic link to a folder as a reparse point: here it
+// stands for a junction a user puts in place of a folder of the product.
+TEST_F(SetupE2E, NothingIsInstalledOrRemovedThroughALinkedFolder)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    const std::string dir = std::string(CHOSEN) + "\\";
+    RemoveTree("C:\\Elsewhere");
+    CreateDirectoryA("C:\\Elsewhere", nullptr);
+    CreateDirectoryA("C:\\Elsewhere\\doc", nullptr);
+    ASSERT_TRUE(WriteFileBytes("C:\\Elsewhere\\doc\\readme.txt", "theirs"));
+    RemoveTree(dir + "doc");
+    ASSERT_TRUE(MakeLink("C:\\Elsewhere\\doc", dir + "doc"));
+
+    // An install over it writes nothing through the link...
+    const std::string readme = dir + "doc\\readme.txt";
+    EXPECT_EQ(Install(choice).messages,
+              Texts({(readme + THROUGH_LINK + "ｲﾝｽﾄｰﾙしませんでした。").c_str(), FAILURE_TEXT}));
+    EXPECT_EQ(ReadFileBytes("C:\\Elsewhere\\doc\\readme.txt"), "theirs");
+    // ...and the uninstall deletes nothing through it; the rest goes.
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM, (readme + THROUGH_LINK + "削除しませんでした。").c_str(),
+                                   (dir + "doc" + THROUGH_LINK + "削除しませんでした。").c_str()}));
+    EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
+    EXPECT_EQ(ReadFileBytes("C:\\Elsewhere\\doc\\readme.txt"), "theirs");
+    EXPECT_EQ(FolderNames(CHOSEN), Texts({"doc"}));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    RemoveLink(dir + "doc");
+
+    // Nor is a folder reached through a link taken as the install folder.
+    ASSERT_TRUE(MakeLink("C:\\Elsewhere", "C:\\Linked"));
+    choice.refused = {"C:\\Linked\\TestProd"};
+    EXPECT_EQ(Install(choice).messages,
+              Texts({(std::string("C:\\Linked\\TestProd\\") + THROUGH_LINK + "ｲﾝｽﾄｰﾙ先にできません。").c_str(),
+                     SUCCESS_TEXT}));
+    EXPECT_EQ(FolderNames("C:\\Elsewhere"), Texts({"doc"}));
+    RemoveLink("C:\\Linked");
+    EXPECT_EQ(Uninstall().result, REMOVED);
+    RemoveTree("C:\\Elsewhere");
+}
+
+TEST_F(SetupE2E, ASecondInstallIntoAnotherFolderIsRefused)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    const std::string dir = std::string(CHOSEN) + "\\";
+
+    // The one uninstall entry would then name the second folder only.
+    SetupChoice other;
+    other.refused = {"C:\\Other Place\\TestProd"};
+    other.folder = CHOSEN;
+    SetupRun run = Install(other);
+    EXPECT_EQ(run.proposed, dir);
+    EXPECT_EQ(run.messages,
+              Texts({("TestProd は " + dir +
+                      " にｲﾝｽﾄｰﾙされています。別のﾌｫﾙﾀﾞにｲﾝｽﾄｰﾙするには、先にｺﾝﾄﾛｰﾙﾊﾟﾈﾙの 'ｱﾌﾟﾘｹｰｼｮﾝの追加と削除' "
+                      "でそれを削除してください。")
+                         .c_str(),
+                     SUCCESS_TEXT}));
+    EXPECT_FALSE(Exists("C:\\Other Place"));
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd", "InstallLocation"), dir);
+    EXPECT_EQ(ReadLink(Group() + "\\Main.lnk").path, dir + "main.exe");
+
+    EXPECT_EQ(Uninstall().result, REMOVED);
+    EXPECT_FALSE(Exists(CHOSEN));
+    EXPECT_FALSE(Exists(Group()));
+}
+
+TEST_F(SetupE2E, WithoutItsListTheUninstallRemovesNothingUntilAnInstallOverItRebuildsIt)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    const std::string dir = std::string(CHOSEN) + "\\", list = SetupDir() + "SETUP.LST";
+    HKEY key;
+    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd", &key);
+    RegCloseKey(key);
+    const std::string again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
+
+    // Missing, then over the size limit: nothing is removed, not the
+    // settings key, not the entry, and the dialog says files are left.
+    ASSERT_TRUE(DeleteFileA(list.c_str()));
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM, (list + " が見つからないため、削除を中止しました。" + again).c_str()}));
+    ASSERT_TRUE(WriteFileBytes(list, std::string(CREATED_LIST_LIMIT + 1, ';')));
+    run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM, (list + " を読み込めないため、削除を中止しました。" + again).c_str()}));
+    EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
+    for (const char* name : {"main.exe", "doc\\readme.txt"})
+        EXPECT_TRUE(Exists(dir + name)) << name;
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_TRUE(Exists(Group() + "\\Main.lnk"));
+
+    // Installed again into its folder, the files it replaces are its own.
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM}));
+    EXPECT_EQ(run.result, REMOVED);
+    EXPECT_FALSE(Exists(CHOSEN));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
+    EXPECT_FALSE(Exists(Group()));
+    EXPECT_TRUE(OnlyCopiesLeft());
+}
+
+TEST_F(SetupE2E, ABadLineIsRefusedAloneAndAListAtTheSizeLimitIsRead)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    const std::string dir = std::string(CHOSEN) + "\\", list = SetupDir() + "SETUP.LST";
+    // One line that is no line of a list, then files that are no entries
+    // (they stay listed, and nothing is done with them) up to the limit.
+    std::string text = ReadFileBytes(list) + "X not a line\r\n";
+    for (unsigned n = 0; text.size() + 300 < CREATED_LIST_LIMIT; n++)
+        text += "F " + dir + "pad\\" + std::to_string(n) + std::string(200, 'p') + ".txt\r\n";
+    text += std::string(CREATED_LIST_LIMIT - text.size() - 2, ';') + "\r\n";
+    ASSERT_EQ(text.size(), CREATED_LIST_LIMIT);
+    ASSERT_TRUE(WriteFileBytes(list, text));
+
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM, (list + " の 1 行は削除の対象にできないため、無視しました。").c_str()}));
+    EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
+    EXPECT_FALSE(Exists(CHOSEN));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_TRUE(OnlyCopiesLeft());
+}
+
+// The uninstall entry is written before the first file of the product, and
+// every file is listed before it is made.
+TEST_F(SetupE2E, AnInstallKilledMidwayIsRemovedThroughItsEntry)
+{
+    WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n2=readme.txt,doc\\readme.txt\r\n"
+                 "3=missing.txt\r\n4=a.txt\r\n");
+    Process setup = StartProcess("\"" + product + "\\SETUP.EXE\"", product);
+    HWND folder = nullptr, box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (folder = FindProcessWindow(setup, "#32770")) != nullptr &&
+                                       GetDlgItem(folder, IDC_FOLDER_EDIT) && IsWindowVisible(folder); },
+                          30000));
+    SendMessageA(GetDlgItem(folder, IDC_FOLDER_EDIT), WM_SETTEXT, 0, (LPARAM)CHOSEN);
+    Click(folder, IDOK);
+    // Stopped at the message of the third entry: the first two are in place.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (HWND d : VisibleDialogs()) {
+                DWORD id = 0;
+                GetWindowThreadProcessId(d, &id);
+                if (id == setup.id && MessageBoxText(d) == "missing.txt のｺﾋﾟｰに失敗しました。")
+                    box = d;
+            }
+            return box != nullptr;
+        },
+        30000));
+    EndProcess(&setup);
+    const std::string dir = std::string(CHOSEN) + "\\";
+    EXPECT_TRUE(Exists(dir + "main.exe"));
+    EXPECT_TRUE(Exists(dir + "doc\\readme.txt"));
+    EXPECT_FALSE(Exists(dir + "a.txt"));
+
+    SetupRun run = Uninstall();
+    EXPECT_EQ(run.messages, Texts({CONFIRM}));
+    EXPECT_EQ(run.result, REMOVED);
+    EXPECT_FALSE(Exists(CHOSEN));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+}
+
+TEST_F(SetupE2E, TheUninstallRunKeepsTheGuardItsRequestHandsIt)
+{
+    WriteProduct(PLAIN_INF);
+    SetupChoice choice;
+    choice.folder = CHOSEN;
+    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    // Driven by hand: RunSetup would answer the run's dialog too. Once the
+    // request has ended, its run still keeps every other setup out.
+    Process request = StartProcess(UninstallCommand("TestProd"), "C:\\");
+    HWND box = nullptr, dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessWindow(request, "#32770")) && MessageBoxText(box) == CONFIRM; },
+                          30000));
+    Click(box, IDOK);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND d : VisibleDialogs())
+                if (GetDlgItem(d, IDC_REMOVING) && IsWindowEnabled(GetDlgItem(d, IDCANCEL)))
+                    dialog = d;
+            return dialog != nullptr;
+        },
+        30000));
+    EXPECT_EQ(WaitForExit(&request), 1);
+    Process second = StartProcess("\"" + product + "\\SETUP.EXE\"", product);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (box = FindProcessWindow(second, "#32770")) != nullptr && !MessageBoxText(box).empty(); }, 30000));
+    EXPECT_EQ(MessageBoxText(box), "TestProd のｾｯﾄｱｯﾌﾟは既に実行中です。");
+    Click(box, IDOK);
+    EXPECT_EQ(WaitForExit(&second), 1);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_REMOVING)), REMOVED);
+    Click(dialog, IDCANCEL);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+    EndProcess(&second);
+    EndProcess(&request);
 }
 
 }  // namespace
