@@ -459,11 +459,10 @@ TEST_F(FindE2E, AnEndFromOutsideKeepsEditsTheFileCannotTake)
     EXPECT_NE(ReadFileBytes(folder + "\\fenlop.r01").find("<u>\"復元：ビジネス\""), std::string::npos);
 }
 
-// Exit while another program holds the phrase file and no recovery file
-// can be written (every name is taken by a folder): fenlop asks before it
-// drops the edits; No keeps it running, and the edits reach the file at
-// the exit after the file is free.
-TEST_F(FindE2E, ExitAsksBeforeDroppingEditsNeitherFileCanTake)
+// Exit while another program holds the phrase file and every numbered
+// recovery name is taken (by a folder): the edits are kept all the same,
+// under the date and time, without a question.
+TEST_F(FindE2E, ExitKeepsEditsUnderTheDateWhenEveryRecoveryNumberIsTaken)
 {
     for (int n = 1; n <= 99; n++) {
         char name[16];
@@ -473,20 +472,13 @@ TEST_F(FindE2E, ExitAsksBeforeDroppingEditsNeitherFileCanTake)
     ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
 
     PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
-    HWND box = ShownProcessWindow(fenlop, "#32770", "Fenlop", 10000);
-    ASSERT_TRUE(box) << "fenlop asks";
-    EXPECT_EQ(MessageBoxText(box), "変更したフレーズをファイルに保存できません。\r\n"
-                                   "今終了すると、その変更は失われます。終了しますか？");
-    Shot("exit-unstored");
-    PostMessageA(box, WM_COMMAND, IDNO, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
-    EXPECT_EQ(WaitForExit(&fenlop, 500), -1) << "No keeps fenlop running";
-    EXPECT_EQ(ListTexts(Remote()), moved);
-
-    CloseHandle(lock);
-    lock = INVALID_HANDLE_VALUE;
-    ASSERT_NO_FATAL_FAILURE(ExitByCommand());
-    EXPECT_TRUE(MovedPhraseStored());
+    EXPECT_EQ(WaitForExit(&fenlop, 10000), 0) << "nothing to ask: the edits are kept";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\fenlop.r????????-??????").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "a recovery file named by the date";
+    FindClose(search);
+    std::string kept = ReadFileBytes(folder + "\\" + found.cFileName);
+    EXPECT_NE(kept.find("<u>\"復元：ビジネス\""), std::string::npos) << found.cFileName;
 }
 
 // The end of the session with the phrase file held a moment: the answer to

@@ -8,6 +8,7 @@
 
 #include "common/writer_lock.h"
 #include "library/phrase_library.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -140,6 +141,19 @@ protected:
     HWND Editor()
     {
         return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
+    }
+
+    // A new phrase from the list's menu, typed into the editor and stored
+    // with OK.
+    void AddPhraseInEditor(const char* text)
+    {
+        RightClickAt(EmptyListSpace());
+        Choose({VK_UP, VK_RETURN});
+        HWND dialog = Editor();
+        ASSERT_TRUE(dialog);
+        SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)text);
+        SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(EditorGone());
     }
 
     bool EditorGone() { return WaitUntil([&] { return !FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }); }
@@ -553,13 +567,7 @@ TEST_F(LibraryE2E, APhraseAddedAfterAnOutsideChangeJoinsThePhraseTheOtherProgram
     ASSERT_TRUE(WriteFileBytes(fresh, theirs));
     ASSERT_TRUE(MoveFileExA(fresh.c_str(), library.c_str(), MOVEFILE_REPLACE_EXISTING));
 
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
-    ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"N");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    ASSERT_NO_FATAL_FAILURE(AddPhraseInEditor("N"));
     EXPECT_TRUE(WaitUntil([&] {
         bytes = ReadFileBytes(library);
         return Find(bytes, "\"N\"") != std::string::npos;
@@ -599,7 +607,7 @@ protected:
         }
         return bytes;
     }
-    std::string Status() { return EditText(GetDlgItem(phrase, 104)); }
+    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
     bool StatusSays(const std::string& text)
     {
         return WaitUntil([&] { return Status() == text; }, 3000);
@@ -644,13 +652,7 @@ TEST_F(OutsideE2E, AnEqualNamedLabelPutBeforeTheOpenOneDoesNotTakeTheEdit)
     std::string theirs = Changed(SORT, nullptr, SORT, "    <u>\"並べ替え\"\r\n    </u>\r\n");
     ASSERT_TRUE(WriteFileBytes(library, theirs));
 
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
-    ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"N");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    ASSERT_NO_FATAL_FAILURE(AddPhraseInEditor("N"));
     EXPECT_TRUE(StatusSays("「並べ替え」がほかで変更されていたため、編集を「並べ替え～1」に保存しました")) << Status();
     std::string bytes = ReadFileBytes(library);
     size_t kept = Find(bytes, "\"並べ替え～1\"");
@@ -966,7 +968,7 @@ protected:
         LibraryE2E::TearDown();
     }
 
-    std::string Status() { return EditText(GetDlgItem(phrase, 104)); }
+    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
 
     // On the business label, Ctrl+D moves the first phrase down a row while
     // the file is held: the list's edit waits.
