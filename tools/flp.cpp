@@ -43,7 +43,7 @@ const Command kCommands[] = {
     {"rename", CommandRename, false}, {"cut", CommandCut, false},
     {"copy", CommandCopy, false},     {"paste", CommandPaste, false},
     {"store", CommandStore, false},   {"export", CommandExport, false},
-    {"import", CommandImport, false},
+    {"import", CommandImport, false}, {"fill", CommandFill, true},
 };
 
 const Command* FindCommand(const char* name)
@@ -82,6 +82,9 @@ void MarkFileArguments(int count, char** args, bool* isFile)
 {
     // args[-1] is the command.
     const char* command = args[-1];
+    // fill takes texts alone.
+    if (strcmp(command, "fill") == 0)
+        return;
     int i = 0;
     bool search = strcmp(command, "search") == 0;
     while (i < count && args[i][0] == '-' && args[i][1]) {

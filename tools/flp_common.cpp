@@ -68,10 +68,17 @@ const Help kHelp[] = {
     {"import", "flp import FILE [--force] [JSON] [--into NAME...]\n"
                "  Reads a library as flp export writes it, from JSON or standard input.\n"
                "  Without --into it writes a new library FILE, refusing a FILE that is\n"
-               "  there unless --force is given (the old file is then kept as the\n"
-               "  backup). With --into the document's labels become the last children\n"
+               "  there unless --force is given (the old file is then kept under a\n"
+               "  numbered name of its own, which is printed). With --into the document's labels become the last children\n"
                "  of the label at NAME... (none: the top level), under free names.\n"
                "  example: flp import library.htm backup.json --into 表現集\n"},
+    {"fill", "flp fill [--now \"YYYY-MM-DD HH:MM:SS\"] [--clipboard TEXT] [--input NAME=VALUE]... TEXT\n"
+             "  Prints TEXT as a send fills it in: {日付} {日付:F} {日付+N:F} {時刻} {時刻:F}\n"
+             "  {クリップボード} {入力:名前} {カーソル} (or {date} {time} {clipboard}\n"
+             "  {input:NAME} {cursor}), {{ and }} for braces; anything else stays as\n"
+             "  written. Date codes: yyyy yy mm m dd d aaaa aaa ggg gg g ee e; time\n"
+             "  codes: hh h mm m ss s. The caret mark is left out.\n"
+             "  example: flp fill \"今日は{日付:ggge年m月d日(aaa)}です\"\n"},
 };
 
 const char kGeneral[] =

@@ -7,3 +7,5 @@ int CommandList(int argc, char** argv);
 int CommandSearch(int argc, char** argv);
 int CommandCheck(int argc, char** argv);
 int CommandExport(int argc, char** argv);
+// flp fill [--now TIME] [--clipboard TEXT] [--input NAME=VALUE]... TEXT
+int CommandFill(int argc, char** argv);

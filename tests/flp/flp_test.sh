@@ -818,11 +818,35 @@ flp_in empty.json import lib.htm --into
 check_rc 1 "import of nothing from standard input"
 check_same "an import of nothing leaves the library" before.htm lib.htm
 
+# ---------------------------------------------------------------- fill
+# TEXT|what it prints, at 2019-05-01 09:05:07 (the first day of an era),
+# with the clipboard text "コピー" and the input 宛名=山田.
+while IFS='|' read -r text want; do
+    flp fill --now "2019-05-01 09:05:07" --clipboard "$(a コピー)" --input "$(a 宛名)=$(a 山田)" "$(a "$text")"
+    printf '%s\n' "$want" | expect
+    check_rc 0 "fill $text"
+    check_out "fill $text"
+done <<'EOF'
+今日は{日付}です。|今日は令和元年5月1日です。
+{日付-1:ggge年m月d日(aaa)} {時刻:hh:mm:ss}|平成31年4月30日(火) 09:05:07
+{date+366:yyyy/mm/dd aaaa}|2020/05/01 金曜日
+{入力:宛名}様 {input:件名}|山田様 
+[{クリップボード}]{カーソル}|[コピー]
+{{日付}} {不明} {日付|{日付} {不明} {日付
+EOF
+flp fill --now "2019-13-01 00:00:00" x
+check_rc 1 "fill with a month 13"
+flp fill --input novalue x
+check_usage "fill --input without ="
+flp fill "$(head -c 65530 /dev/zero | tr '\0' a){日付:yyyy-mm}"
+check_rc 1 "fill past the bound"
+check_refusal "fill past the bound" "longer than 65535 bytes"
+
 # ---------------------------------------------------------------- help
 flp --help
 check_rc 0 "--help"
 if grep -q 'export FILE' out && grep -q 'import FILE' out; then pass; else fail "--help lists the commands"; fi
-for command in tree list search check create new rename cut copy paste store export import; do
+for command in tree list search check create new rename cut copy paste store export import fill; do
     flp "$command" --help
     if [ "$rc" = 0 ] && grep -q "^flp $command" out && grep -q 'example: .*flp ' out; then pass; else fail "$command --help"; fi
 done
