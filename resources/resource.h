@@ -19,6 +19,7 @@
 // IDD_SETUP; its hot-key controls are below, under Hot keys.
 #define IDC_CALC_ENTER      1006
 #define IDC_RESTORE_CLIPBOARD 1007
+#define IDC_FILL_PHRASES    1008
 // IDD_EDIT, the phrase editor.
 #define IDC_EDIT_OK_KEY     1003
 #define IDC_EDIT_CANCEL     1004
@@ -26,6 +27,7 @@
 #define IDC_EDIT_TEXT       1012
 #define IDC_EDIT_POS        1013
 #define IDC_EDIT_POS_FRAME  1014
+#define IDC_EDIT_PLACEHOLDER 1015
 #define IDC_SIZEGRIP        9999
 // IDD_FIND.
 #define IDC_FIND_ALL_TREES  1006

@@ -52,6 +52,7 @@ struct Session {
 // its own, so that the record keeps its layout.
 struct Options {
     int restoreClipboard;  // 1: the clipboard's content comes back after a send
+    int fillPhrases;       // 1: placeholders in a phrase are filled in at a send
 };
 
 // What the shell does for the layers below it. The entry file fills these in

@@ -1,5 +1,6 @@
-// The settings dialog: the two hot keys, the calculator's Enter option and
-// whether the clipboard comes back after a send.
+// The settings dialog: the two hot keys, the calculator's Enter option,
+// whether the clipboard comes back after a send and whether placeholders
+// are filled in at a send.
 #include "shell/win32/settings_dialog.h"
 #include "common/win32/globals.h"
 
@@ -29,6 +30,7 @@ static INT_PTR OnInitDialog(HWND dialog)
     CheckDlgButton(dialog, IDC_CALC_ENTER, values->calcEnterNewline ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_RESTORE_CLIPBOARD,
                    s_dialogOptions.restoreClipboard ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_FILL_PHRASES, s_dialogOptions.fillPhrases ? BST_CHECKED : BST_UNCHECKED);
     return TRUE;
 }
 
@@ -65,6 +67,7 @@ static INT_PTR OnCommand(HWND dialog, int id)
     case IDC_CALC_HOTKEY: values->calcHotKey = GetHotKeyValue(dialog, id); return TRUE;
     case IDC_CALC_ENTER: values->calcEnterNewline = IsChecked(dialog, id) ? 1 : 0; return TRUE;
     case IDC_RESTORE_CLIPBOARD: s_dialogOptions.restoreClipboard = IsChecked(dialog, id) ? 1 : 0; return TRUE;
+    case IDC_FILL_PHRASES: s_dialogOptions.fillPhrases = IsChecked(dialog, id) ? 1 : 0; return TRUE;
     case IDOK: return OnOk(dialog);
     case IDCANCEL: return OnCancel(dialog);
     }

@@ -16,6 +16,17 @@ static const char SETTINGS_PARENT_KEY[] = "Software\\Orbo";
 static const char SETTINGS_KEY_NAME[] = "Fenlop";
 static const char SETTINGS_VALUE[] = "flpReg";
 static const char RESTORE_CLIPBOARD_VALUE[] = "RestoreClipboard";  // REG_DWORD 0 or 1
+static const char FILL_PHRASES_VALUE[] = "FillPhrases";            // REG_DWORD 0 or 1
+
+// A REG_DWORD option: 1 only when the value is there and is 1.
+static int ReadOption(HKEY key, const char* name)
+{
+    DWORD value = 0, size = sizeof value, type = 0;
+    return RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&value, &size) == ERROR_SUCCESS &&
+                   type == REG_DWORD && size == sizeof value && value == 1
+               ? 1
+               : 0;
+}
 
 int ReadRegistryBinary(const char* keyPath, const char* valueName, void* buffer, DWORD size)
 {
@@ -72,13 +83,12 @@ static void TerminateStrings(SettingsRecord* record)
 static void LoadOptions()
 {
     g_globals.options.restoreClipboard = 0;
+    g_globals.options.fillPhrases = 0;
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
-    DWORD value = 0, size = sizeof value, type = 0;
-    if (RegQueryValueExA(key, RESTORE_CLIPBOARD_VALUE, nullptr, &type, (BYTE*)&value, &size) == ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof value)
-        g_globals.options.restoreClipboard = value == 1 ? 1 : 0;
+    g_globals.options.restoreClipboard = ReadOption(key, RESTORE_CLIPBOARD_VALUE);
+    g_globals.options.fillPhrases = ReadOption(key, FILL_PHRASES_VALUE);
     RegCloseKey(key);
 }
 
@@ -101,6 +111,9 @@ int SaveOptions()
         return -1;
     DWORD value = g_globals.options.restoreClipboard ? 1 : 0;
     LONG status = RegSetValueExA(key, RESTORE_CLIPBOARD_VALUE, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    value = g_globals.options.fillPhrases ? 1 : 0;
+    if (status == ERROR_SUCCESS)
+        status = RegSetValueExA(key, FILL_PHRASES_VALUE, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 0 : -1;
 }

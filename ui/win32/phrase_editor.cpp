@@ -201,9 +201,40 @@ static void OnOk(HWND dialog)
     }
 }
 
+// The placeholders the editor offers, inserted at the caret; while filling
+// is off in the settings the menu says so first (they are then sent as
+// they are written).
+static const char* const PLACEHOLDERS[] = {
+    "{日付}", "{日付:yyyy/mm/dd(aaa)}", "{日付+1:m月d日(aaa)}", "{時刻}", "{クリップボード}", "{入力:宛名}", "{カーソル}",
+};
+static const char FILLING_OFF[] = "差し込みは設定でオフです（そのまま送られます）";
+
+static void OfferPlaceholders(HWND dialog)
+{
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    if (!g_globals.options.fillPhrases) {
+        AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, FILLING_OFF);
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    }
+    for (size_t i = 0; i < sizeof PLACEHOLDERS / sizeof *PLACEHOLDERS; i++)
+        AppendMenuA(menu, MF_STRING, i + 1, PLACEHOLDERS[i]);
+    RECT button;
+    GetWindowRect(GetDlgItem(dialog, IDC_EDIT_PLACEHOLDER), &button);
+    int chosen = (int)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, button.left, button.bottom, 0,
+                                     dialog, nullptr);
+    DestroyMenu(menu);
+    SetFocus(s_editor.edit);
+    if (chosen > 0)
+        SendMessageA(s_editor.edit, EM_REPLACESEL, TRUE, (LPARAM)PLACEHOLDERS[chosen - 1]);
+    PostPositionUpdate(s_editor.edit);
+}
+
 static INT_PTR OnCommand(HWND dialog, int id)
 {
     switch (id) {
+    case IDC_EDIT_PLACEHOLDER: OfferPlaceholders(dialog); return TRUE;
     case IDC_EDIT_OK: OnOk(dialog); return TRUE;
     case IDC_EDIT_OK_KEY: OnOk(dialog); return TRUE;
     case IDC_EDIT_CANCEL: EndDialog(dialog, 0); return TRUE;
@@ -217,6 +248,7 @@ static void OnSize(HWND dialog)
     ApplyAnchor(dialog, IDC_EDIT_TEXT, ANCHOR_SIZE_X | ANCHOR_SIZE_Y);
     ApplyAnchor(dialog, IDC_EDIT_POS, ANCHOR_MOVE_Y);
     ApplyAnchor(dialog, IDC_EDIT_POS_FRAME, ANCHOR_MOVE_Y);
+    ApplyAnchor(dialog, IDC_EDIT_PLACEHOLDER, ANCHOR_MOVE_Y);
     ApplyAnchor(dialog, IDC_EDIT_OK, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
     ApplyAnchor(dialog, IDC_EDIT_CANCEL, ANCHOR_MOVE_X | ANCHOR_MOVE_Y);
     ApplyAnchor(dialog, 0, 0);
