@@ -87,8 +87,18 @@ void PutString(Out* out, const char* s)
 void PutNumber(Out* out, long value, int width)
 {
     char digits[24];
-    snprintf(digits, sizeof digits, "%0*ld", width, value);
-    PutString(out, digits);
+    int n = 0;
+    bool negative = value < 0;
+    unsigned long rest = negative ? 0ul - (unsigned long)value : (unsigned long)value;
+    do {
+        digits[sizeof digits - 1 - n++] = (char)('0' + rest % 10);
+        rest /= 10;
+    } while (rest && n < 20);
+    while (n < width && n < 20)
+        digits[sizeof digits - 1 - n++] = '0';
+    if (negative)
+        digits[sizeof digits - 1 - n++] = '-';
+    Put(out, digits + sizeof digits - n, (size_t)n);
 }
 
 bool StartsWith(const char* text, size_t n, const char* code)
@@ -105,9 +115,11 @@ void PutFormat(Out* out, const char* format, size_t n, const char* const* codes,
     size_t i = 0;
     while (i < n) {
         int code = -1;
-        for (int c = 0; c < count && code < 0; c++)
-            if (StartsWith(format + i, n - i, codes[c]))
-                code = c;
+        // Every code is lower-case ASCII: anything else is itself at once.
+        if (format[i] >= 'a' && format[i] <= 'y')
+            for (int c = 0; c < count && code < 0; c++)
+                if (StartsWith(format + i, n - i, codes[c]))
+                    code = c;
         if (code >= 0) {
             handle(code);
             i += strlen(codes[code]);
@@ -127,12 +139,13 @@ void PutDate(Out* out, const char* format, size_t n, int y, int mo, int d, const
 {
     const Era* era = EraOf(eras, y, mo, d);
     int eraYear = era ? y - era->year + 1 : y;
+    int weekday = Weekday(y, mo, d);
     PutFormat(out, format, n, DATE_CODES, (int)(sizeof DATE_CODES / sizeof *DATE_CODES), [&](int code) {
         switch (code) {
         case 0: PutNumber(out, y, 4); break;
-        case 1: PutString(out, WEEKDAY_LONG[Weekday(y, mo, d)]); break;
+        case 1: PutString(out, WEEKDAY_LONG[weekday]); break;
         case 2: PutString(out, era ? era->name : ""); break;
-        case 3: PutString(out, WEEKDAY_SHORT[Weekday(y, mo, d)]); break;
+        case 3: PutString(out, WEEKDAY_SHORT[weekday]); break;
         case 4: PutNumber(out, y % 100, 2); break;
         case 5: PutNumber(out, mo, 2); break;
         case 6: PutNumber(out, d, 2); break;
