@@ -7,9 +7,6 @@
 namespace {
 
 const char EDITOR_CAPTION[] = "定型文書編集";
-const int IDC_SPLITTER = 106;
-const int IDC_EDIT_TEXT = 1012;
-const int IDC_EDIT_CANCEL = 1004;
 const DialogFont PAD_FONT = {"ＭＳ ゴシック", 10};
 
 RECT OuterRect(HWND window)

@@ -444,7 +444,7 @@ TEST_F(FindE2E, ExitKeepsEditsTheFileCannotTakeForTheNextStart)
     EXPECT_LT(bytes.find("\"いつもお世話", label), bytes.find("\"お世話になっております。\"", label));
     EXPECT_EQ(bytes.compare(0, label - 4, original, 0, label - 4), 0) << "the rest of the library is as it was";
     EXPECT_EQ(GetFileAttributesA(recovery.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(EditText(GetDlgItem(phrase, 104)), "前回保存できなかったフレーズをラベル「復元：ビジネス」に入れました");
+    EXPECT_EQ(EditText(GetDlgItem(phrase, IDC_STATUS)), "前回保存できなかったフレーズをラベル「復元：ビジネス」に入れました");
     ASSERT_NO_FATAL_FAILURE(ShowFromTray());
     Shot("recovered-label");
 }
@@ -474,7 +474,7 @@ TEST_F(FindE2E, ExitKeepsEditsUnderTheDateWhenEveryRecoveryNumberIsTaken)
     PostMessageA(phrase, WM_COMMAND, CMD_EXIT, 0);
     EXPECT_EQ(WaitForExit(&fenlop, 10000), 0) << "nothing to ask: the edits are kept";
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\fenlop.r????????-??????").c_str(), &found);
+    HANDLE search = FindFirstFileA((folder + "\\fenlop.r\?\?\?\?\?\?\?\?-\?\?\?\?\?\?").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE) << "a recovery file named by the date";
     FindClose(search);
     std::string kept = ReadFileBytes(folder + "\\" + found.cFileName);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shell/settings_record.h"
+#include "resources/resource.h"
 #include "tests/e2e/e2e_driver.h"
 
 const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";

@@ -8,7 +8,6 @@
 
 #include "common/writer_lock.h"
 #include "library/phrase_library.h"
-#include "resources/resource.h"
 
 namespace {
 
@@ -414,8 +413,8 @@ TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
     Choose({VK_UP, VK_RETURN});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "A");
-    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "A");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
 
     RightClickAt(EmptyListSpace());
@@ -427,8 +426,8 @@ TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
     Choose({VK_UP, VK_RETURN});
     dialog = Editor();
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "");
-    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(EditorGone());
 }
 
@@ -457,12 +456,12 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
     Choose({VK_UP, VK_RETURN});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    HWND indicator = GetDlgItem(dialog, 1013);
+    HWND indicator = GetDlgItem(dialog, IDC_EDIT_POS);
     // The focus is given before the dialog is shown.
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1012) && IsWindowVisible(dialog); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_EDIT_TEXT) && IsWindowVisible(dialog); }));
     // Tab cycles through the visible controls only: the hidden OK(&N) button
     // (which only gives Alt+N its meaning) is never reached.
-    for (HWND at = GetDlgItem(dialog, 1012), start = at;;) {
+    for (HWND at = GetDlgItem(dialog, IDC_EDIT_TEXT), start = at;;) {
         at = GetNextDlgTabItem(dialog, at, FALSE);
         ASSERT_TRUE(at && IsWindowVisible(at)) << "Tab reaches a hidden control " << GetDlgCtrlID(at);
         if (at == start)
@@ -478,22 +477,22 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
     for (BYTE key : {(BYTE)'A', (BYTE)'B', (BYTE)VK_RETURN, (BYTE)'C'})
         PressKey(key);
     EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  2：  2"; })) << WindowText(indicator);
-    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "ab\r\nc");
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "ab\r\nc");
     Shot("editor");
     // Esc and the close box leave the editor open.
     PressKey(VK_ESCAPE);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     Sleep(300);
     ASSERT_TRUE(IsWindow(dialog));
-    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "ab\r\nc");
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "ab\r\nc");
     // Ctrl+A selects everything; the next letter replaces it all.
     PressChord({VK_CONTROL}, 'A');
     PressKey('Z');
-    EXPECT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, 1012)) == "z"; }))
-        << EditText(GetDlgItem(dialog, 1012));
+    EXPECT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)) == "z"; }))
+        << EditText(GetDlgItem(dialog, IDC_EDIT_TEXT));
     PressKey(VK_RETURN);
     PressKey('Y');
-    ASSERT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, 1012)) == "z\r\ny"; }));
+    ASSERT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)) == "z\r\ny"; }));
     PressChord({VK_MENU}, 'N');
     ASSERT_TRUE(EditorGone());
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "z\r\ny"}));
@@ -532,12 +531,12 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
     Choose({'E'});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    HWND edit = GetDlgItem(dialog, 1012);
+    HWND edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
     EXPECT_EQ(EditText(edit), "B");
     // Opening the editor copied the phrases: the label on the clip file is gone.
     EXPECT_EQ(GetFileAttributesA(ClipPath().c_str()), INVALID_FILE_ATTRIBUTES);
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
 
@@ -546,8 +545,8 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
     Choose({'E'});
     dialog = Editor();
     ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
 }
@@ -711,17 +710,17 @@ TEST_F(LibraryE2E, WithTheClipboardKeptTheEditorLeavesTheUsersCopyInPlace)
     Choose({'E'});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(EditText(GetDlgItem(dialog, 1012)), "B");
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "B");
     EXPECT_EQ(held(), copied);
-    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     RightClickAt(EmptyListSpace());
     Choose({VK_UP, VK_RETURN});
     dialog = Editor();
     ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, 1012), WM_SETTEXT, 0, (LPARAM)"F");
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"F");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E", "F"}));
     EXPECT_EQ(held(), copied);
@@ -741,19 +740,19 @@ TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
     Choose({'E'});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    HWND edit = GetDlgItem(dialog, 1012);
+    HWND edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
     EXPECT_EQ(EditText(edit), line);
 
     // 65,536 bytes do not fit a phrase: OK beeps and the editor stays.
     std::string tooLong(65536, 'x');
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)tooLong.c_str());
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     Sleep(300);
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_EQ(EditText(edit).size(), tooLong.size());
     std::string longest(65535, 'x');
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)(line + "\r\n" + longest.substr(0, 65535 - line.size() - 2)).c_str());
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     std::string stored = line + "\r\n" + longest.substr(0, 65535 - line.size() - 2);
     ASSERT_EQ(ListTexts(Remote()), std::vector<std::string>{stored});
@@ -790,8 +789,9 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     RECT start;
     GetWindowRect(dialog, &start);
     // As laid out by the dialog's template, before any resizing.
-    RECT text = place(1012), ok = place(1011), cancel = place(1004), pos = place(1013), frame = place(1014),
-         grip = place(9999), hidden = place(1003);
+    RECT text = place(IDC_EDIT_TEXT), ok = place(IDC_EDIT_OK), cancel = place(IDC_EDIT_CANCEL),
+         pos = place(IDC_EDIT_POS), frame = place(IDC_EDIT_POS_FRAME), grip = place(IDC_SIZEGRIP),
+         hidden = place(IDC_EDIT_OK_KEY);
     SetWindowPos(dialog, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
     RECT small;
     GetWindowRect(dialog, &small);
@@ -801,8 +801,9 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     const int width = start.right - start.left, height = start.bottom - start.top;
     SetWindowPos(dialog, nullptr, 0, 0, width + 120, height + 90, SWP_NOMOVE | SWP_NOZORDER);
     Shot("editor-grown");
-    RECT text2 = place(1012), ok2 = place(1011), cancel2 = place(1004), pos2 = place(1013), frame2 = place(1014),
-         grip2 = place(9999), hidden2 = place(1003);
+    RECT text2 = place(IDC_EDIT_TEXT), ok2 = place(IDC_EDIT_OK), cancel2 = place(IDC_EDIT_CANCEL),
+         pos2 = place(IDC_EDIT_POS), frame2 = place(IDC_EDIT_POS_FRAME), grip2 = place(IDC_SIZEGRIP),
+         hidden2 = place(IDC_EDIT_OK_KEY);
     EXPECT_EQ(text2.left, text.left);
     EXPECT_EQ(text2.top, text.top);
     EXPECT_EQ(text2.right - text.right, 120);
@@ -822,7 +823,7 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     MapWindowPoints(dialog, nullptr, (POINT*)&client, 2);
     EXPECT_EQ(grip2.right, client.right);
     EXPECT_EQ(grip2.bottom, client.bottom);
-    SendMessageA(GetDlgItem(dialog, 1004), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(EditorGone());
 }
 
@@ -835,7 +836,7 @@ TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgra
     Choose({VK_UP, VK_RETURN});
     HWND dialog = Editor();
     ASSERT_TRUE(dialog);
-    HWND box = GetDlgItem(dialog, 1012);
+    HWND box = GetDlgItem(dialog, IDC_EDIT_TEXT);
     SendMessageA(box, WM_SETTEXT, 0, (LPARAM)"書きかけ");
     PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
     // Where a menu comes, the user picks its exit command.
@@ -845,7 +846,7 @@ TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgra
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_EQ(EditText(box), "書きかけ");
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
-    SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
     ASSERT_TRUE(EditorGone());
     EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"書きかけ\"") != std::string::npos; }, 3000));
 }
@@ -912,7 +913,7 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
         Choose({VK_UP, VK_RETURN});
         HWND dialog = Editor();
         ASSERT_TRUE(dialog);
-        HWND box = GetDlgItem(dialog, 1012);
+        HWND box = GetDlgItem(dialog, IDC_EDIT_TEXT);
         if (c.typed)
             SendMessageA(box, WM_SETTEXT, 0, (LPARAM)c.typed);
         if (c.how == Ending::CLOSED) {
@@ -934,7 +935,7 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
         } else {
             ASSERT_TRUE(IsWindow(dialog));
             EXPECT_EQ(EditText(box), c.typed);
-            SendMessageA(GetDlgItem(dialog, 1011), BM_CLICK, 0, 0);
+            SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
             ASSERT_TRUE(EditorGone());
             EXPECT_TRUE(WaitUntil([&] { return PhrasesInFile(library, {SORT}).size() == 6; }, 3000));
         }

@@ -325,9 +325,9 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PressKey('S');
     HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PHRASE_HOTKEY); }));
     CallUpByHotKey(newKey);
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2001) == newKey; }));
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_PHRASE_HOTKEY) == newKey; }));
     Shot("settings-dialog");
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
@@ -348,17 +348,17 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PressKey('S');
     dialog = ShownProcessWindow(fenlop, "#32770", "設定");
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2001); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PHRASE_HOTKEY); }));
     CallUpByHotKey(HOTKEY_CTRL_ALT | 'L');
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2001) == (HOTKEY_CTRL_ALT | 'L'); }));
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_PHRASE_HOTKEY) == (HOTKEY_CTRL_ALT | 'L'); }));
     PressKey(VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 2002); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_CALC_HOTKEY); }));
     CallUpByHotKey(HOTKEY_CTRL_ALT | 'M');
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, 2002) == (HOTKEY_CTRL_ALT | 'M'); }));
+    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_CALC_HOTKEY) == (HOTKEY_CTRL_ALT | 'M'); }));
     PressKey(VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, 1006); }));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_CALC_ENTER); }));
     PressKey(VK_SPACE);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(GetDlgItem(dialog, 1006), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(GetDlgItem(dialog, IDC_CALC_ENTER), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
     // While the dialog is open the tool stays idle, and nothing that saves
     // the record (closing the phrase window does) writes unconfirmed keys.
     FocusTarget();
@@ -436,7 +436,7 @@ TEST_F(FenlopE2E, TheSplitterStopsAtBothEdgesOfTheWindow)
     StartFenlop();
     FocusTarget();
     CallUp();
-    HWND splitter = GetDlgItem(phrase, 106);
+    HWND splitter = GetDlgItem(phrase, IDC_SPLITTER);
     ASSERT_TRUE(splitter);
     RECT bar, client;
     GetWindowRect(splitter, &bar);
