@@ -20,6 +20,8 @@
 #define IDC_CALC_ENTER      1006
 #define IDC_RESTORE_CLIPBOARD 1007
 #define IDC_FILL_PHRASES    1008
+// IDD_FILL_INPUT: its rows of edit boxes are made at its start, one a name.
+#define IDC_FILL_INPUT_FIRST 3001
 // IDD_EDIT, the phrase editor.
 #define IDC_EDIT_OK_KEY     1003
 #define IDC_EDIT_CANCEL     1004

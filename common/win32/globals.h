@@ -34,6 +34,7 @@ struct AppWindows {
     HWND calcPad;        // null while no calculator pad exists
     HWND settingsDialog; // null while the settings dialog is not open
     HWND phraseEditor;   // null while the phrase editor is not open
+    HWND inputDialog;    // null while no values are asked for a send
     HWND statusBar;      // children of the phrase window
     HWND labelTree;
     HWND splitter;

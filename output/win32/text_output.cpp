@@ -144,7 +144,7 @@ static void Key(BYTE key, DWORD flags)
     keybd_event(key, 0, flags, 0);
 }
 
-void SendPasteKeys(const SendTarget& target, int withEnter)
+int SendPasteKeys(const SendTarget& target, int withEnter)
 {
     *target.autoHideArmed = 0;
     ActivateTarget(target);
@@ -152,7 +152,7 @@ void SendPasteKeys(const SendTarget& target, int withEnter)
     s_textMissing = false;
     if (missing) {
         *target.autoHideArmed = 1;
-        return;
+        return -1;
     }
     MarkPasteKeysSent();
     Key(VK_CONTROL, 0);
@@ -164,6 +164,15 @@ void SendPasteKeys(const SendTarget& target, int withEnter)
         Key(VK_RETURN, KEYEVENTF_KEYUP);
     }
     *target.autoHideArmed = 1;
+    return 0;
+}
+
+void SendCaretBack(long count)
+{
+    for (long i = 0; i < count; i++) {
+        Key(VK_LEFT, KEYEVENTF_EXTENDEDKEY);
+        Key(VK_LEFT, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
+    }
 }
 
 void SendPasteToTarget(const SendTarget& target, int withEnter)

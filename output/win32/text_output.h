@@ -30,7 +30,12 @@ void ActivateTarget(const SendTarget& target);
 // and arms auto-hide again. The caller has checked the target. When the
 // text just put could not be placed no key is typed: the paste would bring
 // the user's own clipboard.
-void SendPasteKeys(const SendTarget& target, int withEnter);
+// Returns 0 when the keys went out, -1 when none was typed.
+int SendPasteKeys(const SendTarget& target, int withEnter);
+
+// Left typed count times into the focus window: the caret walks back to a
+// filled phrase's caret mark after its paste.
+void SendCaretBack(long count);
 
 // The paste of the clipboard into the target window, when there is one and
 // it is not excluded.

@@ -257,7 +257,9 @@ static void OnEndSession(BOOL ending)
 
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    HWND dialog = g_globals.app.settingsDialog ? g_globals.app.settingsDialog : g_globals.app.phraseEditor;
+    HWND dialog = g_globals.app.settingsDialog ? g_globals.app.settingsDialog
+                  : g_globals.app.inputDialog  ? g_globals.app.inputDialog
+                                               : g_globals.app.phraseEditor;
     if (dialog && CallsUpWindow(msg, lParam)) {
         SetForegroundWindow(dialog);
         return 0;

@@ -11,9 +11,12 @@
 #include "ui/win32/phrase_drag.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
+#include "ui/win32/fill_input.h"
 #include "common/win32/globals.h"
 #include "shell/settings_record.h"
 
@@ -130,9 +133,13 @@ static bool RowUnderCursor(HWND list)
     return SendMessageA(list, LVM_HITTEST, 0, (LPARAM)&hit) >= 0;
 }
 
-// The first selected phrase of the list on the clipboard. -1: none selected.
-static int OutputSelectedPhrase(HWND list, const SendTarget& target)
+// The first selected phrase of the list on the clipboard, its placeholders
+// filled in when the user has turned that on (the list keeps the phrase as
+// written). -1: none selected; 1: nothing is to be sent (the values asked
+// for were cancelled, or the filled text is too long).
+static int OutputSelectedPhrase(HWND list, const SendTarget& target, long* caretBack)
 {
+    *caretBack = -1;
     int index = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
     if (index < 0)
         return -1;
@@ -140,9 +147,25 @@ static int OutputSelectedPhrase(HWND list, const SendTarget& target)
     if (!text)
         return 0;
     GetPhraseText(list, index, text, PHRASE_BUFFER_SIZE);
-    PutTextOnClipboard(list, text, target);
+    FilledText filled;
+    std::string user;
+    const char* clipboard =
+        g_globals.options.fillPhrases && HasPlaceholders(text, strlen(text)) && UsersClipboardText(list, &user)
+            ? user.c_str()
+            : nullptr;
+    FillOutcome fill = FillForSend(GetParent(list), text, clipboard, &filled);
+    int result = 0;
+    if (fill == FILL_DONE) {
+        *caretBack = filled.caretBack;
+        PutTextOnClipboard(list, filled.bytes, target);
+    } else if (fill == FILL_AS_IS) {
+        PutTextOnClipboard(list, text, target);
+    } else {
+        result = 1;
+    }
+    free(filled.bytes);
     free(text);
-    return 0;
+    return result;
 }
 
 void SendSelectedPhrase(int doubleClick)
@@ -151,12 +174,15 @@ void SendSelectedPhrase(int doubleClick)
     SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
                          &g_globals.session.autoHideArmed};
     if (!doubleClick || RowUnderCursor(list)) {
-        if (OutputSelectedPhrase(list, target) == -1 && !doubleClick)
+        long caretBack = -1;
+        int output = OutputSelectedPhrase(list, target, &caretBack);
+        if ((output == -1 && !doubleClick) || output == 1)
             return;
         if (target.window) {
             if (IsExcludedTarget(target.window) == -1)
                 return;
-            SendPasteKeys(target, 0);
+            if (SendPasteKeys(target, 0) == 0 && caretBack > 0)
+                SendCaretBack(caretBack);
         } else if (!doubleClick) {
             return;
         }
