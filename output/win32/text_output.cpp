@@ -58,7 +58,13 @@ static bool SendTextOffered(const SendRecord& send)
         return false;
     if (send.kept)
         return KeeperOffersText();
-    return GetClipboardOwner() == send.owner && GetClipboardSequenceNumber() == send.sequence;
+    // Opened, so that a copy under way (emptied, not yet closed) is not
+    // taken for ours; a reader holding it a moment is waited for.
+    if (!OpenClipboardFor(send.owner))
+        return false;
+    bool ours = GetClipboardOwner() == send.owner && GetClipboardSequenceNumber() == send.sequence;
+    CloseClipboard();
+    return ours;
 }
 
 HWND GetTopLevelAncestor(HWND window)
