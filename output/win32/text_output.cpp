@@ -121,14 +121,13 @@ void ActivateTarget(const SendTarget& send)
     SetFocus(target);
     if (attached)
         AttachThreadInput(own, thread, FALSE);
-    // With the text kept waiting by delayed rendering, a program that reads
-    // it meanwhile (a clipboard monitor) holds the clipboard open until it is
-    // answered: the pause answers, and runs on a little until nobody has
-    // read for a moment.
-    if (send.keepClipboard)
-        PauseServingClipboard(TARGET_READY_MS, TARGET_READY_MS + KEEPER_SETTLE_MS);
-    else
-        Sleep(TARGET_READY_MS);
+    // The pause answers what other programs send meanwhile: a copy waits
+    // for this window to hear that its text is gone (and is then seen
+    // before the keys), and with the text kept waiting by delayed
+    // rendering, a program that reads it (a clipboard monitor) holds the
+    // clipboard open until it is answered. Then it runs on a little until
+    // nobody has read for a moment.
+    PauseServingClipboard(TARGET_READY_MS, TARGET_READY_MS + (send.keepClipboard ? KEEPER_SETTLE_MS : 0));
 }
 
 static void Key(BYTE key, DWORD flags)
