@@ -441,10 +441,17 @@ TEST_F(ClipboardE2E, UnicodeProgramsGetThePhrasesOwnCharactersWithTheOptionOnAnd
     for (DWORD restore : {1, 0}) {
         SCOPED_TRACE(restore);
         Start(restore, "定型文 (表示)");
+        // The user switches fenlop's keyboard layout to English, as the
+        // system asks a window to: the system would then take the locale of
+        // a lone CF_TEXT from it. (Wine has no English layout beside its
+        // Japanese one, and takes the user's locale.)
+        HKL english = LoadKeyboardLayoutA("00000409", 0);
+        ASSERT_TRUE(english);
+        PostMessageA(phrase, WM_INPUTLANGCHANGEREQUEST, 0, (LPARAM)english);
         DWORD before = GetClipboardSequenceNumber();
         SendFirstPhrase();
         ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != before; }));
-        EXPECT_TRUE(HeldUnicode() == Wide(BUSINESS[0]));
+        EXPECT_TRUE(HeldUnicode() == Wide(BUSINESS[0])) << "not the phrase's characters";
         std::string locale = Held(CF_LOCALE);
         ASSERT_EQ(locale.size(), 4u);
         EXPECT_EQ(*(const DWORD*)locale.data(), 0x0411u);
