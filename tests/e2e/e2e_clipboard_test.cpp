@@ -330,6 +330,52 @@ TEST_F(ClipboardE2E, AMonitorThatReadsFirstIsNoPaste)
     EXPECT_TRUE(UserContentBack()) << HeldText();
 }
 
+TEST_F(ClipboardE2E, AMonitorThatReadsLateInThePauseAndAgainAfterTheNewOfferIsNoPasteForASlowTarget)
+{
+    // A monitor without a window reads late in the pause and holds the
+    // clipboard a while, so the phrase is offered again only then; it reads
+    // that offer too, a moment later. Were the keys typed at once after the
+    // new offer, that read would come after them and be taken for the
+    // target's, and the user's content would be back before a slow target
+    // reads.
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "1500");
+    Start(1);
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    FocusTarget();
+    CallUp();
+    DWORD before = GetClipboardSequenceNumber();
+    std::atomic<int> reads(0);
+    std::thread monitor([&] {
+        auto next = [](DWORD seen) {
+            for (DWORD start = GetTickCount(); GetClipboardSequenceNumber() == seen && GetTickCount() - start < 2000;)
+                Sleep(1);
+            return GetClipboardSequenceNumber();
+        };
+        DWORD offered = next(before);
+        Sleep(80);
+        if (OpenClipboard(nullptr)) {
+            GetClipboardData(CF_TEXT);
+            reads++;
+            Sleep(30);
+            CloseClipboard();
+        }
+        next(offered);
+        Sleep(8);
+        // As a monitor reads: once the clipboard is free.
+        for (int tries = 0; tries < 50; tries++, Sleep(1)) {
+            if (HeldText() != "<busy>") {
+                reads++;
+                break;
+            }
+        }
+    });
+    PressKey(VK_RETURN);
+    monitor.join();
+    EXPECT_EQ(reads, 2);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 4000)) << EditText(edit);
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+}
+
 TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndTheContentWaitsForItsReturn)
 {
     // An excluded title: the text is offered, nobody of the target reads it.
