@@ -581,19 +581,17 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     return 0;
 }
 
-bool KeeperOffersText()
-{
-    return s_keeper.window && s_keeper.waiting && s_keeper.text && GetClipboardOwner() == s_keeper.window &&
-           IsClipboardFormatAvailable(CF_TEXT);
-}
-
-void MarkPasteKeysSent()
+bool MarkPasteKeysSent()
 {
     if (!s_keeper.window || !s_keeper.waiting)
-        return;
+        return false;
     // A read just before still gets its offer first.
     FollowUp(s_keeper.window);
+    if (!s_keeper.waiting || !s_keeper.text || GetClipboardOwner() != s_keeper.window ||
+        !IsClipboardFormatAvailable(CF_TEXT))
+        return false;
     s_keeper.keysSent = true;
+    return true;
 }
 
 void PauseServingClipboard(DWORD atLeast, DWORD atMost)

@@ -22,14 +22,13 @@ const DWORD KEEPER_HOLD_MS = 60000;
 // ran out (the clipboard is then as it was).
 int KeepClipboardAndOffer(const char* text, HWND target);
 
-// Whether the clipboard offers the text of the last KeepClipboardAndOffer
-// right now (nobody has copied since, and its offer stands).
-bool KeeperOffersText();
-
-// The paste keys go out now: only the target's reads from here on are the
-// paste. Earlier ones (a target that syncs the clipboard when activated)
-// got the text and had it offered again.
-void MarkPasteKeysSent();
+// The paste keys are about to go out: only the target's reads from here on
+// are the paste. Earlier ones (a target that syncs the clipboard when
+// activated) got the text and have it offered again first. True when the
+// clipboard then offers the text of the last KeepClipboardAndOffer (nobody
+// has copied since, and its offer stands); false, and nothing marked, when
+// it does not: the keys would paste something else.
+bool MarkPasteKeysSent();
 
 // How long the clipboard must have gone unread, and unoffered, before the
 // paste keys go out: a reader that holds it open while the keys arrive would

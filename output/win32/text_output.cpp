@@ -51,13 +51,12 @@ int PutTextOnClipboard(HWND owner, const char* text, const SendTarget& target)
     return s_send.placed ? 0 : -1;
 }
 
-// Whether the clipboard offers the send's text right now.
-static bool SendTextOffered(const SendRecord& send)
+// Whether the clipboard offers the text of a send placed without the
+// keeper right now.
+static bool PlacedTextOffered(const SendRecord& send)
 {
     if (!send.placed)
         return false;
-    if (send.kept)
-        return KeeperOffersText();
     // Opened, so that a copy under way (emptied, not yet closed) is not
     // taken for ours; a reader holding it a moment is waited for.
     if (!OpenClipboardFor(send.owner))
@@ -141,13 +140,15 @@ void SendPasteKeys(const SendTarget& target, int withEnter)
     s_send.open = false;
     *target.autoHideArmed = 0;
     ActivateTarget(target);
-    if (send.open && !SendTextOffered(send)) {
+    // The keeper runs what a read just before asked for first (the text
+    // offered again, which may fail).
+    bool keeperOffers = MarkPasteKeysSent();
+    if (send.open && !(send.kept ? send.placed && keeperOffers : PlacedTextOffered(send))) {
         *target.autoHideArmed = 1;
         if (target.pasteWithheld)
             target.pasteWithheld(send.placed ? WITHHELD_REPLACED : WITHHELD_NOT_PLACED);
         return;
     }
-    MarkPasteKeysSent();
     Key(VK_CONTROL, 0);
     Key('V', 0);
     Key('V', KEYEVENTF_KEYUP);
