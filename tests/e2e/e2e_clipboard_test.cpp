@@ -525,7 +525,7 @@ TEST_F(ClipboardE2E, AUnicodeTextPastTheLimitComesBackInNeitherForm)
     // forms may use up the take's time, and then the private format is
     // lost too.)
     ASSERT_TRUE(WaitUntil([&] { return !IsClipboardFormatAvailable(CF_TEXT) || HeldText() != BUSINESS[0]; }, 3000));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT)) << HeldText().size();
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
 }
 
