@@ -63,6 +63,7 @@ struct ShellCalls {
     int (*savePhrasesOfSelectedLabel)();  // 0, or -1 when the file did not take it
     int (*saveSettings)();
     void (*hidePhraseWindow)();
+    void (*tellPasteWithheld)(int why);  // a balloon from the icon; why: a PasteWithheld
 };
 
 struct Globals {

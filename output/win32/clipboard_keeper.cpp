@@ -11,15 +11,18 @@
 // monitor that reads every offer cannot keep the clipboard busy. A reader
 // that opens the clipboard with no window cannot be told apart: after the
 // keys it is taken for the target once nobody else has read for a moment.
-// When nobody of the target reads within KEEPER_WAIT_MS, or the user copies
-// something meanwhile, the content is dropped and the clipboard left as it
-// is. The text stays with the window for as long as the clipboard promises
-// it.
+// When nobody of the target reads within KEEPER_WAIT_MS, the text stays
+// promised for a paste by hand, and the content is kept: it comes back when
+// the target's process reads the text after all, at the next call-up or at
+// exit, and is dropped after KEEPER_HOLD_MS. A copy by anyone else ends the
+// keep at once: theirs wins. Which read is the paste, and which formats are
+// kept, is decided by output/keep_rules.
 #include "output/win32/clipboard_keeper.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "output/keep_rules.h"
 #include "output/win32/clipboard.h"
 
 namespace {
@@ -27,13 +30,14 @@ namespace {
 const char KEEPER_CLASS[] = "FenlopClipboardKeeper";
 const UINT MSG_FOLLOW_UP = WM_APP + 1;  // a follow-up waits: run it
 enum FollowUpKind { FOLLOW_NONE, FOLLOW_OFFER_AGAIN, FOLLOW_PUT_BACK };
-const UINT_PTR IDT_GIVE_UP = 1;
+const UINT_PTR IDT_WAIT_OVER = 1;
 const UINT_PTR IDT_RETRY = 2;
+const UINT_PTR IDT_DROP = 3;
 const UINT RETRY_MS = 20;                // the reader still holds the clipboard
 const int RETRY_LIMIT = 100;
-const int OFFER_LIMIT = 8;               // offers of one text, the first included
 const DWORD ANONYMOUS_SETTLE_MS = 1000;  // quiet after a windowless read: the paste
-const DWORD TAKE_BUDGET_MS = 250;        // the previous owner's rendering, all formats
+const DWORD EARLIER_PASTE_MS = 1000;     // a second send waits this long for the first's paste
+const DWORD PAUSE_STEP_MS = 5;
 
 enum KeptKind { KEPT_MEMORY, KEPT_BITMAP, KEPT_ENHANCED_METAFILE };
 
@@ -43,28 +47,58 @@ struct KeptFormat {
     KeptKind kind;
 };
 
-// One send at a time: the state of the one that waits.
+// One send at a time: the state of the one whose content is kept.
 struct Keeper {
     HWND window;             // owns the clipboard while a send waits
-    bool waiting;            // a send waits for the target to read its text
+    bool waiting;            // the user's content is kept until the paste is seen
+    bool waitOver;           // the wait ended with no paste seen; still kept
     KeptFormat* formats;     // the user's content (count entries)
     int count;
     char* text;              // the text the clipboard promises, with its
-                             // NUL (null: none); kept until rendered for
-                             // good or the clipboard is emptied
+                             // NUL (null: none); kept until the clipboard
+                             // is emptied
     size_t textSize;
     DWORD targetProcess;     // whose read is the paste
     bool keysSent;           // the paste keys have gone out
     bool anonymousRead;      // a reader without a window read after the keys
     DWORD deadline;          // tick count at which the wait ends
     int offers;              // offers of this text so far
-    DWORD lastRead;          // tick count of the last read of the text
+    DWORD lastStir;          // tick count of the last read or offer of the text
     bool emptying;           // the window empties the clipboard itself
     FollowUpKind pending;    // what the last read asks for, run once the
                              // reader has closed the clipboard
     int retries;
 };
 Keeper s_keeper;
+
+}  // namespace
+
+bool KeptUsersText(std::string* text)
+{
+    text->clear();
+    if (!s_keeper.waiting && !s_keeper.waitOver)
+        return false;
+    for (int i = 0; i < s_keeper.count; i++) {
+        const KeptFormat& kept = s_keeper.formats[i];
+        if (kept.format != CF_TEXT || kept.kind != KEPT_MEMORY || !kept.data)
+            continue;
+        if (const char* bytes = (const char*)GlobalLock(kept.data)) {
+            text->assign(bytes, strnlen(bytes, GlobalSize(kept.data)));
+            GlobalUnlock(kept.data);
+        }
+    }
+    return true;
+}
+
+namespace {
+
+bool IsOleFormat(UINT format)
+{
+    // They name a data object of the previous owner, which has let go of it.
+    char name[32];
+    int n = GetClipboardFormatNameA(format, name, sizeof name);
+    return n > 0 && (strcmp(name, "DataObject") == 0 || strcmp(name, "Ole Private Data") == 0);
+}
 
 // Formats whose data are handles other than memory blocks, or memory blocks
 // holding such handles, that the system does not copy for us.
@@ -86,38 +120,50 @@ KeptKind KindOf(UINT format, bool* keepable)
         return KEPT_MEMORY;
     }
     if ((format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) ||
-        (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST))
+        (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST) || IsOleFormat(format))
         *keepable = false;
     return KEPT_MEMORY;
 }
 
-HANDLE CopyMemoryBlock(HANDLE block)
+// The bytes a format's data hold, as far as the handle tells.
+SIZE_T SizeOfData(HANDLE data, KeptKind kind)
+{
+    switch (kind) {
+    case KEPT_BITMAP: {
+        BITMAP bitmap;
+        if (GetObjectA(data, sizeof bitmap, &bitmap) != sizeof bitmap || bitmap.bmHeight < 0 ||
+            bitmap.bmWidthBytes < 0)
+            return 0;
+        unsigned long long bytes = (unsigned long long)bitmap.bmWidthBytes * (unsigned long long)bitmap.bmHeight *
+                                   (bitmap.bmPlanes ? bitmap.bmPlanes : 1);
+        return bytes > KEEP_FORMAT_LIMIT ? KEEP_FORMAT_LIMIT + 1 : (SIZE_T)bytes;
+    }
+    case KEPT_ENHANCED_METAFILE: return GetEnhMetaFileBits((HENHMETAFILE)data, 0, nullptr);
+    case KEPT_MEMORY: break;
+    }
+    return GlobalSize(data);
+}
+
+enum TakeResult { TAKEN, NOT_TAKEN, OUT_OF_MEMORY };
+
+TakeResult CopyMemoryBlock(HANDLE block, HANDLE* copy)
 {
     SIZE_T size = GlobalSize(block);
     const void* from = GlobalLock(block);
     if (!from)
-        return nullptr;
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
-    void* to = copy ? GlobalLock(copy) : nullptr;
-    if (to) {
-        memcpy(to, from, size);
-        GlobalUnlock(copy);
-    } else if (copy) {
-        GlobalFree(copy);
-        copy = nullptr;
+        return NOT_TAKEN;
+    HGLOBAL to = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* bytes = to ? GlobalLock(to) : nullptr;
+    if (bytes) {
+        memcpy(bytes, from, size);
+        GlobalUnlock(to);
+    } else if (to) {
+        GlobalFree(to);
+        to = nullptr;
     }
     GlobalUnlock(block);
-    return copy;
-}
-
-HANDLE CopyKept(HANDLE data, KeptKind kind)
-{
-    switch (kind) {
-    case KEPT_BITMAP: return CopyImage(data, IMAGE_BITMAP, 0, 0, 0);
-    case KEPT_ENHANCED_METAFILE: return CopyEnhMetaFile((HENHMETAFILE)data, nullptr);
-    case KEPT_MEMORY: break;
-    }
-    return CopyMemoryBlock(data);
+    *copy = to;
+    return to ? TAKEN : OUT_OF_MEMORY;
 }
 
 void FreeKept(const KeptFormat* kept)
@@ -142,10 +188,12 @@ void DropKeptContent()
 // The content is dropped; the text stays while the clipboard promises it.
 void StopWaiting()
 {
-    KillTimer(s_keeper.window, IDT_GIVE_UP);
+    KillTimer(s_keeper.window, IDT_WAIT_OVER);
     KillTimer(s_keeper.window, IDT_RETRY);
+    KillTimer(s_keeper.window, IDT_DROP);
     s_keeper.pending = FOLLOW_NONE;
     s_keeper.waiting = false;
+    s_keeper.waitOver = false;
     DropKeptContent();
 }
 
@@ -160,26 +208,34 @@ bool IsTextFormat(UINT format)
     return format == CF_TEXT || format == CF_UNICODETEXT || format == CF_OEMTEXT || format == CF_LOCALE;
 }
 
-void TakeFormat(KeptFormat* kept)
+// Asking for a format has its owner render it, perhaps only now, in full:
+// that cannot be cut short. What it renders is then kept only within the
+// size limit.
+TakeResult TakeFormat(KeptFormat* kept)
 {
     HANDLE data = GetClipboardData(kept->format);
-    // A block too large to copy at once stays behind, as does one that
-    // cannot be read (a zero-size block cannot be locked).
-    if (!data || (kept->kind == KEPT_MEMORY && (GlobalSize(data) == 0 || GlobalSize(data) > KEEPER_FORMAT_LIMIT)))
-        return;
-    kept->data = CopyKept(data, kept->kind);
+    if (!data || !KeepsTakenSize(SizeOfData(data, kept->kind)))
+        return NOT_TAKEN;
+    switch (kept->kind) {
+    case KEPT_BITMAP: kept->data = CopyImage(data, IMAGE_BITMAP, 0, 0, 0); break;
+    case KEPT_ENHANCED_METAFILE: kept->data = CopyEnhMetaFile((HENHMETAFILE)data, nullptr); break;
+    case KEPT_MEMORY: return CopyMemoryBlock(data, &kept->data);
+    }
+    return kept->data ? TAKEN : NOT_TAKEN;
 }
 
 // Copies what the clipboard (open) holds and can be kept, in its order. A
-// format that cannot be copied is lost alone. The previous owner may render
-// each format only now: the text comes first, and the others are taken only
-// while the take is within its budget.
-void TakeContent()
+// format that cannot be copied is lost alone, but the text formats come back
+// together or not at all: with only a synthesized CF_TEXT back, every
+// character outside its code page would be lost. The previous owner may
+// render each format only now: the texts come first, and no format is asked
+// for once the take has used its time. False when memory ran out.
+bool TakeContent()
 {
     int capacity = CountClipboardFormats();
     s_keeper.formats = (KeptFormat*)calloc(capacity > 0 ? capacity : 1, sizeof(KeptFormat));
     if (!s_keeper.formats)
-        return;
+        return false;
     for (UINT format = EnumClipboardFormats(0); format && s_keeper.count < capacity;
          format = EnumClipboardFormats(format)) {
         bool keepable;
@@ -188,82 +244,64 @@ void TakeContent()
             s_keeper.formats[s_keeper.count++] = KeptFormat{format, nullptr, kind};
     }
     DWORD start = GetTickCount();
-    for (int i = 0; i < s_keeper.count; i++)
-        if (IsTextFormat(s_keeper.formats[i].format))
-            TakeFormat(&s_keeper.formats[i]);
-    for (int i = 0; i < s_keeper.count && GetTickCount() - start < TAKE_BUDGET_MS; i++)
-        if (!IsTextFormat(s_keeper.formats[i].format))
-            TakeFormat(&s_keeper.formats[i]);
-}
-
-HGLOBAL DwordBlock(DWORD value)
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof value);
-    void* bytes = block ? GlobalLock(block) : nullptr;
-    if (bytes) {
-        memcpy(bytes, &value, sizeof value);
-        GlobalUnlock(block);
+    int texts = 0, textsTaken = 0;
+    for (int pass = 0; pass < 2; pass++) {
+        for (int i = 0; i < s_keeper.count; i++) {
+            KeptFormat* kept = &s_keeper.formats[i];
+            if (IsTextFormat(kept->format) != (pass == 0))
+                continue;
+            texts += pass == 0;
+            if (!TakesFormat(GetTickCount() - start))
+                continue;
+            TakeResult result = TakeFormat(kept);
+            if (result == OUT_OF_MEMORY)
+                return false;
+            textsTaken += pass == 0 && result == TAKEN;
+        }
+        if (pass == 0 && textsTaken != texts) {
+            for (int i = 0; i < s_keeper.count; i++) {
+                KeptFormat* kept = &s_keeper.formats[i];
+                if (IsTextFormat(kept->format) && kept->data) {
+                    FreeKept(kept);
+                    kept->data = nullptr;
+                }
+            }
+        }
     }
-    return block;
+    return true;
 }
 
-// The text (delayed) and the marks that keep it out of clipboard history,
-// cloud clipboards and viewers, on the open clipboard, emptied first. False
-// when the clipboard took no text.
+// The text (delayed, in both forms), its locale and the marks that keep it
+// out of clipboard history, cloud clipboards and viewers, on the open
+// clipboard, emptied first. False when the clipboard took no text.
 bool OfferText()
 {
     s_keeper.emptying = true;
     EmptyClipboard();
     s_keeper.emptying = false;
     s_keeper.offers++;
+    // Every listener hears of the offer and may read at once.
+    s_keeper.lastStir = GetTickCount();
     // A delayed format's handle is null: only the clipboard tells whether
     // it took the promise.
     SetClipboardData(CF_TEXT, nullptr);
     if (!IsClipboardFormatAvailable(CF_TEXT))
         return false;
+    SetClipboardData(CF_UNICODETEXT, nullptr);
+    HGLOBAL locale = LocaleBlock();
+    if (locale && !SetClipboardData(CF_LOCALE, locale))
+        GlobalFree(locale);
     static const char* const marks[] = {"ExcludeClipboardContentFromMonitorProcessing",
                                         "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard",
                                         "Clipboard Viewer Ignore"};
+    DWORD zero = 0;
     for (const char* mark : marks) {
         UINT format = RegisterClipboardFormatA(mark);
-        HGLOBAL block = format ? DwordBlock(0) : nullptr;
+        HGLOBAL block = format ? TextBlock((const char*)&zero, sizeof zero) : nullptr;
         if (block && !SetClipboardData(format, block))
             GlobalFree(block);
     }
     return true;
-}
-
-HGLOBAL TextBlock()
-{
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, s_keeper.textSize);
-    void* bytes = block ? GlobalLock(block) : nullptr;
-    if (!bytes) {
-        if (block)
-            GlobalFree(block);
-        return nullptr;
-    }
-    memcpy(bytes, s_keeper.text, s_keeper.textSize);
-    GlobalUnlock(block);
-    return block;
-}
-
-// The wait is over and the text stays: rendered for good when the
-// clipboard can be opened, else still promised, and rendered when read.
-void LeaveText(bool tryOpening)
-{
-    StopWaiting();
-    if (GetClipboardOwner() != s_keeper.window) {
-        ForgetText();
-        return;
-    }
-    if (!tryOpening || !OpenClipboardFor(s_keeper.window))
-        return;
-    HGLOBAL block = TextBlock();
-    if (block && SetClipboardData(CF_TEXT, block))
-        ForgetText();
-    else if (block)
-        GlobalFree(block);
-    CloseClipboard();
 }
 
 // On the open clipboard, which then promises no text.
@@ -281,6 +319,30 @@ void PutContentBack()
     DropKeptContent();
 }
 
+// Opens the clipboard and checks, once it is open, that it is still ours: a
+// copy finished just before must not be emptied. When it is not ours, the
+// keep ends and false is returned with the clipboard closed.
+bool OpenOwnClipboard(HWND window, bool tryAgain)
+{
+    if (!(tryAgain ? OpenClipboardFor(window) : OpenClipboard(window) != FALSE))
+        return false;
+    if (GetClipboardOwner() == window)
+        return true;
+    CloseClipboard();
+    StopWaiting();
+    ForgetText();
+    return false;
+}
+
+// The wait is over with no paste seen: the text stays promised for a paste
+// by hand, the content kept for a while.
+void EndWait(HWND window)
+{
+    KillTimer(window, IDT_WAIT_OVER);
+    s_keeper.waitOver = true;
+    SetTimer(window, IDT_DROP, KEEPER_HOLD_MS, nullptr);
+}
+
 // After the reader has closed the clipboard: the content back (the target
 // read the text), or the text offered again (another process read it).
 void FollowUp(HWND window)
@@ -292,23 +354,25 @@ void FollowUp(HWND window)
         ForgetText();
         return;
     }
-    if (!OpenClipboard(window)) {
+    if (!OpenOwnClipboard(window, false)) {
+        if (!s_keeper.waiting)
+            return;
         // Held past every retry: the text stays as it is, promised or
-        // rendered, and the content is dropped.
-        if (++s_keeper.retries > RETRY_LIMIT)
-            LeaveText(false);
-        else
+        // rendered, and the content waits as after an unseen paste.
+        if (++s_keeper.retries > RETRY_LIMIT) {
+            s_keeper.pending = FOLLOW_NONE;
+            KillTimer(window, IDT_RETRY);
+            if (!s_keeper.waitOver)
+                EndWait(window);
+        } else {
             SetTimer(window, IDT_RETRY, RETRY_MS, nullptr);
+        }
         return;
     }
     FollowUpKind what = s_keeper.pending;
     s_keeper.retries = 0;
     s_keeper.pending = FOLLOW_NONE;
-    if (what == FOLLOW_PUT_BACK) {
-        PutContentBack();
-        CloseClipboard();
-        StopWaiting();
-    } else if (!OfferText()) {
+    if (what == FOLLOW_PUT_BACK || !OfferText()) {
         PutContentBack();
         CloseClipboard();
         StopWaiting();
@@ -317,43 +381,60 @@ void FollowUp(HWND window)
     }
 }
 
-// The wait ends: the text stays, unless a reader without a window read it
-// after the keys; that was the target as far as anyone can tell.
-void GiveUp(HWND window)
+// The content back now, if the clipboard is still ours; else it is dropped.
+void PutBackNow(HWND window)
+{
+    if (!s_keeper.waiting)
+        return;
+    if (OpenOwnClipboard(window, true)) {
+        PutContentBack();
+        CloseClipboard();
+    }
+    StopWaiting();
+}
+
+// The wait ends: unless a reader without a window read the text after the
+// keys (that was the target as far as anyone can tell), the paste went
+// unseen.
+void OnWaitOver(HWND window)
 {
     if (!s_keeper.anonymousRead) {
-        LeaveText(true);
+        EndWait(window);
         return;
     }
-    KillTimer(window, IDT_GIVE_UP);
+    KillTimer(window, IDT_WAIT_OVER);
     s_keeper.pending = FOLLOW_PUT_BACK;
     FollowUp(window);
 }
 
-void OnRenderText(HWND window)
+void OnRenderText(HWND window, UINT format)
 {
-    HGLOBAL block = TextBlock();
-    if (block && !SetClipboardData(CF_TEXT, block))
+    HGLOBAL block = format == CF_TEXT ? TextBlock(s_keeper.text, s_keeper.textSize)
+                                      : UnicodeTextBlock(s_keeper.text, s_keeper.textSize);
+    if (block && !SetClipboardData(format, block))
         GlobalFree(block);
     if (!s_keeper.waiting)
         return;
-    s_keeper.lastRead = GetTickCount();
+    s_keeper.lastStir = GetTickCount();
     DWORD reader = 0;
     HWND opener = GetOpenClipboardWindow();
     if (opener)
         GetWindowThreadProcessId(opener, &reader);
-    if (s_keeper.keysSent && reader && reader == s_keeper.targetProcess) {
+    ReadFacts facts = {reader != 0 && reader == s_keeper.targetProcess, opener != nullptr, s_keeper.keysSent,
+                       s_keeper.waitOver, s_keeper.offers};
+    ReadJudgement judgement = JudgeRead(facts);
+    if (judgement.verdict == READ_IS_PASTE) {
         s_keeper.pending = FOLLOW_PUT_BACK;
     } else {
-        if (s_keeper.keysSent && !opener) {
+        if (judgement.maybeTarget) {
             s_keeper.anonymousRead = true;
             DWORD left = s_keeper.deadline - GetTickCount();
             if ((LONG)left > 0)
-                SetTimer(window, IDT_GIVE_UP, left < ANONYMOUS_SETTLE_MS ? left : ANONYMOUS_SETTLE_MS, nullptr);
+                SetTimer(window, IDT_WAIT_OVER, left < ANONYMOUS_SETTLE_MS ? left : ANONYMOUS_SETTLE_MS, nullptr);
         }
         // Offered once too often, the text stays rendered: the paste then
         // goes unseen, and the wait ends as if nobody had read.
-        if (s_keeper.pending == FOLLOW_NONE && s_keeper.offers < OFFER_LIMIT)
+        if (s_keeper.pending == FOLLOW_NONE && judgement.verdict == READ_OFFER_AGAIN)
             s_keeper.pending = FOLLOW_OFFER_AGAIN;
     }
     PostMessageA(window, MSG_FOLLOW_UP, 0, 0);
@@ -361,16 +442,28 @@ void OnRenderText(HWND window)
 
 void OnRenderFormat(HWND window, WPARAM format)
 {
-    if (format == CF_TEXT && s_keeper.text)
-        OnRenderText(window);
+    if ((format == CF_TEXT || format == CF_UNICODETEXT) && s_keeper.text)
+        OnRenderText(window, (UINT)format);
 }
 
-// The program ends while a text is promised: it stays on the clipboard
-// (unless another program holds it to the end).
-void OnRenderAllFormats()
+// The window goes while a text is promised: it stays on the clipboard in
+// both forms (unless another program holds it to the end, or has copied).
+void OnRenderAllFormats(HWND window)
 {
-    if (s_keeper.text)
-        LeaveText(true);
+    if (!s_keeper.text)
+        return;
+    StopWaiting();
+    if (OpenOwnClipboard(window, true)) {
+        const UINT formats[] = {CF_TEXT, CF_UNICODETEXT};
+        for (UINT format : formats) {
+            HGLOBAL block = format == CF_TEXT ? TextBlock(s_keeper.text, s_keeper.textSize)
+                                              : UnicodeTextBlock(s_keeper.text, s_keeper.textSize);
+            if (block && !SetClipboardData(format, block))
+                GlobalFree(block);
+        }
+        CloseClipboard();
+    }
+    ForgetText();
 }
 
 // Someone else put something on the clipboard: theirs wins.
@@ -387,8 +480,10 @@ void OnTimer(HWND window, WPARAM timer)
     if (timer == IDT_RETRY) {
         KillTimer(window, IDT_RETRY);
         FollowUp(window);
-    } else if (timer == IDT_GIVE_UP && s_keeper.waiting) {
-        GiveUp(window);
+    } else if (timer == IDT_WAIT_OVER && s_keeper.waiting && !s_keeper.waitOver) {
+        OnWaitOver(window);
+    } else if (timer == IDT_DROP) {
+        StopWaiting();
     }
 }
 
@@ -396,7 +491,7 @@ LRESULT CALLBACK KeeperProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_RENDERFORMAT: OnRenderFormat(window, wParam); return 0;
-    case WM_RENDERALLFORMATS: OnRenderAllFormats(); return 0;
+    case WM_RENDERALLFORMATS: OnRenderAllFormats(window); return 0;
     case WM_DESTROYCLIPBOARD: OnDestroyClipboard(); return 0;
     case MSG_FOLLOW_UP: FollowUp(window); return 0;
     case WM_TIMER: OnTimer(window, wParam); return 0;
@@ -418,6 +513,36 @@ HWND KeeperWindow()
     return s_keeper.window;
 }
 
+bool Settled()
+{
+    return !s_keeper.waiting ||
+           (s_keeper.pending == FOLLOW_NONE && GetTickCount() - s_keeper.lastStir >= KEEPER_QUIET_MS);
+}
+
+bool EarlierPasteSeen()
+{
+    return !s_keeper.waiting;
+}
+
+// Answers the messages other threads send (the reads of the text) and runs
+// the follow-ups, for at least atLeast ms and until done, at most atMost.
+void Pause(DWORD atLeast, DWORD atMost, bool (*done)())
+{
+    DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < atMost; elapsed = GetTickCount() - start) {
+        if (elapsed >= atLeast && done())
+            break;
+        DWORD until = elapsed < atLeast ? atLeast : atMost;
+        DWORD wait = until - elapsed < PAUSE_STEP_MS ? until - elapsed : PAUSE_STEP_MS;
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        if (s_keeper.window)
+            FollowUp(s_keeper.window);
+    }
+}
+
 }  // namespace
 
 int KeepClipboardAndOffer(const char* text, HWND target)
@@ -425,7 +550,16 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     HWND window = KeeperWindow();
     size_t size = strlen(text) + 1;
     char* copy = (char*)malloc(size);
-    if (!window || !copy || !OpenClipboardFor(window)) {
+    if (!window || !copy) {
+        free(copy);
+        return -1;
+    }
+    memcpy(copy, text, size);
+    // An earlier send's keys are out and its text not yet read: this offer
+    // would take its place, and its paste would bring this text.
+    if (s_keeper.waiting && s_keeper.keysSent && !s_keeper.waitOver)
+        Pause(0, EARLIER_PASTE_MS, EarlierPasteSeen);
+    if (!OpenClipboardFor(window)) {
         free(copy);
         return -1;
     }
@@ -434,9 +568,15 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     bool earlier = s_keeper.waiting && GetClipboardOwner() == window;
     if (!earlier) {
         StopWaiting();
-        TakeContent();
+        if (!TakeContent()) {
+            DropKeptContent();
+            CloseClipboard();
+            free(copy);
+            return -1;
+        }
     }
-    memcpy(copy, text, size);
+    KillTimer(window, IDT_DROP);
+    KillTimer(window, IDT_RETRY);
     ForgetText();
     s_keeper.text = copy;
     s_keeper.textSize = size;
@@ -444,10 +584,10 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     if (target)
         GetWindowThreadProcessId(target, &s_keeper.targetProcess);
     s_keeper.waiting = true;
+    s_keeper.waitOver = false;
     s_keeper.keysSent = false;
     s_keeper.anonymousRead = false;
     s_keeper.offers = 0;
-    s_keeper.lastRead = GetTickCount() - KEEPER_QUIET_MS;
     s_keeper.pending = FOLLOW_NONE;
     s_keeper.retries = 0;
     if (!OfferText()) {
@@ -458,32 +598,40 @@ int KeepClipboardAndOffer(const char* text, HWND target)
     }
     CloseClipboard();
     s_keeper.deadline = GetTickCount() + KEEPER_WAIT_MS;
-    SetTimer(window, IDT_GIVE_UP, KEEPER_WAIT_MS, nullptr);
+    SetTimer(window, IDT_WAIT_OVER, KEEPER_WAIT_MS, nullptr);
     return 0;
 }
 
-void MarkPasteKeysSent()
+bool MarkPasteKeysSent()
 {
     if (!s_keeper.window || !s_keeper.waiting)
-        return;
+        return false;
     // A read just before still gets its offer first.
     FollowUp(s_keeper.window);
+    if (!s_keeper.waiting || !s_keeper.text || GetClipboardOwner() != s_keeper.window ||
+        !IsClipboardFormatAvailable(CF_TEXT))
+        return false;
     s_keeper.keysSent = true;
+    return true;
 }
 
-bool ServeClipboardKeeper()
+void PauseServingClipboard(DWORD atLeast, DWORD atMost)
 {
-    if (!s_keeper.window)
-        return true;
-    FollowUp(s_keeper.window);
-    return !s_keeper.waiting ||
-           (s_keeper.pending == FOLLOW_NONE && GetTickCount() - s_keeper.lastRead >= KEEPER_QUIET_MS);
+    Pause(atLeast, atMost, Settled);
+}
+
+void ReturnKeptContent()
+{
+    if (s_keeper.window && s_keeper.waiting && s_keeper.waitOver)
+        PutBackNow(s_keeper.window);
 }
 
 void ReleaseClipboardKeeper()
 {
+    if (!s_keeper.window)
+        return;
+    PutBackNow(s_keeper.window);
     // Destroying the owner of delayed formats has them rendered.
-    if (s_keeper.window)
-        DestroyWindow(s_keeper.window);
+    DestroyWindow(s_keeper.window);
     s_keeper.window = nullptr;
 }

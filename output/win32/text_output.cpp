@@ -1,7 +1,6 @@
 #include "output/win32/text_output.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include <commctrl.h>
@@ -25,34 +24,46 @@ static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
     {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
 };
 static bool s_excludedRestored;
-// The text of the send under way could not be placed: its Ctrl+V would
-// paste what the user had copied. Cleared by the send's keys.
-static bool s_textMissing;
 
-static int PlaceText(HWND owner, const char* text, const SendTarget& target)
-{
-    // With a target to paste into, the user's clipboard can be kept.
-    if (target.keepClipboard && target.window)
-        return KeepClipboardAndOffer(text, target.window);
-    size_t size = strlen(text) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
-    if (!block)
-        return -1;
-    void* data = GlobalLock(block);
-    if (!data) {
-        GlobalFree(block);
-        return -1;
-    }
-    memcpy(data, text, size);
-    GlobalUnlock(block);
-    return PlaceClipboardText(owner, block);
-}
+// The send under way, from its text's placing to its keys: the keys go out
+// only while the clipboard still offers that text, or they would paste
+// whatever another program copied meanwhile (or the user's own content).
+struct SendRecord {
+    bool open;       // a text was put on the clipboard and its keys are yet to go
+    bool placed;     // it was placed
+    bool kept;       // it is offered by the keeper of the user's content
+    HWND owner;      // otherwise: the clipboard owner of the placing
+    DWORD sequence;  // and the clipboard's sequence number right after it
+};
+static SendRecord s_send;
 
 int PutTextOnClipboard(HWND owner, const char* text, const SendTarget& target)
 {
-    int result = PlaceText(owner, text, target);
-    s_textMissing = result != 0;
-    return result;
+    s_send = SendRecord{true, false, false, owner, 0};
+    // With a target to paste into, the user's clipboard can be kept.
+    if (target.keepClipboard && target.window) {
+        s_send.kept = true;
+        s_send.placed = KeepClipboardAndOffer(text, target.window) == 0;
+    } else {
+        s_send.placed = PlaceClipboardTextFormats(owner, text) == 0;
+        s_send.sequence = GetClipboardSequenceNumber();
+    }
+    return s_send.placed ? 0 : -1;
+}
+
+// Whether the clipboard offers the text of a send placed without the
+// keeper right now.
+static bool PlacedTextOffered(const SendRecord& send)
+{
+    if (!send.placed)
+        return false;
+    // Opened, so that a copy under way (emptied, not yet closed) is not
+    // taken for ours; a reader holding it a moment is waited for.
+    if (!OpenClipboardFor(send.owner))
+        return false;
+    bool ours = GetClipboardOwner() == send.owner && GetClipboardSequenceNumber() == send.sequence;
+    CloseClipboard();
+    return ours;
 }
 
 HWND GetTopLevelAncestor(HWND window)
@@ -91,30 +102,6 @@ int IsExcludedTarget(HWND window)
     return 0;
 }
 
-// The pause before the keys, while the text waits on the clipboard by
-// delayed rendering: a program that reads it meanwhile (a clipboard monitor)
-// holds the clipboard open until it is answered, and the target's paste
-// would find it taken, or read the text the monitor got before it is offered
-// again. Messages sent from other threads are answered and the keeper's
-// follow-ups run; nothing posted runs. While readers are still at it the
-// pause runs on, a little.
-static void PauseAnsweringClipboard(DWORD ms)
-{
-    const DWORD STEP_MS = 5;
-    const DWORD LONGEST_MS = ms + 60;
-    DWORD start = GetTickCount();
-    bool settled = false;
-    for (DWORD elapsed = 0; elapsed < ms || (!settled && elapsed < LONGEST_MS); elapsed = GetTickCount() - start) {
-        DWORD until = elapsed < ms ? ms : LONGEST_MS;
-        DWORD wait = until - elapsed < STEP_MS ? until - elapsed : STEP_MS;
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
-            MSG msg;
-            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        settled = ServeClipboardKeeper();
-    }
-}
-
 void ActivateTarget(const SendTarget& send)
 {
     HWND target = send.window;
@@ -133,10 +120,13 @@ void ActivateTarget(const SendTarget& send)
     SetFocus(target);
     if (attached)
         AttachThreadInput(own, thread, FALSE);
-    if (send.keepClipboard)
-        PauseAnsweringClipboard(TARGET_READY_MS);
-    else
-        Sleep(TARGET_READY_MS);
+    // The pause answers what other programs send meanwhile: a copy waits
+    // for this window to hear that its text is gone (and is then seen
+    // before the keys), and with the text kept waiting by delayed
+    // rendering, a program that reads it (a clipboard monitor) holds the
+    // clipboard open until it is answered. Then it runs on a little until
+    // nobody has read for a moment.
+    PauseServingClipboard(TARGET_READY_MS, TARGET_READY_MS + (send.keepClipboard ? KEEPER_SETTLE_MS : 0));
 }
 
 static void Key(BYTE key, DWORD flags)
@@ -146,15 +136,19 @@ static void Key(BYTE key, DWORD flags)
 
 int SendPasteKeys(const SendTarget& target, int withEnter)
 {
+    SendRecord send = s_send;
+    s_send.open = false;
     *target.autoHideArmed = 0;
     ActivateTarget(target);
-    bool missing = s_textMissing;
-    s_textMissing = false;
-    if (missing) {
+    // The keeper runs what a read just before asked for first (the text
+    // offered again, which may fail).
+    bool keeperOffers = MarkPasteKeysSent();
+    if (send.open && !(send.kept ? send.placed && keeperOffers : PlacedTextOffered(send))) {
         *target.autoHideArmed = 1;
+        if (target.pasteWithheld)
+            target.pasteWithheld(send.placed ? WITHHELD_REPLACED : WITHHELD_NOT_PLACED);
         return -1;
     }
-    MarkPasteKeysSent();
     Key(VK_CONTROL, 0);
     Key('V', 0);
     Key('V', KEYEVENTF_KEYUP);
@@ -177,10 +171,10 @@ void SendCaretBack(long count)
 
 void SendPasteToTarget(const SendTarget& target, int withEnter)
 {
-    if (!target.window || IsExcludedTarget(target.window) == -1) {
-        s_textMissing = false;
+    // No send's text: the clipboard is pasted as it is.
+    s_send.open = false;
+    if (!target.window || IsExcludedTarget(target.window) == -1)
         return;
-    }
     SendPasteKeys(target, withEnter);
 }
 
@@ -189,6 +183,7 @@ void SendText(HWND owner, const char* text, const SendTarget& target, int withEn
     PutTextOnClipboard(owner, text, target);
     // A target closed since the call-up: the keys would land wherever the
     // focus goes next.
-    if (IsWindow(target.window))
-        SendPasteToTarget(target, withEnter);
+    if (target.window && IsWindow(target.window) && IsExcludedTarget(target.window) != -1)
+        SendPasteKeys(target, withEnter);
+    s_send.open = false;
 }

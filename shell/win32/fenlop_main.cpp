@@ -134,7 +134,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     InitCommonControls();
     g_globals.app.instance = instance;
-    g_globals.shell = {SavePhrasesOfSelectedLabel, SaveSettings, HidePhraseWindow};
+    g_globals.shell = {SavePhrasesOfSelectedLabel, SaveSettings, HidePhraseWindow, TellPasteWithheld};
     // Refused before anything is read or written.
     if (BuildProgramPaths() != 0)
         return 1;

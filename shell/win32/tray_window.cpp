@@ -7,6 +7,7 @@
 #include "calc/win32/calc_pad.h"
 #include "common/win32/key_state.h"
 #include "library/win32/phrase_views.h"
+#include "output/win32/clipboard_keeper.h"
 #include "output/win32/text_output.h"
 #include "resources/resource.h"
 #include "shell/win32/phrase_window.h"
@@ -17,6 +18,8 @@
 
 #include <shellapi.h>
 #include "shell/settings_record.h"
+
+static const UINT BALLOON_TIMEOUT_MS = 10000;  // systems since Vista take their own
 
 void SetTrayIcon(HWND window, int add)
 {
@@ -34,6 +37,29 @@ void SetTrayIcon(HWND window, int add)
     Shell_NotifyIconA(add ? NIM_ADD : NIM_DELETE, &data);
     if (data.hIcon)
         DestroyIcon(data.hIcon);
+}
+
+// The phrase window is hidden by the time a paste is withheld: the icon
+// says why. A balloon needs the larger record; the icon itself was added
+// with the first one.
+void TellPasteWithheld(int why)
+{
+    HWND window = g_globals.app.trayWindow;
+    if (!window)
+        return;
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = window;
+    data.uID = TRAY_ICON_ID;
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_WARNING;
+    data.uTimeout = BALLOON_TIMEOUT_MS;
+    lstrcpynA(data.szInfoTitle, PRODUCT_NAME, sizeof data.szInfoTitle);
+    const char* text = why == WITHHELD_NOT_PLACED
+                           ? "定型文をクリップボードに置けなかったため、貼り付けませんでした。"
+                           : "定型文を貼り付ける前にクリップボードが書き換えられたため、貼り付けませんでした。";
+    lstrcpynA(data.szInfo, text, sizeof data.szInfo);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
 void CaptureTargetWindow()
@@ -131,6 +157,7 @@ static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
             CaptureTargetWindow();
         break;
     case WM_LBUTTONUP:
+        ReturnKeptContent();
         if (KeyDown(VK_SHIFT))
             ToggleCalculatorPad();
         else
@@ -153,6 +180,7 @@ static void OnCallUp(WPARAM which, HWND target)
     if ((which != HOTKEY_ID_PHRASE && which != HOTKEY_ID_CALC) || !IsWindow(target))
         return;
     g_globals.session.targetWindow = target;
+    ReturnKeptContent();
     if (which == HOTKEY_ID_PHRASE)
         TogglePhraseWindow();
     else
@@ -213,6 +241,7 @@ static void OnCreate()
 
 static void OnHotKey(HWND hwnd, WPARAM which)
 {
+    ReturnKeptContent();
     if (which == HOTKEY_ID_PHRASE) {
         CaptureTargetWindow();
         TogglePhraseWindow();
@@ -227,7 +256,7 @@ static void OnPasteClipboard()
 {
     if (g_globals.session.targetWindow && IsWindow(g_globals.session.targetWindow)) {
         SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                             &g_globals.session.autoHideArmed};
+                             &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld};
         SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
     }
 }

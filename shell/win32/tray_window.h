@@ -7,6 +7,7 @@
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void SetTrayIcon(HWND window, int add);
 void CaptureTargetWindow();
+void TellPasteWithheld(int why);  // a PasteWithheld: a balloon from the icon
 void TogglePhraseWindow();
 void ToggleCalculatorPad();
 int SavePhrasesOfSelectedLabel();  // 0, or -1 when the file did not take it

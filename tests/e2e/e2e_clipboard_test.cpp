@@ -63,6 +63,45 @@ std::string Hex(const std::string& bytes)
     return hex;
 }
 
+// The text of a balloon shown from a notification icon: the shell shows it
+// as a balloon tooltip of its own process, and a tooltip answers WM_GETTEXT
+// with the text it shows. "" while none is shown.
+std::string BalloonText()
+{
+    std::string text;
+    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip && text.empty();
+         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(tip, &process);
+        if (process == GetCurrentProcessId() || !IsWindowVisible(tip) || !(GetWindowLongA(tip, GWL_STYLE) & TTS_BALLOON))
+            continue;
+        char bytes[512] = "";
+        DWORD_PTR n = 0;
+        if (SendMessageTimeoutA(tip, WM_GETTEXT, sizeof bytes, (LPARAM)bytes, SMTO_ABORTIFHUNG, 2000, &n))
+            text.assign(bytes, n);
+    }
+    return text;
+}
+
+const char REPLACED_BALLOON[] = "定型文を貼り付ける前にクリップボードが書き換えられたため、貼り付けませんでした。";
+
+std::wstring Wide(const char* text)
+{
+    std::wstring wide(strlen(text) + 1, L'\0');
+    int n = MultiByteToWideChar(932, 0, text, -1, &wide[0], (int)wide.size());
+    wide.resize(n > 0 ? n - 1 : 0);
+    return wide;
+}
+
+// What the clipboard holds as CF_UNICODETEXT, up to its NUL.
+std::wstring HeldUnicode()
+{
+    std::string bytes = Held(CF_UNICODETEXT);
+    std::wstring text(bytes.size() / 2, L'\0');
+    memcpy(&text[0], bytes.data(), text.size() * 2);
+    return std::wstring(text.c_str());
+}
+
 class ClipboardE2E : public FenlopE2E {
 protected:
     UINT privateFormat = RegisterClipboardFormatA(PRIVATE_FORMAT);
@@ -196,23 +235,35 @@ TEST_F(ClipboardE2E, WhoeverCopiedAndHoweverTheTargetReadsThePhraseGoesInAndTheC
 TEST_F(ClipboardE2E, AFormatThatCannotBeKeptIsLostAloneAndThePhraseStillGoesIn)
 {
     // A zero-size block (which cannot always be locked) may come back or be
-    // lost; a block past the limit is not copied. The rest comes back.
-    const char* const names[] = {"FenlopTestEmpty", "FenlopTestLarge"};
-    const SIZE_T sizes[] = {0, 10u << 20};
-    for (int i = 0; i < 2; i++) {
-        SCOPED_TRACE(names[i]);
+    // lost; a block or a bitmap past the limit is not copied, nor is OLE's
+    // own format, which names a data object that has let go. The rest comes
+    // back.
+    struct Case {
+        const char* name;  // a registered format; null: CF_BITMAP
+        SIZE_T size;       // bytes of the block, or of the bitmap's bits
+        bool mayComeBack;
+    };
+    const Case cases[] = {
+        {"FenlopTestEmpty", 0, true},
+        {"FenlopTestLarge", 10u << 20, false},
+        {nullptr, 6u << 20, false},
+        {"DataObject", 8, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name ? c.name : "CF_BITMAP");
         Start(1);
-        UINT format = RegisterClipboardFormatA(names[i]);
+        UINT format = c.name ? RegisterClipboardFormatA(c.name) : CF_BITMAP;
         ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
-        HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizes[i]);
-        ASSERT_TRUE(block);
-        SetClipboardData(format, block);
+        HANDLE data = c.name ? (HANDLE)GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, c.size)
+                             : (HANDLE)CreateBitmap(1024, (int)(c.size / 4096), 1, 32, nullptr);
+        ASSERT_TRUE(data);
+        SetClipboardData(format, data);
         CloseClipboard();
         ASSERT_TRUE(IsClipboardFormatAvailable(format));
         SendFirstPhrase();
         ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 3000)) << EditText(edit);
         EXPECT_TRUE(UserContentBack()) << HeldText();
-        EXPECT_TRUE(sizes[i] == 0 || !IsClipboardFormatAvailable(format)) << "a format past the limit came back";
+        EXPECT_TRUE(c.mayComeBack || !IsClipboardFormatAvailable(format)) << "a format that cannot be kept came back";
         TearDown();
     }
 }
@@ -279,15 +330,62 @@ TEST_F(ClipboardE2E, AMonitorThatReadsFirstIsNoPaste)
     EXPECT_TRUE(UserContentBack()) << HeldText();
 }
 
-TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
+TEST_F(ClipboardE2E, AMonitorThatReadsLateInThePauseAndAgainAfterTheNewOfferIsNoPasteForASlowTarget)
+{
+    // A monitor without a window reads late in the pause and holds the
+    // clipboard a while, so the phrase is offered again only then; it reads
+    // that offer too, a moment later. Were the keys typed at once after the
+    // new offer, that read would come after them and be taken for the
+    // target's, and the user's content would be back before a slow target
+    // reads.
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "1500");
+    Start(1);
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    FocusTarget();
+    CallUp();
+    DWORD before = GetClipboardSequenceNumber();
+    std::atomic<int> reads(0);
+    std::thread monitor([&] {
+        auto next = [](DWORD seen) {
+            for (DWORD start = GetTickCount(); GetClipboardSequenceNumber() == seen && GetTickCount() - start < 2000;)
+                Sleep(1);
+            return GetClipboardSequenceNumber();
+        };
+        DWORD offered = next(before);
+        Sleep(80);
+        if (OpenClipboard(nullptr)) {
+            GetClipboardData(CF_TEXT);
+            reads++;
+            Sleep(30);
+            CloseClipboard();
+        }
+        next(offered);
+        Sleep(8);
+        // As a monitor reads: once the clipboard is free.
+        for (int tries = 0; tries < 50; tries++, Sleep(1)) {
+            if (HeldText() != "<busy>") {
+                reads++;
+                break;
+            }
+        }
+    });
+    PressKey(VK_RETURN);
+    monitor.join();
+    EXPECT_EQ(reads, 2);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 4000)) << EditText(edit);
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+}
+
+TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndTheContentWaitsForItsReturn)
 {
     // An excluded title: the text is offered, nobody of the target reads it.
-    // It is left when the wait is over (also when another program holds the
-    // clipboard just then), or when the program ends before. A copy made
-    // meanwhile wins.
-    enum End { WAIT_OVER, WAIT_OVER_CLIPBOARD_HELD, PROGRAM_ENDS, COPIED_MEANWHILE };
+    // When the wait is over (also when another program holds the clipboard
+    // just then) the phrase stays for a paste by hand, and the content comes
+    // back after that paste, or at the next call-up; it comes back too when
+    // the program ends. A copy made meanwhile wins.
+    enum End { PASTED_BY_HAND, HELD_THEN_PASTED_BY_HAND, CALLED_UP, PROGRAM_ENDS, COPIED_MEANWHILE };
     const char NEW_COPY[] = "新しいコピー";
-    for (End end : {WAIT_OVER, WAIT_OVER_CLIPBOARD_HELD, PROGRAM_ENDS, COPIED_MEANWHILE}) {
+    for (End end : {PASTED_BY_HAND, HELD_THEN_PASTED_BY_HAND, CALLED_UP, PROGRAM_ENDS, COPIED_MEANWHILE}) {
         SCOPED_TRACE(end);
         Start(1, "定型文 (表示)");
         DWORD before = GetClipboardSequenceNumber();
@@ -296,7 +394,11 @@ TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
         DWORD offered = GetTickCount();
         if (end == PROGRAM_ENDS) {
             ExitByCommand();
-        } else if (end == WAIT_OVER_CLIPBOARD_HELD) {
+            EXPECT_TRUE(UsersContentHeld()) << HeldText();
+            TearDown();
+            continue;
+        }
+        if (end == HELD_THEN_PASTED_BY_HAND) {
             Sleep(KEEPER_WAIT_MS - 500);
             ASSERT_TRUE(OpenClipboard(nullptr));
             DWORD held = GetTickCount() - offered;
@@ -310,9 +412,121 @@ TEST_F(ClipboardE2E, WithoutAPasteThePhraseStaysAndNothingComesBack)
         }
         EXPECT_EQ(EditText(edit), "");
         EXPECT_EQ(HeldText(), end == COPIED_MEANWHILE ? NEW_COPY : BUSINESS[0]);
-        EXPECT_EQ(Held(privateFormat), "");
+        EXPECT_FALSE(IsClipboardFormatAvailable(privateFormat));
+        if (end == COPIED_MEANWHILE) {
+            TearDown();
+            continue;
+        }
+        if (end == CALLED_UP) {
+            // The phrase window is still shown (nothing was sent to hide
+            // it): the hot key hides it, and is a call-up all the same.
+            CallUpByHotKey();
+        } else {
+            // The user pastes into the target by hand.
+            SendMessageA(edit, WM_PASTE, 0, 0);
+            EXPECT_EQ(EditText(edit), BUSINESS[0]);
+        }
+        EXPECT_TRUE(UserContentBack()) << HeldText();
         TearDown();
     }
+}
+
+TEST_F(ClipboardE2E, ACopyDuringThePauseBeforeTheKeysIsNeverPastedAndTheIconSaysWhy)
+{
+    // As a user copies something (a password, say) just after the send has
+    // brought the target forward, with the option on and off.
+    const char NEW_COPY[] = "パスワード";
+    for (DWORD restore : {0, 1}) {
+        SCOPED_TRACE(restore);
+        // The balloon of the run before has gone.
+        ASSERT_TRUE(WaitUntil([] { return BalloonText().empty(); }, 15000));
+        Start(restore);
+        FocusTarget();
+        CallUp();
+        DWORD before = GetClipboardSequenceNumber();
+        std::thread copier([&] {
+            for (DWORD start = GetTickCount(); GetClipboardSequenceNumber() == before && GetTickCount() - start < 2000;)
+                Sleep(1);
+            Sleep(10);
+            SetClipboardText(NEW_COPY);
+        });
+        PressKey(VK_RETURN);
+        copier.join();
+        EXPECT_FALSE(WaitUntil([&] { return !EditText(edit).empty(); }, 1000)) << EditText(edit);
+        EXPECT_EQ(HeldText(), NEW_COPY);
+        EXPECT_TRUE(WaitUntil([] { return BalloonText() == REPLACED_BALLOON; }, 6000)) << BalloonText();
+        TearDown();
+    }
+}
+
+TEST_F(ClipboardE2E, ASecondSendBeforeTheFirstPasteIsReadPastesEachTextOnceInOrder)
+{
+    // A slow target, still in its first paste when the second send comes.
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "800");
+    Start(1);
+    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    SendFirstPhrase();
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }, 2000));
+    CallUpByHotKey();
+    ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
+    SettleXFocus(phrase);
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    std::string both = std::string(BUSINESS[0]) + BUSINESS[1];
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == both; }, 6000)) << EditText(edit);
+    EXPECT_TRUE(UserContentBack()) << HeldText();
+    Sleep(1000);
+    EXPECT_EQ(EditText(edit), both);
+}
+
+TEST_F(ClipboardE2E, UnicodeProgramsGetThePhrasesOwnCharactersWithTheOptionOnAndOff)
+{
+    // Read back as a Unicode program reads it: CF_UNICODETEXT and its
+    // locale. With the option on the text is only offered (an excluded
+    // title: no paste takes it away).
+    for (DWORD restore : {1, 0}) {
+        SCOPED_TRACE(restore);
+        Start(restore, "定型文 (表示)");
+        // The user switches fenlop's keyboard layout to English, as the
+        // system asks a window to: the system would then take the locale of
+        // a lone CF_TEXT from it. (Wine has no English layout beside its
+        // Japanese one, and takes the user's locale.)
+        HKL english = LoadKeyboardLayoutA("00000409", 0);
+        ASSERT_TRUE(english);
+        PostMessageA(phrase, WM_INPUTLANGCHANGEREQUEST, 0, (LPARAM)english);
+        DWORD before = GetClipboardSequenceNumber();
+        SendFirstPhrase();
+        ASSERT_TRUE(WaitUntil([&] { return GetClipboardSequenceNumber() != before; }));
+        EXPECT_TRUE(HeldUnicode() == Wide(BUSINESS[0])) << "not the phrase's characters";
+        std::string locale = Held(CF_LOCALE);
+        ASSERT_EQ(locale.size(), 4u);
+        EXPECT_EQ(*(const DWORD*)locale.data(), 0x0411u);
+        EXPECT_EQ(HeldText(), BUSINESS[0]) << "the bytes of CF_TEXT are those of the phrase";
+        TearDown();
+    }
+}
+
+TEST_F(ClipboardE2E, AUnicodeTextPastTheLimitComesBackInNeitherForm)
+{
+    // More than the limit as CF_UNICODETEXT, less as the CF_TEXT the system
+    // makes of it, which would lose the one character outside Shift-JIS.
+    Start(1);
+    std::wstring large(2100000, L'a');
+    large[7] = L'\u00e9';
+    std::string bytes((const char*)large.c_str(), (large.size() + 1) * sizeof(wchar_t));
+    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, Block(bytes));
+    SetClipboardData(privateFormat, Block(PRIVATE_BYTES));
+    CloseClipboard();
+    SendFirstPhrase();
+    ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; }, 3000)) << EditText(edit);
+    // Back once the phrase has gone. (The system's making of the other text
+    // forms may use up the take's time, and then the private format is
+    // lost too.)
+    ASSERT_TRUE(WaitUntil([&] { return !IsClipboardFormatAvailable(CF_TEXT) || HeldText() != BUSINESS[0]; }, 3000));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT)) << HeldText().size();
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
 }
 
 TEST_F(ClipboardE2E, TheCalculatorsValuesToo)

@@ -11,6 +11,7 @@
 
 #include "common/win32/globals.h"
 #include "output/win32/clipboard.h"
+#include "output/win32/clipboard_keeper.h"
 #include "resources/resource.h"
 
 static const int MAX_INPUTS = 12;                // rows the dialog shows
@@ -127,7 +128,10 @@ static INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
 
 bool UsersClipboardText(HWND owner, std::string* text)
 {
-    text->clear();
+    // While an earlier send still keeps the user's content, the clipboard
+    // holds that send's phrase: the user's text is the kept one.
+    if (KeptUsersText(text))
+        return !text->empty();
     if (!OpenClipboardFor(owner))
         return false;
     if (HANDLE block = GetClipboardData(CF_TEXT)) {

@@ -28,5 +28,6 @@ struct FilledText {
 FillOutcome FillForSend(HWND owner, const char* text, const char* userClipboard, FilledText* filled);
 
 // The user's own clipboard text at a send, before the phrase takes the
-// clipboard (as CF_TEXT). False when it holds none.
+// clipboard (as CF_TEXT): the kept content's while an earlier send keeps
+// it, else the clipboard's. False when it holds none.
 bool UsersClipboardText(HWND owner, std::string* text);
