@@ -838,9 +838,12 @@ flp fill --now "2019-13-01 00:00:00" x
 check_rc 1 "fill with a month 13"
 flp fill --input novalue x
 check_usage "fill --input without ="
-flp fill "$(head -c 65530 /dev/zero | tr '\0' a){日付:yyyy-mm}"
-check_rc 1 "fill past the bound"
-check_refusal "fill past the bound" "longer than 65535 bytes"
+# A Windows command line holds 32,767 characters: too few to pass the bound.
+if [ "$MODE" != wine ]; then
+    flp fill "$(head -c 65530 /dev/zero | tr '\0' a){日付:yyyy-mm}"
+    check_rc 1 "fill past the bound"
+    check_refusal "fill past the bound" "longer than 65535 bytes"
+fi
 
 # ---------------------------------------------------------------- help
 flp --help
