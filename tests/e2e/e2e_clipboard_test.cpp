@@ -542,14 +542,20 @@ TEST_F(ClipboardE2E, TheCalculatorsValuesToo)
     EXPECT_TRUE(UserContentBack()) << HeldText();
 }
 
-TEST_F(ClipboardE2E, TheSettingsDialogTurnsTheOptionOnAndCancelKeepsIt)
+// Each option of the settings dialog kept as a registry value of its own:
+// OK turns it on, Cancel keeps it, and the record keeps its size.
+TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
 {
-    Start(0);
-    auto stored = [] {
-        DWORD value = 7, size = sizeof value;
-        RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "RestoreClipboard", RRF_RT_REG_DWORD, nullptr, &value, &size);
-        return value;
+    struct Option {
+        int id;
+        const char* value;
+        const char* text;
+    } options[] = {
+        {IDC_RESTORE_CLIPBOARD, "RestoreClipboard", "貼り付け後にクリップボードを元に戻す(&R)"},
+        {IDC_FILL_PHRASES, "FillPhrases", "送るときに {日付} などの差し込みを埋める(&F)"},
     };
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases");
+    Start(0);
     auto open = [&] {
         PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
         EXPECT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
@@ -558,25 +564,32 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsTheOptionOnAndCancelKeepsIt)
         EXPECT_TRUE(dialog);
         return dialog;
     };
-    HWND dialog = open();
-    ASSERT_TRUE(dialog);
-    HWND box = GetDlgItem(dialog, 1007);
-    EXPECT_EQ(WindowText(box), "貼り付け後にクリップボードを元に戻す(&R)");
-    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    SendMessageA(box, BM_CLICK, 0, 0);
-    Shot("settings-dialog-restore");
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitUntil([&] { return stored() == 1; }));
+    for (const Option& option : options) {
+        SCOPED_TRACE(option.value);
+        auto stored = [&] {
+            DWORD value = 7, size = sizeof value;
+            RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY, option.value, RRF_RT_REG_DWORD, nullptr, &value, &size);
+            return value;
+        };
+        HWND dialog = open();
+        ASSERT_TRUE(dialog);
+        HWND box = GetDlgItem(dialog, option.id);
+        EXPECT_EQ(WindowText(box), option.text);
+        EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        Shot((std::string("settings-dialog-") + option.value).c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(WaitUntil([&] { return stored() == 1; }));
 
-    dialog = open();
-    ASSERT_TRUE(dialog);
-    box = GetDlgItem(dialog, 1007);
-    EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
-    SendMessageA(box, BM_CLICK, 0, 0);
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-    EXPECT_EQ(stored(), 1u);
-    // The record keeps its size.
+        dialog = open();
+        ASSERT_TRUE(dialog);
+        box = GetDlgItem(dialog, option.id);
+        EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+        EXPECT_EQ(stored(), 1u);
+    }
     SettingsRecord record;
     DWORD size = 0;
     ASSERT_TRUE(ReadRecord(&record, &size));

@@ -12,6 +12,13 @@ const char USERS_COPY[] = "お客様の控え";
 
 class FillE2E : public FenlopE2E {
 protected:
+    // Off again for the tests that follow in the same prefix.
+    void TearDown() override
+    {
+        FenlopE2E::TearDown();
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases");
+    }
+
     void Start(DWORD fill, DWORD restore)
     {
         std::string bytes = "<u>\"root\"\r\n    <u>\"差し込み\"\r\n";
