@@ -8,6 +8,7 @@
 
 #include "common/writer_lock.h"
 #include "library/phrase_library.h"
+#include "output/phrase_fill.h"
 
 namespace {
 
@@ -510,6 +511,59 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
     ASSERT_NE(y, std::string::npos);
     EXPECT_EQ(bytes.substr(z, y - z).find_first_not_of(" \r\n", 5), std::string::npos)
         << "the two lines of one phrase: " << bytes.substr(z, y - z + 5);
+}
+
+// A new user turns filling on, inserts 今日は{日付}です。 from the editor's
+// placeholder menu, sends it and sees today's date in the era.
+TEST_F(LibraryE2E, APlaceholderInsertedFromTheEditorIsFilledAtTheSend)
+{
+    struct FillingOn {
+        FillingOn()
+        {
+            DWORD on = 1;
+            RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases", REG_DWORD, &on, sizeof on);
+        }
+        ~FillingOn() { RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases"); }
+    } filling;
+    StartTarget();
+    StartAt(SORT_PATH, sizeof SORT_PATH);
+    RightClickAt(EmptyListSpace());
+    Choose({VK_UP, VK_RETURN});
+    HWND dialog = Editor();
+    ASSERT_TRUE(dialog);
+    HWND text = GetDlgItem(dialog, IDC_EDIT_TEXT);
+    // The caret to the end (a position past it stands for the end).
+    auto typeAtEnd = [&](const char* what) {
+        SendMessageA(text, EM_SETSEL, 0x7FFF, 0x7FFF);
+        SendMessageA(text, EM_REPLACESEL, TRUE, (LPARAM)what);
+    };
+    typeAtEnd("今日は");
+    PostMessageA(dialog, WM_COMMAND, IDC_EDIT_PLACEHOLDER, 0);
+    ASSERT_TRUE(OpenMenu());
+    Shot("editor-placeholders");
+    Choose({VK_DOWN, VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return EditText(text) == "今日は{日付}"; })) << EditText(text);
+    typeAtEnd("です。");
+    ASSERT_EQ(EditText(text), "今日は{日付}です。");
+    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(EditorGone());
+
+    EraTable eras;
+    SystemEras(&eras);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[64];
+    ASSERT_GT(FormatFillDate("ggge年m月d日", strlen("ggge年m月d日"), now.wYear, now.wMonth, now.wDay, &eras, date,
+                             sizeof date),
+              0);
+    // Hidden, then called up over the target.
+    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
+    FocusTarget();
+    CallUp();
+    PressKey(VK_END);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == std::string("今日は") + date + "です。"; })) << EditText(edit);
 }
 
 TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
