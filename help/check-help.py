@@ -5,8 +5,9 @@
 - every page is in the contents, so the reader can reach it;
 - every link and picture in the pages, the contents and the index points
   to a file of the help (and to an anchor that exists in it);
-- every page declares its character set and has a title, and every text
-  can be written in Shift-JIS, which the compiled help uses.
+- every page declares its character set, has a title and links the style
+  sheet, and every text can be written in Shift-JIS, which the compiled
+  help uses.
 Prints each fault as FILE: what is wrong; exit status 1 when there is one.
     check-help.py HELP_FOLDER
 """
@@ -18,6 +19,8 @@ import sys
 LINK = re.compile(r'''(?:href|src)\s*=\s*"([^"]*)"''', re.I)
 LOCAL = re.compile(r'''<param\s+name="Local"\s+value="([^"]*)"''', re.I)
 ANCHOR = re.compile(r'''(?:name|id)\s*=\s*"([^"]*)"''', re.I)
+STYLE_SHEET = "flp.css"
+SHEET = re.compile(r'''<link\s+rel="stylesheet"[^>]*href="''' + re.escape(STYLE_SHEET) + '''"''', re.I)
 CHARSET = re.compile(r'''<meta\s+http-equiv="Content-Type"\s+content="text/html;\s*charset=UTF-8"''', re.I)
 
 
@@ -40,7 +43,7 @@ def main(folder):
     contents_file = options["Contents file"]
     index_file = options["Index file"]
 
-    present = {n for n in os.listdir(folder) if n.endswith((".htm", ".png"))}
+    present = {n for n in os.listdir(folder) if n.endswith((".htm", ".png", ".css"))}
     for name in sorted(present - listed):
         fault("flp.hhp", f"{name} is not in [FILES]")
     for name in sorted(listed - present):
@@ -87,10 +90,14 @@ def main(folder):
             fault(name, "no charset=UTF-8 declaration")
         if not re.search(r"<title>[^<]+</title>", text):
             fault(name, "no title")
+        if not SHEET.search(text):
+            fault(name, f"does not link the style sheet {STYLE_SHEET}")
         for target in LINK.findall(text):
             check_target(name, target)
 
-    for name in pages + [contents_file, index_file, "flp.hhp"]:
+    if STYLE_SHEET not in present:
+        fault(STYLE_SHEET, "the style sheet does not exist")
+    for name in pages + [contents_file, index_file, "flp.hhp", STYLE_SHEET]:
         path = os.path.join(folder, name)
         if not os.path.exists(path):
             continue

@@ -12,7 +12,7 @@ mkdir -p "$work"
 for f in "$src"/*; do
   name=$(basename "$f")
   case $name in
-    *.htm | *.hhc | *.hhk | *.hhp)
+    *.htm | *.hhc | *.hhk | *.hhp | *.css)
       # iconv fails on a character Shift-JIS lacks: better no help than
       # a page with holes.
       iconv -f UTF-8 -t CP932 "$f" >"$work/$name.sjis"

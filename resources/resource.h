@@ -72,7 +72,7 @@
 #define IDM_MOVE_UP         40023
 #define IDM_MOVE_DOWN       40024
 #define IDM_DELETE          40025
-#define IDM_FILTER          40026   // FLP_ACC: Ctrl+E, the filter box
+#define IDM_FILTER          40026   // MENU_APP and FLP_ACC (Ctrl+E): the filter box
 
 // --- Icons (ICON_, ICO_) and cursors (CUR_), by name ---------------------------
 // ICON_APP the program's, ICO_IMG1 and ICO_IMG2 the label tree's images;

@@ -12,6 +12,9 @@ packages=(cmake ninja-build g++ googletest
           # thousand dies before main with exit code 1 and no message.
           wine64-preloader
           xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
+          # Wine's own fonts: Marlett draws the caption buttons, Tahoma and
+          # MS Sans Serif the system's texts, as on Windows.
+          fonts-wine
           clang libclang-rt-14-dev nlohmann-json3-dev
           # chmcmd, which compiles the help file, and python3 for its check
           fp-utils python3)

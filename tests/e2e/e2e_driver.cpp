@@ -327,6 +327,63 @@ std::vector<std::string> TreeChildNames(HWND tree, HANDLE process, HTREEITEM par
     return names;
 }
 
+std::string CueBanner(HWND edit, HANDLE process)
+{
+    const int size = 256;
+    RemoteBlock block(process, size * sizeof(WCHAR));
+    WCHAR cue[size] = {};
+    if (!block.address || !SendMessageA(edit, EM_GETCUEBANNER, (WPARAM)block.address, size))
+        return "";
+    ReadProcessMemory(process, block.address, cue, sizeof cue, nullptr);
+    cue[size - 1] = 0;
+    char text[2 * size] = "";
+    WideCharToMultiByte(CP_ACP, 0, cue, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+struct TipSearch {
+    DWORD processId;
+    std::vector<HWND> tips;
+};
+
+static BOOL CALLBACK CollectTip(HWND window, LPARAM lParam)
+{
+    TipSearch* search = (TipSearch*)lParam;
+    char name[64] = "";
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && GetClassNameA(window, name, sizeof name) && !lstrcmpiA(name, TOOLTIPS_CLASSA))
+        search->tips.push_back(window);
+    return TRUE;
+}
+
+std::string ToolTipText(HWND tool, HANDLE process)
+{
+    TipSearch search = {GetProcessId(process), {}};
+    EnumWindows(CollectTip, (LPARAM)&search);
+    const size_t textSize = 256;
+    RemoteBlock block(process, sizeof(TOOLINFOA) + textSize);
+    if (!block.address)
+        return "";
+    for (HWND tip : search.tips) {
+        TOOLINFOA info = {};
+        info.cbSize = sizeof info;
+        info.uFlags = TTF_IDISHWND;
+        info.hwnd = GetParent(tool);
+        info.uId = (UINT_PTR)tool;
+        info.lpszText = block.at(sizeof info);
+        char text[textSize] = "";
+        WriteProcessMemory(process, block.address, &info, sizeof info, nullptr);
+        WriteProcessMemory(process, info.lpszText, text, sizeof text, nullptr);
+        SendMessageA(tip, TTM_GETTEXTA, textSize, (LPARAM)block.address);
+        ReadProcessMemory(process, info.lpszText, text, sizeof text, nullptr);
+        text[textSize - 1] = '\0';
+        if (text[0])
+            return text;
+    }
+    return "";
+}
+
 std::string ReadFileBytes(const std::string& path)
 {
     std::string bytes;

@@ -92,6 +92,13 @@ std::vector<std::string> SelectedTreeNames(HWND tree, HANDLE process);
 // The names of parent's children (null: the top level).
 std::vector<std::string> TreeChildNames(HWND tree, HANDLE process, HTREEITEM parent);
 
+// The grey cue text of another process's edit control, in the ANSI code
+// page; "" when it has none.
+std::string CueBanner(HWND edit, HANDLE process);
+// The text a tooltip of another process shows for a window registered as
+// its own tool (TTF_IDISHWND); "" when no tooltip of the process has one.
+std::string ToolTipText(HWND tool, HANDLE process);
+
 // Bytes of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -138,6 +138,22 @@ TEST_F(FilterE2E, EscapeGivesTheOpenLabelBackWithItsSelection)
     }));
 }
 
+// What a newcomer sees first: the empty box says what it is for and which
+// key reaches it, its tip says more, and the menu reaches it too.
+TEST_F(FilterE2E, TheBoxSaysWhatItIsForAndTheMenuReachesIt)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnMeeting());
+    EXPECT_EQ(CueBanner(box, fenlop.handle), "絞り込み (Ctrl+E)");
+    EXPECT_NE(ToolTipText(box, fenlop.handle), "") << "no tip for the box";
+    Shot("filter-box-empty");
+    // Alt+E opens 編集(E), E there takes 絞り込み(E).
+    PressChord({VK_MENU}, 'E');
+    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }, 3000))
+        << "the menu did not open";
+    PressKey('E');
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(phrase) == box; })) << "the menu's item did not focus the box";
+}
+
 TEST_F(FilterE2E, OpeningALabelEndsTheFilter)
 {
     ASSERT_NO_FATAL_FAILURE(StartOnMeeting());

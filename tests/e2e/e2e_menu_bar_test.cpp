@@ -282,4 +282,33 @@ TEST_F(MenuBarE2E, OnNt51WithVisualStylesTheBarIsTheSystems)
     ExpectSystemBar("menu-bar-nt51");
 }
 
+// Every key of the phrase window is in its menu with the key after the tab,
+// read from the program's own resources: each Ctrl key of FLP_ACC shows as
+// "Ctrl+" and its letter on the item of its command. F1 is named in the
+// help, not in the menu, as the item has always been.
+TEST(MenuTexts, EveryCtrlKeyIsShownOnItsMenuItem)
+{
+    HMODULE exe = LoadLibraryExA(WindowsPath(FENLOP_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(exe);
+    HACCEL table = LoadAcceleratorsA(exe, "FLP_ACC");
+    HMENU menu = LoadMenuA(exe, "MENU_APP");
+    ASSERT_TRUE(table && menu);
+    std::vector<ACCEL> keys(CopyAcceleratorTableA(table, nullptr, 0));
+    CopyAcceleratorTableA(table, keys.data(), (int)keys.size());
+    int ctrlKeys = 0;
+    for (const ACCEL& key : keys) {
+        char text[80] = "";
+        int n = GetMenuStringA(menu, key.cmd, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_GT(n, 0) << "command " << key.cmd << " has no menu item";
+        const char* tab = strchr(text, '\t');
+        if (!(key.fVirt & FCONTROL))
+            continue;
+        ctrlKeys++;
+        EXPECT_EQ(tab ? std::string(tab + 1) : "", std::string("Ctrl+") + (char)key.key) << text;
+    }
+    EXPECT_EQ(ctrlKeys, 5);  // U, D, F, E (the filter box) and S
+    DestroyMenu(menu);
+    FreeLibrary(exe);
+}
+
 }  // namespace

@@ -18,6 +18,14 @@ if [ ! -f "$WINEPREFIX/.fenlop-ready" ]; then
   wineserver -w </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.fenlop-ready"
 fi
+# Wine's own fonts (Debian's fonts-wine): Marlett draws the caption buttons,
+# Tahoma and MS Sans Serif the system's texts. This Wine does not look in
+# its data folder for them, so they go into the prefix's font folder, where
+# it does; a prefix made before they were installed gets them too.
+fonts=/usr/share/wine/fonts
+if [ -d "$fonts" ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ]; then
+  cp -n "$fonts"/*.ttf "$fonts"/*.fon "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 # The kept server must not hold the caller's output open (CTest waits for it).
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 # Start Wine's services now, detached from the caller's output: a test that

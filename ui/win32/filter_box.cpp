@@ -19,6 +19,11 @@ static const UINT_PTR IDT_FILTER_AGAIN = 7779;
 // takes two bytes here.
 static const int FILTER_TEXT_READ_SIZE = 2 * SEARCH_WORD_SIZE + 2;
 
+// The grey text of the empty box (its key as in the menu), and the tip.
+static const char FILTER_CUE[] = "絞り込み (Ctrl+E)";
+static const int FILTER_CUE_SIZE = 32;  // in UTF-16 units, with the NUL
+static const char FILTER_TIP[] = "言葉を入力すると、ライブラリ全体からその言葉を含む定型文だけが並びます";
+
 static WNDPROC s_editProc;
 static unsigned s_changes;  // changes of the text so far
 static unsigned s_againFor; // the change a query gave way in
@@ -138,8 +143,38 @@ static LRESULT CALLBACK FilterBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM 
     return CallWindowProcA(s_editProc, box, msg, wParam, lParam);
 }
 
+// An empty box says what it is for and which key reaches it, in grey, even
+// while it has the focus; the text goes once something is typed.
+static void SetCueText(HWND box)
+{
+    WCHAR cue[FILTER_CUE_SIZE];
+    if (MultiByteToWideChar(CP_ACP, 0, FILTER_CUE, -1, cue, FILTER_CUE_SIZE) > 0)
+        SendMessageA(box, EM_SETCUEBANNER, TRUE, (LPARAM)cue);
+}
+
+// The tip at the pointer says a little more. The tip window belongs to the
+// box's parent and goes with it.
+static void AddToolTip(HWND box)
+{
+    HWND parent = GetParent(box);
+    HWND tip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
+                               (HINSTANCE)GetWindowLongPtrA(box, GWLP_HINSTANCE), nullptr);
+    if (!tip)
+        return;
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = (UINT_PTR)box;
+    tool.lpszText = (char*)FILTER_TIP;
+    SendMessageA(tip, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+}
+
 void StartFilterBox(HWND box)
 {
     SendMessageA(box, EM_LIMITTEXT, SEARCH_WORD_SIZE - 1, 0);
     s_editProc = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)FilterBoxProc);
+    SetCueText(box);
+    AddToolTip(box);
 }

@@ -27,6 +27,8 @@ struct EditorState {
     HWND list;          // the list the editor works for
     int index;          // the row edited; -1: a new phrase
     char* text;         // the text handed over by OK (heap; null: none)
+    HICON smallIcon;    // the program's icon on the title bar and in the
+    HICON bigIcon;      // task switcher, made for the dialog's scale
 };
 static EditorState s_editor;
 
@@ -56,6 +58,29 @@ static void SetEditorFont(HWND dialog)
     SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)font, TRUE);
     if (ours)
         DeleteObject(old);
+}
+
+static void ReleaseEditorIcons()
+{
+    if (s_editor.smallIcon)
+        DestroyIcon(s_editor.smallIcon);
+    if (s_editor.bigIcon)
+        DestroyIcon(s_editor.bigIcon);
+    s_editor.smallIcon = s_editor.bigIcon = nullptr;
+}
+
+// The program's icon, as the phrase window has it, rather than the system's
+// default one; the image of the dialog's size is taken, not one stretched.
+static void SetEditorIcons(HWND dialog)
+{
+    int smallSize = ScaleForWindow(dialog, 16), bigSize = ScaleForWindow(dialog, 32);
+    HICON smallIcon = (HICON)LoadImageA(g_globals.app.instance, "ICON_APP", IMAGE_ICON, smallSize, smallSize, 0);
+    HICON bigIcon = (HICON)LoadImageA(g_globals.app.instance, "ICON_APP", IMAGE_ICON, bigSize, bigSize, 0);
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
+    ReleaseEditorIcons();
+    s_editor.smallIcon = smallIcon;
+    s_editor.bigIcon = bigIcon;
 }
 
 static void UpdatePosition(HWND edit)
@@ -132,6 +157,7 @@ static void OnInitDialog(HWND dialog, int index)
     SendMessageA(s_editor.edit, EM_LIMITTEXT, 0, 0);
     SendMessageA(s_editor.edit, EM_SETMODIFY, FALSE, 0);
     SetEditorFont(dialog);
+    SetEditorIcons(dialog);
     if (index < 0)
         return;
     // With the user's clipboard kept, the text comes from the list: the
@@ -258,6 +284,7 @@ static void OnSize(HWND dialog)
 static void OnDpiChanged(HWND dialog)
 {
     SetEditorFont(dialog);
+    SetEditorIcons(dialog);
 }
 
 static void OnGetMinMaxInfo(HWND dialog, MINMAXINFO* info)
@@ -274,6 +301,10 @@ static void OnDestroy(HWND dialog)
     FreeAnchors(dialog);
     if (font)
         DeleteObject(font);
+    // The dialog lets go of its icons before they go.
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, 0);
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, 0);
+    ReleaseEditorIcons();
 }
 
 static INT_PTR CALLBACK EditorDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
