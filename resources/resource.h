@@ -20,6 +20,14 @@
 #define IDC_CALC_ENTER      1006
 #define IDC_RESTORE_CLIPBOARD 1007
 #define IDC_FILL_PHRASES    1008
+#define IDC_PASTE_LIST      1020    // the paste methods' table: its rows,
+#define IDC_PASTE_KIND      1021    // the next row's kind (class or program),
+#define IDC_PASTE_NAME      1022    // its name,
+#define IDC_PASTE_METHOD    1023    // its method,
+#define IDC_PASTE_POINTER   1024    // the window under the pointer, offered as the name
+#define IDC_PASTE_ADD       1025
+#define IDC_PASTE_CHANGE    1026
+#define IDC_PASTE_REMOVE    1027
 // IDD_FILL_INPUT: its rows of edit boxes are made at its start, one a name.
 #define IDC_FILL_INPUT_FIRST 3001
 // IDD_EDIT, the phrase editor.

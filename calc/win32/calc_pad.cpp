@@ -104,7 +104,8 @@ static void Finish(HWND pad)
     char values[CALC_CAPTION_SIZE];
     CalcFinish(&texts, values, sizeof values);
     SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld};
+                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
+                         &g_globals.options.pasteRules};
     SendText(pad, values, target, g_globals.settings.calcEnterNewline);
     DestroyWindow(pad);
 }

@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "output/paste_methods.h"
 #include "shell/settings_record.h"
 
 // Private messages. The tray window's may come from other processes.
@@ -54,6 +57,7 @@ struct Session {
 struct Options {
     int restoreClipboard;  // 1: the clipboard's content comes back after a send
     int fillPhrases;       // 1: placeholders in a phrase are filled in at a send
+    std::vector<PasteRule> pasteRules;  // the paste method of a kind of window
 };
 
 // What the shell does for the layers below it. The entry file fills these in

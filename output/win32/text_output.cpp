@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <commctrl.h>
 
@@ -25,23 +27,160 @@ static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
 };
 static bool s_excludedRestored;
 
+// Whether the keys can reach the target at all.
+enum Reach {
+    REACH_KEYS,
+    REACH_CLOSED,    // the window is gone
+    REACH_ELEVATED,  // its process runs higher, or cannot be looked at
+};
+
 // The send under way, from its text's placing to its keys: the keys go out
 // only while the clipboard still offers that text, or they would paste
 // whatever another program copied meanwhile (or the user's own content).
 struct SendRecord {
-    bool open;       // a text was put on the clipboard and its keys are yet to go
-    bool placed;     // it was placed
-    bool kept;       // it is offered by the keeper of the user's content
-    HWND owner;      // otherwise: the clipboard owner of the placing
-    DWORD sequence;  // and the clipboard's sequence number right after it
+    bool open = false;     // a text was put on the clipboard and its keys are yet to go
+    bool placed = false;   // it was placed
+    bool kept = false;     // it is offered by the keeper of the user's content
+    HWND owner = nullptr;  // otherwise: the clipboard owner of the placing
+    DWORD sequence = 0;    // and the clipboard's sequence number right after it
+    Reach reach = REACH_KEYS;
+    PasteMethod method = PASTE_CTRL_V;
+    std::vector<TypedKey> typed;  // the keys of a typed send
+    bool typedTooLong = false;    // a typed target's text goes by Ctrl+V
 };
 static SendRecord s_send;
 
+// The RID of the mandatory label of process's token.
+static bool IntegrityOf(HANDLE process, unsigned long* level)
+{
+    HANDLE token;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return false;
+    union {
+        TOKEN_MANDATORY_LABEL label;
+        BYTE bytes[128];
+    } info;
+    DWORD size = 0;
+    bool read = GetTokenInformation(token, TokenIntegrityLevel, &info, sizeof info, &size) != FALSE;
+    CloseHandle(token);
+    PSID sid = read ? info.label.Label.Sid : nullptr;
+    if (!sid || !IsValidSid(sid) || *GetSidSubAuthorityCount(sid) == 0)
+        return false;
+    *level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
+    return true;
+}
+
+static Reach ReachOf(HWND window)
+{
+    if (!window)
+        return REACH_KEYS;
+    if (!IsWindow(window))
+        return REACH_CLOSED;
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    if (id == GetCurrentProcessId())
+        return REACH_KEYS;
+    IntegrityFacts facts = {};
+    facts.ownKnown = IntegrityOf(GetCurrentProcess(), &facts.own);
+    if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)) {
+        facts.targetKnown = IntegrityOf(process, &facts.target);
+        CloseHandle(process);
+    }
+    return KeysReachTarget(facts) ? REACH_KEYS : REACH_ELEVATED;
+}
+
+static std::string ClassOf(HWND window)
+{
+    char name[256] = "";
+    int n = window ? GetClassNameA(window, name, sizeof name) : 0;
+    return std::string(name, n > 0 ? (size_t)n : 0);
+}
+
+WindowFacts FactsOfWindow(HWND window)
+{
+    WindowFacts facts;
+    facts.windowClass = ClassOf(window);
+    facts.frameClass = ClassOf(GetAncestor(window, GA_ROOT));
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    if (HANDLE process = id ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id) : nullptr) {
+        char path[MAX_PATH * 2];
+        DWORD size = sizeof path;
+        if (QueryFullProcessImageNameA(process, 0, path, &size))
+            facts.program = ProgramFileName(path);
+        CloseHandle(process);
+    }
+    return facts;
+}
+
+// An excluded target gets no keys at all: its text goes on the clipboard
+// as ever, for a paste by hand.
+static PasteMethod MethodOf(const SendTarget& target)
+{
+    if (!target.window || !target.pasteRules || target.pasteRules->empty() || IsExcludedTarget(target.window) == -1)
+        return PASTE_CTRL_V;
+    WindowFacts facts = FactsOfWindow(target.window);
+    const PasteRule* rule = FindPasteRule(*target.pasteRules, facts.windowClass.c_str(), facts.frameClass.c_str(),
+                                          facts.program.c_str());
+    return rule ? rule->method : PASTE_CTRL_V;
+}
+
+// The text as UTF-16: a Shift-JIS text converted, or (text null) what the
+// clipboard holds as CF_UNICODETEXT.
+static std::vector<unsigned short> WideText(const char* text, HWND owner)
+{
+    std::vector<unsigned short> wide;
+    if (text) {
+        int units = MultiByteToWideChar(TEXT_CODE_PAGE, 0, text, -1, nullptr, 0);
+        if (units > 1) {
+            wide.resize((size_t)units);
+            MultiByteToWideChar(TEXT_CODE_PAGE, 0, text, -1, (wchar_t*)wide.data(), units);
+            wide.pop_back();
+        }
+        return wide;
+    }
+    if (!OpenClipboardFor(owner))
+        return wide;
+    if (HGLOBAL block = GetClipboardData(CF_UNICODETEXT)) {
+        if (const unsigned short* units = (const unsigned short*)GlobalLock(block)) {
+            size_t n = GlobalSize(block) / sizeof *units;
+            for (size_t i = 0; i < n && units[i]; i++)
+                wide.push_back(units[i]);
+            GlobalUnlock(block);
+        }
+    }
+    CloseClipboard();
+    return wide;
+}
+
+// Where the send goes and how: the reach, the method and, for a typed
+// target, its keys (text null: the clipboard's text).
+static void Route(const SendTarget& target, const char* text, HWND owner, SendRecord* send)
+{
+    send->reach = ReachOf(target.window);
+    send->method = send->reach == REACH_KEYS ? MethodOf(target) : PASTE_CTRL_V;
+    if (send->method != PASTE_TYPED)
+        return;
+    std::vector<unsigned short> wide = WideText(text, owner);
+    if (!PlanTypedKeys(wide.data(), wide.size(), &send->typed)) {
+        send->method = PASTE_CTRL_V;
+        send->typedTooLong = true;
+    }
+}
+
 int PutTextOnClipboard(HWND owner, const char* text, const SendTarget& target)
 {
-    s_send = SendRecord{true, false, false, owner, 0};
-    // With a target to paste into, the user's clipboard can be kept.
-    if (target.keepClipboard && target.window) {
+    s_send = SendRecord();
+    s_send.open = true;
+    s_send.owner = owner;
+    Route(target, text, owner, &s_send);
+    if (s_send.method == PASTE_TYPED) {
+        s_send.placed = true;
+        return 0;
+    }
+    // With a target to paste into, the user's clipboard can be kept; not
+    // for one the keys cannot reach: the text stays for a paste by hand.
+    if (target.keepClipboard && target.window && s_send.reach == REACH_KEYS) {
         s_send.kept = true;
         s_send.placed = KeepClipboardAndOffer(text, target.window) == 0;
     } else {
@@ -134,31 +273,124 @@ static void Key(BYTE key, DWORD flags)
     keybd_event(key, 0, flags, 0);
 }
 
-int SendPasteKeys(const SendTarget& target, int withEnter)
+static void Tell(const SendTarget& target, int why)
 {
-    SendRecord send = s_send;
-    s_send.open = false;
-    *target.autoHideArmed = 0;
-    ActivateTarget(target);
+    if (target.pasteWithheld)
+        target.pasteWithheld(why);
+}
+
+static void PressEnter()
+{
+    Key(VK_RETURN, 0);
+    Key(VK_RETURN, KEYEVENTF_KEYUP);
+}
+
+// The paste keys of the method, once the clipboard is seen to offer the
+// send's text.
+static int PasteKeys(const SendTarget& target, const SendRecord& send, int withEnter)
+{
     // The keeper runs what a read just before asked for first (the text
     // offered again, which may fail).
     bool keeperOffers = MarkPasteKeysSent();
     if (send.open && !(send.kept ? send.placed && keeperOffers : PlacedTextOffered(send))) {
-        *target.autoHideArmed = 1;
-        if (target.pasteWithheld)
-            target.pasteWithheld(send.placed ? WITHHELD_REPLACED : WITHHELD_NOT_PLACED);
+        Tell(target, send.placed ? WITHHELD_REPLACED : WITHHELD_NOT_PLACED);
         return -1;
     }
-    Key(VK_CONTROL, 0);
-    Key('V', 0);
-    Key('V', KEYEVENTF_KEYUP);
-    Key(VK_CONTROL, KEYEVENTF_KEYUP);
-    if (withEnter) {
-        Key(VK_RETURN, 0);
-        Key(VK_RETURN, KEYEVENTF_KEYUP);
+    if (send.method == PASTE_SHIFT_INSERT) {
+        Key(VK_SHIFT, 0);
+        Key(VK_INSERT, KEYEVENTF_EXTENDEDKEY);
+        Key(VK_INSERT, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP);
+        Key(VK_SHIFT, KEYEVENTF_KEYUP);
+    } else {
+        Key(VK_CONTROL, 0);
+        Key('V', 0);
+        Key('V', KEYEVENTF_KEYUP);
+        Key(VK_CONTROL, KEYEVENTF_KEYUP);
+    }
+    if (withEnter)
+        PressEnter();
+    if (send.typedTooLong)
+        Tell(target, TOLD_TYPED_TOO_LONG);
+    return 0;
+}
+
+static const DWORD TYPED_ANSWER_MS = 1000;  // a target that does not answer by then is left
+static const DWORD TYPED_PAUSE_MS = 5;      // between batches
+
+// Whether typing still goes to the target: it, or a window inside it, has
+// the focus of the foreground window.
+static bool TypingReaches(HWND target)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(target, nullptr);
+    if (!thread || !GetGUIThreadInfo(thread, &info) || !info.hwndFocus)
+        return false;
+    return (info.hwndFocus == target || IsChild(target, info.hwndFocus)) &&
+           GetForegroundWindow() == GetAncestor(target, GA_ROOT);
+}
+
+// The keys in batches of TYPED_BATCH; before each the focus is looked at,
+// after each the target must answer. -1 when the typing stopped.
+static int TypeKeys(HWND target, const std::vector<TypedKey>& keys)
+{
+    std::vector<INPUT> inputs;
+    for (size_t at = 0; at < keys.size(); at += TYPED_BATCH) {
+        if (!TypingReaches(target))
+            return -1;
+        inputs.clear();
+        for (size_t i = at; i < keys.size() && i < at + TYPED_BATCH; i++) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            if (keys[i].enter) {
+                input.ki.wVk = VK_RETURN;
+            } else {
+                input.ki.wScan = keys[i].unit;
+                input.ki.dwFlags = KEYEVENTF_UNICODE;
+            }
+            inputs.push_back(input);
+            input.ki.dwFlags |= KEYEVENTF_KEYUP;
+            inputs.push_back(input);
+        }
+        if (SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)) != inputs.size())
+            return -1;
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, TYPED_ANSWER_MS, &answer))
+            return -1;
+        Sleep(TYPED_PAUSE_MS);
+    }
+    return 0;
+}
+
+int SendPasteKeys(const SendTarget& target, int withEnter)
+{
+    SendRecord send = s_send;
+    s_send = SendRecord();
+    // No send's text: the clipboard is pasted as it is.
+    if (!send.open)
+        Route(target, nullptr, nullptr, &send);
+    if (send.reach == REACH_CLOSED || (target.window && !IsWindow(target.window))) {
+        // The keys would land wherever the focus is.
+        Tell(target, WITHHELD_TARGET_CLOSED);
+        return -1;
+    }
+    *target.autoHideArmed = 0;
+    ActivateTarget(target);
+    int result = -1;
+    if (send.reach == REACH_ELEVATED) {
+        // In front for the paste by hand; keys would be dropped unseen.
+        Tell(target, WITHHELD_TARGET_ELEVATED);
+    } else if (send.method == PASTE_TYPED) {
+        result = TypeKeys(target.window, send.typed);
+        if (result != 0)
+            Tell(target, TOLD_TYPING_STOPPED);
+        else if (withEnter)
+            PressEnter();
+    } else {
+        result = PasteKeys(target, send, withEnter);
     }
     *target.autoHideArmed = 1;
-    return 0;
+    return result;
 }
 
 void SendCaretBack(long count)
@@ -171,8 +403,7 @@ void SendCaretBack(long count)
 
 void SendPasteToTarget(const SendTarget& target, int withEnter)
 {
-    // No send's text: the clipboard is pasted as it is.
-    s_send.open = false;
+    s_send = SendRecord();
     if (!target.window || IsExcludedTarget(target.window) == -1)
         return;
     SendPasteKeys(target, withEnter);
@@ -181,9 +412,7 @@ void SendPasteToTarget(const SendTarget& target, int withEnter)
 void SendText(HWND owner, const char* text, const SendTarget& target, int withEnter)
 {
     PutTextOnClipboard(owner, text, target);
-    // A target closed since the call-up: the keys would land wherever the
-    // focus goes next.
-    if (target.window && IsWindow(target.window) && IsExcludedTarget(target.window) != -1)
+    if (target.window && IsExcludedTarget(target.window) != -1)
         SendPasteKeys(target, withEnter);
-    s_send.open = false;
+    s_send = SendRecord();
 }

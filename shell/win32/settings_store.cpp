@@ -4,6 +4,8 @@
 
 #include <windows.h>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <commctrl.h>
 
@@ -17,6 +19,7 @@ static const char SETTINGS_KEY_NAME[] = "Fenlop";
 static const char SETTINGS_VALUE[] = "flpReg";
 static const char RESTORE_CLIPBOARD_VALUE[] = "RestoreClipboard";  // REG_DWORD 0 or 1
 static const char FILL_PHRASES_VALUE[] = "FillPhrases";            // REG_DWORD 0 or 1
+static const char PASTE_METHODS_VALUE[] = "PasteMethods";          // REG_MULTI_SZ, see FormatPasteRules
 
 // A REG_DWORD option: 1 only when the value is there and is 1.
 static int ReadOption(HKEY key, const char* name)
@@ -80,15 +83,32 @@ static void TerminateStrings(SettingsRecord* record)
     record->findHistory[FIND_HISTORY_SIZE - 1] = '\0';
 }
 
+// The paste methods' table; empty when the value is missing, of another
+// type or larger than a table can be.
+static std::vector<PasteRule> ReadPasteRules(HKEY key)
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, PASTE_METHODS_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ || size == 0 || size > PASTE_RULES_BYTES_MAX)
+        return std::vector<PasteRule>();
+    std::vector<char> bytes(size);
+    if (RegQueryValueExA(key, PASTE_METHODS_VALUE, nullptr, &type, (BYTE*)bytes.data(), &size) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+        return std::vector<PasteRule>();
+    return ParsePasteRules(bytes.data(), size < bytes.size() ? size : bytes.size());
+}
+
 static void LoadOptions()
 {
     g_globals.options.restoreClipboard = 0;
     g_globals.options.fillPhrases = 0;
+    g_globals.options.pasteRules.clear();
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     g_globals.options.restoreClipboard = ReadOption(key, RESTORE_CLIPBOARD_VALUE);
     g_globals.options.fillPhrases = ReadOption(key, FILL_PHRASES_VALUE);
+    g_globals.options.pasteRules = ReadPasteRules(key);
     RegCloseKey(key);
 }
 
@@ -114,6 +134,24 @@ int SaveOptions()
     value = g_globals.options.fillPhrases ? 1 : 0;
     if (status == ERROR_SUCCESS)
         status = RegSetValueExA(key, FILL_PHRASES_VALUE, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? 0 : -1;
+}
+
+int SavePasteRules()
+{
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) != ERROR_SUCCESS)
+        return -1;
+    LONG status;
+    if (g_globals.options.pasteRules.empty()) {
+        status = RegDeleteValueA(key, PASTE_METHODS_VALUE);
+        if (status == ERROR_FILE_NOT_FOUND)
+            status = ERROR_SUCCESS;
+    } else {
+        std::string list = FormatPasteRules(g_globals.options.pasteRules);
+        status = RegSetValueExA(key, PASTE_METHODS_VALUE, 0, REG_MULTI_SZ, (const BYTE*)list.data(), (DWORD)list.size());
+    }
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 0 : -1;
 }

@@ -9,5 +9,8 @@ int WriteRegistryBinary(const char* keyPath, const char* valueName, const void* 
 void LoadSettings();
 int SaveSettings();
 int SaveOptions();
+// The paste methods' table of g_globals.options as the value PasteMethods;
+// an empty table removes the value. 0, or -1 when the registry refused it.
+int SavePasteRules();
 void RegisterCallHotKey(HWND window, int id, int value);
 void SetHold(HWND window, int value);

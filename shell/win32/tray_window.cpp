@@ -39,26 +39,48 @@ void SetTrayIcon(HWND window, int add)
         DestroyIcon(data.hIcon);
 }
 
-// The phrase window is hidden by the time a paste is withheld: the icon
-// says why. A balloon needs the larger record; the icon itself was added
-// with the first one.
+// What the icon says of a send; a warning when nothing arrived.
+struct SendWord {
+    int why;  // a PasteWithheld
+    DWORD icon;
+    const char* text;
+};
+static const SendWord SEND_WORDS[] = {
+    {WITHHELD_NOT_PLACED, NIIF_WARNING, "定型文をクリップボードに置けなかったため、貼り付けませんでした。"},
+    {WITHHELD_REPLACED, NIIF_WARNING,
+     "定型文を貼り付ける前にクリップボードが書き換えられたため、貼り付けませんでした。"},
+    {WITHHELD_TARGET_CLOSED, NIIF_WARNING,
+     "貼り付け先のウィンドウが閉じられたため、貼り付けませんでした。文字列はクリップボードにあります。"
+     "Ctrl+V で貼り付けてください。"},
+    {WITHHELD_TARGET_ELEVATED, NIIF_WARNING,
+     "貼り付け先のウィンドウは管理者として実行されているため、キーを送れませんでした。文字列はクリップボードに"
+     "あります。Ctrl+V で貼り付けてください。"},
+    {TOLD_TYPED_TOO_LONG, NIIF_INFO, "4000文字を超えるため、1文字ずつの入力ではなく Ctrl+V で貼り付けました。"},
+    {TOLD_TYPING_STOPPED, NIIF_WARNING,
+     "入力中にフォーカスが貼り付け先のウィンドウから移ったため、入力を途中でやめました。"},
+};
+
+// The phrase window is hidden by the time a send is told of: the icon says
+// what became of it. A balloon needs the larger record; the icon itself was
+// added with the first one.
 void TellPasteWithheld(int why)
 {
     HWND window = g_globals.app.trayWindow;
     if (!window)
         return;
+    const SendWord* word = &SEND_WORDS[0];
+    for (const SendWord& w : SEND_WORDS)
+        if (w.why == why)
+            word = &w;
     NOTIFYICONDATAA data = {};
     data.cbSize = NOTIFYICONDATAA_V2_SIZE;
     data.hWnd = window;
     data.uID = TRAY_ICON_ID;
     data.uFlags = NIF_INFO;
-    data.dwInfoFlags = NIIF_WARNING;
+    data.dwInfoFlags = word->icon;
     data.uTimeout = BALLOON_TIMEOUT_MS;
     lstrcpynA(data.szInfoTitle, PRODUCT_NAME, sizeof data.szInfoTitle);
-    const char* text = why == WITHHELD_NOT_PLACED
-                           ? "定型文をクリップボードに置けなかったため、貼り付けませんでした。"
-                           : "定型文を貼り付ける前にクリップボードが書き換えられたため、貼り付けませんでした。";
-    lstrcpynA(data.szInfo, text, sizeof data.szInfo);
+    lstrcpynA(data.szInfo, word->text, sizeof data.szInfo);
     Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
@@ -254,11 +276,10 @@ static void OnHotKey(HWND hwnd, WPARAM which)
 
 static void OnPasteClipboard()
 {
-    if (g_globals.session.targetWindow && IsWindow(g_globals.session.targetWindow)) {
-        SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                             &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld};
-        SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
-    }
+    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
+                         &g_globals.options.pasteRules};
+    SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
 }
 
 static void OnDestroy()

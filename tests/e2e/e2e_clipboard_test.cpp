@@ -66,26 +66,6 @@ std::string Hex(const std::string& bytes)
     return hex;
 }
 
-// The text of a balloon shown from a notification icon: the shell shows it
-// as a balloon tooltip of its own process, and a tooltip answers WM_GETTEXT
-// with the text it shows. "" while none is shown.
-std::string BalloonText()
-{
-    std::string text;
-    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip && text.empty();
-         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(tip, &process);
-        if (process == GetCurrentProcessId() || !IsWindowVisible(tip) || !(GetWindowLongA(tip, GWL_STYLE) & TTS_BALLOON))
-            continue;
-        char bytes[512] = "";
-        DWORD_PTR n = 0;
-        if (SendMessageTimeoutA(tip, WM_GETTEXT, sizeof bytes, (LPARAM)bytes, SMTO_ABORTIFHUNG, 2000, &n))
-            text.assign(bytes, n);
-    }
-    return text;
-}
-
 const char REPLACED_BALLOON[] = "定型文を貼り付ける前にクリップボードが書き換えられたため、貼り付けませんでした。";
 
 std::wstring Wide(const char* text)

@@ -411,3 +411,23 @@ void Screenshot(const std::string& unixPath)
 {
     RunUnix("/usr/bin/import -window root " + unixPath, 20000);
 }
+
+// The text of a balloon shown from a notification icon: the shell shows it
+// as a balloon tooltip of its own process, and a tooltip answers WM_GETTEXT
+// with the text it shows. "" while none is shown.
+std::string BalloonText()
+{
+    std::string text;
+    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip && text.empty();
+         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(tip, &process);
+        if (process == GetCurrentProcessId() || !IsWindowVisible(tip) || !(GetWindowLongA(tip, GWL_STYLE) & TTS_BALLOON))
+            continue;
+        char bytes[512] = "";
+        DWORD_PTR n = 0;
+        if (SendMessageTimeoutA(tip, WM_GETTEXT, sizeof bytes, (LPARAM)bytes, SMTO_ABORTIFHUNG, 2000, &n))
+            text.assign(bytes, n);
+    }
+    return text;
+}

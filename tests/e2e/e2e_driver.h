@@ -99,6 +99,10 @@ std::string CueBanner(HWND edit, HANDLE process);
 // its own tool (TTF_IDISHWND); "" when no tooltip of the process has one.
 std::string ToolTipText(HWND tool, HANDLE process);
 
+// The text of the balloon another process's notification icon shows; ""
+// while none is shown.
+std::string BalloonText();
+
 // Bytes of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);

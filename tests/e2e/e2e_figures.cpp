@@ -8,7 +8,9 @@
 //   Enter on the pad -> the collected values arrived in the target editor;
 //   start-up with a library of about 10 MB, against the small test library;
 //   a search of that library from the find dialog's OK to the filled list,
-//   against the library's own search of the same file in this process.
+//   against the library's own search of the same file in this process;
+//   with --typed, only a phrase of 200 Japanese characters typed key by key
+//   into a Unicode target, against its Ctrl+V, alternating in one run.
 // It prints figures and never fails on them. Run it through run-e2e.sh.
 #include <algorithm>
 #include <cstdio>
@@ -494,6 +496,72 @@ void PrintConversionFigures(const ConversionFigures& c)
            c.convert, c.copy > 0 ? c.convert / c.copy : 0.0, c.copy);
 }
 
+// A phrase of 200 Japanese characters (one line break among them) sent to
+// a Unicode target, typed and by Ctrl+V in turn: Enter -> the whole text
+// arrived. The library is written here; the target's class is given the
+// typed method for the typed runs.
+int TypedFigures(const std::string& folder)
+{
+    const char piece[] = "お世話になっております。株式会社フェンロップの山田です。";  // 28 characters
+    std::string phrase;
+    for (int i = 0; i < 7; i++)
+        phrase += piece;
+    phrase += "以上\r\n";  // 198 and the break, one key
+    phrase += "お願";
+    std::string library = "<u>\"root\"\r\n    <u>\"送る\"\r\n        <p>\r\n        \"";
+    size_t line = phrase.find("\r\n");
+    library += phrase.substr(0, line) + "\"\r\n        \"" + phrase.substr(line + 2) + "\"\r\n";
+    library += "        </p>\r\n    </u>\r\n</u>\r\n";
+    WriteFileBytes(folder + "\\fenlop.htm", library);
+    static const char path[] = "送る\0";
+    WriteRecord(path, sizeof path);
+    SetEnvironmentVariableA("FENLOP_TARGET_CLASS", "FenlopRemote");
+    SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", "1");
+    Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
+    HWND frame = nullptr, edit = nullptr;
+    WaitUntil([&] { return (frame = FindProcessWindow(target, "FenlopRemote")) && (edit = GetDlgItem(frame, 1)); });
+    const int TYPED_RUNS = 11;
+    std::vector<double> times[2];  // Ctrl+V, typed
+    for (int i = 0; i < 2 * TYPED_RUNS && frame && edit; i++) {
+        int typed = i % 2;
+        static const char rules[] = "class:FenlopRemote=typed\0";
+        HKEY key;
+        if (RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key) == ERROR_SUCCESS) {
+            if (typed)
+                RegSetValueExA(key, "PasteMethods", 0, REG_MULTI_SZ, (const BYTE*)rules, sizeof rules);
+            else
+                RegDeleteValueA(key, "PasteMethods");
+            RegCloseKey(key);
+        }
+        Session s;
+        if (!Start(&s, folder))
+            continue;
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        WaitUntil([&] {
+            if (GetForegroundWindow() != frame)
+                SetForegroundWindow(frame);
+            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+        });
+        PressChord({VK_CONTROL, VK_MENU}, 'P');
+        if (WaitUntil([&] { return Ready(s); })) {
+            Sleep(50);
+            double t0 = Now();
+            PressKey(VK_RETURN);
+            if (WaitUntil([&] { return EditText(edit) == phrase; }))
+                times[typed].push_back(Now() - t0);
+        }
+        Stop(&s);
+    }
+    EndProcess(&target);
+    SetEnvironmentVariableA("FENLOP_TARGET_CLASS", nullptr);
+    SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", nullptr);
+    printf("fenlop.exe under Wine (medians), a phrase of 200 Japanese characters into a Unicode target\n");
+    printf("  Enter -> phrase in the target, Ctrl+V  %7.1f ms   (%zu runs)\n", Median(times[0]), times[0].size());
+    printf("  the same, typed key by key             %7.1f ms   ratio %.2f (%zu runs)\n", Median(times[1]),
+           Median(times[0]) > 0 ? Median(times[1]) / Median(times[0]) : 0.0, times[1].size());
+    return times[0].empty() || times[1].empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -509,6 +577,8 @@ int main(int argc, char** argv)
     CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE);
     static const char business[] = "挨拶\0ビジネス\0";
     WriteRecord(business, sizeof business);
+    if (argc > 1 && strcmp(argv[1], "--typed") == 0)
+        return TypedFigures(folder);
     if (filterOnly) {
         static const char deep[] = "分類25\0項目5\0定型5\0";
         WriteLargeLibrary(library);

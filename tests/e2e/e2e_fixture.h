@@ -204,13 +204,16 @@ protected:
         return why;
     }
 
-    void StartTarget(const std::string& title = "")
+    // The target editor, its frame of the window class given.
+    void StartTarget(const std::string& title = "", const char* frameClass = "FenlopTestTarget")
     {
+        SetEnvironmentVariableA("FENLOP_TARGET_CLASS", frameClass);
         target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
+        SetEnvironmentVariableA("FENLOP_TARGET_CLASS", nullptr);
         ASSERT_TRUE(target.handle);
         // The frame is listed before its creation has made the edit control.
         ASSERT_TRUE(WaitUntil([&] {
-            targetFrame = FindProcessWindow(target, "FenlopTestTarget");
+            targetFrame = FindProcessWindow(target, frameClass);
             return targetFrame && (edit = GetDlgItem(targetFrame, 1)) != nullptr;
         }));
         WaitForInputIdle(target.handle, WAIT_MS);

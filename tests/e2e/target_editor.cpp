@@ -13,7 +13,16 @@
 //                                  the hidden static READ_ID);
 //   FENLOP_TARGET_COPY=FORMAT:HEX  no window: it copies the command line as
 //                                  CF_TEXT and the bytes HEX as the registered
-//                                  FORMAT with no clipboard owner, and exits.
+//                                  FORMAT with no clipboard owner, and exits;
+//   FENLOP_TARGET_CLASS=NAME       the frame's window class (default
+//                                  FenlopTestTarget), for the paste methods;
+//   FENLOP_TARGET_UNICODE=1        a Unicode program: its windows and message
+//                                  loop are the system's wide ones, as those
+//                                  of remote desktop clients and consoles.
+// The keys the edit control gets are kept in the hidden static KEYS_ID, one
+// word a key down: its virtual key in hex, after "c" with Ctrl down and "s"
+// with Shift down ("c56" is Ctrl+V, "s2d" Shift+Insert, "e7" a character
+// typed as Unicode input, "d" Enter).
 #include <windows.h>
 
 #include <cstdlib>
@@ -23,6 +32,7 @@
 static const char TARGET_CLASS[] = "FenlopTestTarget";
 static const int EDIT_ID = 1;
 static const int READ_ID = 2;
+static const int KEYS_ID = 3;
 
 enum Opener { OPENER_EDIT, OPENER_FRAME, OPENER_NONE };
 
@@ -31,6 +41,7 @@ struct TargetState {
     DWORD pasteDelay;    // milliseconds before a paste reads
     Opener opener;       // who opens the clipboard on a paste
     bool readOnActivate;
+    bool unicode;
 };
 static TargetState s_target;
 
@@ -88,8 +99,25 @@ static std::string ReadText(HWND frame)
     return text;
 }
 
+static void KeepKey(HWND edit, WPARAM key)
+{
+    char word[16];
+    wsprintfA(word, "%s%s%x ", GetKeyState(VK_CONTROL) < 0 ? "c" : "", GetKeyState(VK_SHIFT) < 0 ? "s" : "",
+              (unsigned)key);
+    HWND keys = GetDlgItem(GetParent(edit), KEYS_ID);
+    int length = GetWindowTextLengthA(keys);
+    std::string text(length + 1, '\0');
+    GetWindowTextA(keys, &text[0], length + 1);
+    text.resize(length);
+    SetWindowTextA(keys, (text + word).c_str());
+}
+
 static LRESULT CALLBACK TargetEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == WM_KEYDOWN && wParam != VK_CONTROL && wParam != VK_SHIFT)
+        KeepKey(hwnd, wParam);
+    if (s_target.unicode)
+        return CallWindowProcW(s_target.editProc, hwnd, msg, wParam, lParam);
     if (msg == WM_PASTE) {
         Sleep(s_target.pasteDelay);
         if (s_target.opener != OPENER_EDIT) {
@@ -105,13 +133,17 @@ static LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 {
     switch (msg) {
     case WM_CREATE: {
-        HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                        ES_WANTRETURN,
-                                    0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)EDIT_ID, nullptr, nullptr);
+        const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        HMENU id = (HMENU)(INT_PTR)EDIT_ID;
+        HWND edit = s_target.unicode
+                        ? CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, hwnd, id, nullptr, nullptr)
+                        : CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", style, 0, 0, 0, 0, hwnd, id, nullptr, nullptr);
         if (edit)
-            s_target.editProc = (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc);
+            s_target.editProc = s_target.unicode
+                                    ? (WNDPROC)SetWindowLongPtrW(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc)
+                                    : (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc);
         CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)READ_ID, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)KEYS_ID, nullptr, nullptr);
         return 0;
     }
     case WM_ACTIVATE:
@@ -128,7 +160,7 @@ static LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return s_target.unicode ? DefWindowProcW(hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 // The command line after the program's name. (The runtime's own cut takes
@@ -156,24 +188,47 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     std::string opener = Variable("FENLOP_TARGET_OPENER");
     s_target.opener = opener == "frame" ? OPENER_FRAME : opener == "none" ? OPENER_NONE : OPENER_EDIT;
     s_target.readOnActivate = Variable("FENLOP_TARGET_READ_ON_ACTIVATE") == "1";
+    std::string className = Variable("FENLOP_TARGET_CLASS");
+    if (className.empty())
+        className = TARGET_CLASS;
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = TargetProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.lpszClassName = TARGET_CLASS;
-    RegisterClassA(&wc);
+    s_target.unicode = Variable("FENLOP_TARGET_UNICODE") == "1";
     const char* title = *arguments ? arguments : "Target editor";
-    HWND frame = CreateWindowExA(0, TARGET_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 620, 80, 480, 320, nullptr, nullptr, instance, nullptr);
+    HWND frame;
+    if (s_target.unicode) {
+        std::wstring wideClass(className.begin(), className.end());
+        wchar_t wideTitle[1024] = L"";
+        MultiByteToWideChar(CP_ACP, 0, title, -1, wideTitle, 1024);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = TargetProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+        wc.lpszClassName = wideClass.c_str();
+        RegisterClassW(&wc);
+        frame = CreateWindowExW(0, wideClass.c_str(), wideTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 620, 80, 480, 320,
+                                nullptr, nullptr, instance, nullptr);
+    } else {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = TargetProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+        wc.lpszClassName = className.c_str();
+        RegisterClassA(&wc);
+        frame = CreateWindowExA(0, className.c_str(), title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 620, 80, 480, 320,
+                                nullptr, nullptr, instance, nullptr);
+    }
     if (!frame)
         return 1;
     SetForegroundWindow(frame);
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while ((s_target.unicode ? GetMessageW(&msg, nullptr, 0, 0) : GetMessageA(&msg, nullptr, 0, 0)) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        if (s_target.unicode)
+            DispatchMessageW(&msg);
+        else
+            DispatchMessageA(&msg);
     }
     return 0;
 }

@@ -172,7 +172,8 @@ void SendSelectedPhrase(int doubleClick)
 {
     HWND list = g_globals.app.phraseList;
     SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld};
+                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
+                         &g_globals.options.pasteRules};
     if (!doubleClick || RowUnderCursor(list)) {
         long caretBack = -1;
         int output = OutputSelectedPhrase(list, target, &caretBack);
