@@ -1,6 +1,7 @@
 // What the user sees of fenlop.exe, read from the screen and the windows:
 // a phrase of several lines drawn on its row with a mark for each line
-// break (the row's text, read from outside, still the phrase as written).
+// break (the row's text, read from outside, still the phrase as written),
+// and the phrase editor's icons.
 #include "tests/e2e/e2e_fixture.h"
 
 #include <algorithm>
@@ -94,6 +95,30 @@ protected:
         }, 2000);
         return pixels;
     }
+
+    // The left end of a window's caption, where its small icon is drawn:
+    // the same place in every window with a sizing frame and a caption.
+    std::vector<DWORD> CaptionIconPixels(HWND window)
+    {
+        RECT rc;
+        GetWindowRect(window, &rc);
+        rc.right = rc.left + GetSystemMetrics(SM_CXSIZEFRAME) + GetSystemMetrics(SM_CXSMICON) + 2;
+        rc.bottom = rc.top + GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CYCAPTION);
+        return ScreenPixels(rc);
+    }
+
+    // The editor on the first phrase, through the list's menu.
+    HWND OpenEditor()
+    {
+        RECT row = ItemRect(Remote(), 0);
+        MouseMove(row.left + 12, (row.top + row.bottom) / 2);
+        MouseButton(3, true);
+        MouseButton(3, false);
+        if (!WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }))
+            return nullptr;
+        PressKey('E');
+        return ShownProcessWindow(fenlop, "#32770", "定型文書編集");
+    }
 };
 
 // Unselected and then selected (with the focus), the row of two lines is
@@ -121,6 +146,32 @@ TEST_F(LooksE2E, LineBreakIsDrawnAsOneMarkButTheRowTextKeepsIt)
     EXPECT_FALSE(selectedTwoLines == twoLines) << "the selection does not show";
     EXPECT_TRUE(selectedTwoLines == selectedMarked) << "selected, the row of two lines is not drawn as the marked one";
     EXPECT_EQ(ListTexts(Remote()), rows);
+}
+
+// The editor carries the program's icon, not the system's default one (or
+// none). Wine fails WM_GETICON (and WM_QUERYDRAGICON) sent from another
+// process, where WM_GETTEXTLENGTH is answered, so what is checked is what a
+// user sees: the icon at the left of the editor's caption is the one the
+// phrase window's caption shows, both seen active. Where the system answers
+// WM_GETICON from outside, the small and the large icon are asked for too.
+TEST_F(LooksE2E, PhraseEditorHasTheProgramsIcons)
+{
+    StartWithBreaks();
+    std::vector<DWORD> programs = CaptionIconPixels(phrase);
+    ASSERT_GT(Colours(programs), 2u) << "the phrase window's caption shows no icon";
+    HWND editor = OpenEditor();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == editor; }));
+    EXPECT_TRUE(WaitUntil([&] { return CaptionIconPixels(editor) == programs; }, 3000))
+        << "the editor's caption does not show the program's icon";
+    DWORD_PTR small = 0, big = 0;
+    if (SendMessageTimeoutA(editor, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 2000, &small) &&
+        SendMessageTimeoutA(editor, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 2000, &big)) {
+        EXPECT_TRUE(small) << "no small icon";
+        EXPECT_TRUE(big) << "no large icon";
+    }
+    PostMessageA(editor, WM_COMMAND, IDC_EDIT_CANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(editor); }));
 }
 
 }  // namespace
