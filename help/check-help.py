@@ -7,7 +7,9 @@
   to a file of the help (and to an anchor that exists in it);
 - every page declares its character set, has a title and links the style
   sheet, and every text can be written in Shift-JIS, which the compiled
-  help uses.
+  help uses;
+- every page ends with a "see also" line of links to other pages, each
+  named as the contents name it.
 Prints each fault as FILE: what is wrong; exit status 1 when there is one.
     check-help.py HELP_FOLDER
 """
@@ -21,6 +23,9 @@ LOCAL = re.compile(r'''<param\s+name="Local"\s+value="([^"]*)"''', re.I)
 ANCHOR = re.compile(r'''(?:name|id)\s*=\s*"([^"]*)"''', re.I)
 STYLE_SHEET = "flp.css"
 SHEET = re.compile(r'''<link\s+rel="stylesheet"[^>]*href="''' + re.escape(STYLE_SHEET) + '''"''', re.I)
+SEE_ALSO = re.compile(r'''<p\s+class="see-also">(.*?)</p>\s*</body>''', re.I | re.S)
+SEE_ALSO_LINK = re.compile(r'''<a\s+href="([^"#]*)">([^<]*)</a>''', re.I)
+NAME_LOCAL = re.compile(r'''<param\s+name="Name"\s+value="([^"]*)">\s*<param\s+name="Local"\s+value="([^"]*)"''', re.I)
 CHARSET = re.compile(r'''<meta\s+http-equiv="Content-Type"\s+content="text/html;\s*charset=UTF-8"''', re.I)
 
 
@@ -69,6 +74,7 @@ def main(folder):
             fault(source, f"{target}: not compiled into the help")
 
     reached = set()
+    titles = {local: title for title, local in NAME_LOCAL.findall(read(os.path.join(folder, contents_file)))}
     for name in (contents_file, index_file):
         text = read(os.path.join(folder, name))
         targets = LOCAL.findall(text)
@@ -94,6 +100,18 @@ def main(folder):
             fault(name, f"does not link the style sheet {STYLE_SHEET}")
         for target in LINK.findall(text):
             check_target(name, target)
+        see_also = SEE_ALSO.search(text)
+        if not see_also:
+            fault(name, 'does not end with a "see also" line (<p class="see-also">)')
+        else:
+            links = SEE_ALSO_LINK.findall(see_also.group(1))
+            if not links:
+                fault(name, '"see also" links to no page')
+            for target, title in links:
+                if target == name:
+                    fault(name, '"see also" links to the page itself')
+                elif target in titles and title != titles[target]:
+                    fault(name, f'"see also" names {target} "{title}", the contents "{titles[target]}"')
 
     if STYLE_SHEET not in present:
         fault(STYLE_SHEET, "the style sheet does not exist")

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "library/win32/list_draw.h"
 #include "library/win32/phrase_views.h"
 #include "output/win32/text_output.h"
 #include "ui/win32/fill_input.h"
@@ -111,6 +112,8 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     case LVN_ODFINDITEMA:
     case LVN_ODFINDITEMW:
         return FindTypedRow(header);
+    case NM_CUSTOMDRAW:
+        return DrawPhraseListRows((NMLVCUSTOMDRAW*)header);
     case LVN_ITEMCHANGED:
         if (FilterShowing() && (((NMLISTVIEW*)header)->uChanged & LVIF_STATE))
             TellFilterLabel(header->hwndFrom);
