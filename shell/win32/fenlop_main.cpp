@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
-#include "library/win32/phrase_views.h"
+#include "library/label_tree.h"
+#include "library/phrase_recovery.h"
+#include "library/win32/library_views.h"
+#include "library/win32/outside_changes.h"
 #include "output/win32/clipboard_keeper.h"
 #include "common/win32/globals.h"
 #include "shell/win32/menu_bar.h"

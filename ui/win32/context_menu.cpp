@@ -9,9 +9,13 @@
 #include <windows.h>
 #include <cstring>
 
-#include "library/win32/phrase_views.h"
-#include "resources/resource.h"
 #include "common/win32/globals.h"
+#include "library/win32/library_edits.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_clipboard.h"
+#include "library/win32/list_store.h"
+#include "library/win32/phrase_list.h"
+#include "resources/resource.h"
 #include "ui/win32/phrase_editor.h"
 
 static void GrayByPosition(HMENU popup, int position)
