@@ -303,3 +303,8 @@ HWND TreeBesideList(HWND list)
 {
     return GetDlgItem(GetParent(list), IDC_TREE);
 }
+
+int OpenLabelNamePath(char* buffer, int size)
+{
+    return BuildNamePath(g_views.selectedPath, buffer, size);
+}

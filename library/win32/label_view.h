@@ -23,6 +23,9 @@ int ShowLabelTree(HWND tree, LabelNode* root);
 // rebuilt since it was opened by its names (and ordinals among equal
 // names), as stores find it. Null when no label is open or it is not shown.
 HTREEITEM OpenLabelItem(HWND tree);
+// The open label's name path into buffer (size bytes), as BuildNamePath
+// gives it: all zero, and -1, when no label is open.
+int OpenLabelNamePath(char* buffer, int size);
 // Selects the open label's item (when shown) without switching labels.
 void ShowOpenLabel(HWND tree);
 // The phrase window gives the tree and the list one parent.

@@ -32,7 +32,17 @@ struct LibraryViews {
     unsigned told;             // words given to the user so far (TellUser)
     unsigned treeLoads;        // tree reads that replaced the items
 };
+// This layer's files and the tests of the views use the record itself; the
+// tray window and the settings store still read a field or two of it.
 extern LibraryViews g_views;
+
+// The views as the layers above see them, through calls rather than the
+// record.
+const LibraryFiles* ViewedFiles();             // the library's paths
+int SetViewedLibrary(const char* phrasePath);  // SetLibraryFiles for the views: 0 or -1
+void SetUserWord(void (*tell)(const char* text));  // where TellUser's words go (null: nowhere)
+unsigned TreeLoads();                          // tree reads that replaced the items so far
+
 // Gives text to the user through g_views.tell (when set) and counts it in
 // g_views.told, so that a word can be taken back only while it still shows.
 void TellUser(const char* text);

@@ -119,15 +119,6 @@ int PastePhrasesFromClipboard(HWND list)
     return result;
 }
 
-// The open label's name path into buffer (NAME_PATH_SIZE bytes); all zero
-// when no label is open.
-static void OpenLabelNamePath(char* buffer)
-{
-    memset(buffer, 0, NAME_PATH_SIZE);
-    if (g_views.selectedPath)
-        BuildNamePath(g_views.selectedPath, buffer, NAME_PATH_SIZE);
-}
-
 static const char DROP_KEPT[] = "移動できなかったフレーズを %s に残しました（次の起動でライブラリに入ります）";
 
 // A drop that moved phrases out of the source list but could not open the
@@ -140,11 +131,11 @@ static int PutDropBack(HWND tree, HWND list, HTREEITEM source, const char* sourc
                        const ListTexts* before, const char* selected)
 {
     char open[NAME_PATH_SIZE];
-    OpenLabelNamePath(open);
+    OpenLabelNamePath(open, NAME_PATH_SIZE);
     if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0) {
         // A list read in part is never stored, so leaving it stores nothing.
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)source);
-        OpenLabelNamePath(open);
+        OpenLabelNamePath(open, NAME_PATH_SIZE);
         if (memcmp(open, sourcePath, NAME_PATH_SIZE) != 0 || !IsPhraseListEditable()) {
             const char* name = sourcePath;
             for (const char* next = name; *next; next += strlen(next) + 1)
@@ -182,7 +173,7 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
     char sourcePath[NAME_PATH_SIZE];
     memset(labelPath, 0, sizeof labelPath);
     BuildNamePathOf(ItemLabel(tree, label), labelPath, sizeof labelPath);
-    OpenLabelNamePath(sourcePath);
+    OpenLabelNamePath(sourcePath, NAME_PATH_SIZE);
     HTREEITEM source = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
     // A move is undone from the list as it was, should the label not open.
     ListTexts before = {nullptr, 0};
@@ -207,7 +198,7 @@ int DropPhrasesOnLabel(HWND tree, HWND list, HTREEITEM label, int copy)
         // held) or the label cannot be read whole, the label is not open.
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)label);
         char open[NAME_PATH_SIZE];
-        OpenLabelNamePath(open);
+        OpenLabelNamePath(open, NAME_PATH_SIZE);
         bool opened = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == (LRESULT)label &&
                       memcmp(open, labelPath, NAME_PATH_SIZE) == 0 && IsPhraseListEditable();
         if (opened) {

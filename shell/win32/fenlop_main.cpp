@@ -38,7 +38,7 @@ static int BuildProgramPaths()
     char phrase[PATH_BUFFER_SIZE];
     if (PhrasePathFromModule(module, phrase, sizeof phrase) != 0)
         return -1;
-    return SetLibraryFiles(&g_views.files, phrase);
+    return SetViewedLibrary(phrase);
 }
 
 // The single-instance test. The tray window appears only after the whole
@@ -98,12 +98,12 @@ static void MergeRecoveryFiles(char* message)
     bool held = false;
     for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
         char path[PATH_BUFFER_SIZE];
-        if (RecoveryFilePath(&g_views.files, n, path) != 0 || !FileExists(path))
+        if (RecoveryFilePath(ViewedFiles(), n, path) != 0 || !FileExists(path))
             continue;
         if (!held && !kept[0])
-            held = TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+            held = TakeWriterLock(ViewedFiles()->phrase, WRITER_LOCK_WAIT_MS) == 0;
         char added[NAME_BUFFER_SIZE];
-        if (held && MergeRecoveryFile(&g_views.files, path, added) == 0) {
+        if (held && MergeRecoveryFile(ViewedFiles(), path, added) == 0) {
             merged++;
             memcpy(name, added, strlen(added) + 1);
         } else if (!kept[0]) {
@@ -112,7 +112,7 @@ static void MergeRecoveryFiles(char* message)
         }
     }
     if (held)
-        ReleaseWriterLock(g_views.files.phrase);
+        ReleaseWriterLock(ViewedFiles()->phrase);
     if (kept[0])
         snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_KEPT, kept);
     else if (merged == 1)

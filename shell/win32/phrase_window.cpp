@@ -269,7 +269,7 @@ static void OnCreate(HWND hwnd)
     SetStatusText("");
 
     CreateTreeImages();
-    g_views.tell = TellInStatusBar;
+    SetUserWord(TellInStatusBar);
     // An edit control starts in the system's bold font; the list's is the
     // view's until the display's scale asks for another.
     SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
@@ -281,7 +281,7 @@ static void OnCreate(HWND hwnd)
 
 static void OnDestroy()
 {
-    BuildNamePath(g_views.selectedPath, g_globals.settings.selectedLabelPath, SELECTED_PATH_SIZE);
+    OpenLabelNamePath(g_globals.settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
     ReleaseTreeImages();
     ReleaseViewFont();
@@ -528,10 +528,10 @@ void ShowHelp()
         ShowWindow(viewer, SW_SHOWNORMAL);
     } else {
         char path[PATH_BUFFER_SIZE];
-        size_t folder = FolderLength(g_views.files.phrase);
+        size_t folder = FolderLength(ViewedFiles()->phrase);
         // A folder too long for the name opens nothing.
         if (folder + sizeof HELP_FILE_NAME <= sizeof path) {
-            memcpy(path, g_views.files.phrase, folder);
+            memcpy(path, ViewedFiles()->phrase, folder);
             memcpy(path + folder, HELP_FILE_NAME, sizeof HELP_FILE_NAME);
             ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
         }

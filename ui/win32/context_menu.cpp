@@ -42,7 +42,7 @@ static void AdjustTreeMenu(HMENU popup)
         for (int position : positions)
             GrayByPosition(popup, position);
     }
-    if (!FileExists(g_views.files.clip))
+    if (!FileExists(ViewedFiles()->clip))
         GrayByPosition(popup, 3);
     if (!SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         // A tree that could not be read while edits wait for the file is no

@@ -56,11 +56,11 @@ static void OnTreeRightClick(HWND window, HWND tree)
     // on a label the user did not click. None opens.
     if ((HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
         return;
-    unsigned loads = g_views.treeLoads;
+    unsigned loads = TreeLoads();
     int command = ShowContextMenu(window, "POPUP_TREE");
     // The tree may have been read again or its selection changed while the
     // menu was open; its command would then meet another label.
-    if (g_views.treeLoads != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
+    if (TreeLoads() != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
         return;
     RunTreeCommand(tree, command);
 }
