@@ -37,7 +37,7 @@ int ReadHeld(const char* phrasePath, HeldLibrary* held, LibraryError* error)
         held->names.push_back('\0');
         char name[LABEL_NAME_SIZE];
         if (result == 0)
-            result = WalkEvents(&w, [&](int event) {
+            result = WalkEach(&w, [&](int event) {
                 switch (event) {
                 case WALK_LABEL: {
                     FitLabelName(name, w.text);

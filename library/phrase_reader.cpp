@@ -30,7 +30,7 @@ int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
     LabelNode* current = top;
     LabelNode* lastChild = nullptr;  // current's last child so far
     if (result == 0)
-        result = WalkEvents(&w, [&](int event) {
+        result = WalkEach(&w, [&](int event) {
             if (event == WALK_LABEL) {
                 LabelNode* node = NewLabelNode(current, lastChild);
                 if (!node) {
@@ -64,7 +64,7 @@ int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseS
     int result = OpenWalk(&w, phrasePath, target, true, nullptr);
     w.quiet = true;
     if (result == 0)
-        result = WalkEvents(&w, [&](int event) {
+        result = WalkEach(&w, [&](int event) {
             switch (event) {
             case WALK_LABEL:
                 if (w.place == PLACE_BESIDE || w.place == PLACE_INSIDE)

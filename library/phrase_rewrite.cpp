@@ -144,7 +144,7 @@ int SavePhrasesInBody(Rewrite* rw, int level)
 {
     PhraseWalker* in = &rw->in;
     FormatSink* out = &rw->phrase;
-    return WalkEvents(in, [&](int event) {
+    return WalkEach(in, [&](int event) {
         switch (event) {
         case WALK_LABEL:
             PutLabelHead(out, level, in->text, in->textLength);
@@ -220,7 +220,7 @@ int StreamRootBody(Rewrite* rw)
         rw->found = true;
         return SavePhrasesInBody(rw, 1);
     }
-    return WalkEvents(in, [&](int event) {
+    return WalkEach(in, [&](int event) {
         switch (event) {
         case WALK_LABEL:
             if (in->place == PLACE_TARGET) {

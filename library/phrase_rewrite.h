@@ -1,5 +1,6 @@
-// The rewrites of the phrase file (phrase_rewrite.cpp): every change streams
-// the whole file through the walker into a new copy of itself.
+// Changing the library (phrase_rewrite.cpp): every change streams the whole
+// phrase file through the walker into a new copy of itself; new and
+// replaced libraries and label files in the clip file's form.
 #pragma once
 
 #include <cstddef>

@@ -413,7 +413,7 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
         w.wantsContext = &folded;
     }
     if (result == 0)
-        result = WalkEvents(&w, [&](int event) {
+        result = WalkEach(&w, [&](int event) {
             switch (event) {
             case WALK_LABEL:
                 return w.place == PLACE_BESIDE ? WalkSkipBody(&w) : WALK_ON;

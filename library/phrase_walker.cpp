@@ -607,7 +607,7 @@ int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts
     int result = OpenWalk(&w, phrasePath, find, false, error);
     w.quiet = true;
     if (result == 0)
-        result = WalkEvents(&w, [&](int event) {
+        result = WalkEach(&w, [&](int event) {
             if (event == WALK_LABEL) {
                 counts->labels++;
                 if (w.place == PLACE_TARGET)

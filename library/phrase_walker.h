@@ -150,7 +150,7 @@ int WalkNext(PhraseWalker* w);
 const int WALK_ON = 0;
 const int WALK_DONE = 1;
 template <class Handler>
-int WalkEvents(PhraseWalker* w, Handler&& handle)
+int WalkEach(PhraseWalker* w, Handler&& handle)
 {
     for (;;) {
         int event = WalkNext(w);

@@ -120,7 +120,7 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
     // An export that fails has said why in *error; a walk that fails says it below.
     bool exportFailed = false;
     if (ok)
-        ok = WalkEvents(&w, [&](int event) {
+        ok = WalkEach(&w, [&](int event) {
             switch (event) {
             case WALK_LABEL:
                 if (w.place == PLACE_BESIDE)

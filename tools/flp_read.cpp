@@ -50,7 +50,7 @@ int CommandTree(int argc, char** argv)
     w.quiet = true;
     char held[LABEL_NAME_SIZE];
     if (result == EXIT_OK &&
-        WalkEvents(&w, [&](int event) {
+        WalkEach(&w, [&](int event) {
             if (event == WALK_LABEL) {
                 for (int i = 1; i < w.depth; i++)
                     fputs("    ", stdout);
