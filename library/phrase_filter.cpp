@@ -7,6 +7,7 @@
 
 #include "common/sjis.h"
 #include "library/kana_fold.h"
+#include "library/phrase_search.h"
 #include "library/phrase_walker.h"
 
 namespace {
@@ -35,51 +36,44 @@ int ReadHeld(const char* phrasePath, HeldLibrary* held, LibraryError* error)
         held->labels.push_back(HeldLabel{0, 0});
         held->names.push_back('\0');
         char name[LABEL_NAME_SIZE];
-        for (bool done = false; result == 0 && !done;) {
-            switch (WalkNext(&w)) {
-            case WALK_LABEL: {
-                FitLabelName(name, w.text);
-                uint32_t index = (uint32_t)held->labels.size();
-                held->labels.push_back(HeldLabel{open[w.depth - 1], (uint32_t)held->names.size()});
-                Append(&held->names, name, strlen(name));
-                open[w.depth] = index;
-                break;
-            }
-            case WALK_TEXT:
-                // A loose line where a phrase should stand: the file is not what
-                // the search would read either.
-                if (!w.inPhrase)
-                    result = -1;
-                break;
-            case WALK_PHRASE: {
-                // The copies are reached by 32-bit offsets: a library whose
-                // phrases outgrow them is not held (the filter then finds nothing
-                // rather than wrong rows).
-                if (held->texts.size() + w.phrase.length + 1 > UINT32_MAX ||
-                    held->folded.size() + KanaFoldRoom(w.phrase.length) + WANTS_SLACK > UINT32_MAX)
-                    throw std::bad_alloc();
-                HeldPhrase phrase;
-                phrase.text = (uint32_t)held->texts.size();
-                phrase.folded = (uint32_t)held->folded.size();
-                phrase.label = open[w.phraseDepth];
-                Append(&held->texts, w.phrase.text, w.phrase.length);
-                held->folded.resize(phrase.folded + KanaFoldRoom(w.phrase.length));
-                phrase.foldedLength =
-                    (uint32_t)KanaFold(w.phrase.text, w.phrase.length, &held->folded[phrase.folded]);
-                held->folded.resize(phrase.folded + phrase.foldedLength);
-                held->phrases.push_back(phrase);
-                break;
-            }
-            case WALK_END:
-                done = true;
-                break;
-            case WALK_FAILED:
-                result = -1;
-                break;
-            default:
-                break;
-            }
-        }
+        if (result == 0)
+            result = WalkEach(&w, [&](int event) {
+                switch (event) {
+                case WALK_LABEL: {
+                    FitLabelName(name, w.text);
+                    uint32_t index = (uint32_t)held->labels.size();
+                    held->labels.push_back(HeldLabel{open[w.depth - 1], (uint32_t)held->names.size()});
+                    Append(&held->names, name, strlen(name));
+                    open[w.depth] = index;
+                    return WALK_ON;
+                }
+                case WALK_TEXT:
+                    // A loose line where a phrase should stand: the file is not what
+                    // the search would read either.
+                    return w.inPhrase ? WALK_ON : -1;
+                case WALK_PHRASE: {
+                    // The copies are reached by 32-bit offsets: a library whose
+                    // phrases outgrow them is not held (the filter then finds nothing
+                    // rather than wrong rows).
+                    if (held->texts.size() + w.phrase.length + 1 > UINT32_MAX ||
+                        held->folded.size() + KanaFoldRoom(w.phrase.length) + WANTS_SLACK > UINT32_MAX)
+                        throw std::bad_alloc();
+                    HeldPhrase phrase;
+                    phrase.text = (uint32_t)held->texts.size();
+                    phrase.folded = (uint32_t)held->folded.size();
+                    phrase.label = open[w.phraseDepth];
+                    Append(&held->texts, w.phrase.text, w.phrase.length);
+                    held->folded.resize(phrase.folded + KanaFoldRoom(w.phrase.length));
+                    phrase.foldedLength =
+                        (uint32_t)KanaFold(w.phrase.text, w.phrase.length, &held->folded[phrase.folded]);
+                    held->folded.resize(phrase.folded + phrase.foldedLength);
+                    held->phrases.push_back(phrase);
+                    return WALK_ON;
+                }
+                default:
+                    return WALK_ON;
+                }
+            });
     } catch (const std::bad_alloc&) {
         EndWalk(&w);  // the file is let go before the caller learns
         throw;

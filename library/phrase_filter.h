@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "library/library_files.h"
-#include "library/phrase_library.h"
+#include "library/phrase_search.h"
 
 struct HeldLabel {
     uint32_t parent;  // index of the label it stands in; the root label is 0, its own parent

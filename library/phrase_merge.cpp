@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
 #include "library/phrase_walker.h"
 
 void FreeListTexts(ListTexts* texts)
@@ -25,6 +25,23 @@ int CountListTexts(const ListTexts* texts)
     for (size_t i = 0; texts->bytes && i < texts->size; i++)
         count += texts->bytes[i] == '\0';
     return count;
+}
+
+static int GetCursorText(void* context, int, char* text, size_t size)
+{
+    ListTextsCursor* cursor = (ListTextsCursor*)context;
+    const char* next = cursor->texts->bytes + cursor->at;
+    size_t n = strlen(next);
+    cursor->at += n + 1;
+    if (n >= size)
+        return -1;
+    memcpy(text, next, n + 1);
+    return (int)n;
+}
+
+PhraseSource ListTextsSource(ListTextsCursor* cursor)
+{
+    return PhraseSource{cursor, CountListTexts(cursor->texts), GetCursorText};
 }
 
 namespace {

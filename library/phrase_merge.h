@@ -12,6 +12,7 @@
 #include <cstddef>
 
 #include "library/label_tree.h"
+#include "library/phrase_io.h"
 
 // A list's texts, each with its NUL, in one block (malloc'ed).
 struct ListTexts {
@@ -24,6 +25,14 @@ void FreeListTexts(ListTexts* texts);
 bool SameListTexts(const ListTexts* a, const ListTexts* b);
 // The number of texts in the block.
 int CountListTexts(const ListTexts* texts);
+
+// A block's texts handed to a rewrite one by one, in order: the source
+// ListTextsSource gives reads through the cursor, which must outlive it.
+struct ListTextsCursor {
+    const ListTexts* texts;
+    size_t at;  // where the next text starts
+};
+PhraseSource ListTextsSource(ListTextsCursor* cursor);
 
 enum MergeOutcome {
     MERGE_NO_EDIT,   // ours is the base: theirs stands as it is

@@ -1,6 +1,6 @@
 // The phrase package: several phrases in one clipboard text.
-#include "library/phrase_library.h"
 
+#include "library/phrase_package.h"
 #include <cstring>
 
 #include "common/sjis.h"

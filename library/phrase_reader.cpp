@@ -1,11 +1,20 @@
 // The two readers of the phrase file: all labels (no phrases), and the
 // phrases of one label.
-#include "library/phrase_library.h"
 
+#include "library/phrase_reader.h"
 #include <cstdio>
 #include <cstring>
 
 #include "library/phrase_walker.h"
+
+static void NoMemory(LibraryError* error, long line)
+{
+    if (error) {
+        error->line = line;
+        snprintf(error->what, sizeof error->what, "out of memory");
+        error->fault = FAULT_NO_MEMORY;
+    }
+}
 
 int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
 {
@@ -16,44 +25,27 @@ int ReadLabelTree(const char* phrasePath, LabelNode** root, LibraryError* error)
     LabelNode* top = nullptr;
     if (result == 0 && !(top = NewLabelNode(nullptr))) {
         result = -1;
-        if (error) {
-            error->line = 0;
-            snprintf(error->what, sizeof error->what, "out of memory");
-        }
+        NoMemory(error, 0);
     }
     LabelNode* current = top;
     LabelNode* lastChild = nullptr;  // current's last child so far
-    for (bool done = false; result == 0 && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL: {
-            LabelNode* node = NewLabelNode(current, lastChild);
-            if (!node) {
-                if (error) {
-                    error->line = w.headLine;
-                    snprintf(error->what, sizeof error->what, "out of memory");
+    if (result == 0)
+        result = WalkEach(&w, [&](int event) {
+            if (event == WALK_LABEL) {
+                LabelNode* node = NewLabelNode(current, lastChild);
+                if (!node) {
+                    NoMemory(error, w.headLine);
+                    return -1;
                 }
-                result = -1;
-                break;
+                FitLabelName(node->name, w.text);
+                current = node;
+                lastChild = nullptr;
+            } else if (event == WALK_LABEL_END) {
+                lastChild = current;
+                current = current->parent;
             }
-            FitLabelName(node->name, w.text);
-            current = node;
-            lastChild = nullptr;
-            break;
-        }
-        case WALK_LABEL_END:
-            lastChild = current;
-            current = current->parent;
-            break;
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = -1;
-            break;
-        default:
-            break;
-        }
-    }
+            return WALK_ON;
+        });
     EndWalk(&w);
     if (result < 0) {
         if (top)
@@ -71,27 +63,21 @@ int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseS
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, target, true, nullptr);
     w.quiet = true;
-    for (bool done = false; result == 0 && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL:
-            if (w.place == PLACE_BESIDE || w.place == PLACE_INSIDE)
-                result = WalkSkipBody(&w);
-            break;
-        case WALK_PHRASE:
-            if (sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
-                result = -1;
-            break;
-        case WALK_LABEL_END:
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = -1;
-            break;
-        default:
-            break;
-        }
-    }
+    if (result == 0)
+        result = WalkEach(&w, [&](int event) {
+            switch (event) {
+            case WALK_LABEL:
+                if (w.place == PLACE_BESIDE || w.place == PLACE_INSIDE)
+                    return WalkSkipBody(&w);
+                return WALK_ON;
+            case WALK_PHRASE:
+                return sink->add(sink->context, w.phrase.text, w.phrase.length) < 0 ? -1 : WALK_ON;
+            case WALK_LABEL_END:
+                return WALK_DONE;
+            default:
+                return WALK_ON;
+            }
+        });
     EndWalk(&w);
     return result;
 }

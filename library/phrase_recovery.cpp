@@ -1,7 +1,7 @@
 // Recovery files: edits the phrase file could not take at the end of a
 // session, kept beside the library until a later start adds them to it.
-#include "library/phrase_library.h"
 
+#include "library/phrase_recovery.h"
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,6 +13,8 @@
 #include "common/safe_file.h"
 #include "common/sjis.h"
 #include "common/writer_lock.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "library/phrase_walker.h"
 
 namespace {

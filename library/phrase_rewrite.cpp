@@ -7,8 +7,8 @@
 //
 // The walker finds the target and copies the bodies of all other labels
 // without recursion; the rewrite's own buffers live in one heap block.
-#include "library/phrase_library.h"
 
+#include "library/phrase_rewrite.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,18 +24,19 @@ namespace {
 
 const size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
 
-int FailAt(LibraryError* error, long line, const char* what)
+int FailAt(LibraryError* error, long line, const char* what, LibraryFault fault = FAULT_OTHER)
 {
     if (error) {
         error->line = line;
         snprintf(error->what, sizeof error->what, "%s", what);
+        error->fault = fault;
     }
     return -1;
 }
 
-int Fail(LibraryError* error, const char* what)
+int Fail(LibraryError* error, const char* what, LibraryFault fault = FAULT_OTHER)
 {
-    return FailAt(error, 0, what);
+    return FailAt(error, 0, what, fault);
 }
 
 // Writes a copied token to the FormatSink in context; stops once a write failed.
@@ -143,30 +144,26 @@ int SavePhrasesInBody(Rewrite* rw, int level)
 {
     PhraseWalker* in = &rw->in;
     FormatSink* out = &rw->phrase;
-    for (;;) {
-        switch (WalkNext(in)) {
+    return WalkEach(in, [&](int event) {
+        switch (event) {
         case WALK_LABEL:
             PutLabelHead(out, level, in->text, in->textLength);
             if (CopyBody(in, out, level + 1, rw->error) != 0)
                 return -1;
             break;
         case WALK_LABEL_END:
-        case WALK_END: {
+        case WALK_END:
             if (rw->request->bodyPath)
-                return PutBodyFile(rw, level);
+                return PutBodyFile(rw, level) == 0 ? WALK_DONE : -1;
             if (PutListPhrases(rw, level) != 0)
                 return -1;
             PutLabelClose(out, level - 1);
-            return 0;
-        }
-        case WALK_FAILED:
-            return -1;
+            return WALK_DONE;
         default:
             break;  // the target's old phrases
         }
-        if (out->failed)
-            return Fail(rw->error, "cannot write");
-    }
+        return out->failed ? Fail(rw->error, "cannot write") : WALK_ON;
+    });
 }
 
 // The target's head has been read (its name in the walker's text) and
@@ -223,8 +220,8 @@ int StreamRootBody(Rewrite* rw)
         rw->found = true;
         return SavePhrasesInBody(rw, 1);
     }
-    for (;;) {
-        switch (WalkNext(in)) {
+    return WalkEach(in, [&](int event) {
+        switch (event) {
         case WALK_LABEL:
             if (in->place == PLACE_TARGET) {
                 if (RewriteTarget(rw, in->depth) != 0)
@@ -232,7 +229,7 @@ int StreamRootBody(Rewrite* rw)
                 rw->found = true;
                 // A copy changes nothing in the phrase file: the rest is not needed.
                 if (rw->request->kind == REWRITE_COPY_LABEL)
-                    return 0;
+                    return WALK_DONE;
             } else {
                 PutLabelHead(out, in->depth, in->text, in->textLength);
                 if (in->place != PLACE_PATH && CopyBody(in, out, in->depth + 1, rw->error) != 0)
@@ -244,7 +241,7 @@ int StreamRootBody(Rewrite* rw)
             break;
         case WALK_END:
             PutLabelClose(out, 0);
-            return out->failed ? Fail(rw->error, "cannot write") : 0;
+            break;
         case WALK_PHRASE_OPEN:
             PutPhraseOpen(out, in->depth + 1);
             break;
@@ -254,14 +251,11 @@ int StreamRootBody(Rewrite* rw)
         case WALK_TEXT:
             PutQuotedLine(out, in->depth + 1, in->line, in->lineLength);
             break;
-        case WALK_FAILED:
-            return -1;
         default:
             break;
         }
-        if (out->failed)
-            return Fail(rw->error, "cannot write");
-    }
+        return out->failed ? Fail(rw->error, "cannot write") : WALK_ON;
+    });
 }
 
 // Appends name to the name path in buffer (NAME_PATH_SIZE bytes) holding
@@ -323,12 +317,12 @@ int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
 {
     rw->clipFile = FileOpen(files->clip, "rb");
     if (!rw->clipFile)
-        return Fail(rw->error, "cannot open the clip file");
+        return Fail(rw->error, "cannot open the clip file", FAULT_CLIP_FILE);
     LibraryError head = {0, ""};
     if (StartWalk(&rw->clip, rw->clipFile, nullptr, false, &head) != 0) {
-        if (strcmp(head.what, "out of memory") == 0)
-            return Fail(rw->error, head.what);
-        return FailAt(rw->error, rw->clip.tokens.lineNumber, "the clip file holds no label");
+        if (head.fault == FAULT_NO_MEMORY)
+            return Fail(rw->error, head.what, FAULT_NO_MEMORY);
+        return FailAt(rw->error, rw->clip.tokens.lineNumber, "the clip file holds no label", FAULT_CLIP_FILE);
     }
     // Faults inside the clip label are the rewrite's.
     rw->clip.error = rw->error;
@@ -414,17 +408,18 @@ int CommitOutputs(Rewrite* rw, SafeWriter* phraseWriter, SafeWriter* clipWriter)
     if (both && PutClipAside(clip, aside) != 0) {
         AbortSafeWrite(phraseWriter);
         AbortSafeWrite(clipWriter);
-        return Fail(rw->error, "cannot write the clip file");
+        return Fail(rw->error, "cannot write the clip file", FAULT_CLIP_FILE);
     }
     if (clipWriter->file && CommitSafeWrite(clipWriter) != 0) {
         AbortSafeWrite(phraseWriter);
         if (aside[0])
             ReplaceFileAtomically(aside, clip);
-        return Fail(rw->error, "cannot write the clip file");
+        return Fail(rw->error, "cannot write the clip file", FAULT_CLIP_FILE);
     }
     if (phraseWriter->file && CommitSafeWrite(phraseWriter) != 0) {
         if (both && (aside[0] ? ReplaceFileAtomically(aside, clip) : FileRemove(clip)) != 0)
-            return Fail(rw->error, "cannot write the phrase file, and the clip file holds the label");
+            return Fail(rw->error, "cannot write the phrase file, and the clip file holds the label",
+                        FAULT_CLIP_FILE);
         if (!rw->error || !rw->error->changed)
             return Fail(rw->error, "cannot write the phrase file");
         return -1;
@@ -488,7 +483,7 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     }
     if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(clipWriter, files->clip) != 0)
-            return Fail(rw->error, "cannot create the clip file");
+            return Fail(rw->error, "cannot create the clip file", FAULT_CLIP_FILE);
         rw->clipOut.context = clipWriter->file;
         rw->clipOut.drain = DrainToFile;
         if (rq->clipWritten) {
@@ -505,7 +500,7 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     // Phrases stored under a label that is gone leave the file as it was,
     // and the store has failed: they are nowhere.
     if (!rw->found)
-        return Fail(rw->error, "no such label in the file");
+        return Fail(rw->error, "no such label in the file", FAULT_NO_SUCH_LABEL);
 
     // Readers are closed before the files they read may be replaced.
     Release(rw);
@@ -563,7 +558,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
 
     Rewrite* rw = NewRewrite(request, error);
     if (!rw)
-        return Fail(error, "out of memory");
+        return Fail(error, "out of memory", FAULT_NO_MEMORY);
     LabelPathOf(target, &rw->path);
 
     SafeWriter phraseWriter, clipWriter;

@@ -1,6 +1,6 @@
 // The word search over the phrase file.
-#include "library/phrase_library.h"
 
+#include "library/phrase_search.h"
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -412,30 +412,19 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
         w.wants = searchMode == 0 ? WantsAllFolded : WantsAnyFolded;
         w.wantsContext = &folded;
     }
-    for (bool done = false; result == 0 && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL:
-            if (w.place == PLACE_BESIDE)
-                result = WalkSkipBody(&w);
-            break;
-        case WALK_TEXT:
-            if (!w.inPhrase)
-                result = -1;
-            break;
-        case WALK_PHRASE:
-            if (sink->add(sink->context, w.phrase.text, w.phrase.length) < 0)
-                result = -1;
-            break;
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = -1;
-            break;
-        default:
-            break;
-        }
-    }
+    if (result == 0)
+        result = WalkEach(&w, [&](int event) {
+            switch (event) {
+            case WALK_LABEL:
+                return w.place == PLACE_BESIDE ? WalkSkipBody(&w) : WALK_ON;
+            case WALK_TEXT:
+                return w.inPhrase ? WALK_ON : -1;
+            case WALK_PHRASE:
+                return sink->add(sink->context, w.phrase.text, w.phrase.length) < 0 ? -1 : WALK_ON;
+            default:
+                return WALK_ON;
+            }
+        });
     EndWalk(&w);
     free(folded.folded);
     return result;

@@ -12,12 +12,13 @@ namespace {
 
 const LabelPath kRootPath = {};
 
-int Fail(PhraseWalker* w, long line, const char* what)
+int Fail(PhraseWalker* w, long line, const char* what, LibraryFault fault = FAULT_OTHER)
 {
     w->failed = true;
     if (w->error) {
         w->error->line = line;
         snprintf(w->error->what, sizeof w->error->what, "%s", what);
+        w->error->fault = fault;
     }
     return -1;
 }
@@ -447,10 +448,10 @@ int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewe
     // wants may read past a phrase.
     w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
-        return Fail(w, 0, "out of memory");
+        return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
     if ((viewer ? StartTokenReaderOnView(&w->tokens, &w->view, viewer)
                 : StartTokenReader(&w->tokens, file)) != 0)
-        return Fail(w, 0, "out of memory");
+        return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
     w->started = true;
     int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE);
     if (token != TOKEN_LABEL_OPEN)
@@ -605,24 +606,17 @@ int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, find, false, error);
     w.quiet = true;
-    for (bool done = false; result == 0 && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL:
-            counts->labels++;
-            if (w.place == PLACE_TARGET)
-                counts->found = true;
-            break;
-        case WALK_END:
-            counts->phrases = w.phraseTags;
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = -1;
-            break;
-        default:
-            break;
-        }
-    }
+    if (result == 0)
+        result = WalkEach(&w, [&](int event) {
+            if (event == WALK_LABEL) {
+                counts->labels++;
+                if (w.place == PLACE_TARGET)
+                    counts->found = true;
+            }
+            return WALK_ON;
+        });
+    if (result == 0)
+        counts->phrases = w.phraseTags;
     EndWalk(&w);
     return result;
 }

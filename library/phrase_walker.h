@@ -17,7 +17,8 @@
 #include <cstdio>
 
 #include "library/label_tree.h"
-#include "library/phrase_library.h"
+#include "library/library_files.h"
+#include "library/phrase_io.h"
 #include "library/phrase_token.h"
 
 // A label's place in the file: at each level from the top, its held name
@@ -141,6 +142,28 @@ void EndWalk(PhraseWalker* w);
 // it. After WALK_END or WALK_FAILED it keeps returning the same.
 int WalkNext(PhraseWalker* w);
 
+// The walk loop, written once: hands every event up to the end to
+// handle(event) (an int(int) callable), which returns WALK_ON to go on,
+// WALK_DONE to end the walk there with success, or -1 to fail it. WALK_END
+// is handed too and ends the walk after its handler (WALK_ON counts as
+// done); WALK_FAILED is not handed and fails it. Returns 0 or -1.
+const int WALK_ON = 0;
+const int WALK_DONE = 1;
+template <class Handler>
+int WalkEach(PhraseWalker* w, Handler&& handle)
+{
+    for (;;) {
+        int event = WalkNext(w);
+        if (event == WALK_FAILED)
+            return -1;
+        int step = handle(event);
+        if (step < 0)
+            return -1;
+        if (step == WALK_DONE || event == WALK_END)
+            return 0;
+    }
+}
+
 // Reads past the rest of the label whose head was just met, nested labels
 // included, up to and including its close. The heads inside must carry
 // names and stay within the depth limit. An open phrase stays open.
@@ -166,9 +189,3 @@ struct LibraryCounts {
 // find (null: the root label). Returns 0, or -1 with error set.
 int WalkLibraryFile(const char* phrasePath, const LabelPath* find, LibraryCounts* counts,
                     LibraryError* error);
-
-// ReadPhraseList and SearchLibraryFile for a label given by its path (flp
-// looks labels up in the file by their names, holding no tree).
-int ReadPhrasesAt(const char* phrasePath, const LabelPath* target, const PhraseSink* sink);
-int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int searchMode,
-                    const LabelPath* scope, const PhraseSink* sink);

@@ -28,7 +28,9 @@
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_format.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
+#include "library/phrase_search.h"
 #include "library/phrase_token.h"
 #include "library/phrase_walker.h"
 

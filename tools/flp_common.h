@@ -4,7 +4,7 @@
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
-#include "library/phrase_library.h"
+#include "library/phrase_io.h"
 #include "library/phrase_walker.h"
 
 const int EXIT_OK = 0;

@@ -11,6 +11,8 @@
 
 #include "common/safe_file.h"
 #include "common/writer_lock.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "tools/flp_common.h"
 #include "tools/flp_json.h"
 #include "tools/flp_text.h"
@@ -74,7 +76,7 @@ LabelNode* FindTarget(const Library* lib, char** names, int count)
 int FailRewrite(const LibraryFiles* files, const char* path, const LibraryError* error)
 {
     const char* what = error->what[0] ? error->what : "the rewrite failed";
-    if (strstr(error->what, "clip file"))
+    if (error->fault == FAULT_CLIP_FILE)
         path = files->clip;
     if (error->line > 0)
         return Fail("%s:%ld: %s; the library is unchanged", path, error->line, what);

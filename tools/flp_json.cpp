@@ -117,39 +117,34 @@ bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json
         EndWalk(&w);
         return false;
     }
-    for (bool done = !ok; !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL:
-            if (w.place == PLACE_BESIDE) {
-                ok = WalkSkipBody(&w) == 0;
-                done = !ok;
-            } else if ((w.place == PLACE_TARGET || w.place == PLACE_INSIDE) && !ExportLabel(&e)) {
-                EndWalk(&w);
-                return false;
+    // An export that fails has said why in *error; a walk that fails says it below.
+    bool exportFailed = false;
+    if (ok)
+        ok = WalkEach(&w, [&](int event) {
+            switch (event) {
+            case WALK_LABEL:
+                if (w.place == PLACE_BESIDE)
+                    return WalkSkipBody(&w);
+                if ((w.place == PLACE_TARGET || w.place == PLACE_INSIDE) && !ExportLabel(&e))
+                    break;
+                return WALK_ON;
+            case WALK_LABEL_END:
+                if (w.depth + 1 >= (base > 0 ? base : 1) && !e.open.empty())
+                    e.open.pop_back();
+                return !whole && w.depth < base ? WALK_DONE : WALK_ON;
+            case WALK_PHRASE:
+                if (!ExportPhrase(&e))
+                    break;
+                return WALK_ON;
+            default:
+                return WALK_ON;
             }
-            break;
-        case WALK_LABEL_END:
-            if (w.depth + 1 >= (base > 0 ? base : 1) && !e.open.empty())
-                e.open.pop_back();
-            if (!whole && w.depth < base)
-                done = true;
-            break;
-        case WALK_PHRASE:
-            if (!ExportPhrase(&e)) {
-                EndWalk(&w);
-                return false;
-            }
-            break;
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            ok = false;
-            done = true;
-            break;
-        default:
-            break;
-        }
+            exportFailed = true;
+            return -1;
+        }) == 0;
+    if (exportFailed) {
+        EndWalk(&w);
+        return false;
     }
     EndWalk(&w);
     if (!ok) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "common/sjis.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_search.h"
 #include "tools/flp_common.h"
 #include "tools/flp_json.h"
 #include "tools/flp_text.h"
@@ -47,25 +49,18 @@ int CommandTree(int argc, char** argv)
     int result = OpenWalk(&w, files.phrase, nullptr, false, nullptr) == 0 ? EXIT_OK : EXIT_FAILED;
     w.quiet = true;
     char held[LABEL_NAME_SIZE];
-    for (bool done = false; result == EXIT_OK && !done;) {
-        switch (WalkNext(&w)) {
-        case WALK_LABEL:
-            for (int i = 1; i < w.depth; i++)
-                fputs("    ", stdout);
-            FitLabelName(held, w.text);
-            PutText(held, strlen(held));
-            putchar('\n');
-            break;
-        case WALK_END:
-            done = true;
-            break;
-        case WALK_FAILED:
-            result = Fail("%s: the file changed while it was read", argv[0]);
-            break;
-        default:
-            break;
-        }
-    }
+    if (result == EXIT_OK &&
+        WalkEach(&w, [&](int event) {
+            if (event == WALK_LABEL) {
+                for (int i = 1; i < w.depth; i++)
+                    fputs("    ", stdout);
+                FitLabelName(held, w.text);
+                PutText(held, strlen(held));
+                putchar('\n');
+            }
+            return WALK_ON;
+        }) != 0)
+        result = Fail("%s: the file changed while it was read", argv[0]);
     EndWalk(&w);
     return FinishOutput(result);
 }

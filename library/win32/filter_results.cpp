@@ -1,7 +1,7 @@
 // The filter box's results in the phrase list: the list they replace kept
 // aside and given back, the held copies of the library they come from, and
 // the label each result stands in.
-#include "library/win32/phrase_views.h"
+#include "library/win32/filter_results.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,33 +10,41 @@
 
 #include "common/sjis.h"
 #include "library/phrase_filter.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_rows.h"
+#include "library/win32/list_store.h"
+#include "library/win32/phrase_list.h"
 
-static HeldLibrary s_held;
-static std::vector<uint32_t> s_rows;  // a result row's phrase in s_held
-static bool s_showing;
-static bool s_running;                // a query is under way (goOn may dispatch messages)
-static unsigned s_toldLabel;          // g_views.told when a result's label was named
-static DWORD s_checked;               // tick of the last check of the file's stamp
 // Taking the file's stamp costs about a millisecond under load; the keys of
 // one word come faster than other programs change the library.
 static const DWORD STAMP_CHECK_MS = 1000;
 
-// The list as it was when the filter began, to be given back.
-static ListTexts s_kept;
-static std::vector<char> s_keptSelected;  // one flag a row
-static bool s_keptLoaded;
-static bool s_keptResults;
-static bool s_keptOwn;                    // it was the open label's own list
-static FileStamp s_keptStamp;             // the file as the views held it then
+// The filter's state, this file's alone.
+struct FilterResults {
+    HeldLibrary held;
+    std::vector<uint32_t> rows;  // a result row's phrase in held
+    bool showing;
+    bool running;                // a query is under way (goOn may dispatch messages)
+    unsigned toldLabel;          // g_views.told when a result's label was named
+    DWORD checked;               // tick of the last check of the file's stamp
+    // The list as it was when the filter began, to be given back.
+    ListTexts kept;
+    std::vector<char> keptSelected;  // one flag a row
+    bool keptLoaded;
+    bool keptResults;
+    bool keptOwn;                    // it was the open label's own list
+    FileStamp keptStamp;             // the file as the views held it then
+};
+static FilterResults s_filter;
 
 bool FilterShowing()
 {
-    return s_showing;
+    return s_filter.showing;
 }
 
 size_t FilterHeldBytes()
 {
-    return HeldLibraryBytes(&s_held);
+    return HeldLibraryBytes(&s_filter.held);
 }
 
 // Keeps the list as it is, once its edits are in the file: the results
@@ -45,26 +53,26 @@ static int KeepList(HWND list)
 {
     if (StorePhraseListNow(list) != 0)
         return -1;
-    s_kept = TakeListTexts(list);
-    if (!s_kept.bytes)
+    s_filter.kept = TakeListTexts(list);
+    if (!s_filter.kept.bytes)
         return -1;
     int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    s_keptSelected.assign(count + 1, 0);
+    s_filter.keptSelected.assign(count + 1, 0);
     for (int i = -1; (i = (int)SendMessageA(list, LVM_GETNEXTITEM, i, MAKELPARAM(LVNI_SELECTED, 0))) >= 0 && i < count;)
-        s_keptSelected[i] = 1;
-    s_keptOwn = IsPhraseListEditable();
-    s_keptLoaded = g_views.listLoaded;
-    s_keptResults = g_views.showingResults;
-    s_keptStamp = g_views.stamp;
+        s_filter.keptSelected[i] = 1;
+    s_filter.keptOwn = IsPhraseListEditable();
+    s_filter.keptLoaded = g_views.listLoaded;
+    s_filter.keptResults = g_views.showingResults;
+    s_filter.keptStamp = g_views.stamp;
     return 0;
 }
 
 static void ForgetKeptList()
 {
-    FreeListTexts(&s_kept);
-    std::vector<char>().swap(s_keptSelected);
-    std::vector<uint32_t>().swap(s_rows);
-    s_showing = false;
+    FreeListTexts(&s_filter.kept);
+    std::vector<char>().swap(s_filter.keptSelected);
+    std::vector<uint32_t>().swap(s_filter.rows);
+    s_filter.showing = false;
 }
 
 // A virtual list shows the held texts themselves, in one step.
@@ -72,26 +80,26 @@ static void ShowRows(HWND list)
 {
     if (IsVirtualList(list)) {
         std::vector<const char*> texts;
-        texts.reserve(s_rows.size());
-        for (uint32_t row : s_rows)
-            texts.push_back(s_held.texts.data() + s_held.phrases[row].text);
+        texts.reserve(s_filter.rows.size());
+        for (uint32_t row : s_filter.rows)
+            texts.push_back(s_filter.held.texts.data() + s_filter.held.phrases[row].text);
         if (ShowBorrowedRows(list, texts.data(), texts.size()) != 0)
-            s_rows.clear();
+            s_filter.rows.clear();
     } else {
         SendMessageA(list, WM_SETREDRAW, FALSE, 0);
         ClearPhraseList(list);
-        for (uint32_t row : s_rows)
-            InsertPhrase(list, -1, s_held.texts.data() + s_held.phrases[row].text);
+        for (uint32_t row : s_filter.rows)
+            InsertPhrase(list, -1, s_filter.held.texts.data() + s_filter.held.phrases[row].text);
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(list, nullptr, TRUE);
     }
-    if (!s_rows.empty())
+    if (!s_filter.rows.empty())
         SelectPhraseRow(list, 0);
 }
 
 int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn* goOn)
 {
-    if (s_running)
+    if (s_filter.running)
         return 1;
     SearchWords words;
     if (!BuildFilterWords(text, size, &words))
@@ -100,27 +108,27 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
         EndFilter(list, true);
         return 0;
     }
-    bool wasShowing = s_showing;
-    if (!s_showing && KeepList(list) != 0) {
-        FreeListTexts(&s_kept);
+    bool wasShowing = s_filter.showing;
+    if (!s_filter.showing && KeepList(list) != 0) {
+        FreeListTexts(&s_filter.kept);
         return -1;
     }
-    s_showing = true;
+    s_filter.showing = true;
     // What the list shows from now on is no label's own.
     g_views.showingResults = true;
-    bool check = !s_held.stamp.known || !wasShowing || GetTickCount() - s_checked >= STAMP_CHECK_MS;
+    bool check = !s_filter.held.stamp.known || !wasShowing || GetTickCount() - s_filter.checked >= STAMP_CHECK_MS;
     if (check)
-        s_checked = GetTickCount();
-    if (check && !HeldLibraryCurrent(&s_held, g_views.files.phrase)) {
+        s_filter.checked = GetTickCount();
+    if (check && !HeldLibraryCurrent(&s_filter.held, g_views.files.phrase)) {
         // The rows shown point into the copies about to be replaced.
-        s_rows.clear();
+        s_filter.rows.clear();
         ShowRows(list);
-        if (HoldLibrary(g_views.files.phrase, &s_held) != 0)
+        if (HoldLibrary(g_views.files.phrase, &s_filter.held) != 0)
             return -1;
     }
-    s_running = true;
-    long found = FilterHeldLibrary(&s_held, &words, goOn, &s_rows);
-    s_running = false;
+    s_filter.running = true;
+    long found = FilterHeldLibrary(&s_filter.held, &words, goOn, &s_filter.rows);
+    s_filter.running = false;
     if (found == -1)
         return 1;
     ShowRows(list);
@@ -130,44 +138,41 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
 
 void EndFilter(HWND list, bool restore)
 {
-    if (!s_showing)
+    if (!s_filter.showing)
         return;
     if (restore) {
-        if (s_keptOwn && g_views.selectedPath && !SameFileStamp(&g_views.stamp, &s_keptStamp)) {
+        if (s_filter.keptOwn && g_views.selectedPath && !SameFileStamp(&g_views.stamp, &s_filter.keptStamp)) {
             // The file changed meanwhile: the label as it holds it now.
-            g_views.listLoaded = LoadPhraseList(list, g_views.selectedPath) == 0;
-            FreeListTexts(&g_views.storedTexts);
-            if (g_views.listLoaded)
-                g_views.storedTexts = TakeListTexts(list);
+            ReloadOpenList(list);
             g_views.showingResults = false;
         } else {
-            FillPhraseList(list, &s_kept, s_keptSelected.data());
-            g_views.listLoaded = s_keptLoaded;
-            g_views.showingResults = s_keptResults;
+            FillPhraseList(list, &s_filter.kept, s_filter.keptSelected.data());
+            g_views.listLoaded = s_filter.keptLoaded;
+            g_views.showingResults = s_filter.keptResults;
         }
     }
     ForgetKeptList();
     // The label of a result no longer shown is wiped; a later word stays.
-    if (s_toldLabel && g_views.told == s_toldLabel)
+    if (s_filter.toldLabel && g_views.told == s_filter.toldLabel)
         TellUser("");
-    s_toldLabel = 0;
+    s_filter.toldLabel = 0;
 }
 
 void TellFilterLabel(HWND list)
 {
-    if (!s_showing)
+    if (!s_filter.showing)
         return;
     int row = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, MAKELPARAM(LVNI_SELECTED, 0));
-    if (row < 0 || row >= (int)s_rows.size()) {
-        if (s_toldLabel && g_views.told == s_toldLabel)
+    if (row < 0 || row >= (int)s_filter.rows.size()) {
+        if (s_filter.toldLabel && g_views.told == s_filter.toldLabel)
             TellUser("");
-        s_toldLabel = 0;
+        s_filter.toldLabel = 0;
         return;
     }
     char path[NAME_PATH_SIZE];
-    HeldLabelPath(&s_held, s_rows[row], path, sizeof path);
+    HeldLabelPath(&s_filter.held, s_filter.rows[row], path, sizeof path);
     char said[NAME_PATH_SIZE + 32];
     snprintf(said, sizeof said, "ラベル：%s", path[0] ? path : "（最上位）");
     TellUser(said);
-    s_toldLabel = g_views.told;
+    s_filter.toldLabel = g_views.told;
 }

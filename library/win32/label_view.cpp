@@ -3,15 +3,19 @@
 // The phrase window is built in three layers: the frame (shell/win32), the
 // interaction (ui/win32) and the views of the library (library/win32). This
 // file is the views: the tree's content, which knows nothing of the frame.
-#include "library/win32/phrase_views.h"
+#include "library/win32/label_view.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "common/sjis.h"
-#include "library/phrase_library.h"
-
-LibraryViews g_views;
+#include "common/win32/window_messages.h"
+#include "library/phrase_reader.h"
+#include "library/win32/filter_results.h"
+#include "library/win32/library_views.h"
+#include "library/win32/outside_changes.h"
+#include "library/win32/phrase_list.h"
+#include "resources/resource.h"
 
 static LabelNode* PathRoot()
 {
@@ -227,7 +231,6 @@ void ShowOpenLabel(HWND tree)
 // is read again a second later, and again, until it can be; the open label
 // and its list stay as they are meanwhile. Not during a drag, whose drop
 // place is one of the tree's items.
-static const UINT_PTR IDT_READ_TREE = 7779;
 static const UINT READ_TREE_DELAY_MS = 1000;
 
 static void CALLBACK OnReadTreeTimer(HWND tree, UINT, UINT_PTR, DWORD)
@@ -289,4 +292,19 @@ int ShowLabelTree(HWND tree, LabelNode* root)
     else
         FreeSelectedPath();
     return 0;
+}
+
+HWND ListBesideTree(HWND tree)
+{
+    return GetDlgItem(GetParent(tree), IDC_LIST);
+}
+
+HWND TreeBesideList(HWND list)
+{
+    return GetDlgItem(GetParent(list), IDC_TREE);
+}
+
+int OpenLabelNamePath(char* buffer, int size)
+{
+    return BuildNamePath(g_views.selectedPath, buffer, size);
 }

@@ -4,20 +4,21 @@
 // The phrase window is built in three layers: the frame (shell/win32), the
 // interaction (ui/win32) and the views of the library (library/win32). This
 // file is the views: the edits of the tree's labels.
-#include "library/win32/phrase_views.h"
+#include "library/win32/library_edits.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "common/sjis.h"
-#include "library/phrase_library.h"
+#include "common/win32/window_messages.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
+#include "library/win32/label_view.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_store.h"
+#include "library/win32/outside_changes.h"
+#include "library/win32/phrase_list.h"
 #include "resources/resource.h"
-
-// The phrase list beside the tree (the phrase window gives both one parent).
-static HWND ListBeside(HWND tree)
-{
-    return GetDlgItem(GetParent(tree), IDC_LIST);
-}
 
 // The label an edit acts on: the record of the tree's selection, or null.
 static const LabelNode* EditTarget(HWND tree)
@@ -68,12 +69,12 @@ static const int EDIT_NOT_RUN = -2;
 static int RewriteWithList(HWND tree, const RewriteRequest* request, char* followPath)
 {
     unsigned loads = g_views.treeLoads;
-    int checked = CheckLibraryFile(tree, ListBeside(tree));
+    int checked = CheckLibraryFile(tree, ListBesideTree(tree));
     if (checked > 0)
         TellUser(SAID_READ_AGAIN);
     if (g_views.treeLoads != loads)
         return EDIT_NOT_RUN;
-    int stored = StorePhraseListNow(ListBeside(tree));
+    int stored = StorePhraseListNow(ListBesideTree(tree));
     if (g_views.treeLoads != loads)
         return EDIT_NOT_RUN;
     if (stored != 0)
@@ -83,7 +84,7 @@ static int RewriteWithList(HWND tree, const RewriteRequest* request, char* follo
         return 0;
     // Replaced by another program while the edit was written: nothing was
     // written, and the edit is given again on the file as it is now.
-    if (error.changed && CheckLibraryFile(tree, ListBeside(tree)) > 0)
+    if (error.changed && CheckLibraryFile(tree, ListBesideTree(tree)) > 0)
         TellUser(SAID_READ_AGAIN);
     return g_views.treeLoads != loads ? EDIT_NOT_RUN : -1;
 }
@@ -255,7 +256,7 @@ static int CutOrCopyHeld(HWND tree, int cut)
     // The open label was the one cut (or lies inside it). Its path would now
     // resolve to another label, an equal-named sibling say, and its list be
     // stored there; its phrases are in the clip file.
-    CloseOpenLabel(ListBeside(tree));
+    CloseOpenLabel(ListBesideTree(tree));
     LoadLabelTree(tree);
     ExpandLabelByNamePath(tree, nullptr, followPath);
     return 0;

@@ -12,7 +12,7 @@
 
 #include "common/line_marks.h"
 #include "common/win32/window_dpi.h"
-#include "library/win32/phrase_views.h"
+#include "library/win32/list_rows.h"
 
 namespace {
 

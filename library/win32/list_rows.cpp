@@ -7,7 +7,7 @@
 // or a delete moves the states of the rows after it, as an ordinary list
 // view does by itself. A list view that is not virtual (the tests' own)
 // keeps its texts itself, and these calls leave it to do so.
-#include "library/win32/phrase_views.h"
+#include "library/win32/list_rows.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +24,12 @@ struct Row {
     bool owned;  // a copy of its own, freed with the row
 };
 
-HWND s_list;  // the virtual list whose rows these are
-std::vector<Row> s_rows;
+// The rows' state, this file's alone.
+struct VirtualRows {
+    HWND list;               // the virtual list whose rows these are
+    std::vector<Row> rows;
+};
+VirtualRows s_virtual;
 
 void FreeRow(Row* row)
 {
@@ -38,8 +42,8 @@ void SetCount(HWND list)
     // A count that stays (a space typed, no results again) only repaints:
     // the control keeps its states either way, and some list views spend
     // milliseconds on their scroll bar at every count told.
-    if ((size_t)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != s_rows.size())
-        SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL);
+    if ((size_t)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != s_virtual.rows.size())
+        SendMessageA(list, LVM_SETITEMCOUNT, s_virtual.rows.size(), LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, TRUE);
 }
 
@@ -81,61 +85,61 @@ bool IsVirtualList(HWND list)
 
 const char* VirtualRowText(HWND list, int index)
 {
-    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+    if (list != s_virtual.list || index < 0 || index >= (int)s_virtual.rows.size())
         return nullptr;
-    return s_rows[index].text;
+    return s_virtual.rows[index].text;
 }
 
 int InsertVirtualRow(HWND list, int index, const char* text)
 {
-    if (list != s_list) {
+    if (list != s_virtual.list) {
         ClearVirtualRows(list);
-        s_list = list;
+        s_virtual.list = list;
     }
     char* copy = (char*)malloc(strlen(text) + 1);
     if (!copy)
         return -1;
     strcpy(copy, text);
-    if (index < 0 || index > (int)s_rows.size())
-        index = (int)s_rows.size();
-    s_rows.insert(s_rows.begin() + index, Row{copy, true});
-    if (index == (int)s_rows.size() - 1)
-        SendMessageA(list, LVM_SETITEMCOUNT, s_rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    if (index < 0 || index > (int)s_virtual.rows.size())
+        index = (int)s_virtual.rows.size();
+    s_virtual.rows.insert(s_virtual.rows.begin() + index, Row{copy, true});
+    if (index == (int)s_virtual.rows.size() - 1)
+        SendMessageA(list, LVM_SETITEMCOUNT, s_virtual.rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     else
-        MoveStates(list, index, 1, (int)s_rows.size());
+        MoveStates(list, index, 1, (int)s_virtual.rows.size());
     return 0;
 }
 
 int SetVirtualRow(HWND list, int index, const char* text)
 {
-    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+    if (list != s_virtual.list || index < 0 || index >= (int)s_virtual.rows.size())
         return -1;
     char* copy = (char*)malloc(strlen(text) + 1);
     if (!copy)
         return -1;
     strcpy(copy, text);
-    FreeRow(&s_rows[index]);
-    s_rows[index] = Row{copy, true};
+    FreeRow(&s_virtual.rows[index]);
+    s_virtual.rows[index] = Row{copy, true};
     SendMessageA(list, LVM_REDRAWITEMS, index, index);
     return 0;
 }
 
 int DeleteVirtualRow(HWND list, int index)
 {
-    if (list != s_list || index < 0 || index >= (int)s_rows.size())
+    if (list != s_virtual.list || index < 0 || index >= (int)s_virtual.rows.size())
         return -1;
-    FreeRow(&s_rows[index]);
-    s_rows.erase(s_rows.begin() + index);
-    MoveStates(list, index, -1, (int)s_rows.size());
+    FreeRow(&s_virtual.rows[index]);
+    s_virtual.rows.erase(s_virtual.rows.begin() + index);
+    MoveStates(list, index, -1, (int)s_virtual.rows.size());
     return 0;
 }
 
 void ClearVirtualRows(HWND list)
 {
-    for (Row& row : s_rows)
+    for (Row& row : s_virtual.rows)
         FreeRow(&row);
-    s_rows.clear();
-    s_list = list;
+    s_virtual.rows.clear();
+    s_virtual.list = list;
     SendMessageA(list, LVM_SETITEMCOUNT, 0, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -143,17 +147,17 @@ void ClearVirtualRows(HWND list)
 int ShowBorrowedRows(HWND list, const char* const* texts, size_t count)
 {
     // One count for the control, not an empty list first.
-    for (Row& row : s_rows)
+    for (Row& row : s_virtual.rows)
         FreeRow(&row);
-    s_rows.clear();
-    s_list = list;
+    s_virtual.rows.clear();
+    s_virtual.list = list;
     try {
-        s_rows.reserve(count);
+        s_virtual.rows.reserve(count);
     } catch (...) {
         return -1;
     }
     for (size_t i = 0; i < count; i++)
-        s_rows.push_back(Row{texts[i], false});
+        s_virtual.rows.push_back(Row{texts[i], false});
     SetCount(list);
     return 0;
 }
@@ -206,9 +210,9 @@ LRESULT FindTypedRow(NMHDR* header)
         flags = find->lvfi.flags;
         start = find->iStart;
     }
-    if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || list != s_list || s_rows.empty())
+    if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || list != s_virtual.list || s_virtual.rows.empty())
         return -1;
-    int count = (int)s_rows.size();
+    int count = (int)s_virtual.rows.size();
     if (start < 0 || start >= count)
         start = 0;
     for (int k = 0; k < count; k++) {
@@ -218,7 +222,7 @@ LRESULT FindTypedRow(NMHDR* header)
                 break;
             i -= count;
         }
-        const char* text = s_rows[i].text;
+        const char* text = s_virtual.rows[i].text;
         if ((flags & LVFI_PARTIAL) ? BeginsWith(text, typed) : CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, text, -1, typed, -1) == CSTR_EQUAL)
             return i;
     }

@@ -8,15 +8,20 @@
 // The phrase window is built in three layers: the frame (shell/win32), the
 // interaction (ui/win32) and the views of the library (library/win32). This
 // file is the views: keeping them true to the file.
-#include "library/win32/phrase_views.h"
+#include "library/win32/outside_changes.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/sjis.h"
+#include "common/win32/window_messages.h"
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
+#include "library/win32/label_view.h"
+#include "library/win32/library_views.h"
+#include "library/win32/phrase_list.h"
 #include "resources/resource.h"
 
 static const char SAID_UNREADABLE[] = "ファイルを読み直せないため、フレーズを保存できません";
@@ -25,16 +30,6 @@ static const char SAID_LABEL_CLOSED[] = "ラベル「%s」はほかのプログ�
 static const char SAID_KEPT_BOTH[] = "「%s」がほかで変更されていたため、編集を「%s」に保存しました";
 static const char SAID_SEPARATE_FAILED[] = "「%s」がほかで変更されていました。編集を保存できません";
 static const char SAID_KEPT_GONE[] = "ラベル「%s」がほかで取り除かれていたため、編集を「%s」に保存しました";
-
-HWND ListBesideTree(HWND tree)
-{
-    return GetDlgItem(GetParent(tree), IDC_LIST);
-}
-
-HWND TreeBesideList(HWND list)
-{
-    return GetDlgItem(GetParent(list), IDC_TREE);
-}
 
 static void Tell(const char* format, const char* a = "", const char* b = "")
 {
@@ -153,29 +148,11 @@ static void FillList(HWND list, const ListTexts* texts)
     InvalidateRect(list, nullptr, TRUE);
 }
 
-// A block's texts handed to a rewrite in order.
-struct BlockSource {
-    const ListTexts* texts;
-    size_t at;
-};
-
-static int GetBlockText(void* context, int, char* text, size_t size)
-{
-    BlockSource* source = (BlockSource*)context;
-    const char* from = source->texts->bytes + source->at;
-    size_t n = strlen(from);
-    source->at += n + 1;
-    if (n >= size)
-        return -1;
-    memcpy(text, from, n + 1);
-    return (int)n;
-}
-
 static int StoreTexts(RewriteKind kind, const LabelNode* target, const char* name, const ListTexts* texts,
                       char* followPath, char* newName, int after = 1)
 {
-    BlockSource block = {texts, 0};
-    PhraseSource source = {&block, CountListTexts(texts), GetBlockText};
+    ListTextsCursor cursor = {texts, 0};
+    PhraseSource source = ListTextsSource(&cursor);
     RewriteRequest request = {};
     request.kind = kind;
     request.target = target;
@@ -427,12 +404,8 @@ static int FollowLibraryFile(HWND tree, HWND list)
         OpenPathAt(now);
         SelectOpenLabel(tree);
         // A list read in part is read again; search results stay.
-        if (!g_views.showingResults && !g_views.listLoaded) {
-            g_views.listLoaded = LoadPhraseList(list, g_views.selectedPath) == 0;
-            FreeListTexts(&g_views.storedTexts);
-            if (g_views.listLoaded)
-                g_views.storedTexts = TakeListTexts(list);
-        }
+        if (!g_views.showingResults && !g_views.listLoaded)
+            ReloadOpenList(list);
     } else if (open && g_views.showingResults) {
         FreeSelectedPath();
     } else if (open) {

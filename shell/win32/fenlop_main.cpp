@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
-#include "library/win32/phrase_views.h"
+#include "library/label_tree.h"
+#include "library/phrase_recovery.h"
+#include "library/win32/library_views.h"
+#include "library/win32/outside_changes.h"
 #include "output/win32/clipboard_keeper.h"
 #include "common/win32/globals.h"
 #include "shell/win32/menu_bar.h"
@@ -36,7 +38,7 @@ static int BuildProgramPaths()
     char phrase[PATH_BUFFER_SIZE];
     if (PhrasePathFromModule(module, phrase, sizeof phrase) != 0)
         return -1;
-    return SetLibraryFiles(&g_views.files, phrase);
+    return SetViewedLibrary(phrase);
 }
 
 // The single-instance test. The tray window appears only after the whole
@@ -96,12 +98,12 @@ static void MergeRecoveryFiles(char* message)
     bool held = false;
     for (int n = 1; n <= RECOVERY_FILE_COUNT; n++) {
         char path[PATH_BUFFER_SIZE];
-        if (RecoveryFilePath(&g_views.files, n, path) != 0 || !FileExists(path))
+        if (RecoveryFilePath(ViewedFiles(), n, path) != 0 || !FileExists(path))
             continue;
         if (!held && !kept[0])
-            held = TakeWriterLock(g_views.files.phrase, WRITER_LOCK_WAIT_MS) == 0;
+            held = TakeWriterLock(ViewedFiles()->phrase, WRITER_LOCK_WAIT_MS) == 0;
         char added[NAME_BUFFER_SIZE];
-        if (held && MergeRecoveryFile(&g_views.files, path, added) == 0) {
+        if (held && MergeRecoveryFile(ViewedFiles(), path, added) == 0) {
             merged++;
             memcpy(name, added, strlen(added) + 1);
         } else if (!kept[0]) {
@@ -110,7 +112,7 @@ static void MergeRecoveryFiles(char* message)
         }
     }
     if (held)
-        ReleaseWriterLock(g_views.files.phrase);
+        ReleaseWriterLock(ViewedFiles()->phrase);
     if (kept[0])
         snprintf(message, STATUS_BUFFER_SIZE, RECOVERY_KEPT, kept);
     else if (merged == 1)

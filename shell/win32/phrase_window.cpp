@@ -17,7 +17,13 @@
 #include <commctrl.h>
 
 #include "common/win32/window_dpi.h"
-#include "library/win32/phrase_views.h"
+#include "common/win32/window_messages.h"
+#include "library/phrase_token.h"
+#include "library/win32/label_view.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_store.h"
+#include "library/win32/outside_changes.h"
+#include "library/win32/phrase_list.h"
 #include "resources/resource.h"
 #include "shell/display_scale.h"
 #include "shell/win32/about_box.h"
@@ -263,7 +269,7 @@ static void OnCreate(HWND hwnd)
     SetStatusText("");
 
     CreateTreeImages();
-    g_views.tell = TellInStatusBar;
+    SetUserWord(TellInStatusBar);
     // An edit control starts in the system's bold font; the list's is the
     // view's until the display's scale asks for another.
     SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
@@ -275,7 +281,7 @@ static void OnCreate(HWND hwnd)
 
 static void OnDestroy()
 {
-    BuildNamePath(g_views.selectedPath, g_globals.settings.selectedLabelPath, SELECTED_PATH_SIZE);
+    OpenLabelNamePath(g_globals.settings.selectedLabelPath, SELECTED_PATH_SIZE);
     StoreWindowLayout();
     ReleaseTreeImages();
     ReleaseViewFont();
@@ -305,9 +311,6 @@ static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
     GetClientRect(hwnd, &rc);
     LayoutChildren(rc.right, rc.bottom);
 }
-
-// Posted when the window is activated, to give the focus back.
-const UINT MSG_RESTORE_FOCUS = WM_APP + 2;
 
 // The child that had the focus when the window lost the activation; it
 // gets the focus back with the activation (after a dialog, say).
@@ -397,6 +400,14 @@ static bool OnSysCommand(HWND hwnd, WPARAM command)
     return true;
 }
 
+// The window's own timers by id (the views' timers on the tree and the list
+// carry their own procedures: window_messages.h).
+static void OnTimer(UINT_PTR id)
+{
+    if (id == IDT_DRAG)
+        OnDragTimer();
+}
+
 static void OnKeyDown(HWND hwnd, WPARAM key)
 {
     if (key == VK_ESCAPE)
@@ -430,7 +441,7 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_SYSCOMMAND: if (OnSysCommand(hwnd, wParam)) return 0; break;
     case WM_KEYDOWN: OnKeyDown(hwnd, wParam); return 0;
     case WM_NOTIFY: return OnNotify(hwnd, (NMHDR*)lParam);
-    case WM_TIMER: OnDragTimer(); return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
     case WM_MOUSEMOVE: return OnDragMouseMove();
     case WM_LBUTTONUP: OnDragButtonUp(hwnd); return 0;
     case WM_RBUTTONDOWN: OnDragCancel(hwnd); return 0;
@@ -517,10 +528,10 @@ void ShowHelp()
         ShowWindow(viewer, SW_SHOWNORMAL);
     } else {
         char path[PATH_BUFFER_SIZE];
-        size_t folder = FolderLength(g_views.files.phrase);
+        size_t folder = FolderLength(ViewedFiles()->phrase);
         // A folder too long for the name opens nothing.
         if (folder + sizeof HELP_FILE_NAME <= sizeof path) {
-            memcpy(path, g_views.files.phrase, folder);
+            memcpy(path, ViewedFiles()->phrase, folder);
             memcpy(path + folder, HELP_FILE_NAME, sizeof HELP_FILE_NAME);
             ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
         }

@@ -15,7 +15,9 @@
 
 #include "common/file_calls.h"
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_recovery.h"
+#include "library/phrase_rewrite.h"
 #include "tests/core/test_files.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "library/phrase_filter.h"
-#include "library/phrase_library.h"
+#include "library/phrase_search.h"
 #include "tests/core/test_files.h"
 
 namespace {

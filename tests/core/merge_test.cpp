@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "library/library_files.h"
-#include "library/phrase_library.h"
 #include "library/phrase_merge.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "tests/core/test_files.h"
 
 namespace fs = std::filesystem;

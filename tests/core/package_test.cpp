@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "library/phrase_library.h"
+#include "library/phrase_package.h"
 
 namespace {
 

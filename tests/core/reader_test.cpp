@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "common/sjis.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "tests/core/test_files.h"
 
 namespace {

@@ -13,7 +13,9 @@
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_recovery.h"
+#include "library/phrase_rewrite.h"
 #include "library/phrase_token.h"
 #include "tests/core/test_files.h"
 

@@ -10,7 +10,8 @@
 
 #include "common/sjis.h"
 #include "library/kana_fold.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_search.h"
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
 

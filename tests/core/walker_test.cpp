@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "library/phrase_reader.h"
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
 #include "tests/walk_events.h"

@@ -9,7 +9,8 @@
 #include <thread>
 
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "tests/core/test_files.h"
 
 #ifndef _WIN32

@@ -20,8 +20,10 @@
 #include <vector>
 
 #include "library/phrase_filter.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
+#include "library/phrase_search.h"
 #include "output/win32/clipboard.h"
-#include "library/phrase_library.h"
 #include "shell/settings_record.h"
 #include "tests/e2e/e2e_driver.h"
 

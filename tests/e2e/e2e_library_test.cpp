@@ -2,12 +2,13 @@
 // list's popup menus, renaming a label and the phrase editor, driven from
 // outside as a user would, with the phrase file's bytes compared against
 // what the library's own rewrites give.
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "tests/e2e/e2e_fixture.h"
 
 #include <algorithm>
 
 #include "common/writer_lock.h"
-#include "library/phrase_library.h"
 #include "output/phrase_fill.h"
 
 namespace {

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_search.h"
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
 #include "tools/flp_view.h"

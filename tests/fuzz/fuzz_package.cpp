@@ -6,7 +6,7 @@
 // stops. A package made of what was decoded decodes to the same phrases
 // (empty phrases included, unless the last one is empty: the end of a
 // package is its run of NULs).
-#include "library/phrase_library.h"
+#include "library/phrase_package.h"
 #include "library/phrase_token.h"
 #include "tests/fuzz/fuzz_files.h"
 

@@ -1,5 +1,5 @@
 // The tokenizer and the two readers on any file bytes.
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
 #include "library/phrase_token.h"
 #include "library/phrase_walker.h"
 #include "tests/fuzz/fuzz_files.h"

@@ -10,7 +10,8 @@
 // file byte for byte as they were, and no temporary file stays behind; a
 // rewrite that succeeds leaves a library the label reader accepts (a copy
 // leaves it untouched), holding the change that was asked for.
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_rewrite.h"
 #include "library/phrase_token.h"
 #include "tests/fuzz/fuzz_files.h"
 

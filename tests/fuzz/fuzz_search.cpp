@@ -13,7 +13,8 @@
 
 #include "common/sjis.h"
 #include "library/kana_fold.h"
-#include "library/phrase_library.h"
+#include "library/phrase_reader.h"
+#include "library/phrase_search.h"
 #include "library/phrase_token.h"
 #include "tests/fuzz/fuzz_files.h"
 

@@ -2,7 +2,6 @@
 // name path, and the label edits with their follow-ups.
 #include "tests/win32/views_fixture.h"
 
-#include "library/phrase_library.h"
 
 namespace {
 

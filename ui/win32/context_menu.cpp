@@ -9,9 +9,13 @@
 #include <windows.h>
 #include <cstring>
 
-#include "library/win32/phrase_views.h"
-#include "resources/resource.h"
 #include "common/win32/globals.h"
+#include "library/win32/library_edits.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_clipboard.h"
+#include "library/win32/list_store.h"
+#include "library/win32/phrase_list.h"
+#include "resources/resource.h"
 #include "ui/win32/phrase_editor.h"
 
 static void GrayByPosition(HMENU popup, int position)
@@ -38,7 +42,7 @@ static void AdjustTreeMenu(HMENU popup)
         for (int position : positions)
             GrayByPosition(popup, position);
     }
-    if (!FileExists(g_views.files.clip))
+    if (!FileExists(ViewedFiles()->clip))
         GrayByPosition(popup, 3);
     if (!SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         // A tree that could not be read while edits wait for the file is no

@@ -5,15 +5,16 @@
 #include <commctrl.h>
 
 #include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
 #include "library/phrase_filter.h"
-#include "library/win32/phrase_views.h"
+#include "library/win32/filter_results.h"
+#include "library/win32/phrase_list.h"
 #include "ui/win32/notifications.h"
 
-// Set on the box when a query gave way to a key: once the keys waiting
-// are handled, the text as it is then is looked for. A timer, not a posted
-// message: posted messages come before the input, which would find the key
-// still waiting and give way again for ever.
-static const UINT_PTR IDT_FILTER_AGAIN = 7779;
+// IDT_FILTER_AGAIN is set on the box when a query gave way to a key: once
+// the keys waiting are handled, the text as it is then is looked for. A
+// timer, not a posted message: posted messages come before the input, which
+// would find the key still waiting and give way again for ever.
 
 // The box's text: its limit counts characters, and a two-byte character
 // takes two bytes here.

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "common/sjis.h"
-#include "library/win32/phrase_views.h"
-#include "resources/resource.h"
 #include "common/win32/globals.h"
+#include "library/win32/phrase_list.h"
+#include "resources/resource.h"
 #include "shell/settings_record.h"
 #include "ui/win32/filter_box.h"
 #include "ui/win32/find_history.h"

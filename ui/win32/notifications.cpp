@@ -6,6 +6,7 @@
 // and clicks.
 #include "ui/win32/notifications.h"
 
+#include "library/phrase_token.h"
 #include "ui/win32/context_menu.h"
 #include "ui/win32/filter_box.h"
 #include "ui/win32/phrase_drag.h"
@@ -14,12 +15,17 @@
 #include <cstring>
 #include <string>
 
-#include "library/win32/list_draw.h"
-#include "library/win32/phrase_views.h"
-#include "output/win32/text_output.h"
-#include "ui/win32/fill_input.h"
 #include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "library/win32/filter_results.h"
+#include "library/win32/library_edits.h"
+#include "library/win32/library_views.h"
+#include "library/win32/list_draw.h"
+#include "library/win32/list_rows.h"
+#include "library/win32/phrase_list.h"
+#include "output/win32/text_output.h"
 #include "shell/settings_record.h"
+#include "ui/win32/fill_input.h"
 
 static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";
 
@@ -51,11 +57,11 @@ static void OnTreeRightClick(HWND window, HWND tree)
     // on a label the user did not click. None opens.
     if ((HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
         return;
-    unsigned loads = g_views.treeLoads;
+    unsigned loads = TreeLoads();
     int command = ShowContextMenu(window, "POPUP_TREE");
     // The tree may have been read again or its selection changed while the
     // menu was open; its command would then meet another label.
-    if (g_views.treeLoads != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
+    if (TreeLoads() != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
         return;
     RunTreeCommand(tree, command);
 }

@@ -8,8 +8,8 @@
 LRESULT OnTreeNotify(HWND window, NMHDR* header);
 LRESULT OnListNotify(HWND window, NMHDR* header);
 
-// Posted to the phrase window to open a refused name's edit box again.
-const UINT MSG_REOPEN_LABEL_EDIT = WM_APP + 1;
+// MSG_REOPEN_LABEL_EDIT (window_messages.h): a refused name's edit box
+// opened again.
 void ReopenLabelEdit(HTREEITEM item);
 
 // Enter (doubleClick 0) or a double-click on the phrase list.

@@ -10,12 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/win32/window_dpi.h"
-#include "library/win32/phrase_views.h"
-#include "resources/resource.h"
 #include "common/win32/globals.h"
+#include "common/win32/window_dpi.h"
+#include "common/win32/window_messages.h"
+#include "library/phrase_token.h"
+#include "library/win32/list_clipboard.h"
+#include "library/win32/list_store.h"
+#include "library/win32/phrase_list.h"
+#include "resources/resource.h"
 
-static const UINT_PTR IDT_DRAG = 7777;
 static const UINT DRAG_PERIOD_MS = 100;
 
 struct DragState {

@@ -8,13 +8,14 @@
 #include <cstring>
 
 #include "common/sjis.h"
-#include "common/win32/window_dpi.h"
-#include "library/phrase_library.h"
-#include "library/win32/phrase_views.h"
-#include "resources/resource.h"
 #include "common/win32/globals.h"
-#include "ui/win32/anchors.h"
+#include "common/win32/window_dpi.h"
+#include "library/phrase_package.h"
+#include "library/phrase_token.h"
+#include "library/win32/phrase_list.h"
 #include "output/win32/clipboard.h"
+#include "resources/resource.h"
+#include "ui/win32/anchors.h"
 
 const UINT EDM_UPDATEPOS = 0x1005;
 const int MIN_EDITOR_WIDTH = 350;

@@ -1,0 +1,21 @@
+// The rows of a virtual phrase list (list_rows.cpp).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+// The rows of a virtual list view (LVS_OWNERDATA; list_rows.cpp), whose
+// texts live here: the calls above keep them for such a list. Borrowed
+// rows point at texts that stay until the list is filled again.
+bool IsVirtualList(HWND list);
+const char* VirtualRowText(HWND list, int index);  // null: no such row
+int InsertVirtualRow(HWND list, int index, const char* text);
+int SetVirtualRow(HWND list, int index, const char* text);
+int DeleteVirtualRow(HWND list, int index);
+void ClearVirtualRows(HWND list);
+int ShowBorrowedRows(HWND list, const char* const* texts, size_t count);
+// LVN_GETDISPINFO (A or W) of a virtual list: the row's text.
+void GiveRowText(NMHDR* header);
+// LVN_ODFINDITEM (A or W): the row that begins with the keys typed into
+// the list, or -1.
+LRESULT FindTypedRow(NMHDR* header);
