@@ -10,7 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/target_editor.h"
+
 const DWORD WAIT_MS = 10000;
+
+// fenlop.exe's private messages that other processes send, and its tray
+// icon's id in the notifications.
+const UINT MSG_TRAY_NOTIFY = 2082;
+const UINT MSG_PASTE_CLIPBOARD = 2085;
+const UINT MSG_CALL_UP = 2095;
+const UINT TRAY_ICON = 107;
 
 struct Process {
     HANDLE handle = nullptr;

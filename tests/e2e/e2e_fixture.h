@@ -15,11 +15,8 @@
 #include "tests/e2e/e2e_driver.h"
 
 const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
-const UINT MSG_TRAY_NOTIFY = 2082;
-const UINT MSG_PASTE_CLIPBOARD = 2085;
-const UINT MSG_CALL_UP = 2095;
-const int CMD_EXIT = 40002;
-const int CMD_ABOUT = 40020;
+const int CMD_EXIT = IDM_EXIT;
+const int CMD_ABOUT = IDM_ABOUT;
 const int HOTKEY_CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
 const int PHRASE_HOTKEY = HOTKEY_CTRL_ALT | 'P';
 
@@ -165,8 +162,8 @@ protected:
             << WhyNotStarted();
         phrase = FindProcessWindow(fenlop, "Fenlop");
         ASSERT_TRUE(phrase);
-        list = GetDlgItem(phrase, 107);
-        tree = GetDlgItem(phrase, 105);
+        list = GetDlgItem(phrase, IDC_LIST);
+        tree = GetDlgItem(phrase, IDC_TREE);
         ASSERT_TRUE(list && tree);
         WaitForInputIdle(fenlop.handle, WAIT_MS);
     }
@@ -210,8 +207,8 @@ protected:
         ASSERT_TRUE(target.handle);
         // The frame is listed before its creation has made the edit control.
         ASSERT_TRUE(WaitUntil([&] {
-            targetFrame = FindProcessWindow(target, "FenlopTestTarget");
-            return targetFrame && (edit = GetDlgItem(targetFrame, 1)) != nullptr;
+            targetFrame = FindProcessWindow(target, TARGET_CLASS);
+            return targetFrame && (edit = GetDlgItem(targetFrame, TARGET_EDIT_ID)) != nullptr;
         }));
         WaitForInputIdle(target.handle, WAIT_MS);
     }
@@ -256,7 +253,7 @@ protected:
     // is captured.
     void ShowFromTray()
     {
-        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_LBUTTONUP);
         ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
         ASSERT_TRUE(WaitUntil([&] {
             if (!PhraseWindowReady()) {

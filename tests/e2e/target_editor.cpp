@@ -10,7 +10,7 @@
 //   FENLOP_TARGET_READ_ON_ACTIVATE=1  it also reads the clipboard whenever it
 //                                  is activated, as editors that follow the
 //                                  clipboard do (the text read last is kept in
-//                                  the hidden static READ_ID);
+//                                  the hidden static TARGET_READ_ID);
 //   FENLOP_TARGET_COPY=FORMAT:HEX  no window: it copies the command line as
 //                                  CF_TEXT and the bytes HEX as the registered
 //                                  FORMAT with no clipboard owner, and exits.
@@ -20,9 +20,7 @@
 #include <cstring>
 #include <string>
 
-static const char TARGET_CLASS[] = "FenlopTestTarget";
-static const int EDIT_ID = 1;
-static const int READ_ID = 2;
+#include "tests/e2e/target_editor.h"
 
 enum Opener { OPENER_EDIT, OPENER_FRAME, OPENER_NONE };
 
@@ -108,21 +106,21 @@ static LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                                     WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
                                         ES_WANTRETURN,
-                                    0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)EDIT_ID, nullptr, nullptr);
+                                    0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)TARGET_EDIT_ID, nullptr, nullptr);
         if (edit)
             s_target.editProc = (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc);
-        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)READ_ID, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)TARGET_READ_ID, nullptr, nullptr);
         return 0;
     }
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && s_target.readOnActivate)
-            SetDlgItemTextA(hwnd, READ_ID, ReadText(hwnd).c_str());
+            SetDlgItemTextA(hwnd, TARGET_READ_ID, ReadText(hwnd).c_str());
         break;  // the default gives the frame the focus
     case WM_SIZE:
-        MoveWindow(GetDlgItem(hwnd, EDIT_ID), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        MoveWindow(GetDlgItem(hwnd, TARGET_EDIT_ID), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         return 0;
     case WM_SETFOCUS:
-        SetFocus(GetDlgItem(hwnd, EDIT_ID));
+        SetFocus(GetDlgItem(hwnd, TARGET_EDIT_ID));
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
