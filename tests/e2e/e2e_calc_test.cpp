@@ -12,7 +12,6 @@ const int PHRASE_LEFT = 140;
 const int PHRASE_TOP = 90;
 const int PARK_X = 1000;
 const int PARK_Y = 1020;
-const int CMD_FIND = 40017;
 
 class CalcPadE2E : public FenlopE2E {
 protected:
@@ -38,7 +37,7 @@ protected:
     {
         pad = FindPad();
         return pad && IsWindowVisible(pad) && GetForegroundWindow() == pad &&
-               FocusOf(pad) == GetDlgItem(pad, 1013);
+               FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
     }
 
     void OpenByHotKey()
@@ -53,8 +52,8 @@ protected:
         return !WaitUntil([&] { return FindPad() != nullptr; }, ms);
     }
 
-    std::string Entry() { return EditText(GetDlgItem(pad, 1014)); }
-    std::string Display() { return EditText(GetDlgItem(pad, 1013)); }
+    std::string Entry() { return EditText(GetDlgItem(pad, IDC_CALC_ENTRY)); }
+    std::string Display() { return EditText(GetDlgItem(pad, IDC_CALC_DISPLAY)); }
     bool EntryIs(const std::string& line)
     {
         return WaitUntil([&] { return Entry() == line; }, 3000);
@@ -208,7 +207,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     OpenByHotKey();
     PressKey('7');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
-    Click(1127);  // M+
+    Click(CALC_KEY_MEMORY_ADD);
     ASSERT_TRUE(EntryIs("M                           \n7"));
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return WindowText(pad) == "電卓　7"; }));
@@ -229,10 +228,10 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "6"));
 
     // Clicks: 4 × 2 ＝, M+, then 1 2 ＋ to show both indicators.
-    for (int id : {1107, 1118, 1105, 1120})
+    for (int id : {CALC_KEY_FOUR, CALC_KEY_MULTIPLY, CALC_KEY_TWO, CALC_KEY_EQUALS})
         Click(id);
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "8"));
-    for (int id : {1127, 1104, 1105, 1116})
+    for (int id : {CALC_KEY_MEMORY_ADD, CALC_KEY_ONE, CALC_KEY_TWO, CALC_KEY_ADD})
         Click(id);
     ASSERT_TRUE(EntryIs("M                        [+]\n12"));
     EXPECT_EQ(Display(), "M                        [+]\n１２．");
@@ -257,7 +256,7 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     }));
 
     // With the pad open the settings item is greyed: its S opens nothing.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
     PressKey('S');
     Sleep(300);
@@ -290,10 +289,10 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     EXPECT_EQ(PadCorner().x, 300);
     EXPECT_EQ(PadCorner().y, 200);
 
-    // From another process: 2002 toggles the pad with the given target.
-    PostMessageA(tray, MSG_CALL_UP, 2002, (LPARAM)edit);
+    // From another process: the calculator's hot-key id toggles the pad with the given target.
+    PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)edit);
     ASSERT_TRUE(WaitUntil([&] { return FindPad() == nullptr; }));
-    PostMessageA(tray, MSG_CALL_UP, 2002, (LPARAM)edit);
+    PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)edit);
     ASSERT_TRUE(WaitUntil([&] { return PadReady(); }));
     PressKey('9');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "9"));
@@ -336,7 +335,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "12"));
 
     // Down moves in the tray menu, Escape closes it: neither reaches the pad.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
     PressKey(VK_DOWN);
     ASSERT_TRUE(CloseMenuByEscape());
@@ -372,7 +371,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
 
     // With a key of the pad focused, a key still enters its value once.
     BringPadForward();
-    Click(1106);  // 3
+    Click(CALC_KEY_THREE);
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "123")) << Entry() << ", focus " << FocusOf(pad);
     PressKey('4');
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "1234"));
@@ -389,14 +388,14 @@ TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
     ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
 
     // Ctrl+F belongs to the hidden phrase window: the command comes from outside.
-    PostMessageA(phrase, WM_COMMAND, CMD_FIND, 0);
+    PostMessageA(phrase, WM_COMMAND, IDM_FIND, 0);
     HWND find = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         find = FindProcessWindow(fenlop, "#32770", "検索");
         return find && GetForegroundWindow() == find;
     }));
     PressKeys({'1', '2'});
-    HWND text = GetDlgItem(find, 1008);
+    HWND text = GetDlgItem(find, IDC_FIND_TEXT);
     EXPECT_TRUE(WaitUntil([&] { return EditText(text) == "12"; }, 3000)) << EditText(text);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }));
@@ -438,17 +437,9 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
 {
     Start(1);
     // A second editor: where keys meant for a closed target would land.
-    Process other = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" Other editor");
-    struct Ender {
-        Process* process;
-        ~Ender() { EndProcess(process); }
-    } endsOther{&other};
-    HWND otherFrame = nullptr, otherEdit = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        otherFrame = FindProcessWindow(other, "FenlopTestTarget");
-        return otherFrame && (otherEdit = GetDlgItem(otherFrame, 1)) != nullptr;
-    }));
-    WaitForInputIdle(other.handle, WAIT_MS);
+    Bystander other;
+    ASSERT_NO_FATAL_FAILURE(StartBystander(&other));
+    HWND otherFrame = other.frame, otherEdit = other.edit;
     FocusTarget();
     OpenByHotKey();
     PostMessageA(pad, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -465,7 +456,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
             SetForegroundWindow(otherFrame);
         return GetForegroundWindow() == otherFrame && FocusOf(otherFrame) == otherEdit;
     }));
-    PostMessageA(pad, WM_COMMAND, 1, 0);  // Ent
+    PostMessageA(pad, WM_COMMAND, CALC_KEY_FINISH, 0);  // Ent
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
     Sleep(500);
     EXPECT_EQ(EditText(otherEdit), "");

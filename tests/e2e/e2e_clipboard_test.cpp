@@ -184,7 +184,7 @@ TEST_F(ClipboardE2E, WhoeverCopiedAndHoweverTheTargetReadsThePhraseGoesInAndTheC
             ASSERT_NO_FATAL_FAILURE(CopyUsersContent(c.copier));
             FocusTarget();
             CallUp();
-            SetDlgItemTextA(targetFrame, 2, "");
+            SetDlgItemTextA(targetFrame, TARGET_READ_ID, "");
             DWORD before = GetClipboardSequenceNumber();
             PressKey(VK_RETURN);
             DWORD sent = GetTickCount();
@@ -207,7 +207,7 @@ TEST_F(ClipboardE2E, WhoeverCopiedAndHoweverTheTargetReadsThePhraseGoesInAndTheC
             }
             EXPECT_EQ(EditText(edit), BUSINESS[0]);
             if (c.target.readsOnActivation) {
-                EXPECT_EQ(WindowText(GetDlgItem(targetFrame, 2)), BUSINESS[0]) << "read on activation";
+                EXPECT_EQ(WindowText(GetDlgItem(targetFrame, TARGET_READ_ID)), BUSINESS[0]) << "read on activation";
             }
             WaitUntil([&] { return !IsWindowVisible(phrase); }, 2000);
         }
@@ -540,7 +540,7 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
     RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases");
     Start(0);
     auto open = [&] {
-        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
         EXPECT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
         PressKey('S');
         HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");

@@ -193,7 +193,7 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
             int command;
             const char* caption;
         };
-        for (Dialog d : {Dialog{40017, "検索"}, Dialog{40020, "ﾊﾞｰｼﾞｮﾝ情報"}}) {
+        for (Dialog d : {Dialog{IDM_FIND, "検索"}, Dialog{IDM_ABOUT, "ﾊﾞｰｼﾞｮﾝ情報"}}) {
             PostMessageA(phrase, WM_COMMAND, d.command, 0);
             HWND dialog = ShownProcessWindow(fenlop, "#32770", d.caption);
             ASSERT_TRUE(dialog) << d.caption;
@@ -208,7 +208,7 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         // window will do as the target.
         PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
-        PostMessageA(tray, MSG_CALL_UP, 2002, (LPARAM)tray);
+        PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)tray);
         HWND pad = ShownProcessWindow(fenlop, "#32770", nullptr);
         ASSERT_TRUE(pad);
         Sleep(300);
@@ -217,7 +217,7 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         PostMessageA(pad, WM_CLOSE, 0, 0);
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
 
-        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
         ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
         PressKey('S');
         HWND settings = ShownProcessWindow(fenlop, "#32770", "設定");

@@ -68,10 +68,17 @@ long RunUnix(const std::string& commandLine, DWORD ms)
         if (c == '/')
             c = '\\';
     DeleteFileA(windowsMarker.c_str());
-    Process p = StartProcess("/bin/sh -c \"" + commandLine + "; echo $? > " + marker + ".tmp && mv " + marker +
-                             ".tmp " + marker + "\"");
-    if (p.handle)
-        CloseHandle(p.handle);
+    // Wine leaves the process record of a Unix program as it finds it, or
+    // with stale values: none of its handles is this process's to close (a
+    // close would hit one of ours, the standard output among them, and the
+    // run's report would stop there).
+    std::string line = "/bin/sh -c \"" + commandLine + "; echo $? > " + marker + ".tmp && mv " + marker + ".tmp " +
+                       marker + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
     long code = -1;
     WaitUntil([&] {
         std::string text = ReadFileBytes(windowsMarker);

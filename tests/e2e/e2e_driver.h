@@ -10,7 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/target_editor.h"
+
 const DWORD WAIT_MS = 10000;
+
+// fenlop.exe's private messages that other processes send, and its tray
+// icon's id in the notifications.
+const UINT MSG_TRAY_NOTIFY = 2082;
+const UINT MSG_PASTE_CLIPBOARD = 2085;
+const UINT MSG_CALL_UP = 2095;
+const UINT TRAY_ICON = 107;
 
 struct Process {
     HANDLE handle = nullptr;
@@ -19,8 +28,8 @@ struct Process {
 };
 
 // Starts a Windows program, its standard input read from the file at
-// inputPath when one is given. (A Unix one starts too, but without a
-// handle: use RunUnix.)
+// inputPath when one is given. (Not a Unix one: Wine gives it no handles,
+// and the record it leaves must not be closed; use RunUnix.)
 Process StartProcess(const std::string& commandLine, const std::string& folder = "",
                      const std::string& inputPath = "");
 // Waits for the exit; returns the exit code, or -1 after the timeout.

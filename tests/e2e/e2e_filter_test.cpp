@@ -6,9 +6,6 @@
 
 namespace {
 
-const int ID_STATUS = 104;
-const int ID_FILTER = 108;
-
 const char FILTER_LIBRARY[] =
     "<u>\"root\"\r\n"
     "    <u>\"挨拶\"\r\n"
@@ -59,7 +56,7 @@ protected:
         WriteRecord(RecordWith(MEETING_PATH, sizeof MEETING_PATH));
         ASSERT_NO_FATAL_FAILURE(StartTarget());
         ASSERT_NO_FATAL_FAILURE(StartFenlop());
-        box = GetDlgItem(phrase, ID_FILTER);
+        box = GetDlgItem(phrase, IDC_FILTER);
         ASSERT_TRUE(box);
         ASSERT_NO_FATAL_FAILURE(FocusTarget());
         ASSERT_NO_FATAL_FAILURE(CallUp());
@@ -78,7 +75,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == box; })) << "Ctrl+E did not focus the box";
     }
 
-    std::string Status() { return EditText(GetDlgItem(phrase, ID_STATUS)); }
+    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
 };
 
 TEST_F(FilterE2E, NarrowsTheListAtEachChangeInAnyKanaOrWidth)

@@ -6,10 +6,7 @@
 
 namespace {
 
-const int ID_FIND_TEXT = 1008;
-const int ID_FIND_AND = 1009;
-const int ID_FIND_OR = 1010;
-const int ID_FIND_ALL_TREES = 1006;
+const int COMBO_EDIT_ID = 1001;  // a combo box's own edit control
 const char FIND_TITLE[] = "検索";
 
 bool Checked(HWND dialog, int id)
@@ -20,7 +17,7 @@ bool Checked(HWND dialog, int id)
 // The entries of the dialog's history, top first.
 std::vector<std::string> HistoryOf(HWND dialog)
 {
-    HWND combo = GetDlgItem(dialog, ID_FIND_TEXT);
+    HWND combo = GetDlgItem(dialog, IDC_FIND_TEXT);
     std::vector<std::string> out;
     int count = (int)SendMessageA(combo, CB_GETCOUNT, 0, 0);
     // Read as UTF-16: Wine hands the A form of this message across processes
@@ -97,25 +94,25 @@ protected:
         ASSERT_TRUE(WaitUntil([&] {
             dialog = FindProcessWindow(fenlop, "#32770", FIND_TITLE);
             return dialog && IsWindowVisible(dialog) && GetForegroundWindow() == dialog &&
-                   FocusOf(dialog) == GetDlgItem(GetDlgItem(dialog, ID_FIND_TEXT), 1001);
+                   FocusOf(dialog) == GetDlgItem(GetDlgItem(dialog, IDC_FIND_TEXT), COMBO_EDIT_ID);
         })) << "find dialog not shown with the text focused";
     }
 
     void SetOptions(int mode, int allTrees)
     {
-        int button = mode ? ID_FIND_OR : ID_FIND_AND;
+        int button = mode ? IDC_FIND_OR : IDC_FIND_AND;
         if (!Checked(dialog, button))
             SendMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-        if (Checked(dialog, ID_FIND_ALL_TREES) != (allTrees != 0))
-            SendMessageA(GetDlgItem(dialog, ID_FIND_ALL_TREES), BM_CLICK, 0, 0);
+        if (Checked(dialog, IDC_FIND_ALL_TREES) != (allTrees != 0))
+            SendMessageA(GetDlgItem(dialog, IDC_FIND_ALL_TREES), BM_CLICK, 0, 0);
         ASSERT_TRUE(Checked(dialog, button));
-        ASSERT_EQ(Checked(dialog, ID_FIND_ALL_TREES), allTrees != 0);
+        ASSERT_EQ(Checked(dialog, IDC_FIND_ALL_TREES), allTrees != 0);
     }
 
     void SetText(const char* text)
     {
-        SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)text);
-        ASSERT_EQ(EditText(GetDlgItem(dialog, ID_FIND_TEXT)), text);
+        SendMessageA(GetDlgItem(dialog, IDC_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)text);
+        ASSERT_EQ(EditText(GetDlgItem(dialog, IDC_FIND_TEXT)), text);
     }
 
     // Closes the dialog with a key; the phrase window gets the activation back.
@@ -171,10 +168,10 @@ TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
     ClientToScreen(phrase, &origin);
     EXPECT_EQ(at.x, origin.x);
     EXPECT_EQ(at.y, origin.y);
-    EXPECT_EQ(EditText(GetDlgItem(dialog, ID_FIND_TEXT)), "");
-    EXPECT_TRUE(Checked(dialog, ID_FIND_AND));
-    EXPECT_FALSE(Checked(dialog, ID_FIND_OR));
-    EXPECT_FALSE(Checked(dialog, ID_FIND_ALL_TREES));
+    EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_FIND_TEXT)), "");
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_AND));
+    EXPECT_FALSE(Checked(dialog, IDC_FIND_OR));
+    EXPECT_FALSE(Checked(dialog, IDC_FIND_ALL_TREES));
     EXPECT_EQ(HistoryOf(dialog), std::vector<std::string>{});
     ASSERT_NO_FATAL_FAILURE(SetText("お世話 株式会社"));
     Shot("find-dialog");
@@ -192,10 +189,10 @@ TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
     // The history as the dialog shows it, and the mode it remembers.
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     EXPECT_EQ(HistoryOf(dialog), Texts({"株式会社 以上", "株式会社  以上 ", "お世話 株式会社"}));
-    EXPECT_TRUE(Checked(dialog, ID_FIND_AND));
-    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), CB_SHOWDROPDOWN, TRUE, 0);
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_AND));
+    SendMessageA(GetDlgItem(dialog, IDC_FIND_TEXT), CB_SHOWDROPDOWN, TRUE, 0);
     Shot("find-dialog-history");
-    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), CB_SHOWDROPDOWN, FALSE, 0);
+    SendMessageA(GetDlgItem(dialog, IDC_FIND_TEXT), CB_SHOWDROPDOWN, FALSE, 0);
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
 }
 
@@ -241,7 +238,7 @@ TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]})) << "the label again";
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     EXPECT_EQ(HistoryOf(dialog), Texts({"ABC", "お世話"}));
-    EXPECT_TRUE(Checked(dialog, ID_FIND_OR)) << "the last mode";
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_OR)) << "the last mode";
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
 }
 
@@ -279,8 +276,8 @@ TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
     SettingsRecord before = Stored();
 
     ASSERT_NO_FATAL_FAILURE(OpenFind());
-    EXPECT_TRUE(Checked(dialog, ID_FIND_OR));
-    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES));
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_OR));
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_ALL_TREES));
     ASSERT_NO_FATAL_FAILURE(SetText("以上"));
     ASSERT_NO_FATAL_FAILURE(SetOptions(0, 0));
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
@@ -288,15 +285,15 @@ TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
 
     // The close box cancels too.
     ASSERT_NO_FATAL_FAILURE(OpenFind());
-    EXPECT_TRUE(Checked(dialog, ID_FIND_OR)) << "cancel restores the mode";
-    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES)) << "cancel restores the scope";
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_OR)) << "cancel restores the mode";
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_ALL_TREES)) << "cancel restores the scope";
     EXPECT_EQ(HistoryOf(dialog), Texts({"既存"}));
     ASSERT_NO_FATAL_FAILURE(SetOptions(0, 0));
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
     ASSERT_NO_FATAL_FAILURE(OpenFind());
-    EXPECT_TRUE(Checked(dialog, ID_FIND_OR));
-    EXPECT_TRUE(Checked(dialog, ID_FIND_ALL_TREES));
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_OR));
+    EXPECT_TRUE(Checked(dialog, IDC_FIND_ALL_TREES));
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_ESCAPE));
     SettingsRecord after = Stored();
     EXPECT_EQ(memcmp(&before, &after, sizeof after), 0) << "a cancel stores nothing";
@@ -352,7 +349,7 @@ TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     ASSERT_NO_FATAL_FAILURE(SetText("既存"));
     // Tab reaches the check box; Space sets it, Alt+T clears it again.
-    HWND box = GetDlgItem(dialog, ID_FIND_ALL_TREES);
+    HWND box = GetDlgItem(dialog, IDC_FIND_ALL_TREES);
     for (int i = 0; i < 3 && FocusOf(dialog) != box; i++) {
         HWND before = FocusOf(dialog);
         PressKey(VK_TAB);
@@ -360,17 +357,17 @@ TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
     }
     ASSERT_EQ(FocusOf(dialog), box) << "focus on " << GetDlgCtrlID(FocusOf(dialog));
     PressKey(VK_SPACE);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, ID_FIND_ALL_TREES); }));
+    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, IDC_FIND_ALL_TREES); }));
     PressChord({VK_MENU}, 'T');
-    ASSERT_TRUE(WaitUntil([&] { return !Checked(dialog, ID_FIND_ALL_TREES); }));
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(dialog, IDC_FIND_ALL_TREES); }));
     PressKey(VK_SPACE);
-    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, ID_FIND_ALL_TREES); }));
+    ASSERT_TRUE(WaitUntil([&] { return Checked(dialog, IDC_FIND_ALL_TREES); }));
     PressChord({VK_MENU}, 'A');
     EXPECT_TRUE(WaitUntil([&] {
         HWND focus = FocusOf(dialog);
-        return focus == GetDlgItem(dialog, ID_FIND_AND) || focus == GetDlgItem(dialog, ID_FIND_OR);
+        return focus == GetDlgItem(dialog, IDC_FIND_AND) || focus == GetDlgItem(dialog, IDC_FIND_OR);
     })) << "Alt+A reaches the radio buttons";
-    bool orMode = Checked(dialog, ID_FIND_OR);
+    bool orMode = Checked(dialog, IDC_FIND_OR);
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"既存"}); })) << Joined(ListTexts(Remote()));
     SettingsRecord stored = Stored();
@@ -389,7 +386,7 @@ TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
     std::string wide;
     for (int i = 0; i < 100; i++)
         wide += "あ";
-    SendMessageA(GetDlgItem(dialog, ID_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)wide.c_str());
+    SendMessageA(GetDlgItem(dialog, IDC_FIND_TEXT), WM_SETTEXT, 0, (LPARAM)wide.c_str());
     ASSERT_NO_FATAL_FAILURE(CloseWith(VK_RETURN));
     std::string cut = wide.substr(0, 78);
     SettingsRecord stored;

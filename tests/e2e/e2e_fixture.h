@@ -15,11 +15,8 @@
 #include "tests/e2e/e2e_driver.h"
 
 const char SETTINGS_KEY[] = "Software\\Orbo\\Fenlop";
-const UINT MSG_TRAY_NOTIFY = 2082;
-const UINT MSG_PASTE_CLIPBOARD = 2085;
-const UINT MSG_CALL_UP = 2095;
-const int CMD_EXIT = 40002;
-const int CMD_ABOUT = 40020;
+const int CMD_EXIT = IDM_EXIT;
+const int CMD_ABOUT = IDM_ABOUT;
 const int HOTKEY_CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
 const int PHRASE_HOTKEY = HOTKEY_CTRL_ALT | 'P';
 
@@ -119,6 +116,15 @@ inline size_t Find(const std::string& bytes, const char* text)
     return bytes.find(text);
 }
 
+// A second target editor: a window where keys meant for the target could
+// land by mistake. Ended with the test.
+struct Bystander {
+    Process process;
+    HWND frame = nullptr;
+    HWND edit = nullptr;
+    ~Bystander() { EndProcess(&process); }
+};
+
 class FenlopE2E : public ::testing::Test {
 protected:
     std::string folder;
@@ -165,8 +171,8 @@ protected:
             << WhyNotStarted();
         phrase = FindProcessWindow(fenlop, "Fenlop");
         ASSERT_TRUE(phrase);
-        list = GetDlgItem(phrase, 107);
-        tree = GetDlgItem(phrase, 105);
+        list = GetDlgItem(phrase, IDC_LIST);
+        tree = GetDlgItem(phrase, IDC_TREE);
         ASSERT_TRUE(list && tree);
         WaitForInputIdle(fenlop.handle, WAIT_MS);
     }
@@ -205,7 +211,7 @@ protected:
     }
 
     // The target editor, its frame of the window class given.
-    void StartTarget(const std::string& title = "", const char* frameClass = "FenlopTestTarget")
+    void StartTarget(const std::string& title = "", const char* frameClass = TARGET_CLASS)
     {
         SetEnvironmentVariableA("FENLOP_TARGET_CLASS", frameClass);
         target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
@@ -214,9 +220,22 @@ protected:
         // The frame is listed before its creation has made the edit control.
         ASSERT_TRUE(WaitUntil([&] {
             targetFrame = FindProcessWindow(target, frameClass);
-            return targetFrame && (edit = GetDlgItem(targetFrame, 1)) != nullptr;
+            return targetFrame && (edit = GetDlgItem(targetFrame, TARGET_EDIT_ID)) != nullptr;
         }));
         WaitForInputIdle(target.handle, WAIT_MS);
+    }
+
+    // The bystander started, a Unicode program when asked, and ready.
+    void StartBystander(Bystander* other, bool unicode = false)
+    {
+        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", unicode ? "1" : nullptr);
+        other->process = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" Other editor");
+        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", nullptr);
+        ASSERT_TRUE(WaitUntil([&] {
+            other->frame = FindProcessWindow(other->process, TARGET_CLASS);
+            return other->frame && (other->edit = GetDlgItem(other->frame, TARGET_EDIT_ID)) != nullptr;
+        }));
+        WaitForInputIdle(other->process.handle, WAIT_MS);
     }
 
     void FocusTarget()
@@ -259,7 +278,7 @@ protected:
     // is captured.
     void ShowFromTray()
     {
-        PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_LBUTTONUP);
         ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
         ASSERT_TRUE(WaitUntil([&] {
             if (!PhraseWindowReady()) {

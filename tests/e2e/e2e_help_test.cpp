@@ -7,7 +7,6 @@ namespace {
 
 const char VIEWER_CLASS[] = "HH Parent";
 const char VIEWER_TITLE[] = "Fenlopヘルプ";
-const int CMD_HELP = 40019;
 
 struct ViewerCount {
     int count;
@@ -102,7 +101,7 @@ TEST_F(HelpE2E, HelpOpensOneViewerAndASecondHelpBringsItForward)
     ShowWindow(window, SW_MINIMIZE);
     FocusTarget();
     CallUp();
-    PostMessageA(phrase, WM_COMMAND, CMD_HELP, 0);
+    PostMessageA(phrase, WM_COMMAND, IDM_HELP, 0);
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window && !IsIconic(window); }))
         << "the viewer is not brought forward";
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));

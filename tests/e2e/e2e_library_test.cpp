@@ -558,7 +558,7 @@ TEST_F(LibraryE2E, APlaceholderInsertedFromTheEditorIsFilledAtTheSend)
                              sizeof date),
               0);
     // Hidden, then called up over the target.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_LBUTTONUP);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
     FocusTarget();
     CallUp();
@@ -631,7 +631,7 @@ TEST_F(LibraryE2E, APhraseAddedAfterAnOutsideChangeJoinsThePhraseTheOtherProgram
     EXPECT_EQ(ListTexts(Remote()), Texts({"F", "A", "B", "C", "D", "E", "N"}));
 
     // Hidden, changed again, called up: the window shows the file as it is.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_LBUTTONUP);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
     size_t close = bytes.find("</p>\r\n", Find(bytes, "\"N\"\r\n")) + 6;
     ASSERT_TRUE(WriteFileBytes(fresh, bytes.substr(0, close) + "        <p>\r\n        \"G\"\r\n        </p>\r\n" +
@@ -893,7 +893,7 @@ TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgra
     ASSERT_TRUE(dialog);
     HWND box = GetDlgItem(dialog, IDC_EDIT_TEXT);
     SendMessageA(box, WM_SETTEXT, 0, (LPARAM)"書きかけ");
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
     // Where a menu comes, the user picks its exit command.
     if (WaitUntil([&] { return ShownMenu() != nullptr; }, 1500))
         Choose({'X'});

@@ -15,7 +15,6 @@ const char CLOSED_BALLOON[] =
 const char STOPPED_BALLOON[] = "入力中にフォーカスが貼り付け先のウィンドウから移ったため、入力を途中でやめました。";
 
 // The target editor's record of the keys its edit control got.
-const int KEYS_ID = 3;
 const char CTRL_V[] = "c56 ";
 const char SHIFT_INSERT[] = "s2d ";
 const char TYPED[] = "e7 ";  // a character typed as Unicode input
@@ -40,7 +39,7 @@ protected:
     // Unicode program as remote desktop clients are. (Under Wine an ANSI
     // window gets the two bytes of a typed Japanese character apart, and
     // makes two wrong ones of them.)
-    void Start(const std::string& rules, const char* frameClass = "FenlopTestTarget", DWORD restore = 0)
+    void Start(const std::string& rules, const char* frameClass = TARGET_CLASS, DWORD restore = 0)
     {
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.calcHotKey = CALC_HOTKEY;
@@ -59,7 +58,7 @@ protected:
         ASSERT_TRUE(SetClipboardText(USERS_COPY));
     }
 
-    std::string KeysGot() { return WindowText(GetDlgItem(targetFrame, KEYS_ID)); }
+    std::string KeysGot() { return WindowText(GetDlgItem(targetFrame, TARGET_KEYS_ID)); }
 
     // The second phrase of the open label (two lines), sent with Enter.
     void SendTwoLinePhrase()
@@ -119,11 +118,11 @@ TEST_F(SendE2E, EachKindOfWindowGetsThePhraseByItsOwnMethod)
         const char* keys;  // the method's keys, seen by the target
         bool clipboardLeft;
     } cases[] = {
-        {"no row", "FenlopTestTarget", Rules({"class:SomeOtherWindow=typed"}), CTRL_V, false},
+        {"no row", TARGET_CLASS, Rules({"class:SomeOtherWindow=typed"}), CTRL_V, false},
         {"class row, Shift+Insert", "FenlopTerminal", Rules({"class:fenlopterminal=shift+insert"}), SHIFT_INSERT,
          false},
         {"class row, typed", "FenlopRemote", Rules({"class:FenlopRemote=typed"}), TYPED, true},
-        {"program row, typed", "FenlopTestTarget", Rules({"program:FENLOP_TARGET_EDITOR.EXE=typed"}), TYPED, true},
+        {"program row, typed", TARGET_CLASS, Rules({"program:FENLOP_TARGET_EDITOR.EXE=typed"}), TYPED, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -165,7 +164,7 @@ TEST_F(SendE2E, ATargetClosedSinceTheCallUpGetsNoKeysAndTheIconSaysSo)
         for (DWORD restore : {0, 1}) {
             SCOPED_TRACE(std::string(pad ? "pad" : "phrase") + (restore ? ", kept clipboard" : ""));
             ASSERT_TRUE(WaitUntil([] { return BalloonText().empty(); }, 15000));
-            ASSERT_NO_FATAL_FAILURE(Start("", "FenlopTestTarget", restore));
+            ASSERT_NO_FATAL_FAILURE(Start("", TARGET_CLASS, restore));
             std::string before = ReadFileBytes(library);
             FocusTarget();
             HWND padWindow = nullptr;
@@ -203,31 +202,20 @@ TEST_F(SendE2E, TypingStopsWhenTheFocusLeavesTheTarget)
     ASSERT_TRUE(WriteFileBytes(library, "<u>\"root\"\r\n<u>\"挨拶\"\r\n<u>\"ビジネス\"\r\n<p>\r\n\"" + phrase +
                                             "\"\r\n</p>\r\n</u>\r\n</u>\r\n</u>\r\n"));
     ASSERT_NO_FATAL_FAILURE(Start(Rules({"class:FenlopRemote=typed"}), "FenlopRemote"));
-    SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", "1");
-    Process other = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" Other editor");
-    SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", nullptr);
-    struct Ender {
-        Process* process;
-        ~Ender() { EndProcess(process); }
-    } endsOther{&other};
-    HWND otherFrame = nullptr, otherEdit = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        otherFrame = FindProcessWindow(other, "FenlopTestTarget");
-        return otherFrame && (otherEdit = GetDlgItem(otherFrame, 1)) != nullptr;
-    }));
-    WaitForInputIdle(other.handle, WAIT_MS);
+    Bystander other;
+    ASSERT_NO_FATAL_FAILURE(StartBystander(&other, true));
     FocusTarget();
     CallUp();
     ASSERT_EQ(ItemCount(list), 1);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit).size() >= 20; })) << EditText(edit) << BalloonText();
-    SetForegroundWindow(otherFrame);
+    SetForegroundWindow(other.frame);
     EXPECT_TRUE(WaitUntil([] { return BalloonText() == STOPPED_BALLOON; }, 6000)) << BalloonText();
     std::string got = EditText(edit);
     EXPECT_LT(got.size(), phrase.size());
     EXPECT_EQ(phrase.compare(0, got.size(), got), 0);
     // Two bytes a character; one batch at most went to the other editor.
-    EXPECT_LE(EditText(otherEdit).size(), 2 * TYPED_BATCH) << EditText(otherEdit);
+    EXPECT_LE(EditText(other.edit).size(), 2 * TYPED_BATCH) << EditText(other.edit);
     EXPECT_EQ(HeldText(), USERS_COPY);
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "resources/resource.h"
 #include "shell/settings_record.h"
 #include "tests/e2e/e2e_driver.h"
 
@@ -82,13 +83,13 @@ int Tour(const std::string& folder, const std::string& shots)
     Process fenlop = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
     HWND frame = nullptr, edit = nullptr, tray = nullptr;
     bool started = WaitUntil([&] {
-        frame = FindProcessWindow(target, "FenlopTestTarget");
-        edit = frame ? GetDlgItem(frame, 1) : nullptr;
+        frame = FindProcessWindow(target, TARGET_CLASS);
+        edit = frame ? GetDlgItem(frame, TARGET_EDIT_ID) : nullptr;
         tray = FindProcessWindow(fenlop, "FLPTray");
         return edit && tray;
     });
     HWND phrase = FindProcessWindow(fenlop, "Fenlop");
-    HWND list = phrase ? GetDlgItem(phrase, 107) : nullptr;
+    HWND list = phrase ? GetDlgItem(phrase, IDC_LIST) : nullptr;
     int result = 1;
     if (!started || !list) {
         printf("tour: the programs did not start\n");
@@ -121,9 +122,9 @@ int Tour(const std::string& folder, const std::string& shots)
             printf("...the phrase window did not show.\n");
         }
         // The about box over the phrase window, and the settings dialog.
-        PostMessageA(tray, 2095, 2001, (LPARAM)edit);
+        PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)edit);
         WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; });
-        PostMessageA(phrase, WM_COMMAND, 40020, 0);
+        PostMessageA(phrase, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = nullptr;
         if (WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
             Sleep(300);
@@ -145,18 +146,18 @@ int Tour(const std::string& folder, const std::string& shots)
                     Sleep(300);
                     Screenshot(shots + "/5-editor.png");
                     printf("%s\n", Utf8("The list's menu, 編集(E)...: the phrase editor opens on the phrase.").c_str());
-                    PostMessageA(editor, WM_COMMAND, 1004, 0);
+                    PostMessageA(editor, WM_COMMAND, IDC_EDIT_CANCEL, 0);
                     WaitUntil([&] { return !IsWindow(editor); });
                 }
             }
         }
         // Ctrl+F: every phrase of the library that holds the word.
-        PostMessageA(phrase, WM_COMMAND, 40017, 0);
+        PostMessageA(phrase, WM_COMMAND, IDM_FIND, 0);
         HWND find = ShownProcessWindow(fenlop, "#32770", "検索");
         if (find) {
-            SetWindowTextA(GetDlgItem(find, 1008), "お世話");
-            SendMessageA(GetDlgItem(find, 1006), BM_SETCHECK, BST_CHECKED, 0);
-            PostMessageA(find, WM_COMMAND, 1006, (LPARAM)GetDlgItem(find, 1006));
+            SetWindowTextA(GetDlgItem(find, IDC_FIND_TEXT), "お世話");
+            SendMessageA(GetDlgItem(find, IDC_FIND_ALL_TREES), BM_SETCHECK, BST_CHECKED, 0);
+            PostMessageA(find, WM_COMMAND, IDC_FIND_ALL_TREES, (LPARAM)GetDlgItem(find, IDC_FIND_ALL_TREES));
             Sleep(300);
             Screenshot(shots + "/6-find.png");
             PostMessageA(find, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(find, IDOK));
@@ -167,7 +168,7 @@ int Tour(const std::string& folder, const std::string& shots)
         }
         PostMessageA(phrase, WM_KEYDOWN, VK_ESCAPE, 0);
         WaitUntil([&] { return !IsWindowVisible(phrase); });
-        PostMessageA(tray, 2082, 107, WM_RBUTTONUP);
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
         if (WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); })) {
             Screenshot(shots + "/8-tray-menu.png");
             PressKey('S');
@@ -180,9 +181,9 @@ int Tour(const std::string& folder, const std::string& shots)
             }
         }
         // F1 in the phrase window: the help viewer with its contents on the left.
-        PostMessageA(tray, 2095, 2001, (LPARAM)edit);
+        PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)edit);
         WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; });
-        PostMessageA(phrase, WM_COMMAND, 40019, 0);
+        PostMessageA(phrase, WM_COMMAND, IDM_HELP, 0);
         HWND help = nullptr;
         if (WaitUntil([&] { return (help = FindWindowA("HH Parent", "Fenlopヘルプ")) && IsWindowVisible(help); })) {
             Sleep(1000);
@@ -206,12 +207,12 @@ int Tour(const std::string& folder, const std::string& shots)
         HWND pad = nullptr;
         if (WaitUntil([&] {
                 return (pad = FindProcessWindow(fenlop, "#32770")) != nullptr && GetForegroundWindow() == pad &&
-                       FocusOf(pad) == GetDlgItem(pad, 1013);
+                       FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
             })) {
             printf("...the pad opens; 1 2 + 3 0 Down (collects 42), 1 0 0 / 8 Enter...\n");
             for (BYTE key : std::initializer_list<BYTE>{'1', '2', VK_ADD, '3', '0', VK_DOWN, '1', '0', '0', VK_DIVIDE})
                 PressKey(key);
-            WaitUntil([&] { return EditText(GetDlgItem(pad, 1014)).find("[/]") != std::string::npos; });
+            WaitUntil([&] { return EditText(GetDlgItem(pad, IDC_CALC_ENTRY)).find("[/]") != std::string::npos; });
             Sleep(300);
             Screenshot(shots + "/10-calculator.png");
             PressKey('8');
@@ -227,7 +228,7 @@ int Tour(const std::string& folder, const std::string& shots)
             printf("...the pad did not open.\n");
             result = 1;
         }
-        PostMessageA(phrase, WM_COMMAND, 40002, 0);
+        PostMessageA(phrase, WM_COMMAND, IDM_EXIT, 0);
         long code = WaitForExit(&fenlop);
         printf("Exit command: fenlop.exe ended with %ld; the library and the settings are written.\n", code);
         printf("Screenshots: %s\n", shots.c_str());

@@ -127,7 +127,7 @@ TEST_F(FenlopE2E, CallUpAndPasteMessagesFromAnotherProcess)
     StartFenlop();
 
     // Not a window: refused, and no target is taken.
-    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)0x7654321);
+    PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)0x7654321);
     PostMessageA(tray, MSG_CALL_UP, 1999, (LPARAM)edit);
     EXPECT_TRUE(StaysVisible(false));
     ASSERT_TRUE(SetClipboardText("貼り付け"));
@@ -135,7 +135,7 @@ TEST_F(FenlopE2E, CallUpAndPasteMessagesFromAnotherProcess)
     Sleep(300);
     EXPECT_EQ(EditText(edit), "");
 
-    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)edit);
+    PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)edit);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
     PostMessageA(tray, MSG_PASTE_CLIPBOARD, 0, 0);
     // calcEnterNewline adds one Enter after the paste.
@@ -166,7 +166,7 @@ TEST_F(FenlopE2E, SwitchingLabelsStoresTheList)
 {
     WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
     StartFenlop();
-    PostMessageA(tray, MSG_CALL_UP, 2001, (LPARAM)tray);
+    PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)tray);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
     PostMessageA(tray, 2096, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
@@ -320,7 +320,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     StartFenlop();
     const int newKey = HOTKEY_CTRL_ALT | 'K';
 
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
     PressKey('S');
     HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
@@ -343,7 +343,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
 
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_RBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
     PressKey('S');
     dialog = ShownProcessWindow(fenlop, "#32770", "設定");
@@ -488,8 +488,8 @@ TEST_F(FenlopE2E, ThePointerOverTheIconCapturesTheTargetForAClick)
     FocusTarget();
     // What the shell sends while the pointer passes over the icon and the
     // user clicks it: the click itself captures nothing.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_MOUSEMOVE);
-    PostMessageA(tray, MSG_TRAY_NOTIFY, 107, WM_LBUTTONUP);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_MOUSEMOVE);
+    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_LBUTTONUP);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; }));
     PostMessageA(tray, 2096, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
@@ -797,7 +797,7 @@ TEST_F(FenlopE2E, TheIconComesBackWhenTheTaskbarIsCreatedAgain)
     NOTIFYICONDATAA icon = {};
     icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
     icon.hWnd = tray;
-    icon.uID = 107;
+    icon.uID = TRAY_ICON;
     auto shown = [&] {
         NOTIFYICONDATAA probe = icon;
         probe.uFlags = NIF_TIP;

@@ -10,7 +10,7 @@
 //   FENLOP_TARGET_READ_ON_ACTIVATE=1  it also reads the clipboard whenever it
 //                                  is activated, as editors that follow the
 //                                  clipboard do (the text read last is kept in
-//                                  the hidden static READ_ID);
+//                                  the hidden static TARGET_READ_ID);
 //   FENLOP_TARGET_COPY=FORMAT:HEX  no window: it copies the command line as
 //                                  CF_TEXT and the bytes HEX as the registered
 //                                  FORMAT with no clipboard owner, and exits;
@@ -19,7 +19,7 @@
 //   FENLOP_TARGET_UNICODE=1        a Unicode program: its windows and message
 //                                  loop are the system's wide ones, as those
 //                                  of remote desktop clients and consoles.
-// The keys the edit control gets are kept in the hidden static KEYS_ID, one
+// The keys the edit control gets are kept in the hidden static TARGET_KEYS_ID, one
 // word a key down: its virtual key in hex, after "c" with Ctrl down and "s"
 // with Shift down ("c56" is Ctrl+V, "s2d" Shift+Insert, "e7" a character
 // typed as Unicode input, "d" Enter).
@@ -29,10 +29,7 @@
 #include <cstring>
 #include <string>
 
-static const char TARGET_CLASS[] = "FenlopTestTarget";
-static const int EDIT_ID = 1;
-static const int READ_ID = 2;
-static const int KEYS_ID = 3;
+#include "tests/e2e/target_editor.h"
 
 enum Opener { OPENER_EDIT, OPENER_FRAME, OPENER_NONE };
 
@@ -104,7 +101,7 @@ static void KeepKey(HWND edit, WPARAM key)
     char word[16];
     wsprintfA(word, "%s%s%x ", GetKeyState(VK_CONTROL) < 0 ? "c" : "", GetKeyState(VK_SHIFT) < 0 ? "s" : "",
               (unsigned)key);
-    HWND keys = GetDlgItem(GetParent(edit), KEYS_ID);
+    HWND keys = GetDlgItem(GetParent(edit), TARGET_KEYS_ID);
     int length = GetWindowTextLengthA(keys);
     std::string text(length + 1, '\0');
     GetWindowTextA(keys, &text[0], length + 1);
@@ -134,7 +131,7 @@ static LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     switch (msg) {
     case WM_CREATE: {
         const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-        HMENU id = (HMENU)(INT_PTR)EDIT_ID;
+        HMENU id = (HMENU)(INT_PTR)TARGET_EDIT_ID;
         HWND edit = s_target.unicode
                         ? CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", style, 0, 0, 0, 0, hwnd, id, nullptr, nullptr)
                         : CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", style, 0, 0, 0, 0, hwnd, id, nullptr, nullptr);
@@ -142,19 +139,19 @@ static LRESULT CALLBACK TargetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             s_target.editProc = s_target.unicode
                                     ? (WNDPROC)SetWindowLongPtrW(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc)
                                     : (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)TargetEditProc);
-        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)READ_ID, nullptr, nullptr);
-        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)KEYS_ID, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)TARGET_READ_ID, nullptr, nullptr);
+        CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 0, 0, hwnd, (HMENU)(INT_PTR)TARGET_KEYS_ID, nullptr, nullptr);
         return 0;
     }
     case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE && s_target.readOnActivate)
-            SetDlgItemTextA(hwnd, READ_ID, ReadText(hwnd).c_str());
+            SetDlgItemTextA(hwnd, TARGET_READ_ID, ReadText(hwnd).c_str());
         break;  // the default gives the frame the focus
     case WM_SIZE:
-        MoveWindow(GetDlgItem(hwnd, EDIT_ID), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        MoveWindow(GetDlgItem(hwnd, TARGET_EDIT_ID), 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
         return 0;
     case WM_SETFOCUS:
-        SetFocus(GetDlgItem(hwnd, EDIT_ID));
+        SetFocus(GetDlgItem(hwnd, TARGET_EDIT_ID));
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

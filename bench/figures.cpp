@@ -24,6 +24,7 @@
 #include "library/phrase_rewrite.h"
 #include "library/phrase_search.h"
 #include "output/win32/clipboard.h"
+#include "resources/resource.h"
 #include "shell/settings_record.h"
 #include "tests/e2e/e2e_driver.h"
 
@@ -103,14 +104,14 @@ bool Start(Session* s, const std::string& folder)
     if (!WaitUntil([&] { return (s->tray = FindProcessWindow(s->fenlop, "FLPTray")) != nullptr; }, 60000))
         return false;
     s->phrase = FindProcessWindow(s->fenlop, "Fenlop");
-    s->list = GetDlgItem(s->phrase, 107);
+    s->list = GetDlgItem(s->phrase, IDC_LIST);
     WaitForInputIdle(s->fenlop.handle, 60000);
     return s->list != nullptr;
 }
 
 void Stop(Session* s)
 {
-    PostMessageA(s->phrase, WM_COMMAND, 40002, 0);
+    PostMessageA(s->phrase, WM_COMMAND, IDM_EXIT, 0);
     WaitForExit(&s->fenlop, 60000);
     EndProcess(&s->fenlop);
 }
@@ -182,7 +183,7 @@ void TimeSwitches(const Session& s, const std::string& path, std::vector<double>
                   std::vector<double>* opens, std::vector<double>* loads)
 {
     static const std::vector<std::string> names[2] = {{"分類25", "項目5", "定型5"}, {"分類40", "項目2", "定型7"}};
-    HWND tree = GetDlgItem(s.phrase, 105);
+    HWND tree = GetDlgItem(s.phrase, IDC_TREE);
     HTREEITEM items[2];
     const LabelNode* labels[2];
     LabelNode* root = nullptr;
@@ -245,10 +246,10 @@ void TimeCallUps(const Session& s, std::vector<double>* shown)
 {
     for (int i = 0; i < FIND_RUNS; i++) {
         double t0 = Now();
-        PostMessageA(s.tray, 2095, 2001, (LPARAM)s.tray);
+        PostMessageA(s.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)s.tray);
         if (WaitUntil([&] { return IsWindowVisible(s.phrase) != FALSE; }))
             shown->push_back(Now() - t0);
-        PostMessageA(s.tray, 2095, 2001, (LPARAM)s.tray);
+        PostMessageA(s.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)s.tray);
         WaitUntil([&] { return !IsWindowVisible(s.phrase); });
     }
 }
@@ -301,14 +302,14 @@ std::string ClipboardText()
 // Searches the whole library from the find dialog: OK to the filled list.
 bool TimeFind(const Session& s, const char* text, int expected, double* ms)
 {
-    PostMessageA(s.phrase, WM_COMMAND, 40017, 0);
+    PostMessageA(s.phrase, WM_COMMAND, IDM_FIND, 0);
     HWND dialog = ShownProcessWindow(s.fenlop, "#32770", "検索");
     if (!dialog)
         return false;
-    HWND allTrees = GetDlgItem(dialog, 1006);
+    HWND allTrees = GetDlgItem(dialog, IDC_FIND_ALL_TREES);
     if (SendMessageA(allTrees, BM_GETCHECK, 0, 0) != BST_CHECKED)
         SendMessageA(allTrees, BM_CLICK, 0, 0);
-    SetWindowTextA(GetDlgItem(dialog, 1008), text);
+    SetWindowTextA(GetDlgItem(dialog, IDC_FIND_TEXT), text);
     double t0 = Now();
     PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
     bool done = WaitUntil([&] { return !IsWindow(dialog) && ItemCount(s.list) == expected; }, 60000);
@@ -362,7 +363,7 @@ FilterFigures TimeFilter(const Session& s, const std::string& library)
     HeldLibrary held;
     HoldLibrary(library.c_str(), &held);
     f.held = HeldLibraryBytes(&held);
-    HWND box = GetDlgItem(s.phrase, 108);
+    HWND box = GetDlgItem(s.phrase, IDC_FILTER);
     auto change = [&](const char* text) {
         DWORD_PTR result = 0;
         double t0 = Now();
@@ -521,7 +522,7 @@ int TypedFigures(const std::string& folder)
     SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", "1");
     Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
     HWND frame = nullptr, edit = nullptr;
-    WaitUntil([&] { return (frame = FindProcessWindow(target, "FenlopRemote")) && (edit = GetDlgItem(frame, 1)); });
+    WaitUntil([&] { return (frame = FindProcessWindow(target, "FenlopRemote")) && (edit = GetDlgItem(frame, TARGET_EDIT_ID)); });
     const int TYPED_RUNS = 11;
     std::vector<double> times[2];  // Ctrl+V, typed
     for (int i = 0; i < 2 * TYPED_RUNS && frame && edit; i++) {
@@ -592,7 +593,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "figures: fenlop did not start\n");
             return 1;
         }
-        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        PostMessageA(run.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)run.tray);
         WaitUntil([&] { return IsWindowVisible(run.phrase) != FALSE; });
         FilterFigures f = TimeFilter(run, library);
         Stop(&run);
@@ -603,7 +604,7 @@ int main(int argc, char** argv)
 
     Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
     HWND frame = nullptr, edit = nullptr;
-    WaitUntil([&] { return (frame = FindProcessWindow(target, "FenlopTestTarget")) && (edit = GetDlgItem(frame, 1)); });
+    WaitUntil([&] { return (frame = FindProcessWindow(target, TARGET_CLASS)) && (edit = GetDlgItem(frame, TARGET_EDIT_ID)); });
     Session s;
     if (!frame || !edit || !Start(&s, folder)) {
         fprintf(stderr, "figures: the programs did not start\n");
@@ -680,7 +681,7 @@ int main(int argc, char** argv)
     HWND pad = nullptr;
     auto padReady = [&] {
         return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
-               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, 1013);
+               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
     };
     auto calcKey = [] { PressChord({VK_CONTROL, VK_MENU}, 'C'); };
     for (int i = 0; i < RUNS; i++) {
@@ -702,7 +703,7 @@ int main(int argc, char** argv)
         PressKey('4');
         PressKey('2');
         WaitUntil([&] {
-            std::string line = WindowText(GetDlgItem(pad, 1014));
+            std::string line = WindowText(GetDlgItem(pad, IDC_CALC_ENTRY));
             return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
         });
         Sleep(50);
@@ -772,7 +773,7 @@ int main(int argc, char** argv)
     int expected = 0;
     Session run;
     if (Start(&run, folder)) {
-        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        PostMessageA(run.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)run.tray);
         WaitUntil([&] { return IsWindowVisible(run.phrase) != FALSE; });
         double ms = 0;
         int counts[2];
@@ -780,10 +781,10 @@ int main(int argc, char** argv)
             counts[k] = CoreSearch(WindowsPath(library), FIND_TEXTS[k], &ms);
         expected = counts[0];
         TimeSwitches(run, WindowsPath(library), &switches, &opens, &loads);
-        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        PostMessageA(run.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)run.tray);
         WaitUntil([&] { return !IsWindowVisible(run.phrase); });
         TimeCallUps(run, &callUpLarge);
-        PostMessageA(run.tray, 2095, 2001, (LPARAM)run.tray);
+        PostMessageA(run.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)run.tray);
         WaitUntil([&] { return IsWindowVisible(run.phrase) != FALSE; });
         // The first search also stores the open label's phrases.
         TimeFind(run, FIND_TEXTS[1], counts[1], &ms);

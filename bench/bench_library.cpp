@@ -3,7 +3,7 @@
 // baseline measured in the same run (medians of several repetitions).
 //
 // usage: bench_library [--keep] [FLP]
-//   FLP: the flp program (default: the one beside this program);
+//   FLP: the flp program (default: the one of this build);
 //   --keep: leave the generated libraries in place for a closer look.
 //
 // Run by hand; it prints figures and never fails on them.
@@ -579,13 +579,7 @@ int main(int argc, char** argv)
         argc--;
         argv++;
     }
-    if (argc > 1) {
-        flp = argv[1];
-    } else {
-        std::string self = keep ? argv[-1] : argv[0];
-        size_t slash = self.rfind('/');
-        flp = (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/flp";
-    }
+    flp = argc > 1 ? argv[1] : FLP_PROGRAM;
     if (access(flp.c_str(), X_OK) != 0) {
         fprintf(stderr, "bench_library: no flp program at %s\n", flp.c_str());
         return 1;
