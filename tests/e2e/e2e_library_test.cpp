@@ -159,6 +159,21 @@ protected:
 
     bool EditorGone() { return WaitUntil([&] { return !FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }); }
 
+    // The editor of a new phrase of 並べ替え (A to E), shown with the focus
+    // in its text, which is given before the dialog is shown; null when not.
+    HWND NewPhraseEditor()
+    {
+        StartAt(SORT_PATH, sizeof SORT_PATH);
+        EXPECT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
+        RightClickAt(EmptyListSpace());
+        Choose({VK_UP, VK_RETURN});
+        HWND dialog = Editor();
+        bool ready = dialog && WaitUntil([&] {
+            return FocusOf(dialog) == GetDlgItem(dialog, IDC_EDIT_TEXT) && IsWindowVisible(dialog);
+        });
+        return ready ? dialog : nullptr;
+    }
+
     // The edit box of the label being renamed.
     HWND LabelEditBox()
     {
@@ -450,17 +465,10 @@ TEST_F(LibraryE2E, RenamingFromTheMenuRefusesBadNamesAndTakes79Bytes)
     EXPECT_EQ(Find(ReadFileBytes(library), "\"並べ替え\""), std::string::npos);
 }
 
-TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret)
+TEST_F(LibraryE2E, TheEditorTabsThroughItsVisibleControlsOnlyAndStandsOverTheList)
 {
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
+    HWND dialog = NewPhraseEditor();
     ASSERT_TRUE(dialog);
-    HWND indicator = GetDlgItem(dialog, IDC_EDIT_POS);
-    // The focus is given before the dialog is shown.
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_EDIT_TEXT) && IsWindowVisible(dialog); }));
     // Tab cycles through the visible controls only: the hidden OK(&N) button
     // (which only gives Alt+N its meaning) is never reached.
     for (HWND at = GetDlgItem(dialog, IDC_EDIT_TEXT), start = at;;) {
@@ -469,32 +477,46 @@ TEST_F(LibraryE2E, TheEditorAppendsANewPhraseWithItsLineBreaksAndFollowsTheCaret
         if (at == start)
             break;
     }
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  1：  1"; })) << WindowText(indicator);
     POINT placed = {0, 0}, owner = {0, 0};
     ClientToScreen(dialog, &placed);
     ClientToScreen(list, &owner);
     EXPECT_EQ(placed.x, owner.x) << "the editor's client area starts at its owner's";
     EXPECT_EQ(placed.y, owner.y);
+}
 
+TEST_F(LibraryE2E, TheEditorsIndicatorFollowsTheCaretAndEscapeOrTheCloseBoxLeaveItOpen)
+{
+    HWND dialog = NewPhraseEditor();
+    ASSERT_TRUE(dialog);
+    HWND indicator = GetDlgItem(dialog, IDC_EDIT_POS);
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  1：  1"; })) << WindowText(indicator);
     for (BYTE key : {(BYTE)'A', (BYTE)'B', (BYTE)VK_RETURN, (BYTE)'C'})
         PressKey(key);
     EXPECT_TRUE(WaitUntil([&] { return WindowText(indicator) == "  2：  2"; })) << WindowText(indicator);
     EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "ab\r\nc");
     Shot("editor");
-    // Esc and the close box leave the editor open.
     PressKey(VK_ESCAPE);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     Sleep(300);
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "ab\r\nc");
+}
+
+TEST_F(LibraryE2E, CtrlAInTheEditorSelectsItAllAndAltNAppendsThePhraseToTheFileAtOnce)
+{
+    HWND dialog = NewPhraseEditor();
+    ASSERT_TRUE(dialog);
+    HWND text = GetDlgItem(dialog, IDC_EDIT_TEXT);
+    for (BYTE key : {(BYTE)'A', (BYTE)'B'})
+        PressKey(key);
+    ASSERT_TRUE(WaitUntil([&] { return EditText(text) == "ab"; })) << EditText(text);
     // Ctrl+A selects everything; the next letter replaces it all.
     PressChord({VK_CONTROL}, 'A');
     PressKey('Z');
-    EXPECT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)) == "z"; }))
-        << EditText(GetDlgItem(dialog, IDC_EDIT_TEXT));
+    EXPECT_TRUE(WaitUntil([&] { return EditText(text) == "z"; })) << EditText(text);
     PressKey(VK_RETURN);
     PressKey('Y');
-    ASSERT_TRUE(WaitUntil([&] { return EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)) == "z\r\ny"; }));
+    ASSERT_TRUE(WaitUntil([&] { return EditText(text) == "z\r\ny"; }));
     PressChord({VK_MENU}, 'N');
     ASSERT_TRUE(EditorGone());
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E", "z\r\ny"}));
