@@ -8,15 +8,18 @@
 
 #include "calc/win32/pad_texts.h"
 #include "common/win32/key_state.h"
-#include "output/win32/text_output.h"
 #include "resources/resource.h"
-#include "common/win32/globals.h"
-#include "shell/settings_record.h"
 
 static const int KEY_CAPTION_SIZE = 80;
 static const int CMD_FOCUS_DISPLAY = 0;
 
-static HHOOK s_keyboardHook;
+// The open pad: one at a time, from its opening to its end.
+struct PadRecord {
+    HWND window;           // null while no pad is open
+    HHOOK keyboardHook;    // the program thread's keys, while it is open
+    CalcPadHost host;
+};
+static PadRecord s_pad;
 
 // The pad command of a virtual key; 0 for keys the pad does not take.
 // Shift+5 and Shift+minus follow the Japanese key tops (% and =).
@@ -58,7 +61,7 @@ static int KeyCommand(WPARAM key, bool shift)
 // dialog opened over the pad take their own keys.
 static bool KeysAreForThePad()
 {
-    if (!g_globals.app.calcPad || GetActiveWindow() != g_globals.app.calcPad)
+    if (!s_pad.window || GetActiveWindow() != s_pad.window)
         return false;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -73,21 +76,21 @@ static LRESULT CALLBACK PadKeyboardHook(int code, WPARAM key, LPARAM flags)
     if (code != HC_ACTION || (flags & 0x80000000) || !KeysAreForThePad())
         return 0;
     if (key == VK_ESCAPE) {
-        PostMessageA(g_globals.app.calcPad, WM_CLOSE, 0, 0);
+        PostMessageA(s_pad.window, WM_CLOSE, 0, 0);
         return 0;
     }
     int command = KeyCommand(key, KeyDown(VK_SHIFT));
     if (command)
-        PostMessageA(g_globals.app.calcPad, WM_COMMAND, command, 0);
+        PostMessageA(s_pad.window, WM_COMMAND, command, 0);
     return 0;
 }
 
 static BOOL OnInitDialog(HWND pad)
 {
-    s_keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, g_globals.app.instance, GetCurrentThreadId());
-    g_globals.app.calcPad = pad;
+    s_pad.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, s_pad.host.instance, GetCurrentThreadId());
+    s_pad.window = pad;
     RECT rc;
-    GetWindowRect(g_globals.app.phraseWindow, &rc);
+    GetWindowRect(s_pad.host.anchor, &rc);
     SetWindowPos(pad, HWND_TOPMOST, rc.left, rc.top, 0, 0, SWP_NOSIZE);
     PostMessageA(pad, WM_COMMAND, CMD_FOCUS_DISPLAY, 0);
     CalcPadTexts texts = PadTexts(pad);
@@ -103,10 +106,7 @@ static void Finish(HWND pad)
     CalcPadTexts texts = PadTexts(pad);
     char values[CALC_CAPTION_SIZE];
     CalcFinish(&texts, values, sizeof values);
-    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
-                         &g_globals.options.pasteRules};
-    SendText(pad, values, target, g_globals.settings.calcEnterNewline);
+    s_pad.host.typeValues(pad, values);
     DestroyWindow(pad);
 }
 
@@ -153,7 +153,7 @@ static void OnMove(HWND pad)
 {
     RECT rc;
     GetWindowRect(pad, &rc);
-    SetWindowPos(g_globals.app.phraseWindow, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(s_pad.host.anchor, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // Escape posted to the pad: a hidden pad would keep its hook.
@@ -171,10 +171,12 @@ static INT_PTR OnCtlColorStatic(HDC dc)
 
 static void OnDestroy()
 {
-    if (s_keyboardHook)
-        UnhookWindowsHookEx(s_keyboardHook);
-    s_keyboardHook = nullptr;
-    g_globals.app.calcPad = nullptr;
+    if (s_pad.keyboardHook)
+        UnhookWindowsHookEx(s_pad.keyboardHook);
+    s_pad.keyboardHook = nullptr;
+    s_pad.window = nullptr;
+    if (s_pad.host.closed)
+        s_pad.host.closed();
 }
 
 static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -192,9 +194,8 @@ static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lP
     return FALSE;
 }
 
-HWND OpenCalculatorPad(HWND owner)
+HWND OpenCalculatorPad(HWND owner, const CalcPadHost& host)
 {
-    ShowWindow(g_globals.app.phraseWindow, SW_HIDE);
-    g_globals.app.calcPad = CreateDialogParamA(g_globals.app.instance, "IDD_CALC", owner, CalcPadProc, 0);
-    return g_globals.app.calcPad;
+    s_pad.host = host;
+    return CreateDialogParamA(host.instance, "IDD_CALC", owner, CalcPadProc, 0);
 }

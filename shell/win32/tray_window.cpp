@@ -119,6 +119,26 @@ void TogglePhraseWindow()
     }
 }
 
+// Where the program's sends go, as its settings say: the window of the
+// last call-up.
+static SendTarget ProgramSendTarget()
+{
+    return SendTarget{g_globals.session.targetWindow, g_globals.options.restoreClipboard,
+                      &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
+                      &g_globals.options.pasteRules};
+}
+
+// The pad's Ent.
+static void TypePadValues(HWND pad, const char* values)
+{
+    SendText(pad, values, ProgramSendTarget(), g_globals.settings.calcEnterNewline);
+}
+
+static void ForgetPad()
+{
+    g_globals.app.calcPad = nullptr;
+}
+
 void ToggleCalculatorPad()
 {
     bool wasVisible = false;
@@ -132,7 +152,8 @@ void ToggleCalculatorPad()
         return;
     }
     if (!wasVisible) {
-        OpenCalculatorPad(g_globals.app.trayWindow);
+        CalcPadHost host = {g_globals.app.instance, g_globals.app.phraseWindow, TypePadValues, ForgetPad};
+        g_globals.app.calcPad = OpenCalculatorPad(g_globals.app.trayWindow, host);
         g_globals.session.autoHideArmed = 0;
         SyncModifierKeys();
     }
@@ -276,10 +297,7 @@ static void OnHotKey(HWND hwnd, WPARAM which)
 
 static void OnPasteClipboard()
 {
-    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
-                         &g_globals.options.pasteRules};
-    SendPasteToTarget(target, g_globals.settings.calcEnterNewline);
+    SendPasteToTarget(ProgramSendTarget(), g_globals.settings.calcEnterNewline);
 }
 
 static void OnDestroy()
