@@ -6,7 +6,6 @@
 
 namespace {
 
-const char EDITOR_CAPTION[] = "定型文書編集";
 const DialogFont PAD_FONT = {"ＭＳ ゴシック", 10};
 
 RECT OuterRect(HWND window)
@@ -66,18 +65,6 @@ protected:
         return record;
     }
 
-    // The editor on the first phrase, through the list's menu.
-    HWND OpenEditor()
-    {
-        RECT row = ItemRect(Remote(), 0);
-        MouseMove(row.left + 12, (row.top + row.bottom) / 2);
-        MouseButton(3, true);
-        MouseButton(3, false);
-        if (!WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }))
-            return nullptr;
-        PressKey('E');
-        return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
-    }
 
     void CloseEditor(HWND editor)
     {

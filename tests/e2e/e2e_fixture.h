@@ -20,6 +20,7 @@ const int CMD_ABOUT = IDM_ABOUT;
 const int HOTKEY_CTRL_ALT = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8;
 const int PHRASE_HOTKEY = HOTKEY_CTRL_ALT | 'P';
 
+const char EDITOR_CAPTION[] = "定型文書編集";  // the phrase editor's
 const char BUSINESS_PATH[] = "挨拶\0ビジネス\0";  // the literal adds the final NUL
 const char SORT_PATH[] = "並べ替え\0";
 const char GREETING_PATH[] = "挨拶\0";
@@ -291,6 +292,20 @@ protected:
     }
 
     RemoteList Remote() const { return RemoteList{list, fenlop.handle}; }
+
+    // The editor on the first phrase, through the list's menu; null when it
+    // did not open.
+    HWND OpenEditor()
+    {
+        RECT row = ItemRect(Remote(), 0);
+        MouseMove(row.left + 12, (row.top + row.bottom) / 2);
+        MouseButton(3, true);
+        MouseButton(3, false);
+        if (!WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }))
+            return nullptr;
+        PressKey('E');
+        return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
+    }
 
     // The window stays as it is for a while (for checks that nothing happens).
     bool StaysVisible(bool visible, DWORD ms = 400)

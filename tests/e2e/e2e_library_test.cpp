@@ -15,7 +15,6 @@ namespace {
 
 const char SORT[] = "並べ替え";
 const char MOVE[] = "移動先";
-const char EDITOR_CAPTION[] = "定型文書編集";
 const char REFUSED[] = "ラベル名が不正または重複しています";
 
 struct LibraryBytes {

@@ -107,18 +107,6 @@ protected:
         return ScreenPixels(rc);
     }
 
-    // The editor on the first phrase, through the list's menu.
-    HWND OpenEditor()
-    {
-        RECT row = ItemRect(Remote(), 0);
-        MouseMove(row.left + 12, (row.top + row.bottom) / 2);
-        MouseButton(3, true);
-        MouseButton(3, false);
-        if (!WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }))
-            return nullptr;
-        PressKey('E');
-        return ShownProcessWindow(fenlop, "#32770", "定型文書編集");
-    }
 };
 
 // Unselected and then selected (with the focus), the row of two lines is
