@@ -143,7 +143,12 @@ static std::vector<unsigned short> WideText(const char* text, HWND owner)
         return wide;
     if (HGLOBAL block = GetClipboardData(CF_UNICODETEXT)) {
         if (const unsigned short* units = (const unsigned short*)GlobalLock(block)) {
+            // Another program's block may be of any size: no more is read
+            // than a typed send can take (one key is at most two units), so
+            // a longer text is still seen as too long.
             size_t n = GlobalSize(block) / sizeof *units;
+            if (n > 2 * TYPED_LIMIT + 1)
+                n = 2 * TYPED_LIMIT + 1;
             for (size_t i = 0; i < n && units[i]; i++)
                 wide.push_back(units[i]);
             GlobalUnlock(block);
