@@ -11,6 +11,11 @@
 //   against the library's own search of the same file in this process;
 //   with --typed, only a phrase of 200 Japanese characters typed key by key
 //   into a Unicode target, against its Ctrl+V, alternating in one run.
+// With --frame [OLD.exe], only the figures that keep fenlop within a frame
+// (call-up, pad, its typed values, the find dialog, the filter box), each
+// with its goal; given another build's fenlop.exe, that one and this one
+// in turn, round by round, in the same run.
+// The timed waits poll every millisecond (WaitFine).
 // It prints figures and never fails on them. Run it through run-e2e.sh.
 #include <algorithm>
 #include <cstdio>
@@ -51,6 +56,20 @@ double Now()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+// Polls every millisecond: the driver's 10 ms poll would round a figure of
+// a few milliseconds up to the next 10.
+template <class F> bool WaitFine(F condition, DWORD ms = WAIT_MS)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(1);
+    }
 }
 
 double Median(std::vector<double> v)
@@ -312,7 +331,7 @@ bool TimeFind(const Session& s, const char* text, int expected, double* ms)
     SetWindowTextA(GetDlgItem(dialog, IDC_FIND_TEXT), text);
     double t0 = Now();
     PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
-    bool done = WaitUntil([&] { return !IsWindow(dialog) && ItemCount(s.list) == expected; }, 60000);
+    bool done = WaitFine([&] { return !IsWindow(dialog) && ItemCount(s.list) == expected; }, 60000);
     *ms = Now() - t0;
     if (!done)
         fprintf(stderr, "figures: find ended with the dialog %s and %d of %d phrases listed\n",
@@ -439,7 +458,7 @@ double Percentile(std::vector<double> v, double p)
 void PrintFilterFigures(const FilterFigures& f, double megabytes)
 {
     printf("  filter box, a change -> new results painted, %.1f MB library: median %.1f ms, p95 %.1f ms "
-           "(goal < 16 / < 33 ms; %zu changes, up to %zu results)\n",
+           "(goal <= 16 / <= 16 ms; %zu changes, up to %zu results)\n",
            megabytes, Median(f.changes), Percentile(f.changes, 0.95), f.changes.size(), f.mostRows);
     printf("                                                      ratio %.2f / %.2f to a round trip and paint "
            "without a change (median %.2f ms, p95 %.2f ms)\n",
@@ -452,7 +471,8 @@ void PrintFilterFigures(const FilterFigures& f, double megabytes)
     printf("                                                      of which the library's filter alone: median %.2f ms, "
            "p95 %.2f ms; the file's stamp %.2f ms (both timed in this process)\n",
            Median(f.core), Percentile(f.core, 0.95), Median(f.stamps));
-    printf("  filter box, the first change (reads and folds the library) %7.1f ms\n", f.first);
+    printf("  filter box, the first change after the call-up %7.1f ms (goal <= 50 ms; the library folded ahead "
+           "from start-up)\n", f.first);
     printf("  filter box, copies held %.1f MB (%.2f times the file); fenlop's working set grew %.1f MB with them\n",
            f.held / 1048576.0, megabytes > 0 ? f.held / 1048576.0 / megabytes : 0.0, f.workingSet / 1048576.0);
     if (f.mismatches)
@@ -565,6 +585,204 @@ int TypedFigures(const std::string& folder)
     return times[0].empty() || times[1].empty() ? 1 : 0;
 }
 
+// The figures of the frame, for one build: its call-ups, its pad and the
+// pad's typed values on the small library, its find and filter on the
+// large one.
+struct FrameRows {
+    std::vector<double> shown, padShown, padArrived, findDialog, findCore;
+    std::vector<double> filterMedian, filterP95, filterFirst;
+};
+
+const int FRAME_RUNS = 11;
+
+void TimeFrameRound(const std::string& folder, const std::string& exe, HWND frame, HWND edit,
+                    FrameRows* rows)
+{
+    std::string library = folder + "\\fenlop.htm";
+    CopyFileA(exe.c_str(), (folder + "\\fenlop.exe").c_str(), FALSE);
+    CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE);
+    static const char business[] = "挨拶\0ビジネス\0";
+    WriteRecord(business, sizeof business);
+    Session s;
+    if (!Start(&s, folder)) {
+        fprintf(stderr, "figures: %s did not start\n", exe.c_str());
+        EndProcess(&s.fenlop);
+        return;
+    }
+    auto focusTarget = [&] {
+        return WaitUntil([&] {
+            if (GetForegroundWindow() != frame)
+                SetForegroundWindow(frame);
+            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+        });
+    };
+    for (int i = 0; i < FRAME_RUNS; i++) {
+        focusTarget();
+        double t0 = Now();
+        PressChord({VK_CONTROL, VK_MENU}, 'P');
+        if (WaitFine([&] { return Ready(s); }))
+            rows->shown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+    }
+    // A pad may be kept hidden between call-ups: shown is what counts.
+    HWND pad = nullptr;
+    auto padReady = [&] {
+        return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
+               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
+    };
+    auto padGone = [&] { return !IsWindow(pad) || !IsWindowVisible(pad); };
+    for (int i = 0; i < FRAME_RUNS; i++) {
+        focusTarget();
+        double t0 = Now();
+        PressChord({VK_CONTROL, VK_MENU}, 'C');
+        if (WaitFine(padReady))
+            rows->padShown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil(padGone);
+    }
+    for (int i = 0; i < FRAME_RUNS; i++) {
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        focusTarget();
+        PressChord({VK_CONTROL, VK_MENU}, 'C');
+        if (!WaitUntil(padReady))
+            continue;
+        PressKey('4');
+        PressKey('2');
+        WaitUntil([&] {
+            std::string line = WindowText(GetDlgItem(pad, IDC_CALC_ENTRY));
+            return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
+        });
+        Sleep(50);
+        double t0 = Now();
+        PressKey(VK_RETURN);
+        if (WaitFine([&] { return EditText(edit) == "42"; }))
+            rows->padArrived.push_back(Now() - t0 - 100.0);
+        WaitUntil(padGone);
+    }
+    Stop(&s);
+
+    static const char deep[] = "分類25\0項目5\0定型5\0";
+    WriteLargeLibrary(library);
+    WriteRecord(deep, sizeof deep);
+    Session large;
+    if (!Start(&large, folder)) {
+        EndProcess(&large.fenlop);
+        return;
+    }
+    PostMessageA(large.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)large.tray);
+    WaitUntil([&] { return IsWindowVisible(large.phrase) != FALSE; });
+    // The filter first, as a user types into it soon after a call-up.
+    if (GetDlgItem(large.phrase, IDC_FILTER)) {
+        FilterFigures f = TimeFilter(large, library);
+        rows->filterMedian.push_back(Median(f.changes));
+        rows->filterP95.push_back(Percentile(f.changes, 0.95));
+        rows->filterFirst.push_back(f.first);
+    }
+    double ms = 0;
+    int counts[2];
+    for (int k = 0; k < 2; k++)
+        counts[k] = CoreSearch(WindowsPath(library), FIND_TEXTS[k], &ms);
+    TimeFind(large, FIND_TEXTS[1], counts[1], &ms);
+    for (int i = 0; i < FIND_RUNS; i++) {
+        for (int k = 0; k < 2; k++)
+            if (TimeFind(large, FIND_TEXTS[k], counts[k], &ms) && k == 0)
+                rows->findDialog.push_back(ms);
+        CoreSearch(WindowsPath(library), FIND_TEXTS[0], &ms);
+        rows->findCore.push_back(ms);
+    }
+    Stop(&large);
+}
+
+// A build's figure over its rounds: the lowest and highest of the rounds'
+// figures.
+struct Spread {
+    double low = 0, high = 0;
+    bool any = false;
+    void Add(double v)
+    {
+        low = any ? std::min(low, v) : v;
+        high = any ? std::max(high, v) : v;
+        any = true;
+    }
+};
+
+std::string SpreadText(const Spread& s, const char* unit)
+{
+    char text[64];
+    if (!s.any)
+        snprintf(text, sizeof text, "-");
+    else if (s.high - s.low < 0.05)
+        snprintf(text, sizeof text, "%.1f%s", s.low, unit);
+    else
+        snprintf(text, sizeof text, "%.1f-%.1f%s", s.low, s.high, unit);
+    return text;
+}
+
+int FrameFigures(const std::string& folder, const std::string& older)
+{
+    const int ROUNDS = 3;
+    std::vector<std::string> exes;
+    if (!older.empty())
+        exes.push_back(WindowsPath(older));
+    exes.push_back(WindowsPath(FENLOP_EXE));
+    Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
+    HWND frame = nullptr, edit = nullptr;
+    WaitUntil([&] { return (frame = FindProcessWindow(target, TARGET_CLASS)) && (edit = GetDlgItem(frame, TARGET_EDIT_ID)); });
+    if (!frame || !edit) {
+        fprintf(stderr, "figures: the target editor did not start\n");
+        EndProcess(&target);
+        return 1;
+    }
+    enum { SHOWN, PAD, PAD_SENT, FIND, FILTER_MEDIAN, FILTER_P95, FILTER_FIRST, ROW_COUNT };
+    std::vector<std::vector<Spread>> spread(exes.size(), std::vector<Spread>(ROW_COUNT));
+    for (int round = 0; round < ROUNDS; round++) {
+        for (size_t e = 0; e < exes.size(); e++) {
+            FrameRows rows;
+            TimeFrameRound(folder, exes[e], frame, edit, &rows);
+            std::vector<Spread>& r = spread[e];
+            if (!rows.shown.empty())
+                r[SHOWN].Add(Median(rows.shown));
+            if (!rows.padShown.empty())
+                r[PAD].Add(Median(rows.padShown));
+            if (!rows.padArrived.empty())
+                r[PAD_SENT].Add(Median(rows.padArrived));
+            if (!rows.findDialog.empty() && Median(rows.findCore) > 0)
+                r[FIND].Add(Median(rows.findDialog) / Median(rows.findCore));
+            for (size_t k = 0; k < rows.filterFirst.size(); k++) {
+                r[FILTER_MEDIAN].Add(rows.filterMedian[k]);
+                r[FILTER_P95].Add(rows.filterP95[k]);
+                r[FILTER_FIRST].Add(rows.filterFirst[k]);
+            }
+        }
+    }
+    EndProcess(&target);
+    static const struct {
+        const char* name;
+        const char* unit;
+        const char* goal;
+    } ROWS[ROW_COUNT] = {
+        {"hot key -> phrase window shown, list focused", " ms", "<= 10 ms"},
+        {"calculator hot key -> pad shown, display focused", " ms", "<= 16 ms"},
+        {"Enter on the pad -> values in the target, above the 100 ms pause", " ms", "<= 10 ms"},
+        {"find dialog, 2 words AND, against the library's search alone", "x", "<= 1.5x"},
+        {"filter box, a change -> results painted, median", " ms", "<= 16 ms"},
+        {"filter box, a change -> results painted, p95", " ms", "<= 16 ms"},
+        {"filter box, the first change after the call-up", " ms", "<= 50 ms"},
+    };
+    printf("fenlop.exe under Wine, %d rounds of each build in turn (each figure the lowest-highest of the "
+           "rounds' medians)\n", ROUNDS);
+    printf("| figure |%s this build | goal |\n", exes.size() > 1 ? " the other build |" : "");
+    printf("| --- |%s --- | --- |\n", exes.size() > 1 ? " --- |" : "");
+    for (int row = 0; row < ROW_COUNT; row++) {
+        printf("| %s |", ROWS[row].name);
+        for (size_t e = 0; e < exes.size(); e++)
+            printf(" %s |", SpreadText(spread[e][row], ROWS[row].unit).c_str());
+        printf(" %s |\n", ROWS[row].goal);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -582,6 +800,8 @@ int main(int argc, char** argv)
     WriteRecord(business, sizeof business);
     if (argc > 1 && strcmp(argv[1], "--typed") == 0)
         return TypedFigures(folder);
+    if (argc > 1 && strcmp(argv[1], "--frame") == 0)
+        return FrameFigures(folder, argc > 2 ? argv[2] : "");
     if (filterOnly) {
         static const char deep[] = "分類25\0項目5\0定型5\0";
         WriteLargeLibrary(library);
@@ -626,7 +846,7 @@ int main(int argc, char** argv)
         focusTarget();
         double t0 = Now();
         hotKey();
-        if (!WaitUntil([&] { return Ready(s); }))
+        if (!WaitFine([&] { return Ready(s); }))
             continue;
         shown.push_back(Now() - t0);
         PressKey(VK_ESCAPE);
@@ -647,7 +867,7 @@ int main(int argc, char** argv)
             Sleep(50);
             double t0 = Now();
             PressKey(VK_RETURN);
-            if (!WaitUntil([&] { return !EditText(edit).empty(); }))
+            if (!WaitFine([&] { return !EditText(edit).empty(); }))
                 continue;
             double t1 = Now();
             arrivals->push_back(t1 - t0);
@@ -688,7 +908,7 @@ int main(int argc, char** argv)
         focusTarget();
         double t0 = Now();
         calcKey();
-        if (!WaitUntil(padReady))
+        if (!WaitFine(padReady))
             continue;
         padShown.push_back(Now() - t0);
         PressKey(VK_ESCAPE);
@@ -709,7 +929,7 @@ int main(int argc, char** argv)
         Sleep(50);
         double t0 = Now();
         PressKey(VK_RETURN);
-        if (WaitUntil([&] { return EditText(edit) == "42"; }))
+        if (WaitFine([&] { return EditText(edit) == "42"; }))
             padArrived.push_back(Now() - t0);
         WaitUntil([&] { return !IsWindow(pad); });
     }
@@ -804,7 +1024,7 @@ int main(int argc, char** argv)
     TimeChangeCheck(library, &checks, &reads);
 
     printf("fenlop.exe under Wine (medians; %d runs, start-up %d runs)\n", RUNS, START_RUNS);
-    printf("  hot key -> window shown, list focused   %7.1f ms   (goal < 50 ms; %zu runs counted)\n",
+    printf("  hot key -> window shown, list focused   %7.1f ms   (goal <= 10 ms; %zu runs counted)\n",
            Median(shown), shown.size());
     printf("  Enter -> phrase in the target           %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
            Median(arrived), Median(arrived) - 100.0, arrived.size());
@@ -815,15 +1035,15 @@ int main(int argc, char** argv)
         printf("  the same beside a format of %5.2f MB   %7.1f ms   = kept + %.1f ms, back after %.1f ms (%zu runs)\n",
                largeSizes[k] / 1048576.0, Median(largeArrived[k]), Median(largeArrived[k]) - Median(keptArrived),
                Median(largeBack[k]), largeArrived[k].size());
-    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal < 50 ms; %zu runs)\n", Median(padShown),
+    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal <= 16 ms; %zu runs)\n", Median(padShown),
            padShown.size());
-    printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal < 50 ms; %zu runs)\n",
+    printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal: pause + <= 10 ms; %zu runs)\n",
            Median(padArrived), Median(padArrived) - 100.0, padArrived.size());
     printf("  start-up, test library (1 KB)           %7.1f ms\n", Median(startSmall));
     printf("  start-up, library of %.1f MB            %7.1f ms   ratio %.2f\n",
            info.nFileSizeLow / 1048576.0, Median(startLarge),
            Median(startSmall) > 0 ? Median(startLarge) / Median(startSmall) : 0.0);
-    printf("  find, 2 words, AND, whole library (%d hits) %7.1f ms   ratio %.2f to the library's search alone (%.1f ms; %zu runs)\n",
+    printf("  find, 2 words, AND, whole library (%d hits) %7.1f ms   ratio %.2f to the library's search alone (%.1f ms; goal <= 1.5; %zu runs)\n",
            expected, Median(findDialog),
            Median(findCore) > 0 ? Median(findDialog) / Median(findCore) : 0.0, Median(findCore), findDialog.size());
     printf("  store after an edit, library of %.1f MB  %7.1f ms   ratio %.2f to copying the file twice (%.1f ms; %zu runs)\n",

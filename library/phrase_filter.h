@@ -14,6 +14,7 @@
 
 #include "library/library_files.h"
 #include "library/phrase_search.h"
+#include "library/phrase_walker.h"
 
 struct HeldLabel {
     uint32_t parent;  // index of the label it stands in; the root label is 0, its own parent
@@ -40,6 +41,34 @@ struct HeldLibrary {
 // held. Returns 0, or -1 with held empty when the file cannot be read, is
 // malformed or memory runs out.
 int HoldLibrary(const char* phrasePath, HeldLibrary* held, LibraryError* error = nullptr);
+
+// The same read made a part at a time, so that a program of one thread
+// can fold the library ahead between its messages: each call of HoldMore
+// takes up to a number of phrases. Between the parts the file may be let go
+// (PauseHold), and another program may replace it meanwhile: a file whose
+// stamp is no longer the one the hold began with is held again from its
+// start. The memory is that of HoldLibrary: held and one walk.
+struct LibraryHold {
+    bool walking;                // a walk is under way
+    bool paused;                 // its file is let go; at says where it reads on
+    long at;
+    FileStamp stamp;             // the file as the hold began
+    LabelPath whole;             // the walk's path: the root label, every label inside
+    PhraseWalker walker;
+    LibraryError error;          // why the walk failed
+    std::vector<uint32_t> open;  // each open label's index in held, by depth
+};
+
+// Takes up to phrases more phrases (0: all the rest) of the file at
+// phrasePath into held, starting the hold (held emptied first) when none
+// is under way. Returns 1 while more is to come, 0 when held holds the file
+// as HoldLibrary would, -1 when it cannot be held (held then empty, and the
+// hold ended).
+int HoldMore(LibraryHold* hold, const char* phrasePath, HeldLibrary* held, size_t phrases);
+// Lets go of the file of a hold under way, if it can, until the next part.
+void PauseHold(LibraryHold* hold);
+// Ends a hold under way; held is emptied.
+void EndHold(LibraryHold* hold, HeldLibrary* held);
 
 // Empties held and gives its memory back.
 void ReleaseHeldLibrary(HeldLibrary* held);

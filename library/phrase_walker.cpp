@@ -493,6 +493,33 @@ int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool 
     return result;
 }
 
+long PauseWalk(PhraseWalker* w)
+{
+    if (!w->ownsFile || !w->file || w->viewer)
+        return -1;
+    long at = ftell(w->file);
+    if (at < 0)
+        return -1;
+    FileClose(w->file);
+    w->file = w->tokens.file = nullptr;
+    return at;
+}
+
+int ResumeWalk(PhraseWalker* w, const char* filePath, long at)
+{
+    if (!w->ownsFile || w->file)
+        return -1;
+    FILE* file = FileOpen(filePath, "rb");
+    if (!file)
+        return -1;
+    if (fseek(file, at, SEEK_SET) != 0) {
+        FileClose(file);
+        return -1;
+    }
+    w->file = w->tokens.file = file;
+    return 0;
+}
+
 void EndWalk(PhraseWalker* w)
 {
     if (w->started)

@@ -135,6 +135,17 @@ int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool 
 // Releases the buffers and an owned file.
 void EndWalk(PhraseWalker* w);
 
+// Lets go of the file a walk opened with OpenWalk reads, the walk kept
+// where it stands, so that other programs may replace the file between
+// two parts of a long walk. Returns the offset to go on from, or -1 when
+// the walk cannot let go (it reads a view, or a file it does not own; it
+// then stays as it was).
+long PauseWalk(PhraseWalker* w);
+// Opens filePath again and reads on from at. The caller tells first that
+// it is the same file (its stamp). Returns 0, or -1 with the walk still
+// paused (EndWalk is due either way).
+int ResumeWalk(PhraseWalker* w, const char* filePath, long at);
+
 // Reads to the next event and returns it. A quiet walk (set quiet after
 // the start) leaves out the events most lines make, for walks that only
 // want labels, phrases and loose lines. After WALK_LABEL the label is

@@ -29,3 +29,5 @@ const UINT_PTR IDT_READ_TREE = 7779;     // label tree, TIMERPROC in library/win
                                          // the tree read again while the file cannot be opened
 const UINT_PTR IDT_FILTER_AGAIN = 7780;  // filter box, WM_TIMER of its subclass
                                          // (ui/win32/filter_box.cpp): the query given way to, run again
+const UINT_PTR IDT_FOLD_AHEAD = 7781;    // phrase list, TIMERPROC in library/win32/filter_results.cpp:
+                                         // the filter's copies of the library folded a slice at a time

@@ -2,6 +2,7 @@
 // aside and given back, the held copies of the library they come from, and
 // the label each result stands in.
 #include "library/win32/filter_results.h"
+#include "common/win32/window_messages.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +19,19 @@
 // Taking the file's stamp costs about a millisecond under load; the keys of
 // one word come faster than other programs change the library.
 static const DWORD STAMP_CHECK_MS = 1000;
+// The fold ahead: it begins a moment after it is asked for (at start-up,
+// once the window is drawn), then takes a slice of a few milliseconds at
+// each tick, so a key or a paint waits at most one slice.
+static const UINT FOLD_START_MS = 100;
+static const UINT FOLD_TICK_MS = 10;
+static const double FOLD_SLICE_MS = 4.0;
+static const size_t FOLD_STEP_PHRASES = 256;  // phrases between two looks at the clock
 
 // The filter's state, this file's alone.
 struct FilterResults {
     HeldLibrary held;
+    LibraryHold hold;            // the fold ahead into held, while folding
+    bool folding;
     std::vector<uint32_t> rows;  // a result row's phrase in held
     bool showing;
     bool running;                // a query is under way (goOn may dispatch messages)
@@ -45,6 +55,61 @@ bool FilterShowing()
 size_t FilterHeldBytes()
 {
     return HeldLibraryBytes(&s_filter.held);
+}
+
+static double Milliseconds()
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return now.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+static void EndFold(HWND list)
+{
+    KillTimer(list, IDT_FOLD_AHEAD);
+    s_filter.folding = false;
+}
+
+// One slice of the fold. The file is let go between slices: other
+// programs (and fenlop's own stores) may replace it meanwhile, and the
+// fold then begins again on the new file. A fold that fails leaves held
+// empty, and the box's first key reads the file as it would have.
+static void CALLBACK OnFoldTimer(HWND list, UINT, UINT_PTR, DWORD)
+{
+    if (!s_filter.folding) {
+        KillTimer(list, IDT_FOLD_AHEAD);
+        return;
+    }
+    SetTimer(list, IDT_FOLD_AHEAD, FOLD_TICK_MS, OnFoldTimer);
+    double start = Milliseconds();
+    int result;
+    do
+        result = HoldMore(&s_filter.hold, g_views.files.phrase, &s_filter.held, FOLD_STEP_PHRASES);
+    while (result == 1 && Milliseconds() - start < FOLD_SLICE_MS);
+    if (result == 1)
+        PauseHold(&s_filter.hold);
+    else
+        EndFold(list);
+}
+
+void FoldLibraryAhead(HWND list)
+{
+    // Not over copies that results on show point into.
+    if (s_filter.folding || s_filter.showing || s_filter.held.stamp.known)
+        return;
+    if (SetTimer(list, IDT_FOLD_AHEAD, FOLD_START_MS, OnFoldTimer))
+        s_filter.folding = true;
+}
+
+// A key came before the fold ahead ended: the rest now.
+static void FinishFold(HWND list)
+{
+    if (!s_filter.folding)
+        return;
+    if (HoldMore(&s_filter.hold, g_views.files.phrase, &s_filter.held, 0) != 0)
+        EndHold(&s_filter.hold, &s_filter.held);
+    EndFold(list);
 }
 
 // Keeps the list as it is, once its edits are in the file: the results
@@ -108,6 +173,7 @@ int ShowFilterResults(HWND list, const char* text, size_t size, const FilterGoOn
         EndFilter(list, true);
         return 0;
     }
+    FinishFold(list);
     bool wasShowing = s_filter.showing;
     if (!s_filter.showing && KeepList(list) != 0) {
         FreeListTexts(&s_filter.kept);

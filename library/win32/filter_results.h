@@ -20,5 +20,10 @@ void EndFilter(HWND list, bool restore);
 bool FilterShowing();
 // The status bar names the label of the first selected result.
 void TellFilterLabel(HWND list);
+// Folds the filter's copies of the library ahead, a slice at a time on a
+// timer of list, so that the box's first key finds them ready; every
+// window goes on answering between the slices. A key that comes first
+// finishes the fold itself.
+void FoldLibraryAhead(HWND list);
 // The bytes the held copies take.
 size_t FilterHeldBytes();

@@ -28,6 +28,7 @@ struct Row {
 struct VirtualRows {
     HWND list;               // the virtual list whose rows these are
     std::vector<Row> rows;
+    bool countHeld;          // rows added at the end are told with the fill's one count
 };
 VirtualRows s_virtual;
 
@@ -103,11 +104,29 @@ int InsertVirtualRow(HWND list, int index, const char* text)
     if (index < 0 || index > (int)s_virtual.rows.size())
         index = (int)s_virtual.rows.size();
     s_virtual.rows.insert(s_virtual.rows.begin() + index, Row{copy, true});
-    if (index == (int)s_virtual.rows.size() - 1)
-        SendMessageA(list, LVM_SETITEMCOUNT, s_virtual.rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-    else
+    if (index == (int)s_virtual.rows.size() - 1) {
+        if (!s_virtual.countHeld)
+            SendMessageA(list, LVM_SETITEMCOUNT, s_virtual.rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    } else {
         MoveStates(list, index, 1, (int)s_virtual.rows.size());
+    }
     return 0;
+}
+
+void HoldVirtualCount(HWND list)
+{
+    if (list != s_virtual.list) {
+        ClearVirtualRows(list);
+        s_virtual.list = list;
+    }
+    s_virtual.countHeld = true;
+}
+
+void ReleaseVirtualCount(HWND list)
+{
+    s_virtual.countHeld = false;
+    if (list == s_virtual.list)
+        SetCount(list);
 }
 
 int SetVirtualRow(HWND list, int index, const char* text)

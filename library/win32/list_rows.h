@@ -10,6 +10,12 @@
 bool IsVirtualList(HWND list);
 const char* VirtualRowText(HWND list, int index);  // null: no such row
 int InsertVirtualRow(HWND list, int index, const char* text);
+// While the count is held, rows added at the end are not told to the
+// control one by one: a fill of many rows tells it once, when let go.
+// Until then the control knows fewer rows than there are; nothing may
+// address the rows beyond its count.
+void HoldVirtualCount(HWND list);
+void ReleaseVirtualCount(HWND list);
 int SetVirtualRow(HWND list, int index, const char* text);
 int DeleteVirtualRow(HWND list, int index);
 void ClearVirtualRows(HWND list);

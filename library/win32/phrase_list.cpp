@@ -123,6 +123,20 @@ static void ClearList(HWND list)
     ClearPhraseList(list);
 }
 
+// A fill that only appends tells a virtual list its count once at the
+// end, not once a row: the cost of a search no longer grows with its hits.
+static void HoldCount(HWND list)
+{
+    if (IsVirtualList(list))
+        HoldVirtualCount(list);
+}
+
+static void ReleaseCount(HWND list)
+{
+    if (IsVirtualList(list))
+        ReleaseVirtualCount(list);
+}
+
 static void ShowList(HWND list)
 {
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
@@ -132,6 +146,7 @@ static void ShowList(HWND list)
 int LoadPhraseList(HWND list, LabelNode* const* path)
 {
     ClearList(list);
+    HoldCount(list);
     ListInserter inserter;
     int result = -1;
     if (StartInserter(&inserter, list, -1)) {
@@ -139,6 +154,7 @@ int LoadPhraseList(HWND list, LabelNode* const* path)
         result = ReadPhraseList(g_views.files.phrase, PathTarget(path), &sink);
         free(inserter.text);
     }
+    ReleaseCount(list);
     ShowList(list);
     return result;
 }
@@ -250,6 +266,7 @@ int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int 
 {
     EndFilter(list, false);
     ClearList(list);
+    HoldCount(list);
     // The text may come from the registry: it need not end in a NUL. It is
     // bounded as a search word is.
     char searchText[SEARCH_WORD_SIZE];
@@ -268,6 +285,7 @@ int SearchLibrary(HWND list, const char* text, size_t size, int searchMode, int 
         result = SearchLibraryFile(g_views.files.phrase, &words, searchMode != 0 ? 1 : 0, scope, &sink);
         free(inserter.text);
     }
+    ReleaseCount(list);
     ShowList(list);
     g_views.showingResults = true;
     return result;

@@ -19,6 +19,7 @@
 #include "common/win32/window_dpi.h"
 #include "common/win32/window_messages.h"
 #include "library/phrase_token.h"
+#include "library/win32/filter_results.h"
 #include "library/win32/label_view.h"
 #include "library/win32/library_views.h"
 #include "library/win32/list_store.h"
@@ -277,6 +278,8 @@ static void OnCreate(HWND hwnd)
         SetViewFont(s_layoutDpi);
     LoadLabelTree(g_globals.app.labelTree);
     SelectLabelByNamePath(g_globals.app.labelTree, nullptr, g_globals.settings.selectedLabelPath);
+    // The filter box's first key then finds the library folded.
+    FoldLibraryAhead(g_globals.app.phraseList);
 }
 
 static void OnDestroy()
