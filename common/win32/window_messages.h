@@ -1,5 +1,5 @@
 // The private messages of fenlop.exe's windows, the ids of their timers and
-// the names of the window classes they share, in one place, as resource.h
+// the program's name, in one place, as resource.h
 // holds the resources' ids. A window's messages are a block of its own; a
 // timer id is the window's to choose, but each one here is unique, so that a
 // number leads to its use.
