@@ -256,19 +256,24 @@ static int RemoveCreatedFolders(HWND dialog, const CreatedList& created)
     return ok;
 }
 
+// The list of what the install made, into g_setup.created. Without it
+// nothing is removed: the user is told to install again first.
+static bool ReadListOfMade(HWND dialog, const std::string& listPath)
+{
+    const char* again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
+    switch (ReadCreatedList(listPath.c_str(), &g_setup.created)) {
+    case FILE_READ: return true;
+    case FILE_MISSING: Refused(dialog, listPath + " が見つからないため、削除を中止しました。" + again); return false;
+    case FILE_UNREADABLE: Refused(dialog, listPath + " を読み込めないため、削除を中止しました。" + again); return false;
+    }
+    return false;
+}
+
 static int Remove(HWND dialog)
 {
     const std::string listPath = std::string(g_setup.uninstallFolder) + g_setup.listFile;
-    const char* again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
-    switch (ReadCreatedList(listPath.c_str(), &g_setup.created)) {
-    case FILE_READ: break;
-    case FILE_MISSING:
-        Refused(dialog, listPath + " が見つからないため、削除を中止しました。" + again);
+    if (!ReadListOfMade(dialog, listPath))
         return 0;
-    case FILE_UNREADABLE:
-        Refused(dialog, listPath + " を読み込めないため、削除を中止しました。" + again);
-        return 0;
-    }
     const CreatedList& created = g_setup.created;
     int ok = 1;
     // The places the install puts files in; a listed file elsewhere, or one
