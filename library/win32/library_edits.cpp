@@ -164,25 +164,31 @@ int CreateLibrary(HWND tree)
     return result;
 }
 
-int RenameLabel(HWND tree, const TVITEMA* item)
+// The open label, when the edited item shows it; null otherwise, or the new
+// name would go to one label and its text to another.
+static LabelNode* EditedOpenLabel(HWND tree, const TVITEMA* item)
 {
-    if (!item || !item->pszText)
-        return 0;  // editing was cancelled
     if (!g_views.selectedPath || !g_views.selectedPath[0])
-        return -1;
+        return nullptr;
     int last = 0;
     while (g_views.selectedPath[last + 1])
         last++;
     LabelNode* target = g_views.selectedPath[last];
-    // The edited item must show the label the path ends at, or the new name
-    // would go to one label and its text to another.
     TVITEMA shown = {};
     shown.mask = TVIF_PARAM;
     shown.hItem = item->hItem;
     if (!item->hItem || !SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&shown) ||
         (LabelNode*)shown.lParam != target)
-        return -1;
-    if (CheckRenameName(target, item->pszText) != 0)
+        return nullptr;
+    return target;
+}
+
+int RenameLabel(HWND tree, const TVITEMA* item)
+{
+    if (!item || !item->pszText)
+        return 0;  // editing was cancelled
+    LabelNode* target = EditedOpenLabel(tree, item);
+    if (!target || CheckRenameName(target, item->pszText) != 0)
         return -1;
 
     RewriteRequest request = {};

@@ -286,6 +286,31 @@ static int StoreMerged(HWND list, const LabelNode* now, const ListTexts* ours, L
 // the tree and the label again and stores the user's edit into the label
 // as it is now. Returns 0 when the file holds the user's list (or the list
 // had no edit), -1 when it does not.
+// The open label is in the file still (now): the list's edit goes into
+// the label's phrases as the file has them, when it can be placed there
+// without doubt, and both are kept otherwise.
+static int StoreIntoLabelNow(HWND tree, HWND list, const LabelNode* now, bool doubt, ListTexts* ours,
+                             ListTexts* theirs, const FileStamp& stamp)
+{
+    OpenPathAt(now);
+    SelectOpenLabel(tree);
+    ListTexts merged = {nullptr, 0};
+    MergeOutcome outcome = MERGE_CONFLICT;
+    if (SameListTexts(ours, &g_views.storedTexts))
+        outcome = MERGE_NO_EDIT;
+    else if (!doubt)
+        outcome = MergePhraseEdit(&g_views.storedTexts, ours, theirs, &merged);
+    switch (outcome) {
+    case MERGE_NO_EDIT: ShowTheirs(list, theirs, stamp); return 0;
+    case MERGE_APPLIED: return StoreMerged(list, now, ours, theirs, &merged, stamp);
+    // The stamp stays as it was: until both are kept, every store finds the
+    // change again and takes this path.
+    case MERGE_CONFLICT: return KeepBoth(tree, now, ours);
+    case MERGE_FAILED: return -1;
+    }
+    return -1;
+}
+
 static int StoreOverOutsideChange(HWND tree, HWND list)
 {
     FileStamp stamp;  // taken first: a change during the reads is seen next time
@@ -318,36 +343,8 @@ static int StoreOverOutsideChange(HWND tree, HWND list)
     }
     // From here the tree shows the file as it is.
     ShowLabelTree(tree, root);
-    int result = 0;
-    if (!now) {
-        result = CloseGoneLabel(tree, list, &ours, name, stamp, place, after);
-        FreeListTexts(&ours);
-        return result;
-    }
-    OpenPathAt(now);
-    SelectOpenLabel(tree);
-    ListTexts merged = {nullptr, 0};
-    MergeOutcome outcome = MERGE_CONFLICT;
-    if (SameListTexts(&ours, &g_views.storedTexts))
-        outcome = MERGE_NO_EDIT;
-    else if (!doubt)
-        outcome = MergePhraseEdit(&g_views.storedTexts, &ours, &theirs, &merged);
-    switch (outcome) {
-    case MERGE_NO_EDIT:
-        ShowTheirs(list, &theirs, stamp);
-        break;
-    case MERGE_APPLIED:
-        result = StoreMerged(list, now, &ours, &theirs, &merged, stamp);
-        break;
-    case MERGE_CONFLICT:
-        // The stamp stays as it was: until both are kept, every store
-        // finds the change again and takes this path.
-        result = KeepBoth(tree, now, &ours);
-        break;
-    case MERGE_FAILED:
-        result = -1;
-        break;
-    }
+    int result = now ? StoreIntoLabelNow(tree, list, now, doubt, &ours, &theirs, stamp)
+                     : CloseGoneLabel(tree, list, &ours, name, stamp, place, after);
     FreeListTexts(&theirs);
     FreeListTexts(&ours);
     return result;

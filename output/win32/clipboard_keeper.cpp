@@ -23,16 +23,13 @@
 #include <cstring>
 
 #include "output/keep_rules.h"
+#include "common/win32/window_messages.h"
 #include "output/win32/clipboard.h"
 
 namespace {
 
 const char KEEPER_CLASS[] = "FenlopClipboardKeeper";
-const UINT MSG_FOLLOW_UP = WM_APP + 1;  // a follow-up waits: run it
 enum FollowUpKind { FOLLOW_NONE, FOLLOW_OFFER_AGAIN, FOLLOW_PUT_BACK };
-const UINT_PTR IDT_WAIT_OVER = 1;
-const UINT_PTR IDT_RETRY = 2;
-const UINT_PTR IDT_DROP = 3;
 const UINT RETRY_MS = 20;                // the reader still holds the clipboard
 const int RETRY_LIMIT = 100;
 const DWORD ANONYMOUS_SETTLE_MS = 1000;  // quiet after a windowless read: the paste

@@ -20,12 +20,19 @@ static const int MAX_ANCESTORS = 1024;
 
 // Title endings of windows that must not get a paste: read-only viewers
 // whose title ends in "(表示)" or "[表示]". Kept scrambled (each byte plus the
-// offset), restored in place once.
-static unsigned char s_excluded[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE] = {
-    {0x63, 0xd0, 0x97, 0xc9, 0xe1, 0x64, 0x3b},
-    {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
+// offset) so that the program's file does not hold them as text, and
+// restored in place the first time a title is tested.
+struct ExclusionTable {
+    unsigned char endings[EXCLUDED_COUNT][EXCLUDED_ENDING_SIZE];
+    bool restored;  // the endings are plain now
 };
-static bool s_excludedRestored;
+static ExclusionTable s_excluded = {
+    {
+        {0x63, 0xd0, 0x97, 0xc9, 0xe1, 0x64, 0x3b},
+        {0x96, 0xd0, 0x97, 0xc9, 0xe1, 0x98, 0x3b},
+    },
+    false,
+};
 
 // Whether the keys can reach the target at all.
 enum Reach {
@@ -230,17 +237,17 @@ int IsExcludedTarget(HWND window)
     snprintf(trace, sizeof trace, "WindowTitle..... [%s](%08x)\n", title, (unsigned)(UINT_PTR)window);
     OutputDebugStringA(trace);
 
-    if (!s_excludedRestored) {
-        for (auto& entry : s_excluded)
+    if (!s_excluded.restored) {
+        for (auto& entry : s_excluded.endings)
             for (unsigned char& c : entry)
                 c = (unsigned char)(c - EXCLUSION_OFFSET);
-        s_excludedRestored = true;
+        s_excluded.restored = true;
     }
     size_t length = strlen(title);
     const int ending = EXCLUDED_ENDING_SIZE - 1;
     if (length < (size_t)ending)
         return 0;
-    for (auto& entry : s_excluded)
+    for (auto& entry : s_excluded.endings)
         if (memcmp(title + length - ending, entry, EXCLUDED_ENDING_SIZE) == 0)
             return -1;
     return 0;

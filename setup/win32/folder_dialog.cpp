@@ -65,6 +65,30 @@ static uint64_t FreeSpace()
 }
 
 // True when the typed folder is accepted; otherwise the dialog stays.
+// The chosen folder exists, or can be made (proved by making it and taking
+// back only the levels made here; the first install step makes it).
+static bool FolderCanBeMade(HWND dialog)
+{
+    // Tested without its "\", which no folder name matches.
+    std::string bare = g_setup.installFolder;
+    if (!IsDriveRoot(bare.c_str()))
+        bare.pop_back();
+    DWORD attributes = GetFileAttributesA(bare.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        std::vector<std::string> made;
+        int ok = CreateFolderChain(g_setup.installFolder, &made);
+        for (auto level = made.rbegin(); level != made.rend(); ++level)
+            RemoveDirectoryA(level->substr(0, level->size() - 1).c_str());
+        return ok != 0;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Message(dialog, (bare + " - 同じ名前のﾌｧｲﾙが既に存在するのでﾌｫﾙﾀﾞが作成できません。").c_str(), nullptr,
+                MB_ICONERROR);
+        return false;
+    }
+    return true;
+}
+
 static int AcceptFolder(HWND dialog)
 {
     g_setup.desktop = IsDlgButtonChecked(dialog, IDC_DESKTOP) == BST_CHECKED;
@@ -107,25 +131,8 @@ static int AcceptFolder(HWND dialog)
                 g_settings.title, MB_ICONERROR);
         return 0;
     }
-    // Tested without its "\", which no folder name matches.
-    std::string bare = g_setup.installFolder;
-    if (!IsDriveRoot(bare.c_str()))
-        bare.pop_back();
-    DWORD attributes = GetFileAttributesA(bare.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        // Proves the folder can be made; the first install step makes it.
-        // Only the levels made here are taken back.
-        std::vector<std::string> made;
-        int ok = CreateFolderChain(g_setup.installFolder, &made);
-        for (auto level = made.rbegin(); level != made.rend(); ++level)
-            RemoveDirectoryA(level->substr(0, level->size() - 1).c_str());
-        if (!ok)
-            return 0;
-    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        Message(dialog, (bare + " - 同じ名前のﾌｧｲﾙが既に存在するのでﾌｫﾙﾀﾞが作成できません。").c_str(), nullptr,
-                MB_ICONERROR);
+    if (!FolderCanBeMade(dialog))
         return 0;
-    }
     uint64_t space = FreeSpace();
     if (space < LOW_SPACE) {
         char question[512];

@@ -95,6 +95,27 @@ static void CopyFailed(const InstallEntry& e, DWORD error, bool existed)
 }
 
 // Copies one entry; false when it failed (after its message).
+// The folders of the destination below the base folder, shortest first,
+// each recorded when this install made it (or an earlier one of ours).
+static int MakeEntryFolders(const InstallEntry& e)
+{
+    for (size_t i = e.nameStart; e.destination[i]; i++) {
+        if (e.destination[i] == '\\') {
+            std::string level(e.destination, i + 1);
+            int made;
+            if (!CreateFolderLevel(level.c_str(), &made)) {
+                g_setup.failed = 1;
+                return 0;
+            }
+            if (made || Adopted(level.c_str()))
+                Record(CREATED_FOLDER, level.c_str());
+        } else if (IsSjisLeadByte((unsigned char)e.destination[i]) && e.destination[i + 1]) {
+            i++;
+        }
+    }
+    return 1;
+}
+
 static int CopyEntry(const InstallEntry& e)
 {
     // A source that is not there (quarantined, or left out of the package)
@@ -111,21 +132,8 @@ static int CopyEntry(const InstallEntry& e)
         g_setup.failed = 1;
         return 0;
     }
-    // The folders below the base folder, shortest first.
-    for (size_t i = e.nameStart; e.destination[i]; i++) {
-        if (e.destination[i] == '\\') {
-            std::string level(e.destination, i + 1);
-            int made;
-            if (!CreateFolderLevel(level.c_str(), &made)) {
-                g_setup.failed = 1;
-                return 0;
-            }
-            if (made || Adopted(level.c_str()))
-                Record(CREATED_FOLDER, level.c_str());
-        } else if (IsSjisLeadByte((unsigned char)e.destination[i]) && e.destination[i + 1]) {
-            i++;
-        }
-    }
+    if (!MakeEntryFolders(e))
+        return 0;
     DWORD old = GetFileAttributesA(e.destination);
     bool existed = old != INVALID_FILE_ATTRIBUTES;
     if (existed && e.noOverwrite)

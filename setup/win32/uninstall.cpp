@@ -237,19 +237,43 @@ static int RemoveCreatedFolder(HWND dialog, const std::string& folder)
 // the shortcuts that lead into the install folder. Without its list it
 // removes nothing: the product is left whole, with its entry, to be
 // installed again over and removed then.
+// The folders the install made inside the installation folder, deepest
+// first, each only when empty. Returns 1 when every one went.
+static int RemoveCreatedFolders(HWND dialog, const CreatedList& created)
+{
+    std::vector<std::string> folders;
+    for (const std::string& f : created.folders) {
+        if (SameFolder(f.c_str(), g_setup.installFolder) || IsBelowFolder(f.c_str(), g_setup.installFolder))
+            folders.push_back(f);
+    }
+    std::sort(folders.begin(), folders.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    int ok = 1;
+    for (const std::string& f : folders) {
+        if (!RemoveCreatedFolder(dialog, f))
+            ok = 0;
+    }
+    return ok;
+}
+
+// The list of what the install made, into g_setup.created. Without it
+// nothing is removed: the user is told to install again first.
+static bool ReadListOfMade(HWND dialog, const std::string& listPath)
+{
+    const char* again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
+    switch (ReadCreatedList(listPath.c_str(), &g_setup.created)) {
+    case FILE_READ: return true;
+    case FILE_MISSING: Refused(dialog, listPath + " が見つからないため、削除を中止しました。" + again); return false;
+    case FILE_UNREADABLE: Refused(dialog, listPath + " を読み込めないため、削除を中止しました。" + again); return false;
+    }
+    return false;
+}
+
 static int Remove(HWND dialog)
 {
     const std::string listPath = std::string(g_setup.uninstallFolder) + g_setup.listFile;
-    const char* again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
-    switch (ReadCreatedList(listPath.c_str(), &g_setup.created)) {
-    case FILE_READ: break;
-    case FILE_MISSING:
-        Refused(dialog, listPath + " が見つからないため、削除を中止しました。" + again);
+    if (!ReadListOfMade(dialog, listPath))
         return 0;
-    case FILE_UNREADABLE:
-        Refused(dialog, listPath + " を読み込めないため、削除を中止しました。" + again);
-        return 0;
-    }
     const CreatedList& created = g_setup.created;
     int ok = 1;
     // The places the install puts files in; a listed file elsewhere, or one
@@ -288,17 +312,8 @@ static int Remove(HWND dialog)
     }
     if (!DeleteOneFile(listPath.c_str()))
         ok = 0;
-    std::vector<std::string> folders;
-    for (const std::string& f : created.folders) {
-        if (SameFolder(f.c_str(), g_setup.installFolder) || IsBelowFolder(f.c_str(), g_setup.installFolder))
-            folders.push_back(f);
-    }
-    std::sort(folders.begin(), folders.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& f : folders) {
-        if (!RemoveCreatedFolder(dialog, f))
-            ok = 0;
-    }
+    if (!RemoveCreatedFolders(dialog, created))
+        ok = 0;
     // The settings go with the product, not before it: a removal stopped
     // above leaves a working installation.
     DeleteRegEntries(dialog);

@@ -1,6 +1,7 @@
 // The about box.
 #include "shell/win32/about_box.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 

@@ -12,7 +12,8 @@
 #include "library/win32/library_views.h"
 #include "library/win32/outside_changes.h"
 #include "output/win32/clipboard_keeper.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 #include "shell/win32/menu_bar.h"
 #include "shell/win32/phrase_window.h"
 #include "shell/win32/settings_store.h"
@@ -136,7 +137,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     InitCommonControls();
     g_globals.app.instance = instance;
-    g_globals.shell = {SavePhrasesOfSelectedLabel, SaveSettings, HidePhraseWindow, TellPasteWithheld};
+    // The phrase window's children join the host as they are made.
+    g_globals.host = {instance, nullptr, nullptr, nullptr, &g_globals.settings, &g_globals.options, &g_globals.session,
+                      {SavePhrasesOfSelectedLabel, SaveSettings, HidePhraseWindow, ProgramSendTarget}};
+    SetPhraseWindowHost(&g_globals.host);
     // Refused before anything is read or written.
     if (BuildProgramPaths() != 0)
         return 1;

@@ -8,7 +8,8 @@
 // interaction (ui/win32) and the views of the library (library/win32). This
 // file is a piece of the frame.
 #include "shell/win32/menu_bar.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 

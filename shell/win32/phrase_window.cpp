@@ -6,7 +6,8 @@
 // file is the frame: it creates the children and routes their messages to the
 // interaction.
 #include "shell/win32/phrase_window.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 #include <cstdarg>
@@ -46,13 +47,21 @@ static const char HELP_VIEWER_CLASS[] = "HH Parent";
 static const char HELP_VIEWER_TITLE[] = "Fenlopヘルプ";
 static const char HELP_FILE_NAME[] = "flp.chm";
 
-static HIMAGELIST s_treeImages;
-// The DPI the window's children are laid out for: the window's own, and
-// the one a move to another display announced.
-static int s_layoutDpi = BASE_DPI;
-// The tree's and the list's font once the window has left the display
-// whose scale the system's fonts are made for; null before.
-static HFONT s_viewFont;
+// The phrase window's own record, beside the handles the shell's record
+// keeps (g_globals.app): what its procedure remembers between messages.
+struct PhraseWindowState {
+    HIMAGELIST treeImages;  // the tree's icons, made for layoutDpi
+    // The DPI the window's children are laid out for: the window's own, and
+    // the one a move to another display announced.
+    int layoutDpi = BASE_DPI;
+    // The tree's and the list's font once the window has left the display
+    // whose scale the system's fonts are made for; null before.
+    HFONT viewFont;
+    // The child that had the focus when the window lost the activation; it
+    // gets the focus back with the activation (after a dialog, say).
+    HWND focusChild;
+};
+static PhraseWindowState s_window;
 
 void HidePhraseWindow()
 {
@@ -116,12 +125,12 @@ static int OuterWidth(HWND window)
 
 static int SplitterWidth()
 {
-    return ScaleToDpi(SPLITTER_WIDTH, s_layoutDpi);
+    return ScaleToDpi(SPLITTER_WIDTH, s_window.layoutDpi);
 }
 
 static int FilterBoxHeight()
 {
-    return ScaleToDpi(FILTER_BOX_HEIGHT, s_layoutDpi);
+    return ScaleToDpi(FILTER_BOX_HEIGHT, s_window.layoutDpi);
 }
 
 // The filter box takes the top of the list's column.
@@ -153,7 +162,7 @@ void StoreWindowLayout()
 {
     RECT rc;
     GetWindowRect(g_globals.app.phraseWindow, &rc);
-    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
+    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_window.layoutDpi);
     layout.left = rc.left;
     layout.top = rc.top;
     layout.width = rc.right - rc.left;
@@ -162,7 +171,7 @@ void StoreWindowLayout()
     int column = ColumnWidth();
     if (column >= 0)
         layout.columnWidth = column;
-    StoreLayoutAtDpi(&g_globals.settings, layout, s_layoutDpi);
+    StoreLayoutAtDpi(&g_globals.settings, layout, s_window.layoutDpi);
 }
 
 HWND CreatePhraseWindow(HINSTANCE instance)
@@ -172,8 +181,8 @@ HWND CreatePhraseWindow(HINSTANCE instance)
     HWND window = CreateWindowExA(WS_EX_TOPMOST, PRODUCT_NAME, PRODUCT_NAME, WS_OVERLAPPEDWINDOW, layout.left,
                                   layout.top, layout.width, layout.height, nullptr, nullptr, instance, nullptr);
     // Opened on a display of another scale than the main one.
-    if (window && s_layoutDpi != dpi) {
-        layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
+    if (window && s_window.layoutDpi != dpi) {
+        layout = LayoutAtDpi(g_globals.settings, s_window.layoutDpi);
         SetWindowPos(window, nullptr, layout.left, layout.top, layout.width, layout.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -190,16 +199,16 @@ static HWND CreateChild(HWND parent, DWORD exStyle, const char* className, DWORD
 static void ReleaseTreeImages()
 {
     SendMessageA(g_globals.app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, 0);
-    if (s_treeImages)
-        ImageList_Destroy(s_treeImages);
-    s_treeImages = nullptr;
+    if (s_window.treeImages)
+        ImageList_Destroy(s_window.treeImages);
+    s_window.treeImages = nullptr;
 }
 
 // The icons carry an image for each common scale; the one of the window's
 // size is taken, not a 16-pixel one stretched.
 static void CreateTreeImages()
 {
-    int size = ScaleToDpi(TREE_IMAGE_SIZE, s_layoutDpi);
+    int size = ScaleToDpi(TREE_IMAGE_SIZE, s_window.layoutDpi);
     HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 2, 0);
     if (!images)
         return;
@@ -211,8 +220,8 @@ static void CreateTreeImages()
             DestroyIcon(icon);
     }
     ReleaseTreeImages();
-    s_treeImages = images;
-    SendMessageA(g_globals.app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_treeImages);
+    s_window.treeImages = images;
+    SendMessageA(g_globals.app.labelTree, TVM_SETIMAGELIST, TVSIL_NORMAL, (LPARAM)s_window.treeImages);
 }
 
 static void SetViewFont(int dpi)
@@ -223,27 +232,27 @@ static void SetViewFont(int dpi)
     SendMessageA(g_globals.app.labelTree, WM_SETFONT, (WPARAM)font, TRUE);
     SendMessageA(g_globals.app.phraseList, WM_SETFONT, (WPARAM)font, TRUE);
     SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)font, TRUE);
-    if (s_viewFont)
-        DeleteObject(s_viewFont);
-    s_viewFont = font;
+    if (s_window.viewFont)
+        DeleteObject(s_window.viewFont);
+    s_window.viewFont = font;
 }
 
 static void ReleaseViewFont()
 {
-    if (!s_viewFont)
+    if (!s_window.viewFont)
         return;
     SendMessageA(g_globals.app.labelTree, WM_SETFONT, 0, FALSE);
     SendMessageA(g_globals.app.phraseList, WM_SETFONT, 0, FALSE);
     SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
-    DeleteObject(s_viewFont);
-    s_viewFont = nullptr;
+    DeleteObject(s_window.viewFont);
+    s_window.viewFont = nullptr;
 }
 
 static void OnCreate(HWND hwnd)
 {
     g_globals.app.phraseWindow = hwnd;
-    s_layoutDpi = WindowDpi(hwnd);
-    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_layoutDpi);
+    s_window.layoutDpi = WindowDpi(hwnd);
+    WindowLayout layout = LayoutAtDpi(g_globals.settings, s_window.layoutDpi);
     RECT rc;
     GetClientRect(hwnd, &rc);
     g_globals.app.statusBar = CreateChild(hwnd, WS_EX_WINDOWEDGE, STATUSCLASSNAMEA, WS_CLIPSIBLINGS, IDC_STATUS, 0, 0, 0, 0);
@@ -260,6 +269,9 @@ static void OnCreate(HWND hwnd)
                                    tree + splitter, box, rc.right - tree - splitter, height - box);
     g_globals.app.filterBox = CreateChild(hwnd, WS_EX_CLIENTEDGE, "EDIT", WS_CLIPSIBLINGS | ES_AUTOHSCROLL, IDC_FILTER,
                                   tree + splitter, 0, rc.right - tree - splitter, box);
+    g_globals.host.labelTree = g_globals.app.labelTree;
+    g_globals.host.phraseList = g_globals.app.phraseList;
+    g_globals.host.filterBox = g_globals.app.filterBox;
     StartFilterBox(g_globals.app.filterBox);
 
     LVCOLUMNA column = {};
@@ -274,8 +286,8 @@ static void OnCreate(HWND hwnd)
     // An edit control starts in the system's bold font; the list's is the
     // view's until the display's scale asks for another.
     SendMessageA(g_globals.app.filterBox, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
-    if (s_layoutDpi != ScreenDpi())
-        SetViewFont(s_layoutDpi);
+    if (s_window.layoutDpi != ScreenDpi())
+        SetViewFont(s_window.layoutDpi);
     LoadLabelTree(g_globals.app.labelTree);
     SelectLabelByNamePath(g_globals.app.labelTree, nullptr, g_globals.settings.selectedLabelPath);
     // The filter box's first key then finds the library folded.
@@ -294,10 +306,10 @@ static void OnDestroy()
 // and the window takes the rectangle the system suggests for it there.
 static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
 {
-    int from = s_layoutDpi;
+    int from = s_window.layoutDpi;
     if (dpi <= 0 || dpi == from)
         return;
-    s_layoutDpi = dpi;
+    s_window.layoutDpi = dpi;
     RECT tree;
     GetWindowRect(g_globals.app.labelTree, &tree);
     SetWindowPos(g_globals.app.labelTree, nullptr, 0, 0, ScaleBetween(tree.right - tree.left, from, dpi),
@@ -315,16 +327,13 @@ static void OnDpiChanged(HWND hwnd, int dpi, const RECT* suggested)
     LayoutChildren(rc.right, rc.bottom);
 }
 
-// The child that had the focus when the window lost the activation; it
-// gets the focus back with the activation (after a dialog, say).
-static HWND s_focusChild;
 
 static void KeepFocusChild(HWND hwnd, WPARAM wParam)
 {
     if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd, focus))
-            s_focusChild = focus;
+            s_window.focusChild = focus;
     } else if (!HIWORD(wParam)) {
         PostMessageA(hwnd, MSG_RESTORE_FOCUS, 0, 0);
     }
@@ -338,8 +347,8 @@ static void RestoreFocusChild(HWND hwnd)
     HWND focus = GetFocus();
     if (GetForegroundWindow() != hwnd || (focus && IsChild(hwnd, focus)))
         return;
-    bool kept = s_focusChild && IsWindow(s_focusChild) && IsChild(hwnd, s_focusChild);
-    SetFocus(kept ? s_focusChild : g_globals.app.phraseList);
+    bool kept = s_window.focusChild && IsWindow(s_window.focusChild) && IsChild(hwnd, s_window.focusChild);
+    SetFocus(kept ? s_window.focusChild : g_globals.app.phraseList);
 }
 
 static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)

@@ -2,7 +2,8 @@
 // whether the clipboard comes back after a send, whether placeholders are
 // filled in at a send, and the paste method of each kind of window.
 #include "shell/win32/settings_dialog.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -23,15 +24,17 @@ static int GetHotKeyValue(HWND dialog, int id)
 
 // The dialog's values until OK: nothing else may see, use or save hot keys
 // the user has not confirmed.
-static SettingsRecord s_dialogValues;
-static Options s_dialogOptions;
+struct SettingsDialogValues {
+    SettingsRecord record;  // the hot keys and switches of the record
+    Options options;        // the options beside it, the paste methods' table among them
+};
+static SettingsDialogValues s_dialog;
 
 // --- The paste methods' table ----------------------------------------------
-// Rows are edited in s_dialogOptions.pasteRules; the list shows them. The
+// Rows are edited in s_dialog.options.pasteRules; the list shows them. The
 // name box follows the window under the pointer (its top-level window's
 // class, or its program) until the user types in it or picks a row.
 
-static const UINT_PTR POINTER_TIMER_ID = 1;
 static const UINT POINTER_TIMER_MS = 250;
 
 static const char* const KIND_TEXTS[] = {"クラス", "プログラム"};  // by PasteRuleKind
@@ -54,7 +57,7 @@ static void ShowPasteRows(HWND dialog, int select)
 {
     HWND list = PasteList(dialog);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    const std::vector<PasteRule>& rules = s_dialogOptions.pasteRules;
+    const std::vector<PasteRule>& rules = s_dialog.options.pasteRules;
     for (size_t i = 0; i < rules.size(); i++) {
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
@@ -96,7 +99,7 @@ static void InitPasteTable(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_PASTE_METHOD, CB_SETCURSEL, PASTE_SHIFT_INSERT, 0);
     SendDlgItemMessageA(dialog, IDC_PASTE_NAME, EM_LIMITTEXT, PASTE_RULE_NAME_MAX, 0);
     ShowPasteRows(dialog, -1);
-    SetTimer(dialog, POINTER_TIMER_ID, POINTER_TIMER_MS, nullptr);
+    SetTimer(dialog, IDT_POINTER, POINTER_TIMER_MS, nullptr);
 }
 
 static int Selection(HWND dialog, int id)
@@ -140,7 +143,7 @@ static void AddPasteRow(HWND dialog)
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    std::vector<PasteRule>& rules = s_dialogOptions.pasteRules;
+    std::vector<PasteRule>& rules = s_dialog.options.pasteRules;
     for (size_t i = 0; i < rules.size(); i++)
         if (rules[i].kind == rule.kind && SamePasteName(rules[i].name, rule.name.c_str())) {
             rules[i] = rule;
@@ -161,18 +164,18 @@ static void ChangePasteRow(HWND dialog)
 {
     int row = SelectedRow(dialog);
     PasteRule rule;
-    if (row < 0 || row >= (int)s_dialogOptions.pasteRules.size() || !RowOfControls(dialog, &rule)) {
+    if (row < 0 || row >= (int)s_dialog.options.pasteRules.size() || !RowOfControls(dialog, &rule)) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    s_dialogOptions.pasteRules[row] = rule;
+    s_dialog.options.pasteRules[row] = rule;
     ShowPasteRows(dialog, row);
 }
 
 static void RemovePasteRow(HWND dialog)
 {
     int row = SelectedRow(dialog);
-    std::vector<PasteRule>& rules = s_dialogOptions.pasteRules;
+    std::vector<PasteRule>& rules = s_dialog.options.pasteRules;
     if (row < 0 || row >= (int)rules.size()) {
         MessageBeep(MB_ICONWARNING);
         return;
@@ -186,9 +189,9 @@ static void RemovePasteRow(HWND dialog)
 static void OnPasteRowPicked(HWND dialog)
 {
     int row = SelectedRow(dialog);
-    if (row < 0 || row >= (int)s_dialogOptions.pasteRules.size())
+    if (row < 0 || row >= (int)s_dialog.options.pasteRules.size())
         return;
-    const PasteRule& rule = s_dialogOptions.pasteRules[row];
+    const PasteRule& rule = s_dialog.options.pasteRules[row];
     SendDlgItemMessageA(dialog, IDC_PASTE_KIND, CB_SETCURSEL, rule.kind, 0);
     SendDlgItemMessageA(dialog, IDC_PASTE_METHOD, CB_SETCURSEL, rule.method, 0);
     SetDlgItemTextA(dialog, IDC_PASTE_NAME, rule.name.c_str());
@@ -225,14 +228,14 @@ static void OnPointerTimer(HWND dialog)
 
 static INT_PTR OnInitDialog(HWND dialog)
 {
-    SettingsRecord* values = &s_dialogValues;
+    SettingsRecord* values = &s_dialog.record;
     g_globals.app.settingsDialog = dialog;
     SendDlgItemMessageA(dialog, IDC_PHRASE_HOTKEY, HKM_SETHOTKEY, values->phraseHotKey & 0xFFFF, 0);
     SendDlgItemMessageA(dialog, IDC_CALC_HOTKEY, HKM_SETHOTKEY, values->calcHotKey & 0xFFFF, 0);
     CheckDlgButton(dialog, IDC_CALC_ENTER, values->calcEnterNewline ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_RESTORE_CLIPBOARD,
-                   s_dialogOptions.restoreClipboard ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_FILL_PHRASES, s_dialogOptions.fillPhrases ? BST_CHECKED : BST_UNCHECKED);
+                   s_dialog.options.restoreClipboard ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_FILL_PHRASES, s_dialog.options.fillPhrases ? BST_CHECKED : BST_UNCHECKED);
     InitPasteTable(dialog);
     return TRUE;
 }
@@ -244,8 +247,8 @@ static bool IsChecked(HWND dialog, int id)
 
 static INT_PTR OnOk(HWND dialog)
 {
-    SettingsRecord* values = &s_dialogValues;
-    g_globals.options = s_dialogOptions;
+    SettingsRecord* values = &s_dialog.record;
+    g_globals.options = s_dialog.options;
     g_globals.settings.phraseHotKey = values->phraseHotKey;
     g_globals.settings.calcHotKey = values->calcHotKey;
     g_globals.settings.calcEnterNewline = values->calcEnterNewline;
@@ -264,13 +267,13 @@ static INT_PTR OnCancel(HWND dialog)
 // Each control's change is kept in the dialog's values at once.
 static INT_PTR OnCommand(HWND dialog, int id)
 {
-    SettingsRecord* values = &s_dialogValues;
+    SettingsRecord* values = &s_dialog.record;
     switch (id) {
     case IDC_PHRASE_HOTKEY: values->phraseHotKey = GetHotKeyValue(dialog, id); return TRUE;
     case IDC_CALC_HOTKEY: values->calcHotKey = GetHotKeyValue(dialog, id); return TRUE;
     case IDC_CALC_ENTER: values->calcEnterNewline = IsChecked(dialog, id) ? 1 : 0; return TRUE;
-    case IDC_RESTORE_CLIPBOARD: s_dialogOptions.restoreClipboard = IsChecked(dialog, id) ? 1 : 0; return TRUE;
-    case IDC_FILL_PHRASES: s_dialogOptions.fillPhrases = IsChecked(dialog, id) ? 1 : 0; return TRUE;
+    case IDC_RESTORE_CLIPBOARD: s_dialog.options.restoreClipboard = IsChecked(dialog, id) ? 1 : 0; return TRUE;
+    case IDC_FILL_PHRASES: s_dialog.options.fillPhrases = IsChecked(dialog, id) ? 1 : 0; return TRUE;
     case IDC_PASTE_ADD: AddPasteRow(dialog); return TRUE;
     case IDC_PASTE_CHANGE: ChangePasteRow(dialog); return TRUE;
     case IDC_PASTE_REMOVE: RemovePasteRow(dialog); return TRUE;
@@ -297,15 +300,15 @@ static INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
     case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
     case WM_NOTIFY: return OnNotify(dialog, (const NMHDR*)lParam);
     case WM_TIMER: OnPointerTimer(dialog); return TRUE;
-    case WM_DESTROY: KillTimer(dialog, POINTER_TIMER_ID); return FALSE;
+    case WM_DESTROY: KillTimer(dialog, IDT_POINTER); return FALSE;
     }
     return FALSE;
 }
 
 void ShowSettingsDialog(HWND owner)
 {
-    s_dialogValues = g_globals.settings;
-    s_dialogOptions = g_globals.options;
+    s_dialog.record = g_globals.settings;
+    s_dialog.options = g_globals.options;
     std::string rulesBefore = FormatPasteRules(g_globals.options.pasteRules);
     INT_PTR result = ShowModalDialog("IDD_SETUP", owner, SetupDialogProc, 0);
     g_globals.app.settingsDialog = nullptr;

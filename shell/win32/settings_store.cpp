@@ -1,6 +1,7 @@
 // The settings record in the registry, the hot keys and the hold option.
 #include "shell/win32/settings_store.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 #include <cstring>

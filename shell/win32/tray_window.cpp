@@ -1,7 +1,8 @@
 // The invisible tray window: the controller that receives the hot keys, the
 // icon's mouse messages and the messages of other processes.
 #include "shell/win32/tray_window.h"
-#include "common/win32/globals.h"
+#include "common/win32/window_messages.h"
+#include "shell/win32/shell_state.h"
 
 #include <windows.h>
 #include "calc/win32/calc_pad.h"
@@ -13,6 +14,7 @@
 #include "shell/win32/phrase_window.h"
 #include "shell/win32/settings_dialog.h"
 #include "ui/win32/context_menu.h"
+#include "ui/win32/fill_input.h"
 #include "ui/win32/notifications.h"
 #include "ui/win32/phrase_editor.h"
 
@@ -119,13 +121,21 @@ void TogglePhraseWindow()
     }
 }
 
+static void AdjustTrayMenu(HMENU popup)
+{
+    // The settings dialog opens only while the tool is idle.
+    if (g_globals.app.calcPad || IsWindowVisible(g_globals.app.phraseWindow)) {
+        EnableMenuItem(popup, 0, MF_BYPOSITION | MF_GRAYED);
+        EnableMenuItem(popup, 1, MF_BYPOSITION | MF_GRAYED);
+    }
+}
+
 // Where the program's sends go, as its settings say: the window of the
 // last call-up.
-static SendTarget ProgramSendTarget()
+SendTarget ProgramSendTarget()
 {
     return SendTarget{g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                      &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
-                      &g_globals.options.pasteRules};
+                      &g_globals.session.autoHideArmed, TellPasteWithheld, &g_globals.options.pasteRules};
 }
 
 // The pad's Ent.
@@ -207,7 +217,7 @@ static void OnTrayNotify(HWND hwnd, UINT mouseMessage)
             TogglePhraseWindow();
         break;
     case WM_RBUTTONUP:
-        switch (ShowContextMenu(hwnd, "POPUP_TRY")) {
+        switch (ShowContextMenu(hwnd, "POPUP_TRY", AdjustTrayMenu)) {
         case IDM_PHRASE_WINDOW: TogglePhraseWindow(); break;
         case IDM_EXIT: ExitProgram(); break;
         case IDM_CALCULATOR: ToggleCalculatorPad(); break;
@@ -326,8 +336,8 @@ static void OnEndSession(BOOL ending)
 LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     HWND dialog = g_globals.app.settingsDialog ? g_globals.app.settingsDialog
-                  : g_globals.app.inputDialog  ? g_globals.app.inputDialog
-                                               : g_globals.app.phraseEditor;
+                  : OpenInputDialog()          ? OpenInputDialog()
+                                               : OpenPhraseEditor();
     if (dialog && CallsUpWindow(msg, lParam)) {
         SetForegroundWindow(dialog);
         return 0;

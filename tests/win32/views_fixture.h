@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "library/win32/phrase_views.h"
-#include "common/win32/globals.h"
 #include "tests/core/test_files.h"
 
 // Canonical file text from readable literals: "\n" becomes CR LF.
@@ -95,7 +94,6 @@ protected:
         SafeWriteTempPath(phrasePath.c_str(), temp, sizeof temp);
         for (const std::string& p : {phrasePath, backupPath, clipPath, std::string(temp)})
             DeleteFileA(p.c_str());
-        memset(&g_globals.settings, 0, sizeof g_globals.settings);
         g_views.showingResults = false;
         tree = t;
     }

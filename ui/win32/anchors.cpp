@@ -19,8 +19,11 @@ struct AnchorEntry {
 const int MAX_ANCHORED_CONTROLS = 85;
 
 // Measuring happens only inside InitAnchors, one dialog at a time.
-static AnchorEntry s_scratch[MAX_ANCHORED_CONTROLS + 1];
-static int s_scratchCount;
+struct AnchorScratch {
+    AnchorEntry entries[MAX_ANCHORED_CONTROLS + 1];
+    int count;
+};
+static AnchorScratch s_scratch;
 
 struct MeasureContext {
     HWND dialog;
@@ -45,12 +48,12 @@ static BOOL CALLBACK MeasureControl(HWND control, LPARAM param)
     int id = GetDlgCtrlID(control);
     if (id == 0)
         return TRUE;
-    if (s_scratchCount >= MAX_ANCHORED_CONTROLS)
+    if (s_scratch.count >= MAX_ANCHORED_CONTROLS)
         return FALSE;
     // Measured in client coordinates, where they are applied: the frame's
     // width differs between systems and its metric does not always give it.
     RECT rc = ClientRectOf(context->dialog, control);
-    AnchorEntry* entry = &s_scratch[s_scratchCount++];
+    AnchorEntry* entry = &s_scratch.entries[s_scratch.count++];
     entry->id = id;
     entry->rightMargin = context->client.right - rc.right;
     entry->bottomMargin = context->client.bottom - rc.bottom;
@@ -64,8 +67,8 @@ static const AnchorEntry* AnchorTableOf(HWND dialog)
 
 void InitAnchors(HWND dialog)
 {
-    memset(s_scratch, 0, sizeof s_scratch);
-    s_scratchCount = 0;
+    memset(s_scratch.entries, 0, sizeof s_scratch.entries);
+    s_scratch.count = 0;
     MeasureContext context = {dialog, {}};
     GetClientRect(dialog, &context.client);
     EnumChildWindows(dialog, MeasureControl, (LPARAM)&context);
@@ -79,21 +82,21 @@ void InitAnchors(HWND dialog)
                         client.right, client.bottom, dialog, (HMENU)(INT_PTR)IDC_SIZEGRIP,
                         (HINSTANCE)GetWindowLongPtrA(dialog, GWLP_HINSTANCE), nullptr);
     }
-    s_scratch[s_scratchCount++] = AnchorEntry{IDC_SIZEGRIP, 1, 1};
+    s_scratch.entries[s_scratch.count++] = AnchorEntry{IDC_SIZEGRIP, 1, 1};
 
-    for (int i = 0; i < s_scratchCount; i++) {
-        for (int j = i + 1; j < s_scratchCount; j++) {
-            if (s_scratch[j].id < s_scratch[i].id) {
-                AnchorEntry swap = s_scratch[i];
-                s_scratch[i] = s_scratch[j];
-                s_scratch[j] = swap;
+    for (int i = 0; i < s_scratch.count; i++) {
+        for (int j = i + 1; j < s_scratch.count; j++) {
+            if (s_scratch.entries[j].id < s_scratch.entries[i].id) {
+                AnchorEntry swap = s_scratch.entries[i];
+                s_scratch.entries[i] = s_scratch.entries[j];
+                s_scratch.entries[j] = swap;
             }
         }
     }
 
-    AnchorEntry* table = (AnchorEntry*)malloc(s_scratchCount * sizeof(AnchorEntry));
+    AnchorEntry* table = (AnchorEntry*)malloc(s_scratch.count * sizeof(AnchorEntry));
     if (table)
-        memcpy(table, s_scratch, s_scratchCount * sizeof(AnchorEntry));
+        memcpy(table, s_scratch.entries, s_scratch.count * sizeof(AnchorEntry));
     SetWindowLongPtrA(dialog, GWLP_USERDATA, (LONG_PTR)table);
 }
 

@@ -7,9 +7,7 @@
 #include "ui/win32/context_menu.h"
 
 #include <windows.h>
-#include <cstring>
 
-#include "common/win32/globals.h"
 #include "library/win32/library_edits.h"
 #include "library/win32/library_views.h"
 #include "library/win32/list_clipboard.h"
@@ -17,6 +15,7 @@
 #include "library/win32/phrase_list.h"
 #include "resources/resource.h"
 #include "ui/win32/phrase_editor.h"
+#include "ui/win32/phrase_window_host.h"
 
 static void GrayByPosition(HMENU popup, int position)
 {
@@ -25,12 +24,12 @@ static void GrayByPosition(HMENU popup, int position)
 
 static bool LabelSelected()
 {
-    return SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
+    return SendMessageA(Host().labelTree, TVM_GETNEXTITEM, TVGN_CARET, 0) != 0;
 }
 
 static bool PhraseSelected()
 {
-    return SendMessageA(g_globals.app.phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
+    return SendMessageA(Host().phraseList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED) >= 0;
 }
 
 static void AdjustTreeMenu(HMENU popup)
@@ -44,7 +43,7 @@ static void AdjustTreeMenu(HMENU popup)
     }
     if (!FileExists(ViewedFiles()->clip))
         GrayByPosition(popup, 3);
-    if (!SendMessageA(g_globals.app.labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
+    if (!SendMessageA(Host().labelTree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) {
         // A tree that could not be read while edits wait for the file is no
         // library to replace: those edits would have nowhere to go.
         DeleteMenu(popup, 5, MF_BYPOSITION);
@@ -77,29 +76,16 @@ static void AdjustListMenu(HMENU popup)
     }
 }
 
-static void AdjustTrayMenu(HMENU popup)
+int ShowContextMenu(HWND owner, const char* menuName, void (*adjust)(HMENU popup))
 {
-    // The settings dialog opens only while the tool is idle.
-    if (g_globals.app.calcPad || IsWindowVisible(g_globals.app.phraseWindow)) {
-        GrayByPosition(popup, 0);
-        GrayByPosition(popup, 1);
-    }
-}
-
-int ShowContextMenu(HWND owner, const char* menuName)
-{
-    HMENU menu = LoadMenuA(g_globals.app.instance, menuName);
+    HMENU menu = LoadMenuA(Host().instance, menuName);
     if (!menu)
         return 0;
     HMENU popup = GetSubMenu(menu, 0);
     int command = 0;
     if (popup) {
-        if (strcmp(menuName, "POPUP_TREE") == 0)
-            AdjustTreeMenu(popup);
-        else if (strcmp(menuName, "POPUP_LIST") == 0)
-            AdjustListMenu(popup);
-        else if (strcmp(menuName, "POPUP_TRY") == 0)
-            AdjustTrayMenu(popup);
+        if (adjust)
+            adjust(popup);
         POINT pt;
         GetCursorPos(&pt);
         SetForegroundWindow(owner);
@@ -109,6 +95,16 @@ int ShowContextMenu(HWND owner, const char* menuName)
     }
     DestroyMenu(menu);
     return command;
+}
+
+int ShowTreeMenu(HWND owner)
+{
+    return ShowContextMenu(owner, "POPUP_TREE", AdjustTreeMenu);
+}
+
+int ShowListMenu(HWND owner)
+{
+    return ShowContextMenu(owner, "POPUP_LIST", AdjustListMenu);
 }
 
 void StartRenaming(HWND tree)
@@ -135,9 +131,9 @@ void RunTreeCommand(HWND tree, int command)
         // label's path, so that its list may still be stored. The list gets
         // that chance first, and a list the file does not take is kept: the
         // new library has no label for it.
-        if (g_globals.shell.savePhrasesOfSelectedLabel() != 0)
+        if (Host().calls.savePhrasesOfSelectedLabel() != 0)
             break;
-        CloseOpenLabel(g_globals.app.phraseList);
+        CloseOpenLabel(Host().phraseList);
         CreateLibrary(tree);
         break;
     case IDM_RENAME_OR_EDIT: StartRenaming(tree); break;
@@ -171,7 +167,7 @@ void RunListCommand(HWND list, int command)
             break;
         // The editor opens on the first phrase of the package (with the
         // user's clipboard kept, on the row itself).
-        if (!g_globals.options.restoreClipboard)
+        if (!Host().options->restoreClipboard)
             CopyPhrasesToClipboard(list, 0);
         if (EditPhrase(list, first) == 0)
             StorePhraseListNow(list);

@@ -9,13 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "common/win32/globals.h"
 #include "output/win32/clipboard.h"
 #include "output/win32/clipboard_keeper.h"
 #include "resources/resource.h"
+#include "ui/win32/phrase_window_host.h"
 
 static const int MAX_INPUTS = 12;                // rows the dialog shows
 static const int INPUT_VALUE_SIZE = 1024;        // bytes a value may have
+
+// The dialog asking for values, while it is open (it is modal: one at most).
+static HWND s_inputDialog;
+
+HWND OpenInputDialog()
+{
+    return s_inputDialog;
+}
 static const int FIRST_INPUT_ID = IDC_FILL_INPUT_FIRST;
 
 static const char SAID_TOO_LONG[] = "差し込みを埋めると長すぎるため、送りませんでした";
@@ -99,7 +107,7 @@ static INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
     switch (msg) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        g_globals.app.inputDialog = dialog;
+        s_inputDialog = dialog;
         AddRows(dialog, (InputRows*)lParam);
         SetFocus(GetDlgItem(dialog, FIRST_INPUT_ID));
         return FALSE;
@@ -120,7 +128,7 @@ static INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT msg, WPARAM wParam, LP
         }
         return FALSE;
     case WM_DESTROY:
-        g_globals.app.inputDialog = nullptr;
+        s_inputDialog = nullptr;
         return FALSE;
     }
     return FALSE;
@@ -146,15 +154,20 @@ bool UsersClipboardText(HWND owner, std::string* text)
     return !text->empty();
 }
 
+// The system's eras, read at the first date that needs them.
+struct ErasRead {
+    EraTable table;
+    bool read;
+};
+static ErasRead s_eras;
+
 static const EraTable* Eras()
 {
-    static EraTable eras;
-    static bool read = false;
-    if (!read) {
-        SystemEras(&eras);
-        read = true;
+    if (!s_eras.read) {
+        SystemEras(&s_eras.table);
+        s_eras.read = true;
     }
-    return &eras;
+    return &s_eras.table;
 }
 
 FillOutcome FillForSend(HWND owner, const char* text, const char* userClipboard, FilledText* filled)
@@ -163,12 +176,12 @@ FillOutcome FillForSend(HWND owner, const char* text, const char* userClipboard,
     filled->caretBack = -1;
     size_t n = strlen(text);
     // A phrase without a brace costs nothing more to send.
-    if (!g_globals.options.fillPhrases || !HasPlaceholders(text, n))
+    if (!Host().options->fillPhrases || !HasPlaceholders(text, n))
         return FILL_AS_IS;
     InputRows rows;
     ListFillInputs(text, n, AddName, &rows);
     if (!rows.names.empty() &&
-        DialogBoxParamA(g_globals.app.instance, "IDD_FILL_INPUT", owner, InputDialogProc, (LPARAM)&rows) != IDOK)
+        DialogBoxParamA(Host().instance, "IDD_FILL_INPUT", owner, InputDialogProc, (LPARAM)&rows) != IDOK)
         return FILL_CANCELLED;
     filled->bytes = (char*)malloc(FILL_LIMIT + 1);
     if (!filled->bytes)

@@ -31,3 +31,6 @@ FillOutcome FillForSend(HWND owner, const char* text, const char* userClipboard,
 // clipboard (as CF_TEXT): the kept content's while an earlier send keeps
 // it, else the clipboard's. False when it holds none.
 bool UsersClipboardText(HWND owner, std::string* text);
+
+// The dialog asking for values while it is open, else null.
+HWND OpenInputDialog();

@@ -4,12 +4,12 @@
 
 #include <commctrl.h>
 
-#include "common/win32/globals.h"
 #include "common/win32/window_messages.h"
 #include "library/phrase_filter.h"
 #include "library/win32/filter_results.h"
 #include "library/win32/phrase_list.h"
 #include "ui/win32/notifications.h"
+#include "ui/win32/phrase_window_host.h"
 
 // IDT_FILTER_AGAIN is set on the box when a query gave way to a key: once
 // the keys waiting are handled, the text as it is then is looked for. A
@@ -25,10 +25,14 @@ static const char FILTER_CUE[] = "絞り込み (Ctrl+E)";
 static const int FILTER_CUE_SIZE = 32;  // in UTF-16 units, with the NUL
 static const char FILTER_TIP[] = "言葉を入力すると、ライブラリ全体からその言葉を含む定型文だけが並びます";
 
-static WNDPROC s_editProc;
-static unsigned s_changes;  // changes of the text so far
-static unsigned s_againFor; // the change a query gave way in
-static int s_clearing;      // >0: the program empties the box itself
+// The box's subclass and the queries it has run.
+struct FilterBoxState {
+    WNDPROC editProc;   // the edit control's own procedure
+    unsigned changes;   // changes of the text so far
+    unsigned againFor;  // the change a query gave way in
+    int clearing;       // >0: the program empties the box itself
+};
+static FilterBoxState s_box;
 
 // A key waiting to be handled makes the query give way: its change comes
 // next and asks again. Sent messages are not dispatched here.
@@ -44,30 +48,30 @@ static void Narrow(HWND box)
     char text[FILTER_TEXT_READ_SIZE];
     int n = GetWindowTextA(box, text, sizeof text);
     FilterGoOn goOn = {nullptr, NoKeyWaiting};
-    int result = ShowFilterResults(g_globals.app.phraseList, text, n > 0 ? (size_t)n : 0, &goOn);
+    int result = ShowFilterResults(Host().phraseList, text, n > 0 ? (size_t)n : 0, &goOn);
     if (result == 1) {
-        s_againFor = s_changes;
+        s_box.againFor = s_box.changes;
         SetTimer(box, IDT_FILTER_AGAIN, 1, nullptr);
         return;
     }
     if (result == 0 && FilterShowing())
-        TellFilterLabel(g_globals.app.phraseList);
+        TellFilterLabel(Host().phraseList);
 }
 
 void OnFilterBoxChange(HWND box)
 {
-    if (s_clearing)
+    if (s_box.clearing)
         return;
-    s_changes++;
+    s_box.changes++;
     Narrow(box);
 }
 
 static void Empty(HWND box)
 {
-    s_changes++;  // a query that gave way is not taken up again
-    s_clearing++;
+    s_box.changes++;  // a query that gave way is not taken up again
+    s_box.clearing++;
     SetWindowTextA(box, "");
-    s_clearing--;
+    s_box.clearing--;
 }
 
 void ClearFilterBox(HWND box)
@@ -85,7 +89,7 @@ void FocusFilterBox(HWND box)
 // The first result selected and the focus on it, for Enter to send.
 static void ToFirstResult()
 {
-    HWND list = g_globals.app.phraseList;
+    HWND list = Host().phraseList;
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0)
         return;
     LVITEMA none = {};
@@ -101,12 +105,12 @@ static void ToFirstResult()
 static void OnEscape(HWND box)
 {
     if (!FilterShowing() && GetWindowTextLengthA(box) == 0) {
-        g_globals.shell.hidePhraseWindow();
+        Host().calls.hidePhraseWindow();
         return;
     }
     Empty(box);
-    EndFilter(g_globals.app.phraseList, true);
-    SetFocus(g_globals.app.phraseList);
+    EndFilter(Host().phraseList, true);
+    SetFocus(Host().phraseList);
 }
 
 static bool OnBoxKey(HWND box, WPARAM key)
@@ -115,7 +119,7 @@ static bool OnBoxKey(HWND box, WPARAM key)
     case VK_ESCAPE: OnEscape(box); return true;
     case VK_RETURN:
     case VK_DOWN: ToFirstResult(); return true;
-    case VK_TAB: SetFocus(g_globals.app.phraseList); return true;
+    case VK_TAB: SetFocus(Host().phraseList); return true;
     }
     return false;
 }
@@ -137,11 +141,11 @@ static LRESULT CALLBACK FilterBoxProc(HWND box, UINT msg, WPARAM wParam, LPARAM 
             break;
         KillTimer(box, IDT_FILTER_AGAIN);
         // A later change has looked for its own text already.
-        if (s_againFor == s_changes)
+        if (s_box.againFor == s_box.changes)
             Narrow(box);
         return 0;
     }
-    return CallWindowProcA(s_editProc, box, msg, wParam, lParam);
+    return CallWindowProcA(s_box.editProc, box, msg, wParam, lParam);
 }
 
 // An empty box says what it is for and which key reaches it, in grey, even
@@ -175,7 +179,7 @@ static void AddToolTip(HWND box)
 void StartFilterBox(HWND box)
 {
     SendMessageA(box, EM_LIMITTEXT, SEARCH_WORD_SIZE - 1, 0);
-    s_editProc = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)FilterBoxProc);
+    s_box.editProc = (WNDPROC)SetWindowLongPtrA(box, GWLP_WNDPROC, (LONG_PTR)FilterBoxProc);
     SetCueText(box);
     AddToolTip(box);
 }

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "common/sjis.h"
-#include "common/win32/globals.h"
 #include "library/win32/phrase_list.h"
 #include "resources/resource.h"
 #include "shell/settings_record.h"
 #include "ui/win32/filter_box.h"
 #include "ui/win32/find_history.h"
+#include "ui/win32/phrase_window_host.h"
 
 // Room for what the edit field may hold: its limit counts characters, and
 // a two-byte character takes two bytes here.
@@ -20,10 +20,10 @@ static void OnFindInit(HWND dialog)
 {
     HWND combo = GetDlgItem(dialog, IDC_FIND_TEXT);
     SendMessageA(combo, CB_LIMITTEXT, SEARCH_TEXT_SIZE, 0);
-    LoadHistory(combo, g_globals.settings.findHistory, FIND_HISTORY_SIZE);
+    LoadHistory(combo, Host().settings->findHistory, FIND_HISTORY_SIZE);
     // Any mode but 0 searches with OR; the buttons show it so.
-    CheckRadioButton(dialog, IDC_FIND_AND, IDC_FIND_OR, g_globals.settings.searchMode ? IDC_FIND_OR : IDC_FIND_AND);
-    CheckDlgButton(dialog, IDC_FIND_ALL_TREES, g_globals.settings.searchAllTrees ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(dialog, IDC_FIND_AND, IDC_FIND_OR, Host().settings->searchMode ? IDC_FIND_OR : IDC_FIND_AND);
+    CheckDlgButton(dialog, IDC_FIND_ALL_TREES, Host().settings->searchAllTrees ? BST_CHECKED : BST_UNCHECKED);
 }
 
 static void OnFindOk(HWND dialog)
@@ -32,13 +32,13 @@ static void OnFindOk(HWND dialog)
     char text[FIND_TEXT_READ_SIZE];
     GetWindowTextA(combo, text, sizeof text);
     text[sizeof text - 1] = '\0';
-    memset(g_globals.settings.searchText, 0, SEARCH_TEXT_SIZE);
-    SjisCopy(g_globals.settings.searchText, SEARCH_TEXT_SIZE, text);
+    memset(Host().settings->searchText, 0, SEARCH_TEXT_SIZE);
+    SjisCopy(Host().settings->searchText, SEARCH_TEXT_SIZE, text);
     // The stored history ends at its first empty text: an empty search
     // text stays out of it.
-    if (g_globals.settings.searchText[0] != '\0')
-        AddHistoryItem(combo, g_globals.settings.searchText, 0);
-    StoreHistory(combo, g_globals.settings.findHistory, FIND_HISTORY_SIZE);
+    if (Host().settings->searchText[0] != '\0')
+        AddHistoryItem(combo, Host().settings->searchText, 0);
+    StoreHistory(combo, Host().settings->findHistory, FIND_HISTORY_SIZE);
 }
 
 static INT_PTR OnInitDialog(HWND dialog)
@@ -62,13 +62,13 @@ static INT_PTR OnCancel(HWND dialog)
 
 static INT_PTR OnAllTrees(HWND dialog)
 {
-    g_globals.settings.searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
+    Host().settings->searchAllTrees = IsDlgButtonChecked(dialog, IDC_FIND_ALL_TREES) == BST_CHECKED ? 1 : 0;
     return TRUE;
 }
 
 static INT_PTR OnSearchMode(int mode)
 {
-    g_globals.settings.searchMode = mode;
+    Host().settings->searchMode = mode;
     return TRUE;
 }
 
@@ -96,22 +96,22 @@ static INT_PTR CALLBACK FindDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPA
 void ShowFindDialog(HWND owner)
 {
     SettingsRecord saved;
-    memcpy(&saved, &g_globals.settings, sizeof saved);
+    memcpy(&saved, Host().settings, sizeof saved);
     INT_PTR result = ShowModalDialog("IDD_FIND", owner, FindDialogProc, 0);
     // -1: the dialog could not be shown, which is no confirmation either.
     if (result != 1) {
-        memcpy(&g_globals.settings, &saved, sizeof g_globals.settings);
+        memcpy(Host().settings, &saved, sizeof saved);
         return;
     }
     // Stores the list under the open label; not when it shows results, and
     // not without a label, where it would replace the root label's phrases.
     // A list the file could not take stays: the results would replace it.
-    if (g_globals.shell.savePhrasesOfSelectedLabel() != 0) {
-        g_globals.shell.saveSettings();
+    if (Host().calls.savePhrasesOfSelectedLabel() != 0) {
+        Host().calls.saveSettings();
         return;
     }
-    SearchLibrary(g_globals.app.phraseList, g_globals.settings.searchText, SEARCH_TEXT_SIZE, g_globals.settings.searchMode,
-                  g_globals.settings.searchAllTrees);
-    ClearFilterBox(g_globals.app.filterBox);
-    g_globals.shell.saveSettings();
+    SearchLibrary(Host().phraseList, Host().settings->searchText, SEARCH_TEXT_SIZE, Host().settings->searchMode,
+                  Host().settings->searchAllTrees);
+    ClearFilterBox(Host().filterBox);
+    Host().calls.saveSettings();
 }

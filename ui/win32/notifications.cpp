@@ -15,7 +15,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/win32/globals.h"
 #include "common/win32/window_messages.h"
 #include "library/win32/filter_results.h"
 #include "library/win32/library_edits.h"
@@ -26,6 +25,7 @@
 #include "output/win32/text_output.h"
 #include "shell/settings_record.h"
 #include "ui/win32/fill_input.h"
+#include "ui/win32/phrase_window_host.h"
 
 static const char RENAME_REFUSED[] = "ラベル名が不正または重複しています";
 
@@ -58,7 +58,7 @@ static void OnTreeRightClick(HWND window, HWND tree)
     if ((HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
         return;
     unsigned loads = TreeLoads();
-    int command = ShowContextMenu(window, "POPUP_TREE");
+    int command = ShowTreeMenu(window);
     // The tree may have been read again or its selection changed while the
     // menu was open; its command would then meet another label.
     if (TreeLoads() != loads || (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != item)
@@ -72,14 +72,14 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
     switch (header->code) {
     case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW:
-        OnLabelSelectionChanged(g_globals.app.labelTree, g_globals.app.phraseList);
-        ClearFilterBox(g_globals.app.filterBox);
-        SelectPhraseRow(g_globals.app.phraseList, 0);
+        OnLabelSelectionChanged(Host().labelTree, Host().phraseList);
+        ClearFilterBox(Host().filterBox);
+        SelectPhraseRow(Host().phraseList, 0);
         return 0;
     case TVN_KEYDOWN:
         switch (((NMTVKEYDOWN*)header)->wVKey) {
-        case VK_TAB: SetFocus(g_globals.app.phraseList); break;
-        case VK_ESCAPE: g_globals.shell.hidePhraseWindow(); break;
+        case VK_TAB: SetFocus(Host().phraseList); break;
+        case VK_ESCAPE: Host().calls.hidePhraseWindow(); break;
         case VK_F2: StartRenaming(tree); break;
         }
         return 0;
@@ -95,7 +95,7 @@ LRESULT OnTreeNotify(HWND window, NMHDR* header)
 
 void ReopenLabelEdit(HTREEITEM item)
 {
-    SendMessageA(g_globals.app.labelTree, TVM_EDITLABELA, 0, (LPARAM)item);
+    SendMessageA(Host().labelTree, TVM_EDITLABELA, 0, (LPARAM)item);
 }
 
 LRESULT OnListNotify(HWND window, NMHDR* header)
@@ -103,9 +103,9 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
     switch (header->code) {
     case LVN_KEYDOWN:
         switch (((NMLVKEYDOWN*)header)->wVKey) {
-        case VK_TAB: SetFocus(g_globals.app.labelTree); break;
+        case VK_TAB: SetFocus(Host().labelTree); break;
         case VK_RETURN: SendSelectedPhrase(0); break;
-        case VK_ESCAPE: g_globals.shell.hidePhraseWindow(); break;
+        case VK_ESCAPE: Host().calls.hidePhraseWindow(); break;
         }
         return 0;
     case NM_DBLCLK:
@@ -125,7 +125,7 @@ LRESULT OnListNotify(HWND window, NMHDR* header)
             TellFilterLabel(header->hwndFrom);
         return 0;
     case NM_RCLICK:
-        RunListCommand(header->hwndFrom, ShowContextMenu(window, "POPUP_LIST"));
+        RunListCommand(header->hwndFrom, ShowListMenu(window));
         return 0;
     case LVN_BEGINDRAG:
         BeginPhraseDrag(window, (NMLISTVIEW*)header);
@@ -159,7 +159,7 @@ static int OutputSelectedPhrase(HWND list, const SendTarget& target, long* caret
     FilledText filled;
     std::string user;
     const char* clipboard =
-        g_globals.options.fillPhrases && HasPlaceholders(text, strlen(text)) && UsersClipboardText(list, &user)
+        Host().options->fillPhrases && HasPlaceholders(text, strlen(text)) && UsersClipboardText(list, &user)
             ? user.c_str()
             : nullptr;
     FillOutcome fill = FillForSend(GetParent(list), text, clipboard, &filled);
@@ -179,10 +179,8 @@ static int OutputSelectedPhrase(HWND list, const SendTarget& target, long* caret
 
 void SendSelectedPhrase(int doubleClick)
 {
-    HWND list = g_globals.app.phraseList;
-    SendTarget target = {g_globals.session.targetWindow, g_globals.options.restoreClipboard,
-                         &g_globals.session.autoHideArmed, g_globals.shell.tellPasteWithheld,
-                         &g_globals.options.pasteRules};
+    HWND list = Host().phraseList;
+    SendTarget target = Host().calls.sendTarget();
     if (!doubleClick || RowUnderCursor(list)) {
         long caretBack = -1;
         int output = OutputSelectedPhrase(list, target, &caretBack);
@@ -197,6 +195,6 @@ void SendSelectedPhrase(int doubleClick)
             return;
         }
     }
-    if (!g_globals.settings.hold)
-        g_globals.shell.hidePhraseWindow();
+    if (!Host().settings->hold)
+        Host().calls.hidePhraseWindow();
 }

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/win32/globals.h"
 #include "common/win32/window_dpi.h"
 #include "common/win32/window_messages.h"
 #include "library/phrase_token.h"
@@ -18,10 +17,12 @@
 #include "library/win32/list_store.h"
 #include "library/win32/phrase_list.h"
 #include "resources/resource.h"
+#include "ui/win32/phrase_window_host.h"
 
 static const UINT DRAG_PERIOD_MS = 100;
 
 struct DragState {
+    int owner;             // IDC_LIST while a drag of the list runs, else 0
     HIMAGELIST dragImage;  // not null exactly while a drag runs
     int dragIndex;         // the row the drag began on
     char* dragText;        // its text, PHRASE_BUFFER_SIZE bytes
@@ -32,8 +33,6 @@ struct DragState {
     RECT dropFrame;        // last frame drawn (tree client), zero: none
 };
 
-// IDC_LIST while a drag of the list runs, else 0.
-static int s_dragOwner;
 static DragState s_drag;
 
 bool PhraseDragRunning()
@@ -56,7 +55,7 @@ static bool CtrlDown()
 
 void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
 {
-    HWND list = g_globals.app.phraseList;
+    HWND list = Host().phraseList;
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0 || s_drag.dragImage)
         return;
     char* text = (char*)calloc(PHRASE_BUFFER_SIZE, 1);
@@ -80,7 +79,7 @@ void BeginPhraseDrag(HWND window, const NMLISTVIEW* info)
     SetTimer(window, IDT_DRAG, DRAG_PERIOD_MS, nullptr);
     s_drag.itemCount = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     s_drag.pageCount = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
-    s_dragOwner = IDC_LIST;
+    s_drag.owner = IDC_LIST;
 }
 
 HTREEITEM HitTestDropLabel(HWND tree)
@@ -132,8 +131,8 @@ void UpdateDropFrame(HWND tree, int show)
 
 static void OnDragTick()
 {
-    HWND list = g_globals.app.phraseList;
-    s_drag.dropLabel = HitTestDropLabel(g_globals.app.labelTree);
+    HWND list = Host().phraseList;
+    s_drag.dropLabel = HitTestDropLabel(Host().labelTree);
     if (s_drag.dropLabel)
         return;
     LVHITTESTINFO hit = {};
@@ -165,8 +164,8 @@ static void OnDragTick()
 
 static void EndPhraseDrag(HWND window, bool drop)
 {
-    HWND list = g_globals.app.phraseList;
-    UpdateDropFrame(g_globals.app.labelTree, 0);
+    HWND list = Host().phraseList;
+    UpdateDropFrame(Host().labelTree, 0);
     ImageList_DragLeave(list);
     ImageList_EndDrag();
     ImageList_Destroy(s_drag.dragImage);
@@ -177,7 +176,7 @@ static void EndPhraseDrag(HWND window, bool drop)
     if (drop) {
         bool copy = CtrlDown();
         if (s_drag.dropLabel) {
-            DropPhrasesOnLabel(g_globals.app.labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
+            DropPhrasesOnLabel(Host().labelTree, list, s_drag.dropLabel, copy ? 1 : 0);
         } else if (IsPhraseListEditable()) {
             if (!copy)
                 DeletePhrase(list, s_drag.dragIndex);
@@ -188,22 +187,22 @@ static void EndPhraseDrag(HWND window, bool drop)
     }
     free(s_drag.dragText);
     s_drag.dragText = nullptr;
-    s_dragOwner = 0;
+    s_drag.owner = 0;
 }
 
 static bool Dragging()
 {
-    return s_dragOwner == IDC_LIST && PhraseDragRunning();
+    return s_drag.owner == IDC_LIST && PhraseDragRunning();
 }
 
 LRESULT OnDragMouseMove()
 {
     if (!Dragging())
         return 0;
-    SetCursor(LoadCursorA(g_globals.app.instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
-    POINT pt = CursorIn(g_globals.app.phraseList);
+    SetCursor(LoadCursorA(Host().instance, CtrlDown() ? "CUR_COPY" : "CUR_MOVE"));
+    POINT pt = CursorIn(Host().phraseList);
     ImageList_DragMove(pt.x, pt.y);
-    UpdateDropFrame(g_globals.app.labelTree, 1);
+    UpdateDropFrame(Host().labelTree, 1);
     return 1;
 }
 

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "common/sjis.h"
-#include "common/win32/globals.h"
 #include "common/win32/window_dpi.h"
 #include "library/phrase_package.h"
 #include "library/phrase_token.h"
@@ -16,6 +15,7 @@
 #include "output/win32/clipboard.h"
 #include "resources/resource.h"
 #include "ui/win32/anchors.h"
+#include "ui/win32/phrase_window_host.h"
 
 const UINT EDM_UPDATEPOS = 0x1005;
 const int MIN_EDITOR_WIDTH = 350;
@@ -23,6 +23,7 @@ const int MIN_EDITOR_HEIGHT = 200;
 
 // One editor at a time: the dialog is modal.
 struct EditorState {
+    HWND dialog;        // null while the editor is not open
     HWND edit;          // its edit box, subclassed
     WNDPROC editProc;   // the edit box's own procedure
     HWND list;          // the list the editor works for
@@ -75,8 +76,8 @@ static void ReleaseEditorIcons()
 static void SetEditorIcons(HWND dialog)
 {
     int smallSize = ScaleForWindow(dialog, 16), bigSize = ScaleForWindow(dialog, 32);
-    HICON smallIcon = (HICON)LoadImageA(g_globals.app.instance, "ICON_APP", IMAGE_ICON, smallSize, smallSize, 0);
-    HICON bigIcon = (HICON)LoadImageA(g_globals.app.instance, "ICON_APP", IMAGE_ICON, bigSize, bigSize, 0);
+    HICON smallIcon = (HICON)LoadImageA(Host().instance, "ICON_APP", IMAGE_ICON, smallSize, smallSize, 0);
+    HICON bigIcon = (HICON)LoadImageA(Host().instance, "ICON_APP", IMAGE_ICON, bigSize, bigSize, 0);
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, (LPARAM)smallIcon);
     SendMessageA(dialog, WM_SETICON, ICON_BIG, (LPARAM)bigIcon);
     ReleaseEditorIcons();
@@ -151,7 +152,7 @@ static bool StartsWithPackageMark(HWND edit)
 
 static void OnInitDialog(HWND dialog, int index)
 {
-    g_globals.app.phraseEditor = dialog;
+    s_editor.dialog = dialog;
     InitAnchors(dialog);
     s_editor.edit = GetDlgItem(dialog, IDC_EDIT_TEXT);
     s_editor.editProc = (WNDPROC)SetWindowLongPtrA(s_editor.edit, GWLP_WNDPROC, (LONG_PTR)EditorEditProc);
@@ -163,7 +164,7 @@ static void OnInitDialog(HWND dialog, int index)
         return;
     // With the user's clipboard kept, the text comes from the list: the
     // clipboard stays theirs.
-    if (g_globals.options.restoreClipboard) {
+    if (Host().options->restoreClipboard) {
         ShowRowText(s_editor.edit, index);
         SendMessageA(s_editor.edit, EM_SETSEL, 0, 0);
         return;
@@ -209,7 +210,7 @@ static HandOver HandOverText()
     }
     free(s_editor.text);
     s_editor.text = text;
-    if (!g_globals.options.restoreClipboard) {
+    if (!Host().options->restoreClipboard) {
         SendMessageA(s_editor.edit, EM_SETSEL, 0, -1);
         SendMessageA(s_editor.edit, WM_COPY, 0, 0);
     }
@@ -241,7 +242,7 @@ static void OfferPlaceholders(HWND dialog)
     HMENU menu = CreatePopupMenu();
     if (!menu)
         return;
-    if (!g_globals.options.fillPhrases) {
+    if (!Host().options->fillPhrases) {
         AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, FILLING_OFF);
         AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     }
@@ -296,7 +297,7 @@ static void OnGetMinMaxInfo(HWND dialog, MINMAXINFO* info)
 
 static void OnDestroy(HWND dialog)
 {
-    g_globals.app.phraseEditor = nullptr;
+    s_editor.dialog = nullptr;
     HFONT font = (HFONT)SendMessageA(s_editor.edit, WM_GETFONT, 0, 0);
     SendMessageA(s_editor.edit, WM_SETFONT, (WPARAM)GetStockObject(SYSTEM_FONT), FALSE);
     FreeAnchors(dialog);
@@ -336,7 +337,7 @@ int EditPhrase(HWND list, int index)
     int stored = SetPhrase(list, index, s_editor.text);
     free(s_editor.text);
     s_editor.text = nullptr;
-    if (!g_globals.options.restoreClipboard && OpenClipboardFor(list)) {
+    if (!Host().options->restoreClipboard && OpenClipboardFor(list)) {
         EmptyClipboard();
         CloseClipboard();
     }
@@ -392,9 +393,14 @@ static int PutTextInList(char* text)
     return result;
 }
 
+HWND OpenPhraseEditor()
+{
+    return s_editor.dialog;
+}
+
 int CommitOpenEditor()
 {
-    HWND dialog = g_globals.app.phraseEditor;
+    HWND dialog = s_editor.dialog;
     if (!dialog || !s_editor.edit)
         return 0;
     char* text = TakeBoxText();

@@ -13,3 +13,6 @@ int EditPhrase(HWND list, int index);
 // phrase), and ends the editor. The caller stores the list. Returns 0, or -1
 // when the text could not all be put in the list.
 int CommitOpenEditor();
+
+// The editor's dialog while it is open, else null.
+HWND OpenPhraseEditor();
