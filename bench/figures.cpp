@@ -590,8 +590,12 @@ int TypedFigures(const std::string& folder)
 // large one.
 struct FrameRows {
     std::vector<double> shown, padShown, padArrived, findDialog, findCore;
-    std::vector<double> filterMedian, filterP95, filterFirst;
+    std::vector<double> filterMedian, filterP95, filterFirst, filterSettled;
 };
+
+// A user's first key comes seconds after the start, not at once: the
+// first change is timed again a while after the start-up.
+const DWORD SETTLE_MS = 1500;
 
 const int FRAME_RUNS = 11;
 
@@ -692,6 +696,21 @@ void TimeFrameRound(const std::string& folder, const std::string& exe, HWND fram
         rows->findCore.push_back(ms);
     }
     Stop(&large);
+    Session settled;
+    if (Start(&settled, folder)) {
+        if (GetDlgItem(settled.phrase, IDC_FILTER)) {
+            Sleep(SETTLE_MS);
+            PostMessageA(settled.tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)settled.tray);
+            WaitUntil([&] { return IsWindowVisible(settled.phrase) != FALSE; });
+            HWND box = GetDlgItem(settled.phrase, IDC_FILTER);
+            DWORD_PTR result = 0;
+            double t0 = Now();
+            SendMessageTimeoutA(box, WM_SETTEXT, 0, (LPARAM)"会", SMTO_ABORTIFHUNG, 60000, &result);
+            RedrawWindow(settled.list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            rows->filterSettled.push_back(Now() - t0);
+        }
+    }
+    Stop(&settled);
 }
 
 // A build's figure over its rounds: the lowest and highest of the rounds'
@@ -734,7 +753,7 @@ int FrameFigures(const std::string& folder, const std::string& older)
         EndProcess(&target);
         return 1;
     }
-    enum { SHOWN, PAD, PAD_SENT, FIND, FILTER_MEDIAN, FILTER_P95, FILTER_FIRST, ROW_COUNT };
+    enum { SHOWN, PAD, PAD_SENT, FIND, FILTER_MEDIAN, FILTER_P95, FILTER_FIRST, FILTER_SETTLED, ROW_COUNT };
     std::vector<std::vector<Spread>> spread(exes.size(), std::vector<Spread>(ROW_COUNT));
     for (int round = 0; round < ROUNDS; round++) {
         for (size_t e = 0; e < exes.size(); e++) {
@@ -754,6 +773,8 @@ int FrameFigures(const std::string& folder, const std::string& older)
                 r[FILTER_P95].Add(rows.filterP95[k]);
                 r[FILTER_FIRST].Add(rows.filterFirst[k]);
             }
+            for (double ms : rows.filterSettled)
+                r[FILTER_SETTLED].Add(ms);
         }
     }
     EndProcess(&target);
@@ -768,7 +789,8 @@ int FrameFigures(const std::string& folder, const std::string& older)
         {"find dialog, 2 words AND, against the library's search alone", "x", "<= 1.5x"},
         {"filter box, a change -> results painted, median", " ms", "<= 16 ms"},
         {"filter box, a change -> results painted, p95", " ms", "<= 16 ms"},
-        {"filter box, the first change after the call-up", " ms", "<= 50 ms"},
+        {"filter box, the first change, the call-up at once after the start", " ms", "<= 50 ms"},
+        {"filter box, the first change, the call-up 1.5 s after the start", " ms", "<= 50 ms"},
     };
     printf("fenlop.exe under Wine, %d rounds of each build in turn (each figure the lowest-highest of the "
            "rounds' medians)\n", ROUNDS);
