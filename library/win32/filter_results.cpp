@@ -23,7 +23,7 @@ static const DWORD STAMP_CHECK_MS = 1000;
 // once the window is drawn), then takes a slice of a few milliseconds at
 // each tick, so a key or a paint waits at most one slice (under half a
 // frame of the display).
-static const UINT FOLD_START_MS = 100;
+static const UINT FOLD_START_MS = 1000;
 static const UINT FOLD_TICK_MS = 10;
 static const double FOLD_SLICE_MS = 8.0;
 static const size_t FOLD_STEP_PHRASES = 256;  // phrases between two looks at the clock
