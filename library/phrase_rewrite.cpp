@@ -507,20 +507,22 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     return CommitOutputs(rw, phraseWriter, clipWriter);
 }
 
-// The record of one rewrite and its buffers, in one zeroed heap block; null
-// when there is no memory. Each output drops what it is given until its
-// file is open.
+// The record of one rewrite and its buffers, in one heap block, the record
+// zeroed (the buffers are written before they are read); null when there
+// is no memory. Each output drops what it is given until its file is open.
 Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
 {
-    char* block = (char*)calloc(1, sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE +
-                                       NAME_BUFFER_SIZE + 2 * OUTPUT_BUFFER_SIZE);
+    char* block = (char*)malloc(sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
+                                2 * OUTPUT_BUFFER_SIZE);
     if (!block)
         return nullptr;
+    memset(block, 0, sizeof(Rewrite));
     Rewrite* rw = (Rewrite*)block;
     rw->request = request;
     rw->error = error;
     rw->text = block + sizeof(Rewrite);
     rw->name = rw->text + PHRASE_BUFFER_SIZE;
+    rw->name[0] = '\0';
     StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
     StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
                     nullptr, nullptr);

@@ -76,8 +76,11 @@ bool ClosePhrase(PhraseWalker* w)
 {
     bool kept = w->keep;
     w->inPhrase = w->keep = false;
+    // The NUL, and the slack a probe may read past it cleared: the buffer
+    // is not cleared whole, and a probe sees the same bytes for a text
+    // wherever it came in the file.
     if (kept)
-        w->phrase.text[w->phrase.length] = '\0';
+        memset(w->phrase.text + w->phrase.length, 0, 1 + WANTS_SLACK);
     return kept;
 }
 
@@ -446,7 +449,7 @@ int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewe
     // One byte more than a phrase can use, so a line that would not fit shows
     // as longer than its room instead of being cut silently; then the bytes
     // wants may read past a phrase.
-    w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
+    w->phrase.text = keepPhrases ? (char*)malloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
     if ((viewer ? StartTokenReaderOnView(&w->tokens, &w->view, viewer)
