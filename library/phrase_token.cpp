@@ -39,6 +39,8 @@ int PeekByte(TokenReader* r)
             r->viewPos += r->blockLen;
         } else {
             r->blockLen = FileRead(r->own, READ_BLOCK_SIZE, r->file);
+            if (r->copy && r->blockLen > 0)
+                r->copy(r->copyContext, r->own, r->blockLen);
         }
         // The scans may look at the slack after a copied read-ahead: it
         // reads as NULs, as the space was never cleared whole.
