@@ -7,7 +7,7 @@
 // or the complete new one, never anything in between.
 //
 // The walker finds the target and copies the bodies of all other labels
-// without recursion; the rewrite's own buffers live in one heap block.
+// without recursion; the rewrite's own buffers live in three heap blocks.
 
 #include "library/phrase_rewrite.h"
 #include <cstdio>
@@ -538,15 +538,23 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     return CommitOutputs(rw, phraseWriter, clipWriter);
 }
 
-// The record of one rewrite and its buffers, in one heap block, the record
-// zeroed (the buffers are written before they are read); null when there
-// is no memory. Each output drops what it is given until its file is open.
+// The record of one rewrite and its buffers, in three heap blocks: the
+// record (zeroed) with the phrase and name buffers, and each output's buffer
+// (the buffers are written before they are read); null when there is no
+// memory.
+// Each output drops what it is given until its file is open. Blocks of this
+// size are taken from the allocator's pools, not mapped anew each time.
 Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
 {
-    char* block = (char*)malloc(sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE +
-                                2 * OUTPUT_BUFFER_SIZE);
-    if (!block)
+    char* block = (char*)malloc(sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE);
+    char* phraseOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
+    char* clipOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
+    if (!block || !phraseOut || !clipOut) {
+        free(block);
+        free(phraseOut);
+        free(clipOut);
         return nullptr;
+    }
     memset(block, 0, sizeof(Rewrite));
     Rewrite* rw = (Rewrite*)block;
     rw->request = request;
@@ -554,10 +562,16 @@ Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
     rw->text = block + sizeof(Rewrite);
     rw->name = rw->text + PHRASE_BUFFER_SIZE;
     rw->name[0] = '\0';
-    StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
-    StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
-                    nullptr, nullptr);
+    StartFormatSink(&rw->phrase, phraseOut, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
+    StartFormatSink(&rw->clipOut, clipOut, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
     return rw;
+}
+
+void FreeRewrite(Rewrite* rw)
+{
+    free(rw->phrase.buffer);
+    free(rw->clipOut.buffer);
+    free(rw);
 }
 
 }  // namespace
@@ -631,7 +645,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     }
     if (newName && result == 0 && (IsNew(request->kind) || IsPaste(request->kind)))
         memcpy(newName, rw->name, strlen(rw->name) + 1);
-    free(rw);
+    FreeRewrite(rw);
     return result;
 }
 
