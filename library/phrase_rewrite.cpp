@@ -1,12 +1,13 @@
 // The rewrites of the phrase file.
 //
-// Every change walks the backup copy of the phrase file into a new phrase
-// file, changing it at one place on the way. The new file goes through a
-// SafeWriter, so the phrase file is either the old one or the complete new
-// one, never anything in between.
+// Every change walks the phrase file into a new phrase file, changing it at
+// one place on the way, and copies each read of it to a new backup as it
+// goes: the file is read once. The backup goes in before the new phrase
+// file, and both go through a SafeWriter, so each file is either the old one
+// or the complete new one, never anything in between.
 //
 // The walker finds the target and copies the bodies of all other labels
-// without recursion; the rewrite's own buffers live in one heap block.
+// without recursion; the rewrite's own buffers live in three heap blocks.
 
 #include "library/phrase_rewrite.h"
 #include <cstdio>
@@ -64,8 +65,10 @@ struct Rewrite {
     LabelPath path;                   // down to the target (count 0: the root label)
     bool found;                       // the target was met and rewritten
 
-    FILE* inFile;                     // the backup (the phrase file itself for a copy)
+    FILE* inFile;                     // the phrase file
     PhraseWalker in;
+    SafeWriter backup;                // its copy, written as it is read (not for a copy)
+    bool backupFailed;                // a write of the copy failed
     FILE* clipFile;                   // the clip file, for the pastes
     PhraseWalker clip;
     FormatSink phrase;                // the new phrase file
@@ -329,6 +332,29 @@ int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
     return ChooseInsertName(rw, ref, rw->clip.text, rw->clip.textLength);
 }
 
+// Takes each read of the phrase file into the backup.
+void CopyToBackup(void* context, const char* bytes, size_t n)
+{
+    Rewrite* rw = (Rewrite*)context;
+    if (!rw->backupFailed && FileWrite(bytes, n, rw->backup.file) != n)
+        rw->backupFailed = true;
+}
+
+// Copies what the walk left unread of the phrase file (past the root
+// label's end) and puts the backup in place. Returns 0 or -1.
+int FinishBackup(Rewrite* rw)
+{
+    static char rest[16 * 1024];
+    size_t n;
+    while (!rw->backupFailed && (n = FileRead(rest, sizeof rest, rw->inFile)) > 0)
+        CopyToBackup(rw, rest, n);
+    if (rw->backupFailed || FileFailed(rw->inFile)) {
+        AbortSafeWrite(&rw->backup);
+        return -1;
+    }
+    return CommitSafeWrite(&rw->backup);
+}
+
 void Release(Rewrite* rw)
 {
     EndWalk(&rw->in);
@@ -465,13 +491,13 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
         // and the rename checks that none did.
         rw->hold = HoldFileAgainstWriters(files->phrase);
         TakeFileStamp(files->phrase, &rw->read);
-        if (BackupPhraseFile(files) != 0)
-            return Fail(rw->error, "cannot copy the phrase file to the backup");
-        source = files->backup;
     }
     rw->inFile = FileOpen(source, "rb");
     if (!rw->inFile)
-        return Fail(rw->error, "cannot open the phrase file");
+        return Fail(rw->error, kind == REWRITE_COPY_LABEL ? "cannot open the phrase file"
+                                                          : "cannot copy the phrase file to the backup");
+    if (kind != REWRITE_COPY_LABEL && BeginSafeWrite(&rw->backup, files->backup) != 0)
+        return Fail(rw->error, "cannot copy the phrase file to the backup");
 
     if (kind != REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(phraseWriter, files->phrase) != 0)
@@ -492,7 +518,8 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
         }
     }
 
-    if (StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error) != 0)
+    if ((rw->backup.file ? StartCopyingWalk(&rw->in, rw->inFile, &rw->path, CopyToBackup, rw, rw->error)
+                         : StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error)) != 0)
         return -1;
     PutLabelHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
@@ -501,30 +528,50 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     // and the store has failed: they are nowhere.
     if (!rw->found)
         return Fail(rw->error, "no such label in the file", FAULT_NO_SUCH_LABEL);
+    // The backup is complete and on the disk before the phrase file may be
+    // replaced.
+    if (rw->backup.file && FinishBackup(rw) != 0)
+        return Fail(rw->error, "cannot copy the phrase file to the backup");
 
     // Readers are closed before the files they read may be replaced.
     Release(rw);
     return CommitOutputs(rw, phraseWriter, clipWriter);
 }
 
-// The record of one rewrite and its buffers, in one zeroed heap block; null
-// when there is no memory. Each output drops what it is given until its
-// file is open.
+// The record of one rewrite and its buffers, in three heap blocks: the
+// record (zeroed) with the phrase and name buffers, and each output's buffer
+// (the buffers are written before they are read); null when there is no
+// memory.
+// Each output drops what it is given until its file is open. Blocks of this
+// size are taken from the allocator's pools, not mapped anew each time.
 Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
 {
-    char* block = (char*)calloc(1, sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE +
-                                       NAME_BUFFER_SIZE + 2 * OUTPUT_BUFFER_SIZE);
-    if (!block)
+    char* block = (char*)malloc(sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE);
+    char* phraseOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
+    char* clipOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
+    if (!block || !phraseOut || !clipOut) {
+        free(block);
+        free(phraseOut);
+        free(clipOut);
         return nullptr;
+    }
+    memset(block, 0, sizeof(Rewrite));
     Rewrite* rw = (Rewrite*)block;
     rw->request = request;
     rw->error = error;
     rw->text = block + sizeof(Rewrite);
     rw->name = rw->text + PHRASE_BUFFER_SIZE;
-    StartFormatSink(&rw->phrase, rw->name + NAME_BUFFER_SIZE, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
-    StartFormatSink(&rw->clipOut, rw->phrase.buffer + OUTPUT_BUFFER_SIZE, OUTPUT_BUFFER_SIZE,
-                    nullptr, nullptr);
+    rw->name[0] = '\0';
+    StartFormatSink(&rw->phrase, phraseOut, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
+    StartFormatSink(&rw->clipOut, clipOut, OUTPUT_BUFFER_SIZE, nullptr, nullptr);
     return rw;
+}
+
+void FreeRewrite(Rewrite* rw)
+{
+    free(rw->phrase.buffer);
+    free(rw->clipOut.buffer);
+    free(rw);
 }
 
 }  // namespace
@@ -573,6 +620,10 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
         Fail(error, "another writer holds the library");
     } else {
         result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
+        // A change that failed still leaves the backup of the file it read,
+        // as one made before it would be.
+        if (rw->backup.file)
+            FinishBackup(rw);
         Release(rw);
         EndFileHold(rw->hold);
         rw->hold = 0;
@@ -594,7 +645,7 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
     }
     if (newName && result == 0 && (IsNew(request->kind) || IsPaste(request->kind)))
         memcpy(newName, rw->name, strlen(rw->name) + 1);
-    free(rw);
+    FreeRewrite(rw);
     return result;
 }
 

@@ -39,7 +39,13 @@ int PeekByte(TokenReader* r)
             r->viewPos += r->blockLen;
         } else {
             r->blockLen = FileRead(r->own, READ_BLOCK_SIZE, r->file);
+            if (r->copy && r->blockLen > 0)
+                r->copy(r->copyContext, r->own, r->blockLen);
         }
+        // The scans may look at the slack after a copied read-ahead: it
+        // reads as NULs, as the space was never cleared whole.
+        if (r->block == r->own)
+            memset(r->own + r->blockLen, 0, READ_BLOCK_SLACK);
         if (r->blockLen == 0)
             return -1;
     }
@@ -243,7 +249,8 @@ int StartTokenReader(TokenReader* r, FILE* file)
 {
     memset(r, 0, sizeof *r);
     r->file = file;
-    r->own = (char*)calloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK, 1);
+    // Not cleared: a walk of a small file touches little of it.
+    r->own = (char*)malloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK);
     r->block = r->own;
     return r->own ? 0 : -1;
 }

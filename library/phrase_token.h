@@ -62,6 +62,10 @@ struct TokenReader {
     size_t len;          // bytes held in line
     bool midLine;        // the held piece does not end the physical line
     long lineNumber;     // physical line of the last token, from 1
+    // Handed every read-ahead taken from file, as it comes (null: none);
+    // a rewrite copies the file it reads to the backup this way.
+    void (*copy)(void* context, const char* bytes, size_t n);
+    void* copyContext;
 };
 
 const size_t READ_BLOCK_SIZE = 64 * 1024;

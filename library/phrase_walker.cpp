@@ -76,8 +76,11 @@ bool ClosePhrase(PhraseWalker* w)
 {
     bool kept = w->keep;
     w->inPhrase = w->keep = false;
+    // The NUL, and the slack a probe may read past it cleared: the buffer
+    // is not cleared whole, and a probe sees the same bytes for a text
+    // wherever it came in the file.
     if (kept)
-        w->phrase.text[w->phrase.length] = '\0';
+        memset(w->phrase.text + w->phrase.length, 0, 1 + WANTS_SLACK);
     return kept;
 }
 
@@ -430,7 +433,8 @@ const FileViewer* g_viewer = nullptr;
 // StartWalk over the open file, or over the file seen in place through
 // viewer when it is given (the walk then ends the view).
 int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewer* viewer,
-              const LabelPath* path, bool keepPhrases, LibraryError* error)
+              const LabelPath* path, bool keepPhrases, LibraryError* error,
+              void (*copy)(void*, const char*, size_t) = nullptr, void* copyContext = nullptr)
 {
     memset(w, 0, sizeof *w);
     w->file = file;
@@ -446,12 +450,14 @@ int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewe
     // One byte more than a phrase can use, so a line that would not fit shows
     // as longer than its room instead of being cut silently; then the bytes
     // wants may read past a phrase.
-    w->phrase.text = keepPhrases ? (char*)calloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK, 1) : nullptr;
+    w->phrase.text = keepPhrases ? (char*)malloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
     if ((viewer ? StartTokenReaderOnView(&w->tokens, &w->view, viewer)
                 : StartTokenReader(&w->tokens, file)) != 0)
         return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
+    w->tokens.copy = copy;
+    w->tokens.copyContext = copyContext;
     w->started = true;
     int token = ReadToken(&w->tokens, w->text, PHRASE_BUFFER_SIZE);
     if (token != TOKEN_LABEL_OPEN)
@@ -473,6 +479,13 @@ int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhras
               LibraryError* error)
 {
     return BeginWalk(w, file, nullptr, nullptr, path, keepPhrases, error);
+}
+
+int StartCopyingWalk(PhraseWalker* w, FILE* file, const LabelPath* path,
+                     void (*copy)(void* context, const char* bytes, size_t n), void* copyContext,
+                     LibraryError* error)
+{
+    return BeginWalk(w, file, nullptr, nullptr, path, false, error, copy, copyContext);
 }
 
 int OpenWalk(PhraseWalker* w, const char* filePath, const LabelPath* path, bool keepPhrases,

@@ -126,6 +126,12 @@ struct PhraseWalker {
 int StartWalk(PhraseWalker* w, FILE* file, const LabelPath* path, bool keepPhrases,
               LibraryError* error);
 
+// StartWalk, handing every read of file to copy as well (TokenReader's
+// copy), from the first byte on.
+int StartCopyingWalk(PhraseWalker* w, FILE* file, const LabelPath* path,
+                     void (*copy)(void* context, const char* bytes, size_t n), void* copyContext,
+                     LibraryError* error);
+
 // The same on the file at filePath, which the walk then owns ("cannot open
 // the file" when it cannot be opened); seen in place when a viewer is set
 // and gives a view of it.

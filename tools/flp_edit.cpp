@@ -138,6 +138,64 @@ int RewriteAt(Library* lib, const char* path, RewriteRequest* request, char** na
     }
 }
 
+// A store's target by its names alone: the chain of records from the root
+// down that the rewrite is given (each the first of its name, as the names
+// find it in a tree), and its steps for the walks.
+struct StorePath {
+    LabelNode* chain;   // count + 1 records, the root first
+    const LabelNode* label;  // the last; null for the root label
+    LabelPath steps;
+};
+
+int MakeStorePath(char** names, int count, StorePath* target)
+{
+    target->chain = nullptr;
+    target->label = nullptr;
+    target->steps.count = 0;
+    if (count > MAX_LABEL_DEPTH)
+        return -1;
+    target->chain = (LabelNode*)calloc((size_t)count + 1, sizeof(LabelNode));
+    if (!target->chain)
+        return -1;
+    for (int i = 1; i <= count; i++) {
+        LabelNode* node = &target->chain[i];
+        FitLabelName(node->name, names[i - 1]);
+        node->parent = &target->chain[i - 1];
+        node->parent->firstChild = node;
+    }
+    if (count > 0)
+        target->label = &target->chain[count];
+    return LabelPathOf(target->label, &target->steps);
+}
+
+void FreeStorePath(StorePath* target)
+{
+    free(target->chain);
+    target->chain = nullptr;
+}
+
+// The store under the lock: the library is walked for the label (as a read
+// of its tree would fail, the same failure), then rewritten, both again
+// when another program replaced the file meanwhile.
+int StoreAt(Library* lib, const char* path, RewriteRequest* request, const LabelPath* steps)
+{
+    for (int attempt = 1;; attempt++) {
+        LibraryError error;
+        error = LibraryError();
+        LibraryCounts counts;
+        if (WalkLibraryFile(lib->files.phrase, steps, &counts, &error) != 0)
+            return FailLibrary("flp: ", path, &error);
+        if (!counts.found)
+            return Fail("no label at that path");
+        bool changed = false;
+        int result = Rewrite(lib, path, request, nullptr, &changed);
+        if (!changed)
+            return result;
+        if (attempt == CHANGE_TRIES)
+            return FailChanging(path, "the library is unchanged");
+    }
+}
+
 // --above, --below or --into: sets *kind and *after. Returns false for
 // anything else.
 bool ParsePlace(const char* arg, RewriteKind beside, RewriteKind into, RewriteKind* kind,
@@ -499,17 +557,21 @@ int CommandStore(int argc, char** argv)
 {
     if (argc < 1)
         return Usage();
+    // The label is looked for while the file is walked, by its names: a
+    // store holds no label tree, whatever the size of the library.
+    StorePath target;
+    if (MakeStorePath(argv + 1, argc - 1, &target) != 0)
+        return Fail("no label at that path");
     // Standard input may take its time: it is read before the lock is
     // taken, and only for a label that is there now. A file that cannot be
     // read at this moment is left to the look under the lock: another
     // writer may be replacing it (under Wine the name is briefly gone).
-    Library lib;
     LibraryFiles named;
-    if (SetLibraryFiles(&named, argv[0]) == 0 && ReadLabelTree(named.phrase, &lib.root) == 0) {
-        bool there = FindTarget(&lib, argv + 1, argc - 1) != nullptr;
-        CloseLibrary(&lib);
-        if (!there)
-            return Fail("no label at that path");
+    LibraryCounts counts;
+    if (SetLibraryFiles(&named, argv[0]) == 0 &&
+        WalkLibraryFile(named.phrase, &target.steps, &counts, nullptr) == 0 && !counts.found) {
+        FreeStorePath(&target);
+        return Fail("no label at that path");
     }
     InputPhrases input;
     int result = EXIT_OK;
@@ -527,18 +589,21 @@ int CommandStore(int argc, char** argv)
             }
         }
     }
-    if (result == EXIT_OK && OpenLibraryToWrite(argv[0], &lib) != EXIT_OK) {
-        FreeInputPhrases(&input);
-        return EXIT_FAILED;
-    }
-    if (result == EXIT_OK) {
+    Library lib;
+    lib.root = nullptr;
+    if (result == EXIT_OK && (UseLibraryFiles(argv[0], &lib.files) != EXIT_OK ||
+                              LockLibrary(argv[0], "nothing changed") != EXIT_OK))
+        result = EXIT_FAILED;
+    else if (result == EXIT_OK) {
         PhraseSource source = {&input, input.count, GetInputPhrase};
         RewriteRequest request = {};
         request.kind = REWRITE_SAVE_PHRASES;
         request.phrases = &source;
-        result = RewriteAt(&lib, argv[0], &request, argv + 1, argc - 1, nullptr);
-        CloseLibraryToWrite(argv[0], &lib);
+        request.target = target.label;
+        result = StoreAt(&lib, argv[0], &request, &target.steps);
+        ReleaseWriterLock(argv[0]);
     }
+    FreeStorePath(&target);
     FreeInputPhrases(&input);
     return result;
 }

@@ -14,14 +14,14 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/setup-machine.sh
 cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target fenlop fenlop_target_editor fenlop_e2e_tour >/dev/null
+cmake --build --preset mingw --target fenlop fenlop_target_editor fenlop_tour >/dev/null
 
 run=build/mingw/run
 mkdir -p "$run"
 cp build/mingw/shell/fenlop.exe build/mingw/shell/flp.chm "$run/"
 # The library is the user's once it exists: kept from run to run.
 [ -f "$run/fenlop.htm" ] || cp tests/sample/library.htm "$run/fenlop.htm"
-tour=build/mingw/tests/e2e/fenlop_e2e_tour.exe
+tour=build/mingw/bench/fenlop_tour.exe
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
   export WINEPREFIX="$root/build/mingw/run-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

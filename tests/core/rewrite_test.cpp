@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_calls.h"
 #include "library/label_tree.h"
 #include "library/library_files.h"
 #include "library/phrase_reader.h"
@@ -459,8 +460,20 @@ TEST(RewriteFailure, BackupHoldsTheLibraryBeforeTheLatestRewrite)
     ASSERT_EQ(RewritePhraseFile(&lib.files, &save), 0);
     std::string afterFirst = ReadBytes(lib.files.phrase);
     EXPECT_EQ(ReadBytes(lib.files.backup), kBase);
+    // The library is read once: the backup is written from that read, and
+    // never read back.
+    static std::vector<std::string> opened;
+    opened.clear();
+    SetFileFaultHook([](FileCall call, const char* path) {
+        if (call == FILE_CALL_OPEN)
+            opened.push_back(path);
+        return 0;
+    });
     save.phrases = &second.source;
-    ASSERT_EQ(RewritePhraseFile(&lib.files, &save), 0);
+    EXPECT_EQ(RewritePhraseFile(&lib.files, &save), 0);
+    SetFileFaultHook(nullptr);
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), std::string(lib.files.phrase)), 1);
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), std::string(lib.files.backup)), 0);
     EXPECT_EQ(ReadBytes(lib.files.backup), afterFirst);
     // A copy of a label rewrites nothing, so the backup stays.
     RewriteRequest copy{REWRITE_COPY_LABEL, lib.Find({"c"}), 0, nullptr, nullptr};

@@ -23,9 +23,7 @@ HGLOBAL Block(const std::string& bytes)
     return block;
 }
 
-// What the clipboard holds in a format ("" when nothing; "<busy>" when it
-// cannot be opened).
-// The clipboard's bytes of one format. fenlop may hold the clipboard open
+// The clipboard's bytes of one format ("" when none). fenlop may hold the clipboard open
 // a moment (a follow-up of the keeper after a read): a busy clipboard is
 // tried again for half a second before it is told as "<busy>".
 std::string Held(UINT format)

@@ -53,9 +53,7 @@ protected:
     // The phrase window shown, on the library's sample labels.
     void StartShown(const SettingsRecord& record)
     {
-        WriteRecord(record);
-        StartFenlop();
-        ShowFromTray();
+        ASSERT_NO_FATAL_FAILURE(ShowOnRecord(record));
     }
 
     SettingsRecord Defaults()

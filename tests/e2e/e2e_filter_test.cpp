@@ -190,9 +190,7 @@ TEST_F(FilterE2E, ALetterTypedIntoTheListSelectsTheRowItBegins)
 {
     ASSERT_TRUE(WriteFileBytes(library, FILTER_LIBRARY));
     static const char products[] = "製品\0";
-    WriteRecord(RecordWith(products, sizeof products));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord(RecordWith(products, sizeof products)));
     ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 0; }));
     PressKey('A');
     EXPECT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }, 3000)) << FirstSelected(list);

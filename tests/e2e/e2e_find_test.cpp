@@ -62,11 +62,7 @@ protected:
     // file; Ctrl+D moves the first phrase down a row, which the file cannot take.
     void MoveWhileTheFileIsHeld()
     {
-        WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-        ASSERT_NO_FATAL_FAILURE(StartTarget());
-        ASSERT_NO_FATAL_FAILURE(StartFenlop());
-        ASSERT_NO_FATAL_FAILURE(FocusTarget());
-        ASSERT_NO_FATAL_FAILURE(CallUp());
+        ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
         lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         PressChord({VK_CONTROL}, 'D');
@@ -155,9 +151,7 @@ protected:
 
 TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     HTREEITEM label = TreeCaret();
     ASSERT_TRUE(label);
 
@@ -198,9 +192,7 @@ TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
 
 TEST_F(FindE2E, TheScopeIsTheOpenLabelAndItsLabelsOrTheWholeLibrary)
 {
-    WriteRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH)));
     const std::vector<std::string> greetings = {BUSINESS[0], BUSINESS[1], BUSINESS[2], "こんにちは。"};
 
     ASSERT_NO_FATAL_FAILURE(Find({"。 既存 行07", 1, 0}));
@@ -214,9 +206,7 @@ TEST_F(FindE2E, TheScopeIsTheOpenLabelAndItsLabelsOrTheWholeLibrary)
 
 TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     ASSERT_NO_FATAL_FAILURE(Find({"abc", 0, 0}));
     ASSERT_NO_FATAL_FAILURE(Find({"お世話", 0, 0}));
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1]}));
@@ -244,9 +234,7 @@ TEST_F(FindE2E, TheHistoryKeepsItsOrderAcrossARestartAndAnEmptyTextStaysOutOfIt)
 
 TEST_F(FindE2E, TenSearchesOfThirtyBytesKeepTheNewestEight)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     std::vector<std::string> texts;
     for (int i = 0; i < 10; i++) {
         std::string text = "search" + std::to_string(i) + "-";
@@ -268,9 +256,7 @@ TEST_F(FindE2E, TenSearchesOfThirtyBytesKeepTheNewestEight)
 
 TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     ASSERT_NO_FATAL_FAILURE(Find({"既存", 1, 1}));
     EXPECT_EQ(ListTexts(Remote()), Texts({"既存"}));
     SettingsRecord before = Stored();
@@ -308,11 +294,7 @@ TEST_F(FindE2E, CancelRestoresTheOptionsAndTheResultsStay)
 
 TEST_F(FindE2E, ResultsAreNeverStoredInALabelAndAResultCanBeSent)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartTarget());
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(FocusTarget());
-    ASSERT_NO_FATAL_FAILURE(CallUp());
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     const std::string original = ReadFileBytes(library);
 
     ASSERT_NO_FATAL_FAILURE(Find({"お世話", 0, 0}));
@@ -343,9 +325,7 @@ TEST_F(FindE2E, ResultsAreNeverStoredInALabelAndAResultCanBeSent)
 
 TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     ASSERT_NO_FATAL_FAILURE(SetText("既存"));
     // Tab reaches the check box; Space sets it, Alt+T clears it again.
@@ -378,9 +358,7 @@ TEST_F(FindE2E, TheKeyboardDrivesTheDialog)
 
 TEST_F(FindE2E, ALongTextIsCutToSeventyNineBytesOnACharacterBoundary)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    ASSERT_NO_FATAL_FAILURE(StartFenlop());
-    ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    ASSERT_NO_FATAL_FAILURE(ShowOnRecord());
     ASSERT_NO_FATAL_FAILURE(OpenFind());
     // Put there from outside, past the field's limit and width.
     std::string wide;

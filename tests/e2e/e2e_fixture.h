@@ -275,6 +275,25 @@ protected:
         SettleXFocus(phrase);
     }
 
+    // fenlop started on record, called up by the hot key over the focused
+    // target.
+    void CallUpOverTarget(const SettingsRecord& record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH))
+    {
+        WriteRecord(record);
+        ASSERT_NO_FATAL_FAILURE(StartTarget());
+        ASSERT_NO_FATAL_FAILURE(StartFenlop());
+        ASSERT_NO_FATAL_FAILURE(FocusTarget());
+        ASSERT_NO_FATAL_FAILURE(CallUp());
+    }
+
+    // fenlop started on record, shown from the tray: no target is captured.
+    void ShowOnRecord(const SettingsRecord& record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH))
+    {
+        WriteRecord(record);
+        ASSERT_NO_FATAL_FAILURE(StartFenlop());
+        ASSERT_NO_FATAL_FAILURE(ShowFromTray());
+    }
+
     // Shown by a click on the tray icon, with the list focused; no target
     // is captured.
     void ShowFromTray()

@@ -69,11 +69,7 @@ protected:
 
 TEST_F(HelpE2E, HelpOpensOneViewerAndASecondHelpBringsItForward)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     PressKey(VK_F1);
     HWND window = nullptr;
     ASSERT_TRUE(WaitUntil([&] {

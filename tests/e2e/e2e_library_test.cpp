@@ -133,27 +133,36 @@ protected:
     {
         SettingsRecord record = RecordWith(path, size);
         record.hold = 1;
-        WriteRecord(record);
-        StartFenlop();
-        ShowFromTray();
+        ASSERT_NO_FATAL_FAILURE(ShowOnRecord(record));
     }
 
-    HWND Editor()
+    HWND Editor() { return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }
+
+    // The editor opened by the last item of the list's menu at a point: a
+    // new phrase below the rows, the row's own on a row.
+    HWND EditorAt(POINT at)
     {
-        return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION);
+        RightClickAt(at);
+        Choose({VK_UP, VK_RETURN});
+        return Editor();
+    }
+
+    // The editor's text, when given, stored with OK.
+    void StoreWithOk(HWND dialog, const char* text = nullptr)
+    {
+        if (text)
+            SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)text);
+        SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(EditorGone());
     }
 
     // A new phrase from the list's menu, typed into the editor and stored
     // with OK.
     void AddPhraseInEditor(const char* text)
     {
-        RightClickAt(EmptyListSpace());
-        Choose({VK_UP, VK_RETURN});
-        HWND dialog = Editor();
+        HWND dialog = EditorAt(EmptyListSpace());
         ASSERT_TRUE(dialog);
-        SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)text);
-        SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(EditorGone());
+        StoreWithOk(dialog, text);
     }
 
     bool EditorGone() { return WaitUntil([&] { return !FindProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }); }
@@ -164,9 +173,7 @@ protected:
     {
         StartAt(SORT_PATH, sizeof SORT_PATH);
         EXPECT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
-        RightClickAt(EmptyListSpace());
-        Choose({VK_UP, VK_RETURN});
-        HWND dialog = Editor();
+        HWND dialog = EditorAt(EmptyListSpace());
         bool ready = dialog && WaitUntil([&] {
             return FocusOf(dialog) == GetDlgItem(dialog, IDC_EDIT_TEXT) && IsWindowVisible(dialog);
         });
@@ -425,9 +432,7 @@ TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
     }, 3000));
 
     // With a row selected the last item edits it; with none it makes a new one.
-    RightClickAt(OnRow(ItemRect(Remote(), 0)));
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
+    HWND dialog = EditorAt(OnRow(ItemRect(Remote(), 0)));
     ASSERT_TRUE(dialog);
     EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "A");
     SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
@@ -438,9 +443,7 @@ TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
     // Delete is grayed without a selection.
     Choose({'D'});
     EXPECT_EQ(ItemCount(list), 5);
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    dialog = Editor();
+    dialog = EditorAt(EmptyListSpace());
     ASSERT_TRUE(dialog);
     EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "");
     SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
@@ -549,9 +552,7 @@ TEST_F(LibraryE2E, APlaceholderInsertedFromTheEditorIsFilledAtTheSend)
     } filling;
     StartTarget();
     StartAt(SORT_PATH, sizeof SORT_PATH);
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
+    HWND dialog = EditorAt(EmptyListSpace());
     ASSERT_TRUE(dialog);
     HWND text = GetDlgItem(dialog, IDC_EDIT_TEXT);
     // The caret to the end (a position past it stands for the end).
@@ -567,8 +568,7 @@ TEST_F(LibraryE2E, APlaceholderInsertedFromTheEditorIsFilledAtTheSend)
     ASSERT_TRUE(WaitUntil([&] { return EditText(text) == "今日は{日付}"; })) << EditText(text);
     typeAtEnd("です。");
     ASSERT_EQ(EditText(text), "今日は{日付}です。");
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog);
 
     EraTable eras;
     SystemEras(&eras);
@@ -612,8 +612,7 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
     // Opening the editor copied the phrases: the label on the clip file is gone.
     EXPECT_EQ(GetFileAttributesA(ClipPath().c_str()), INVALID_FILE_ATTRIBUTES);
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog);
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
 
     // An empty text changes nothing.
@@ -621,9 +620,7 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
     Choose({'E'});
     dialog = Editor();
     ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"");
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog, "");
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E"}));
 }
 
@@ -788,16 +785,10 @@ TEST_F(LibraryE2E, WithTheClipboardKeptTheEditorLeavesTheUsersCopyInPlace)
     ASSERT_TRUE(dialog);
     EXPECT_EQ(EditText(GetDlgItem(dialog, IDC_EDIT_TEXT)), "B");
     EXPECT_EQ(held(), copied);
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"B2\r\nB3");
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    dialog = Editor();
+    StoreWithOk(dialog, "B2\r\nB3");
+    dialog = EditorAt(EmptyListSpace());
     ASSERT_TRUE(dialog);
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_TEXT), WM_SETTEXT, 0, (LPARAM)"F");
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog, "F");
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "B2\r\nB3", "C", "D", "E", "F"}));
     EXPECT_EQ(held(), copied);
     EXPECT_EQ(GetClipboardSequenceNumber(), before) << "the clipboard was changed";
@@ -828,8 +819,7 @@ TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
     EXPECT_EQ(EditText(edit).size(), tooLong.size());
     std::string longest(65535, 'x');
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)(line + "\r\n" + longest.substr(0, 65535 - line.size() - 2)).c_str());
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog);
     std::string stored = line + "\r\n" + longest.substr(0, 65535 - line.size() - 2);
     ASSERT_EQ(ListTexts(Remote()), std::vector<std::string>{stored});
 
@@ -853,9 +843,7 @@ TEST_F(LibraryE2E, TheEditorKeepsALongLineWholeAndRefusesMoreThanAPhraseHolds)
 TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
 {
     StartAt(SORT_PATH, sizeof SORT_PATH);
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
+    HWND dialog = EditorAt(EmptyListSpace());
     ASSERT_TRUE(dialog);
     auto place = [&](int id) {
         RECT r;
@@ -908,9 +896,7 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
 TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgram)
 {
     StartAt(SORT_PATH, sizeof SORT_PATH);
-    RightClickAt(EmptyListSpace());
-    Choose({VK_UP, VK_RETURN});
-    HWND dialog = Editor();
+    HWND dialog = EditorAt(EmptyListSpace());
     ASSERT_TRUE(dialog);
     HWND box = GetDlgItem(dialog, IDC_EDIT_TEXT);
     SendMessageA(box, WM_SETTEXT, 0, (LPARAM)"書きかけ");
@@ -922,8 +908,7 @@ TEST_F(LibraryE2E, TheIconsMenuBringsAnOpenEditorForwardInsteadOfEndingTheProgra
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_EQ(EditText(box), "書きかけ");
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }));
-    SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(EditorGone());
+    StoreWithOk(dialog);
     EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"書きかけ\"") != std::string::npos; }, 3000));
 }
 
@@ -981,13 +966,7 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
         WriteFileBytes(library, ReadFileBytes(WindowsPath(E2E_DATA "/library.htm")));
         StartAt(SORT_PATH, sizeof SORT_PATH);
         ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 5; }));
-        if (c.row < 0) {
-            RightClickAt(EmptyListSpace());
-        } else {
-            RightClickAt(OnRow(ItemRect(Remote(), c.row)));
-        }
-        Choose({VK_UP, VK_RETURN});
-        HWND dialog = Editor();
+        HWND dialog = EditorAt(c.row < 0 ? EmptyListSpace() : OnRow(ItemRect(Remote(), c.row)));
         ASSERT_TRUE(dialog);
         HWND box = GetDlgItem(dialog, IDC_EDIT_TEXT);
         if (c.typed)
@@ -1011,8 +990,7 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
         } else {
             ASSERT_TRUE(IsWindow(dialog));
             EXPECT_EQ(EditText(box), c.typed);
-            SendMessageA(GetDlgItem(dialog, IDC_EDIT_OK), BM_CLICK, 0, 0);
-            ASSERT_TRUE(EditorGone());
+            StoreWithOk(dialog);
             EXPECT_TRUE(WaitUntil([&] { return PhrasesInFile(library, {SORT}).size() == 6; }, 3000));
         }
         EndProcess(&fenlop);

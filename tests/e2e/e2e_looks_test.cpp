@@ -75,9 +75,7 @@ protected:
         ASSERT_TRUE(WriteFileBytes(library, bytes));
         SettingsRecord record = RecordWith(BREAKS_PATH, sizeof BREAKS_PATH);
         record.hold = 1;
-        WriteRecord(record);
-        StartFenlop();
-        ShowFromTray();
+        ASSERT_NO_FATAL_FAILURE(ShowOnRecord(record));
     }
 
     // The row as the screen shows it, once it stays the same for a moment

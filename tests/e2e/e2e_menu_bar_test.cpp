@@ -163,11 +163,7 @@ protected:
     {
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.hold = 1;
-        WriteRecord(record);
-        ASSERT_NO_FATAL_FAILURE(StartTarget());
-        ASSERT_NO_FATAL_FAILURE(StartFenlop());
-        FocusTarget();
-        CallUp();
+        ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(record));
         bar = BarRect();
         ASSERT_GT(bar.right - bar.left, 100);
         ASSERT_GT(bar.bottom - bar.top, 10);

@@ -35,11 +35,7 @@ TEST_F(FenlopE2E, FirstStartWritesTheDefaultsAndASecondStartChangesNothing)
 
 TEST_F(FenlopE2E, HotKeyShowsTheLastLabelAndDownEnterPastesThePhrase)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[0], BUSINESS[1], BUSINESS[2]}));
     EXPECT_EQ(FirstSelected(list), 0);
     Shot("phrase-window");
@@ -92,11 +88,7 @@ TEST_F(FenlopE2E, EnterWithoutATargetSendsNothingAndTheWindowStays)
 
 TEST_F(FenlopE2E, DoubleClickSendsAndADoubleClickBelowTheLastRowOnlyHides)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     RECT row = ItemRect(Remote(), 2);
     ASSERT_GT(row.right, row.left);
     RunUnix("/usr/bin/xdotool mousemove " + std::to_string(row.left + 20) + " " +
@@ -185,11 +177,7 @@ TEST_F(FenlopE2E, SwitchingLabelsStoresTheList)
 
 TEST_F(FenlopE2E, ExitWritesTheLibraryAndThenTheRecord)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     PressChord({VK_CONTROL}, 'D');
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
     std::string before = ReadFileBytes(library);
@@ -216,11 +204,7 @@ TEST_F(FenlopE2E, ExitWritesTheLibraryAndThenTheRecord)
 
 TEST_F(FenlopE2E, CloseToTheTrayWindowSavesTheLibraryButNotTheWindowState)
 {
-    WriteRecord(RecordWith(GREETING_PATH, sizeof GREETING_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(GREETING_PATH, sizeof GREETING_PATH)));
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
     PressKey(VK_DOWN);
@@ -243,11 +227,7 @@ TEST_F(FenlopE2E, CloseToTheTrayWindowSavesTheLibraryButNotTheWindowState)
 
 TEST_F(FenlopE2E, AboutBoxOpensWithoutHidingThePhraseWindow)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     PostMessageA(phrase, WM_COMMAND, CMD_ABOUT, 0);
     HWND about = ShownProcessWindow(fenlop, "#32770", "ﾊﾞｰｼﾞｮﾝ情報");
     ASSERT_TRUE(about);
@@ -261,11 +241,7 @@ TEST_F(FenlopE2E, AboutBoxOpensWithoutHidingThePhraseWindow)
 
 TEST_F(FenlopE2E, DragInsideTheListMovesTheRow)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     ASSERT_EQ(ListTexts(Remote()), Texts({"A", "B", "C", "D", "E"}));
     Drag(OnRow(ItemRect(Remote(), 1)), OnRow(ItemRect(Remote(), 3)), false);
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "D", "B", "E"}); }))
@@ -280,11 +256,7 @@ TEST_F(FenlopE2E, DragInsideTheListMovesTheRow)
 
 TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     POINT c = OnRow(ItemRect(Remote(), 2));
     RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
     ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
@@ -387,11 +359,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
 
 TEST_F(FenlopE2E, LosingTheActivationHidesAndMinimiseHidesAndStoresTheLayout)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     // Shown by a toggle, the window is not armed: another application may
     // come to the front. Once activated again, losing the activation hides
     // it and the other application stays in front.
@@ -431,11 +399,7 @@ TEST_F(FenlopE2E, LosingTheActivationHidesAndMinimiseHidesAndStoresTheLayout)
 
 TEST_F(FenlopE2E, TheSplitterStopsAtBothEdgesOfTheWindow)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     HWND splitter = GetDlgItem(phrase, IDC_SPLITTER);
     ASSERT_TRUE(splitter);
     RECT bar, client;
@@ -465,11 +429,7 @@ TEST_F(FenlopE2E, TheSplitterStopsAtBothEdgesOfTheWindow)
 
 TEST_F(FenlopE2E, EscapeInTheTreeHidesAndTabGoesBackToTheList)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
     PressKey(VK_TAB);
@@ -552,11 +512,7 @@ TEST_F(FenlopE2E, UnterminatedStringsInTheRecordAreCutAndAnExtendedKeyFlagIsDrop
     memset(record.searchText, 'b', sizeof record.searchText);
     memset(record.findHistory, 'c', sizeof record.findHistory);
     record.phraseHotKey = ((HOTKEYF_EXT | HOTKEYF_CONTROL | HOTKEYF_ALT) << 8) | 'P';
-    WriteRecord(record);
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(record));
     EXPECT_EQ(ItemCount(list), 0) << "no label is named by the path";
     ExitByCommand();
     SettingsRecord stored;
@@ -568,11 +524,7 @@ TEST_F(FenlopE2E, UnterminatedStringsInTheRecordAreCutAndAnExtendedKeyFlagIsDrop
 
 TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     SettingsRecord stored;
     DWORD size = 0;
     PressChord({VK_CONTROL}, 'S');
@@ -651,11 +603,7 @@ TEST_F(FenlopE2E, AChordHeldRightAfterTheFocusIsHandedArrivesWhole)
 TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
 {
     static const char longPath[] = "長い一覧\0";
-    WriteRecord(RecordWith(longPath, sizeof longPath));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(longPath, sizeof longPath)));
     std::vector<std::string> rows = ListTexts(Remote());
     ASSERT_EQ(rows.size(), 40u);
     RECT listRect;
@@ -691,11 +639,7 @@ TEST_F(FenlopE2E, HeldBelowTheListADragScrollsAndARightClickCancelsIt)
 TEST_F(FenlopE2E, F2RenamesALabelAndADuplicateNameIsRefused)
 {
     static const char movePath[] = "移動先\0";
-    WriteRecord(RecordWith(movePath, sizeof movePath));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(movePath, sizeof movePath)));
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
     HWND editBox = nullptr;
@@ -779,11 +723,7 @@ TEST_F(FenlopE2E, TwoStartsAtOnceLeaveExactlyOneInstance)
 
 TEST_F(FenlopE2E, HelpWithoutAHelpFileHidesTheWindow)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     PressKey(VK_F1);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
     EXPECT_EQ(WaitForExit(&fenlop, 300), -1) << "still running";

@@ -1,7 +1,7 @@
 // The scripted tour of tools/run.sh on a machine without a display, and the
 // set-up of its interactive run.
-//   fenlop_e2e_tour setup            the settings record with both hot keys
-//   fenlop_e2e_tour tour FOLDER SHOTS
+//   fenlop_tour setup            the settings record with both hot keys
+//   fenlop_tour tour FOLDER SHOTS
 // FOLDER (Windows path) holds fenlop.exe and its library fenlop.htm; SHOTS
 // (Unix path) receives the screenshots. The tour types a phrase into the
 // target editor through the hot key and Enter and prints what arrived, shows
@@ -248,6 +248,6 @@ int main(int argc, char** argv)
     }
     if (argc == 4 && strcmp(argv[1], "tour") == 0)
         return Tour(argv[2], argv[3]);
-    fprintf(stderr, "usage: fenlop_e2e_tour setup | tour FOLDER SHOTS\n");
+    fprintf(stderr, "usage: fenlop_tour setup | tour FOLDER SHOTS\n");
     return 2;
 }
