@@ -62,14 +62,7 @@ double Now()
 // a few milliseconds up to the next 10.
 template <class F> bool WaitFine(F condition, DWORD ms = WAIT_MS)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(1);
-    }
+    return WaitUntil(condition, ms, 1);
 }
 
 double Median(std::vector<double> v)

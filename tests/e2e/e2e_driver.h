@@ -39,8 +39,8 @@ void EndProcess(Process* process);
 // Runs a Unix command to its end (bounded); returns its exit code.
 long RunUnix(const std::string& commandLine, DWORD ms = WAIT_MS);
 
-// Polls until the condition holds; false after ms.
-template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS)
+// Polls every period ms until the condition holds; false after ms.
+template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS, DWORD period = 10)
 {
     DWORD start = GetTickCount();
     for (;;) {
@@ -48,7 +48,7 @@ template <class F> bool WaitUntil(F condition, DWORD ms = WAIT_MS)
             return true;
         if (GetTickCount() - start > ms)
             return false;
-        Sleep(10);
+        Sleep(period);
     }
 }
 
