@@ -45,11 +45,7 @@ TEST_F(FenlopPackage, InstallsStartsPastesReinstallsAndUninstallsKeepingTheLibra
 
     // The user's library, then Fenlop as the shortcut starts it.
     ASSERT_TRUE(CopyFileA(WindowsPath(E2E_DATA "/library.htm").c_str(), library.c_str(), FALSE));
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
-    FocusTarget();
-    CallUp();
+    ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     PressKey(VK_RETURN);
     EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
 

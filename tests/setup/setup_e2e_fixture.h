@@ -235,92 +235,88 @@ struct Link {
     std::string path, arguments, workdir;
 };
 
+// A shell link object and its file interface, released with it.
+struct ShellLink {
+    IShellLinkA* shell = nullptr;
+    IPersistFile* persist = nullptr;
+    WCHAR wide[MAX_PATH];
+    explicit ShellLink(const std::string& file)
+    {
+        CoInitialize(nullptr);
+        MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell)))
+            shell->QueryInterface(IID_IPersistFile, (void**)&persist);
+    }
+    ~ShellLink()
+    {
+        if (persist)
+            persist->Release();
+        if (shell)
+            shell->Release();
+        CoUninitialize();
+    }
+};
+
 // A shortcut file as the shell reads it; empty path when it cannot be loaded.
 inline Link ReadLink(const std::string& file)
 {
     Link link;
-    CoInitialize(nullptr);
-    IShellLinkA* shell = nullptr;
-    IPersistFile* persist = nullptr;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    if (Exists(file) &&
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell)) &&
-        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(persist->Load(wide, 0))) {
+    ShellLink shell(file);
+    if (Exists(file) && shell.persist && SUCCEEDED(shell.persist->Load(shell.wide, 0))) {
         char text[MAX_PATH] = "";
-        shell->GetPath(text, MAX_PATH, nullptr, 0);
+        shell.shell->GetPath(text, MAX_PATH, nullptr, 0);
         link.path = text;
         text[0] = '\0';
-        shell->GetArguments(text, MAX_PATH);
+        shell.shell->GetArguments(text, MAX_PATH);
         link.arguments = text;
         text[0] = '\0';
-        shell->GetWorkingDirectory(text, MAX_PATH);
+        shell.shell->GetWorkingDirectory(text, MAX_PATH);
         link.workdir = text;
         if (!link.workdir.empty() && link.workdir.back() == '\\')
             link.workdir.pop_back();
     }
-    if (persist)
-        persist->Release();
-    if (shell)
-        shell->Release();
-    CoUninitialize();
     return link;
 }
 
 // Writes a shortcut file to target, as another program would.
 inline bool WriteLink(const std::string& file, const std::string& target)
 {
-    CoInitialize(nullptr);
-    IShellLinkA* shell = nullptr;
-    IPersistFile* persist = nullptr;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    bool ok =
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell)) &&
-        SUCCEEDED(shell->SetPath(target.c_str())) &&
-        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void**)&persist)) && SUCCEEDED(persist->Save(wide, TRUE));
-    if (persist)
-        persist->Release();
-    if (shell)
-        shell->Release();
-    CoUninitialize();
-    return ok;
+    ShellLink shell(file);
+    return shell.persist && SUCCEEDED(shell.shell->SetPath(target.c_str())) &&
+           SUCCEEDED(shell.persist->Save(shell.wide, TRUE));
+}
+
+// Calls each(name, isFolder) for the names in folder but "." and "..".
+template <class F> void ForEachName(const std::string& folder, F each)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
+            each(std::string(found.cFileName), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
 }
 
 // The names in folder, as the file system keeps them.
 inline std::vector<std::string> FolderNames(const std::string& folder)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
-                names.push_back(found.cFileName);
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
+    ForEachName(folder, [&](const std::string& name, bool) { names.push_back(name); });
     std::sort(names.begin(), names.end());
     return names;
 }
 
 inline void RemoveTree(const std::string& folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
+    ForEachName(folder, [&](const std::string& name, bool isFolder) {
+        if (isFolder)
+            RemoveTree(folder + "\\" + name);
+        else
+            DeleteFileA((folder + "\\" + name).c_str());
+    });
     RemoveDirectoryA(folder.c_str());
 }
 

@@ -43,6 +43,24 @@ const char PLAIN_INF[] = "[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=
 class SetupE2E : public ::testing::Test {
 protected:
     std::string product;  // the folder setup.exe is started from
+    const std::string dir = std::string(CHOSEN) + "\\";  // the chosen folder, as paths start
+    const std::string entry = std::string(UNINSTALL_ROOT) + "TestProd";
+
+    static SetupChoice Into(const std::string& folder)
+    {
+        SetupChoice choice;
+        choice.folder = folder;
+        return choice;
+    }
+
+    static bool MakeKey(HKEY root, const std::string& subkey)
+    {
+        HKEY key;
+        if (RegCreateKeyA(root, subkey.c_str(), &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
 
     void SetUp() override
     {
@@ -61,6 +79,13 @@ protected:
         // Shortcuts a test without an uninstall left: they lead nowhere now.
         for (const char* kind : {"Programs", "Desktop", "Startup"})
             DeleteFileA((ShellFolder(kind) + "\\TestProd.lnk").c_str());
+        // What the tests put in other places.
+        for (const std::string& file : {SystemDir() + "\\testprod_s.txt", SystemDir() + "\\testprod_w.txt",
+                                        WindowsDir() + "\\testprod_b.txt", WindowsDir() + "\\testprod_w.txt",
+                                        std::string("C:\\My.exe"), std::string("C:\\rootprobe.gid")})
+            DeleteFileA(file.c_str());
+        for (const char* folder : {"C:\\ExecProd", "C:\\My Apps", "C:\\Other", "C:\\Elsewhere", "C:\\rootprobe"})
+            RemoveTree(folder);
     }
 
     void WriteProduct(const std::string& inf)
@@ -84,6 +109,21 @@ protected:
         const std::string command = UninstallCommand(title);
         EXPECT_EQ(command, "\"" + UninstallFolder(title) + "\\SETUP.EXE\" /r");
         return RunSetup(command, "C:\\", choice);
+    }
+
+    // Another setup of the product, started by hand while one runs: it
+    // says so and ends.
+    void ExpectASecondSetupRefused()
+    {
+        Process second = StartProcess("\"" + product + "\\SETUP.EXE\"", product);
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (box = FindProcessWindow(second, "#32770")) != nullptr && !MessageBoxText(box).empty(); },
+            30000));
+        EXPECT_EQ(MessageBoxText(box), "TestProd のｾｯﾄｱｯﾌﾟは既に実行中です。");
+        Click(box, IDOK);
+        EXPECT_EQ(WaitForExit(&second), 1);
+        EndProcess(&second);
     }
 
     static std::string Group() { return ShellFolder("Programs") + "\\TestProd Group"; }
@@ -114,16 +154,10 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     std::string longName;
     for (int i = 0; i < 200; i++)
         longName += "あ";
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, ("Software\\Orbo\\TestProd\\" + longName + "\\Sub").c_str(), &key),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Neighbour", &key);
-    RegCloseKey(key);
-    for (const auto& k : SHARED_KEYS) {
-        ASSERT_EQ(RegCreateKeyA(k.root, k.subkey, &key), ERROR_SUCCESS) << k.subkey;
-        RegCloseKey(key);
-    }
+    ASSERT_TRUE(MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd\\" + longName + "\\Sub"));
+    MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\Neighbour");
+    for (const auto& k : SHARED_KEYS)
+        ASSERT_TRUE(MakeKey(k.root, k.subkey)) << k.subkey;
 
     SetupChoice choice;
     choice.refused = {"", "CC\\TestProd"};
@@ -138,7 +172,6 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
                                    SUCCESS_TEXT}));
     EXPECT_EQ(run.exitCode, 1);
 
-    const std::string dir = std::string(CHOSEN) + "\\";
     EXPECT_EQ(ReadFileBytes(dir + "main.exe"), "new main.exe");
     EXPECT_EQ(ReadFileBytes(dir + "doc\\readme.txt"), "new readme.txt");
     EXPECT_EQ(ReadFileBytes(dir + "user.txt"), "kept");
@@ -148,7 +181,6 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
     EXPECT_EQ(FolderNames(UninstallFolder("TestProd")), Texts({"SETUP.EXE", "SETUP.INF", "SETUP.LST"}));
     EXPECT_EQ(ReadFileBytes(WindowsDir() + "\\testprod_b.txt"), "new a.txt");
     EXPECT_EQ(ReadFileBytes(SystemDir() + "\\testprod_s.txt"), "new s.txt");
-    const std::string entry = std::string(UNINSTALL_ROOT) + "TestProd";
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "DisplayName"), "TestProd");
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "UninstallString"), "\"" + SetupDir() + "SETUP.EXE\" /r");
     EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "InstallLocation"), dir);
@@ -196,15 +228,11 @@ TEST_F(SetupE2E, InstallsIntoTheChosenFolderAndTheUninstallRemovesWhatItMade)
               std::string::npos)
         << pending;
     EXPECT_FALSE(Exists(WindowsDir() + "\\WININIT.INI"));  // never on the NT family
-    DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
 }
 
 TEST_F(SetupE2E, AUserFileKeepsTheFolderAndIsReported)
 {
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\";
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
     WriteFileBytes(dir + "notes.txt", "mine");
     WriteFileBytes(dir + "doc\\HELP.GID", "index");
 
@@ -215,8 +243,7 @@ TEST_F(SetupE2E, AUserFileKeepsTheFolderAndIsReported)
     EXPECT_FALSE(Exists(dir + "main.exe"));
     EXPECT_TRUE(OnlyCopiesLeft());
     EXPECT_FALSE(Exists(Group()));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
-    DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
 }
 
 LRESULT CALLBACK PlainWindow(HWND w, UINT m, WPARAM wp, LPARAM lp)
@@ -239,8 +266,7 @@ TEST_F(SetupE2E, RefusesBothModesWhileTheProgramRuns)
     SetupRun install = Install({});
     EXPECT_EQ(install.messages, Texts({refusal.c_str()}));
     EXPECT_EQ(install.proposed, "");  // no folder dialog
-    SetupChoice choice;
-    choice.folder = CHOSEN;
+    SetupChoice choice = Into(CHOSEN);
     DestroyWindow(running);
     ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
     running = CreateWindowA("TestProdWindow", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
@@ -259,8 +285,7 @@ TEST_F(SetupE2E, AFailedEntryIsReportedAsAFailureAndExecProgramsRunInTurn)
     WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\nNoUninst=1\r\n1=main.exe\r\n"
                  "2=folder.dat\r\n3=cmd.exe\r\n[Exec]\r\n1=cmd.exe /c echo first>order.txt\r\n"
                  "2=cmd.exe /c type order.txt>order2.txt & echo second>>order2.txt\r\n");
-    SetupChoice choice;
-    choice.folder = "C:\\ExecProd";
+    SetupChoice choice = Into("C:\\ExecProd");
     choice.progressShot = "setup-progress";
     SetupRun run = Install(choice);
     ASSERT_EQ(run.messages.size(), 2u);
@@ -268,17 +293,14 @@ TEST_F(SetupE2E, AFailedEntryIsReportedAsAFailureAndExecProgramsRunInTurn)
     EXPECT_EQ(run.messages[1], "ｲﾝｽﾄｰﾙ中にｴﾗｰがありました。一部のﾌｧｲﾙはｲﾝｽﾄｰﾙされていません。");
     EXPECT_TRUE(Exists("C:\\ExecProd\\main.exe"));
     EXPECT_FALSE(Exists("C:\\ExecProd\\SETUP.EXE"));  // NoUninst
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_EQ(ReadFileBytes(product + "\\order2.txt"), "first\r\nsecond\r\n");
-    RemoveTree("C:\\ExecProd");
 }
 
 TEST_F(SetupE2E, ADriveRootIsNeverSweptAndOverlongSettingsAreRefused)
 {
     WriteProduct("[Install]\r\nTitle=RootProd\r\nFolder=\\RootProd\r\n1=main.exe\r\n");
-    SetupChoice choice;
-    choice.folder = "C:";
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    ASSERT_EQ(Install(Into("C:")).messages, Texts({SUCCESS_TEXT}));
     ASSERT_TRUE(Exists("C:\\main.exe"));
     CreateDirectoryA("C:\\rootprobe", nullptr);
     WriteFileBytes("C:\\rootprobe.gid", "x");
@@ -291,8 +313,6 @@ TEST_F(SetupE2E, ADriveRootIsNeverSweptAndOverlongSettingsAreRefused)
     EXPECT_TRUE(Exists("C:\\rootprobe"));
     EXPECT_TRUE(Exists("C:\\rootprobe.gid"));
     EXPECT_TRUE(Exists(WindowsDir()));
-    RemoveDirectoryA("C:\\rootprobe");
-    DeleteFileA("C:\\rootprobe.gid");
 
     WriteProduct("[Install]\r\nTitle=" + std::string(300, 'T') + "\r\nFolder=\\RootProd\r\n1=main.exe\r\n");
     EXPECT_EQ(Install({}).messages, Texts({"設定ﾌｧｲﾙが壊れているか、または見つかりません。"}));
@@ -303,7 +323,6 @@ TEST_F(SetupE2E, AMissingSourceIsAFailedEntryAndLeavesEveryDestinationAlone)
     // What stands at each destination before: a file of an earlier version,
     // a file the user keeps ("/e"), and files of the Windows and system
     // folders. Their sources are not in the package (quarantined, say).
-    const std::string dir = std::string(CHOSEN) + "\\";
     const std::string windowsFile = WindowsDir() + "\\testprod_w.txt", systemFile = SystemDir() + "\\testprod_w.txt";
     CreateDirectoryA("C:\\Chosen Place", nullptr);
     CreateDirectoryA(CHOSEN, nullptr);
@@ -314,9 +333,7 @@ TEST_F(SetupE2E, AMissingSourceIsAFailedEntryAndLeavesEveryDestinationAlone)
     WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n2=gone.txt\r\n3=kept.txt/e\r\n"
                  "4=w.txt,W!testprod_w.txt\r\n5=w.txt,S!testprod_w.txt\r\n");
 
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    SetupRun run = Install(choice);
+    SetupRun run = Install(Into(CHOSEN));
     EXPECT_EQ(run.messages, Texts({"gone.txt のｺﾋﾟｰに失敗しました。", "kept.txt のｺﾋﾟｰに失敗しました。",
                                    "w.txt のｺﾋﾟｰに失敗しました。", "w.txt のｺﾋﾟｰに失敗しました。", FAILURE_TEXT}));
     EXPECT_EQ(ReadFileBytes(dir + "main.exe"), "new main.exe");
@@ -331,8 +348,6 @@ TEST_F(SetupE2E, AMissingSourceIsAFailedEntryAndLeavesEveryDestinationAlone)
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"gone.txt", "kept.txt"}));
     EXPECT_EQ(ReadFileBytes(windowsFile), "windows");
     EXPECT_EQ(ReadFileBytes(systemFile), "system");
-    DeleteFileA(windowsFile.c_str());
-    DeleteFileA(systemFile.c_str());
 }
 
 TEST_F(SetupE2E, AnExistingFolderIsKeptAsItIsThroughInstallAndUninstall)
@@ -343,9 +358,7 @@ TEST_F(SetupE2E, AnExistingFolderIsKeptAsItIsThroughInstallAndUninstall)
     CreateDirectoryA("C:\\Chosen Place", nullptr);
     ASSERT_TRUE(CreateDirectoryA("C:\\Chosen Place\\TESTPROD", nullptr));
     WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n2=readme.txt,doc\\readme.txt\r\n");
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
     EXPECT_EQ(FolderNames("C:\\Chosen Place"), Texts({"TESTPROD"}));
     EXPECT_EQ(ReadFileBytes(std::string(CHOSEN) + "\\doc\\readme.txt"), "new readme.txt");
 
@@ -364,17 +377,12 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
     WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n2=readme.txt,doc\\readme.txt\r\n"
                  "3=a.txt,W!testprod_b.txt\r\n4=s.txt,W!testprod_new.txt\r\n"
                  "[Reg]\r\n1=HKEY_CURRENT_USER\\Software\\Orbo\\TestProd\r\n");
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    HKEY key;
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd", &key);
-    RegCloseKey(key);
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
+    MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd");
 
     // The program still open: the removal stops, and the product keeps
     // its settings and its entry.
-    const std::string dir = std::string(CHOSEN) + "\\";
     // Under Wine the ended setup's handles can close a moment after its
     // process handle is signalled; until then the file is not ours alone.
     HANDLE held = INVALID_HANDLE_VALUE;
@@ -389,7 +397,7 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
     // name of its own beside the old one and renamed over it; one that
     // fails leaves neither behind.
     WriteFileBytes(product + "\\main.exe", "newer main.exe");
-    EXPECT_EQ(Install(choice).messages,
+    EXPECT_EQ(Install(Into(CHOSEN)).messages,
               Texts({(dir + "main.exe は他で使用中のため上書きできません。").c_str(), FAILURE_TEXT}));
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"doc", "main.exe"}));
     SetupRun run = Uninstall();
@@ -399,7 +407,7 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
     EXPECT_EQ(run.messages[2], dir + "main.exe の削除に失敗しました。TestProdを終了して、もう一度ｱﾝｲﾝｽﾄｰﾙをやり直してください。");
     EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, entry));
 
     run = Uninstall();
     EXPECT_EQ(run.result, REMOVED);
@@ -407,15 +415,11 @@ TEST_F(SetupE2E, UninstallRemovesOnlyWhatTheInstallsMadeAndItsSettingsLast)
     EXPECT_FALSE(Exists(WindowsDir() + "\\testprod_new.txt"));
     EXPECT_EQ(ReadFileBytes(windowsFile), "new a.txt");  // replaced, as the entry says, but not removed
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
-    DeleteFileA(windowsFile.c_str());
 }
 
 TEST_F(SetupE2E, TheUninstallRunsOnlyItsOwnNewCopyAndOnlyForItsInstallation)
 {
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\";
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
 
     // Started from the package folder, in either mode, it removes nothing.
     const std::string refusal = "TestProd はこのﾌｫﾙﾀﾞにｲﾝｽﾄｰﾙされていないため、削除できません。";
@@ -426,7 +430,7 @@ TEST_F(SetupE2E, TheUninstallRunsOnlyItsOwnNewCopyAndOnlyForItsInstallation)
         EXPECT_TRUE(Exists(product + "\\" + name)) << name;
     EXPECT_TRUE(Exists(dir + "main.exe"));
     EXPECT_TRUE(Exists(Group() + "\\Main.lnk"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, entry));
 
     // A program of that name in the system folder is neither replaced nor run.
     const std::string planted = SystemDir() + "\\SETUP.EXE";
@@ -436,7 +440,6 @@ TEST_F(SetupE2E, TheUninstallRunsOnlyItsOwnNewCopyAndOnlyForItsInstallation)
     EXPECT_EQ(ReadFileBytes(planted), "someone else's");
     EXPECT_FALSE(Exists(CHOSEN));
     DeleteFileA(planted.c_str());
-    DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
 }
 
 TEST_F(SetupE2E, ShortcutsOfOtherProgramsAreLeftAlone)
@@ -447,8 +450,7 @@ TEST_F(SetupE2E, ShortcutsOfOtherProgramsAreLeftAlone)
     CreateDirectoryA(Group().c_str(), nullptr);
     ASSERT_TRUE(WriteLink(Group() + "\\Main.lnk", notepad));
     ASSERT_TRUE(WriteLink(desktopLink, notepad));
-    SetupChoice choice;
-    choice.folder = CHOSEN;
+    SetupChoice choice = Into(CHOSEN);
     choice.desktop = true;
     SetupRun run = Install(choice);
     EXPECT_EQ(run.messages, Texts({(Group() + "\\Main.lnk は他のﾌﾟﾛｸﾞﾗﾑのｼｮｰﾄｶｯﾄなので作成しませんでした。").c_str(),
@@ -465,7 +467,6 @@ TEST_F(SetupE2E, ShortcutsOfOtherProgramsAreLeftAlone)
     EXPECT_FALSE(Exists(CHOSEN));
     RemoveTree(Group());
     DeleteFileA(desktopLink.c_str());
-    DeleteFileA((SystemDir() + "\\testprod_s.txt").c_str());
 }
 
 TEST_F(SetupE2E, ExecProgramsInAFolderWithASpaceRunQuoted)
@@ -476,34 +477,22 @@ TEST_F(SetupE2E, ExecProgramsInAFolderWithASpaceRunQuoted)
     ASSERT_TRUE(CopyFileA((SystemDir() + "\\cmd.exe").c_str(), (product + "\\cmd.exe").c_str(), FALSE));
     WriteProduct("[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\nNoUninst=1\r\n1=cmd.exe\r\n"
                  "[Exec]\r\n1=cmd.exe /c echo ran>ran.txt\r\n");
-    SetupChoice choice;
-    choice.folder = "C:\\My Apps\\Tool";
-    EXPECT_EQ(Install(choice).messages, Texts({"ｲﾝｽﾄｰﾙは正常に終了しました。"}));
+    EXPECT_EQ(Install(Into("C:\\My Apps\\Tool")).messages, Texts({"ｲﾝｽﾄｰﾙは正常に終了しました。"}));
     EXPECT_EQ(ReadFileBytes(product + "\\ran.txt"), "ran\r\n");
-    DeleteFileA("C:\\My.exe");
-    RemoveTree("C:\\My Apps");
 }
 
 TEST_F(SetupE2E, OneSetupOfAProductRunsAtATime)
 {
     // Both driven by hand: RunSetup would answer the first one's dialog too.
-    const std::string command = "\"" + product + "\\SETUP.EXE\"";
-    Process first = StartProcess(command, product), second;
-    HWND dialog = nullptr, box = nullptr;
+    Process first = StartProcess("\"" + product + "\\SETUP.EXE\"", product);
+    HWND dialog = nullptr;
     if (WaitUntil([&] { return (dialog = FindProcessWindow(first, "#32770")) != nullptr; }, 30000)) {
-        second = StartProcess(command, product);
-        EXPECT_TRUE(WaitUntil(
-            [&] { return (box = FindProcessWindow(second, "#32770")) != nullptr && !MessageBoxText(box).empty(); },
-            30000));
-        EXPECT_EQ(MessageBoxText(box), "TestProd のｾｯﾄｱｯﾌﾟは既に実行中です。");
-        Click(box, IDOK);
-        EXPECT_EQ(WaitForExit(&second), 1);
+        ExpectASecondSetupRefused();
         Click(dialog, IDCANCEL);
         EXPECT_EQ(WaitForExit(&first), 1);
     } else {
         ADD_FAILURE() << "no folder dialog";
     }
-    EndProcess(&second);
     EndProcess(&first);
 }
 
@@ -513,18 +502,12 @@ TEST_F(SetupE2E, OneSetupOfAProductRunsAtATime)
 TEST_F(SetupE2E, EditsOfAStandardUserRemoveNothingOutsideTheProduct)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\";
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
     CreateDirectoryA("C:\\Other", nullptr);
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\file.txt", "theirs"));
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\file2.txt", "theirs too"));
-    HKEY key;
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd", &key);
-    RegCloseKey(key);
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Other", &key);
-    RegCloseKey(key);
+    MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd");
+    MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\Other");
 
     // Where the earlier layout kept them, and where a user can write: not read.
     WriteFileBytes(dir + "SETUP.INF", "[Install]\r\nTitle=TestProd\r\nFolder=\\TestProd\r\n1=main.exe\r\n"
@@ -551,11 +534,10 @@ TEST_F(SetupE2E, EditsOfAStandardUserRemoveNothingOutsideTheProduct)
     // The product went all the same; the user's two files stay.
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"SETUP.INF", "SETUP.LST"}));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_FALSE(Exists(Group()));
     EXPECT_TRUE(OnlyCopiesLeft());
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\Other");
-    RemoveTree("C:\\Other");
 }
 
 // Wine shows a Unix symbolic link to a folder as a reparse point: here it
@@ -563,11 +545,8 @@ TEST_F(SetupE2E, EditsOfAStandardUserRemoveNothingOutsideTheProduct)
 TEST_F(SetupE2E, NothingIsInstalledOrRemovedThroughALinkedFolder)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
+    SetupChoice choice = Into(CHOSEN);
     ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\";
-    RemoveTree("C:\\Elsewhere");
     CreateDirectoryA("C:\\Elsewhere", nullptr);
     CreateDirectoryA("C:\\Elsewhere\\doc", nullptr);
     ASSERT_TRUE(WriteFileBytes("C:\\Elsewhere\\doc\\readme.txt", "theirs"));
@@ -586,7 +565,7 @@ TEST_F(SetupE2E, NothingIsInstalledOrRemovedThroughALinkedFolder)
     EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
     EXPECT_EQ(ReadFileBytes("C:\\Elsewhere\\doc\\readme.txt"), "theirs");
     EXPECT_EQ(FolderNames(CHOSEN), Texts({"doc"}));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
     RemoveLink(dir + "doc");
 
     // Nor is a folder reached through a link taken as the install folder.
@@ -598,16 +577,12 @@ TEST_F(SetupE2E, NothingIsInstalledOrRemovedThroughALinkedFolder)
     EXPECT_EQ(FolderNames("C:\\Elsewhere"), Texts({"doc"}));
     RemoveLink("C:\\Linked");
     EXPECT_EQ(Uninstall().result, REMOVED);
-    RemoveTree("C:\\Elsewhere");
 }
 
 TEST_F(SetupE2E, ASecondInstallIntoAnotherFolderIsRefused)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\";
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
 
     // The one uninstall entry would then name the second folder only.
     SetupChoice other;
@@ -622,7 +597,7 @@ TEST_F(SetupE2E, ASecondInstallIntoAnotherFolderIsRefused)
                          .c_str(),
                      SUCCESS_TEXT}));
     EXPECT_FALSE(Exists("C:\\Other Place"));
-    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd", "InstallLocation"), dir);
+    EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, entry, "InstallLocation"), dir);
     EXPECT_EQ(ReadLink(Group() + "\\Main.lnk").path, dir + "main.exe");
 
     EXPECT_EQ(Uninstall().result, REMOVED);
@@ -633,13 +608,9 @@ TEST_F(SetupE2E, ASecondInstallIntoAnotherFolderIsRefused)
 TEST_F(SetupE2E, WithoutItsListTheUninstallRemovesNothingUntilAnInstallOverItRebuildsIt)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\", list = SetupDir() + "SETUP.LST";
-    HKEY key;
-    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd", &key);
-    RegCloseKey(key);
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
+    const std::string list = SetupDir() + "SETUP.LST";
+    MakeKey(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd");
     const std::string again = "同じﾌｫﾙﾀﾞにもう一度ｲﾝｽﾄｰﾙしてから、削除し直してください。";
 
     // Missing, then over the size limit: nothing is removed, not the
@@ -654,11 +625,11 @@ TEST_F(SetupE2E, WithoutItsListTheUninstallRemovesNothingUntilAnInstallOverItReb
     for (const char* name : {"main.exe", "doc\\readme.txt"})
         EXPECT_TRUE(Exists(dir + name)) << name;
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Orbo\\TestProd"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(Exists(Group() + "\\Main.lnk"));
 
     // Installed again into its folder, the files it replaces are its own.
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
     run = Uninstall();
     EXPECT_EQ(run.messages, Texts({CONFIRM}));
     EXPECT_EQ(run.result, REMOVED);
@@ -671,10 +642,8 @@ TEST_F(SetupE2E, WithoutItsListTheUninstallRemovesNothingUntilAnInstallOverItReb
 TEST_F(SetupE2E, ABadLineIsRefusedAloneAndAListAtTheSizeLimitIsRead)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
-    const std::string dir = std::string(CHOSEN) + "\\", list = SetupDir() + "SETUP.LST";
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
+    const std::string list = SetupDir() + "SETUP.LST";
     // One line that is no line of a list, then files that are no entries
     // (they stay listed, and nothing is done with them) up to the limit.
     std::string text = ReadFileBytes(list) + "X not a line\r\n";
@@ -688,7 +657,7 @@ TEST_F(SetupE2E, ABadLineIsRefusedAloneAndAListAtTheSizeLimitIsRead)
     EXPECT_EQ(run.messages, Texts({CONFIRM, (list + " の 1 行は削除の対象にできないため、無視しました。").c_str()}));
     EXPECT_EQ(run.result, dir + LEFTOVER_TEXT);
     EXPECT_FALSE(Exists(CHOSEN));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
     EXPECT_TRUE(OnlyCopiesLeft());
 }
 
@@ -718,7 +687,6 @@ TEST_F(SetupE2E, AnInstallKilledMidwayIsRemovedThroughItsEntry)
         },
         30000));
     EndProcess(&setup);
-    const std::string dir = std::string(CHOSEN) + "\\";
     EXPECT_TRUE(Exists(dir + "main.exe"));
     EXPECT_TRUE(Exists(dir + "doc\\readme.txt"));
     EXPECT_FALSE(Exists(dir + "a.txt"));
@@ -727,15 +695,13 @@ TEST_F(SetupE2E, AnInstallKilledMidwayIsRemovedThroughItsEntry)
     EXPECT_EQ(run.messages, Texts({CONFIRM}));
     EXPECT_EQ(run.result, REMOVED);
     EXPECT_FALSE(Exists(CHOSEN));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(UNINSTALL_ROOT) + "TestProd"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, entry));
 }
 
 TEST_F(SetupE2E, TheUninstallRunKeepsTheGuardItsRequestHandsIt)
 {
     WriteProduct(PLAIN_INF);
-    SetupChoice choice;
-    choice.folder = CHOSEN;
-    ASSERT_EQ(Install(choice).messages, Texts({SUCCESS_TEXT}));
+    ASSERT_EQ(Install(Into(CHOSEN)).messages, Texts({SUCCESS_TEXT}));
     // Driven by hand: RunSetup would answer the run's dialog too. Once the
     // request has ended, its run still keeps every other setup out.
     Process request = StartProcess(UninstallCommand("TestProd"), "C:\\");
@@ -752,16 +718,10 @@ TEST_F(SetupE2E, TheUninstallRunKeepsTheGuardItsRequestHandsIt)
         },
         30000));
     EXPECT_EQ(WaitForExit(&request), 1);
-    Process second = StartProcess("\"" + product + "\\SETUP.EXE\"", product);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return (box = FindProcessWindow(second, "#32770")) != nullptr && !MessageBoxText(box).empty(); }, 30000));
-    EXPECT_EQ(MessageBoxText(box), "TestProd のｾｯﾄｱｯﾌﾟは既に実行中です。");
-    Click(box, IDOK);
-    EXPECT_EQ(WaitForExit(&second), 1);
+    ExpectASecondSetupRefused();
     EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_REMOVING)), REMOVED);
     Click(dialog, IDCANCEL);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-    EndProcess(&second);
     EndProcess(&request);
 }
 
