@@ -39,6 +39,12 @@ struct Library {
         fs::create_directories(dir);
         EXPECT_EQ(SetLibraryFiles(&files, (dir + "/lib.htm").c_str()), 0);
     }
+    // Holding text, its records read.
+    Library(const std::string& name, const std::string& text) : Library(name)
+    {
+        WriteBytes(files.phrase, text);
+        EXPECT_TRUE(Load());
+    }
     ~Library()
     {
         FreeLabelTree(root);
@@ -298,9 +304,7 @@ const char kBase[] =
 // the second copy is named apart.
 TEST(RewriteFlow, CutThenPasteTwice)
 {
-    Library lib("flow");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("flow", kBase);
     RewriteRequest cut{REWRITE_CUT_LABEL, lib.Find({"a"}), 0, nullptr, nullptr};
     ASSERT_EQ(RewritePhraseFile(&lib.files, &cut), 0);
     for (int i = 0; i < 2; i++) {
@@ -333,9 +337,7 @@ TEST(RewriteFlow, CutThenPasteTwice)
 // and the backup holds the library before the latest rewrite.
 TEST(RewriteFailure, MissingPhraseFile)
 {
-    Library lib("missing");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("missing", kBase);
     remove(lib.files.phrase);
     PhraseList list({"p"});
     for (RewriteKind kind : {REWRITE_NEW_LABEL, REWRITE_NEW_CHILD_LABEL, REWRITE_RENAME_LABEL,
@@ -351,10 +353,8 @@ TEST(RewriteFailure, MissingPhraseFile)
 
 TEST(RewriteFailure, UnwritableTargetsLeaveEveryFileAsItWas)
 {
-    Library lib("unwritable");
-    WriteBytes(lib.files.phrase, kBase);
+    Library lib("unwritable", kBase);
     WriteBytes(lib.files.clip, "<u>\"old clip\"\r\n</u>\r\n");
-    ASSERT_TRUE(lib.Load());
     PhraseList list({"p"});
     RewriteRequest save{REWRITE_SAVE_PHRASES, lib.Find({"b"}), 0, nullptr, &list.source};
     ASSERT_EQ(RewritePhraseFile(&lib.files, &save), 0);
@@ -392,9 +392,7 @@ TEST(RewriteFailure, UnwritableTargetsLeaveEveryFileAsItWas)
 // A full disk: every write into the new phrase file fails.
 TEST(RewriteFailure, FullDisk)
 {
-    Library lib("fulldisk");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("fulldisk", kBase);
     std::string temp = TempOf(lib.files.phrase);
     fs::create_symlink("/dev/full", temp);
     std::vector<std::string> big(200, std::string(3000, 'x'));
@@ -418,9 +416,7 @@ TEST(RewriteFailure, MalformedFilesSayWhere)
         "",
         "<u>\r\n",
     };
-    Library lib("malformed");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("malformed", kBase);
     PhraseList list({"p"});
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
@@ -439,9 +435,7 @@ TEST(RewriteFailure, MalformedFilesSayWhere)
 // The list cannot hand over an item halfway through the store.
 TEST(RewriteFailure, SourceFailingMidway)
 {
-    Library lib("source");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("source", kBase);
     PhraseList list({"1", "2", "3", "4"});
     list.failAt = 2;
     RewriteRequest save{REWRITE_SAVE_PHRASES, lib.Find({"a"}), 0, nullptr, &list.source};
@@ -452,9 +446,7 @@ TEST(RewriteFailure, SourceFailingMidway)
 
 TEST(RewriteFailure, BackupHoldsTheLibraryBeforeTheLatestRewrite)
 {
-    Library lib("backup");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("backup", kBase);
     PhraseList first({"first"}), second({"second"});
     RewriteRequest save{REWRITE_SAVE_PHRASES, lib.Find({"c"}), 0, nullptr, &first.source};
     ASSERT_EQ(RewritePhraseFile(&lib.files, &save), 0);
@@ -484,9 +476,7 @@ TEST(RewriteFailure, BackupHoldsTheLibraryBeforeTheLatestRewrite)
 // Labels that no operation needs are refused before a file is touched.
 TEST(RewriteFailure, RefusedRequests)
 {
-    Library lib("refused");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("refused", kBase);
     for (RewriteKind kind : {REWRITE_NEW_LABEL, REWRITE_NEW_CHILD_LABEL, REWRITE_RENAME_LABEL,
                              REWRITE_CUT_LABEL, REWRITE_COPY_LABEL, REWRITE_PASTE_LABEL,
                              REWRITE_PASTE_CHILD_LABEL}) {
@@ -511,9 +501,7 @@ TEST(RewriteFailure, RefusedRequests)
 
 TEST(RenameName, Checks)
 {
-    Library lib("rename");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("rename", kBase);
     const LabelNode* b = lib.Find({"b"});
     EXPECT_EQ(CheckRenameName(b, std::string(79, 'n').c_str()), 0);
     EXPECT_EQ(CheckRenameName(b, std::string(80, 'n').c_str()), -1);
@@ -537,7 +525,6 @@ TEST(RenameName, Checks)
 // place among them is the one rewritten.
 TEST(RewriteNames, EqualSiblingNames)
 {
-    Library lib("equal");
     const std::string file =
         "<u>\"root\"\r\n"
         "    <u>\"d\"\r\n"
@@ -551,8 +538,7 @@ TEST(RewriteNames, EqualSiblingNames)
         "        </p>\r\n"
         "    </u>\r\n"
         "</u>\r\n";
-    WriteBytes(lib.files.phrase, file);
-    ASSERT_TRUE(lib.Load());
+    Library lib("equal", file);
     const LabelNode* second = lib.root->firstChild->nextSibling;
     ASSERT_STREQ(second->name, "d");
     PhraseList list({"new"});
@@ -577,7 +563,6 @@ TEST(RewriteNames, EqualSiblingNames)
 // matched by their held form.
 TEST(RewriteNames, LongNames)
 {
-    Library lib("longnames");
     // 200 bytes of two-byte characters, and one that differs only after 83 bytes.
     std::string longName, otherLong;
     for (int i = 0; i < 100; i++)
@@ -585,8 +570,7 @@ TEST(RewriteNames, LongNames)
     otherLong = longName.substr(0, 100) + "xyz";
     const std::string file = "<u>\"root\"\r\n    <u>\"" + longName + "\"\r\n        <u>\"in\"\r\n"
                              "        </u>\r\n    </u>\r\n    <u>\"s\"\r\n    </u>\r\n</u>\r\n";
-    WriteBytes(lib.files.phrase, file);
-    ASSERT_TRUE(lib.Load());
+    Library lib("longnames", file);
     const LabelNode* held = lib.root->firstChild;
     EXPECT_EQ(strlen(held->name), 82u);  // 83 would split a character
 
@@ -777,9 +761,7 @@ std::string RandomText(std::mt19937& random)
 
 TEST(RewriteProperty, StoredPhrasesReadBackUnchanged)
 {
-    Library lib("property");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("property", kBase);
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; round++) {
         SCOPED_TRACE(round);
@@ -810,9 +792,7 @@ TEST(RewriteProperty, StoredPhrasesReadBackUnchanged)
 // What a list can hold, 65,535 bytes, is stored whole, in lines of any length.
 TEST(RewriteProperty, LongestPhrasesAreStoredWhole)
 {
-    Library lib("longest");
-    WriteBytes(lib.files.phrase, kBase);
-    ASSERT_TRUE(lib.Load());
+    Library lib("longest", kBase);
     std::string oneLine(PHRASE_BUFFER_SIZE - 1, 'x');
     std::string lines = std::string(40000, 'y') + "\r\n" + std::string(PHRASE_BUFFER_SIZE - 40003, 'z');
     PhraseList list({oneLine, lines});
