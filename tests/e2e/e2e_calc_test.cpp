@@ -25,9 +25,15 @@ protected:
         record.calcEnterNewline = enterNewline;
         record.windowLeft = PHRASE_LEFT;
         record.windowTop = PHRASE_TOP;
-        WriteRecord(record);
-        StartTarget();
-        StartFenlop();
+        StartOverTarget(record);
+    }
+
+    // The pad opened by its hot key over the target, on a fresh start.
+    void OpenPad(int enterNewline)
+    {
+        ASSERT_NO_FATAL_FAILURE(Start(enterNewline));
+        ASSERT_NO_FATAL_FAILURE(FocusTarget());
+        ASSERT_NO_FATAL_FAILURE(OpenByHotKey());
     }
 
     HWND FindPad() { return FindProcessWindow(fenlop, "#32770"); }
@@ -53,10 +59,22 @@ protected:
     }
 
     std::string Entry() { return EditText(GetDlgItem(pad, IDC_CALC_ENTRY)); }
+    // The entry line, blank indicators before it.
+    static std::string Bare(const char* line) { return std::string(EMPTY_INDICATORS) + line; }
     std::string Display() { return EditText(GetDlgItem(pad, IDC_CALC_DISPLAY)); }
     bool EntryIs(const std::string& line)
     {
         return WaitUntil([&] { return Entry() == line; }, 3000);
+    }
+
+    // A while after keys that must not reach it, the pad is open and as it
+    // was: the entry line, no indicators, the bare caption.
+    void ExpectPadStill(const char* line)
+    {
+        Sleep(300);
+        ASSERT_TRUE(IsWindow(pad));
+        EXPECT_EQ(Entry(), Bare(line));
+        EXPECT_EQ(WindowText(pad), BARE_CAPTION);
     }
 
     void PressKeys(std::initializer_list<BYTE> keys)
@@ -70,7 +88,7 @@ protected:
         RECT rc;
         GetWindowRect(GetDlgItem(pad, id), &rc);
         POINT c = Centre(rc);
-        RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+        ClickAt(c);
         ParkPointer();
     }
 
@@ -106,20 +124,14 @@ protected:
         return GetGUIThreadInfo(GetWindowThreadProcessId(pad, nullptr), &info) && (info.flags & GUI_INMOVESIZE);
     }
 
-    static HWND OpenMenu()
-    {
-        HWND menu = FindWindowA("#32768", nullptr);
-        return menu && IsWindowVisible(menu) ? menu : nullptr;
-    }
-
     // Escape until no menu is open: a submenu closes first.
     static bool CloseMenuByEscape()
     {
-        for (int i = 0; i < 3 && OpenMenu(); i++) {
+        for (int i = 0; i < 3 && AnyMenuShown(); i++) {
             PressKey(VK_ESCAPE);
-            WaitUntil([] { return OpenMenu() == nullptr; }, 1000);
+            WaitUntil([] { return !AnyMenuShown(); }, 1000);
         }
-        return OpenMenu() == nullptr;
+        return !AnyMenuShown();
     }
 };
 
@@ -180,17 +192,15 @@ const KeyRow KEY_ROWS[] = {
 
 TEST_F(CalcPadE2E, HotKeyOpensThePadWhereThePhraseWindowIsAndEnterTypesTheValues)
 {
-    Start(1);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(1));
     EXPECT_EQ(PadCorner().x, PHRASE_LEFT);
     EXPECT_EQ(PadCorner().y, PHRASE_TOP);
     EXPECT_TRUE(GetWindowLongA(pad, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
-    EXPECT_EQ(Display(), std::string(EMPTY_INDICATORS) + "０．");
+    EXPECT_EQ(Display(), Bare("０．"));
 
     PressKeys({'1', '2', VK_DOWN, '3'});
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "3"));
+    ASSERT_TRUE(EntryIs(Bare("3")));
     EXPECT_EQ(WindowText(pad), "電卓　12");
     PressKey(VK_RETURN);
     // The Enter option adds exactly one Enter after the paste.
@@ -202,11 +212,9 @@ TEST_F(CalcPadE2E, HotKeyOpensThePadWhereThePhraseWindowIsAndEnterTypesTheValues
 
 TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLikeKeys)
 {
-    Start(0);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(0));
     PressKey('7');
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
+    ASSERT_TRUE(EntryIs(Bare("7")));
     Click(CALC_KEY_MEMORY_ADD);
     ASSERT_TRUE(EntryIs("M                           \n7"));
     PressKey(VK_DOWN);
@@ -220,17 +228,17 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     FocusTarget();
     OpenByHotKey();
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
-    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "0");
+    EXPECT_EQ(Entry(), Bare("0"));
     PressKeys({'2', VK_ADD, '3'});
     PressChord({VK_SHIFT}, VK_RETURN);
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "5"));
+    ASSERT_TRUE(EntryIs(Bare("5")));
     PressKeys({VK_ADD, '1', VK_END});
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "6"));
+    ASSERT_TRUE(EntryIs(Bare("6")));
 
     // Clicks: 4 × 2 ＝, M+, then 1 2 ＋ to show both indicators.
     for (int id : {CALC_KEY_FOUR, CALC_KEY_MULTIPLY, CALC_KEY_TWO, CALC_KEY_EQUALS})
         Click(id);
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "8"));
+    ASSERT_TRUE(EntryIs(Bare("8")));
     for (int id : {CALC_KEY_MEMORY_ADD, CALC_KEY_ONE, CALC_KEY_TWO, CALC_KEY_ADD})
         Click(id);
     ASSERT_TRUE(EntryIs("M                        [+]\n12"));
@@ -245,9 +253,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
 
 TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
 {
-    Start(0);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(0));
     SetWindowPos(pad, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(WaitUntil([&] {
         RECT rc;
@@ -256,14 +262,13 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     }));
 
     // With the pad open the settings item is greyed: its S opens nothing.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
+    ASSERT_TRUE(OpenTrayMenu());
     PressKey('S');
     Sleep(300);
     EXPECT_FALSE(FindProcessWindow(fenlop, "#32770", "設定"));
     if (HWND menu = FindWindowA("#32768", nullptr))
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return !m || !IsWindowVisible(m); }));
+    ASSERT_TRUE(WaitUntil([] { return !AnyMenuShown(); }));
     // The calculator hot key closes the pad.
     FocusTarget();
     CallUpByHotKey(CALC_HOTKEY);
@@ -295,26 +300,22 @@ TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
     PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)edit);
     ASSERT_TRUE(WaitUntil([&] { return PadReady(); }));
     PressKey('9');
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "9"));
+    ASSERT_TRUE(EntryIs(Bare("9")));
     PressKey(VK_RETURN);
     EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == "9"; })) << EditText(edit);
 
     ExitByCommand();
-    SettingsRecord stored;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&stored, &size));
+    SettingsRecord stored = Stored();
     EXPECT_EQ(stored.windowLeft, 300);
     EXPECT_EQ(stored.windowTop, 200);
 }
 
 TEST_F(CalcPadE2E, EachKeyOfTheTableEntersItsValueOnce)
 {
-    Start(0);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(0));
     for (const KeyRow& row : KEY_ROWS) {
         PressKey(VK_HOME);
-        ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "0")) << row.keys;
+        ASSERT_TRUE(EntryIs(Bare("0"))) << row.keys;
         for (const Stroke& stroke : row.strokes)
             Type(stroke);
         std::string display = std::string(EMPTY_INDICATORS) + row.display;
@@ -328,64 +329,50 @@ TEST_F(CalcPadE2E, EachKeyOfTheTableEntersItsValueOnce)
 
 TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
 {
-    Start(0);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(0));
     PressKeys({'1', '2'});
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "12"));
+    ASSERT_TRUE(EntryIs(Bare("12")));
 
     // Down moves in the tray menu, Escape closes it: neither reaches the pad.
-    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    ASSERT_TRUE(OpenTrayMenu());
     PressKey(VK_DOWN);
     ASSERT_TRUE(CloseMenuByEscape());
-    Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
-    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
-    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+    ASSERT_NO_FATAL_FAILURE(ExpectPadStill("12"));
 
     // The pad's own system menu, with the pad the active window.
     BringPadForward();
     PressChord({VK_MENU}, VK_SPACE);
-    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    ASSERT_TRUE(WaitUntil(AnyMenuShown));
     PressKeys({VK_DOWN, '5'});
     ASSERT_TRUE(CloseMenuByEscape());
-    Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
-    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
-    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+    ASSERT_NO_FATAL_FAILURE(ExpectPadStill("12"));
 
     // Moved by keys (the system menu's Move): Down and Enter belong to the move.
     BringPadForward();
     PressChord({VK_MENU}, VK_SPACE);
-    ASSERT_TRUE(WaitUntil([] { return OpenMenu() != nullptr; }));
+    ASSERT_TRUE(WaitUntil(AnyMenuShown));
     PressKey('M');
     ASSERT_TRUE(WaitUntil([&] { return Moving(); })) << "no move by keys";
     PressKeys({VK_DOWN, VK_RETURN});
     ASSERT_TRUE(WaitUntil([&] { return !Moving(); }));
     ParkPointer();
-    Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
-    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
-    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+    ASSERT_NO_FATAL_FAILURE(ExpectPadStill("12"));
 
     // With a key of the pad focused, a key still enters its value once.
     BringPadForward();
     Click(CALC_KEY_THREE);
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "123")) << Entry() << ", focus " << FocusOf(pad);
+    ASSERT_TRUE(EntryIs(Bare("123"))) << Entry() << ", focus " << FocusOf(pad);
     PressKey('4');
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "1234"));
+    ASSERT_TRUE(EntryIs(Bare("1234")));
     PressKey(VK_RETURN);
     EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == "1234"; })) << EditText(edit);
 }
 
 TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
 {
-    Start(0);
-    FocusTarget();
-    OpenByHotKey();
+    ASSERT_NO_FATAL_FAILURE(OpenPad(0));
     PressKey('7');
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "7"));
+    ASSERT_TRUE(EntryIs(Bare("7")));
 
     // Ctrl+F belongs to the hidden phrase window: the command comes from outside.
     PostMessageA(phrase, WM_COMMAND, IDM_FIND, 0);
@@ -399,10 +386,7 @@ TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
     EXPECT_TRUE(WaitUntil([&] { return EditText(text) == "12"; }, 3000)) << EditText(text);
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }));
-    Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
-    EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "7");
-    EXPECT_EQ(WindowText(pad), BARE_CAPTION);
+    ASSERT_NO_FATAL_FAILURE(ExpectPadStill("7"));
     EXPECT_EQ(EditText(edit), "");
 }
 
@@ -449,7 +433,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
     FocusTarget();
     OpenByHotKey();
     PressKey('5');
-    ASSERT_TRUE(EntryIs(std::string(EMPTY_INDICATORS) + "5"));
+    ASSERT_TRUE(EntryIs(Bare("5")));
     EndProcess(&target);
     ASSERT_TRUE(WaitUntil([&] {
         if (GetForegroundWindow() != otherFrame)
@@ -462,19 +446,6 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
     EXPECT_EQ(EditText(otherEdit), "");
     // The values wait on the clipboard for a paste by hand (another program
     // may hold it open a moment).
-    std::string clip;
-    EXPECT_TRUE(WaitUntil([&] {
-        if (!OpenClipboard(nullptr))
-            return false;
-        HANDLE data = GetClipboardData(CF_TEXT);
-        clip = data ? (const char*)GlobalLock(data) : "";
-        if (data)
-            GlobalUnlock(data);
-        CloseClipboard();
-        return clip == "5";
-    })) << clip;
+    EXPECT_TRUE(WaitUntil([&] { return HeldText() == "5"; })) << HeldText();
 }
-
-
-
 }  // namespace

@@ -23,28 +23,6 @@ HGLOBAL Block(const std::string& bytes)
     return block;
 }
 
-// The clipboard's bytes of one format ("" when none). fenlop may hold the clipboard open
-// a moment (a follow-up of the keeper after a read): a busy clipboard is
-// tried again for half a second before it is told as "<busy>".
-std::string Held(UINT format)
-{
-    if (!WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 500))
-        return "<busy>";
-    std::string bytes;
-    if (HGLOBAL block = GetClipboardData(format)) {
-        bytes.assign((const char*)GlobalLock(block), GlobalSize(block));
-        GlobalUnlock(block);
-    }
-    CloseClipboard();
-    return bytes;
-}
-
-std::string HeldText()
-{
-    std::string bytes = Held(CF_TEXT);
-    return bytes == "<busy>" ? bytes : std::string(bytes.c_str());
-}
-
 // Who made the user's copy: this process, with no clipboard owner, or
 // another one (also with none) that has exited since.
 enum Copier { COPIED_HERE, COPIED_BY_EXITED };
@@ -87,20 +65,21 @@ class ClipboardE2E : public FenlopE2E {
 protected:
     UINT privateFormat = RegisterClipboardFormatA(PRIVATE_FORMAT);
 
-    void Start(DWORD restore, const std::string& title = "", TargetKind kind = {"", false})
+    // The target's paste waits pasteDelay ms when given.
+    void Start(DWORD restore, const std::string& title = "", TargetKind kind = {"", false},
+               const char* pasteDelay = nullptr)
     {
+        SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", pasteDelay);
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.calcHotKey = CALC_HOTKEY;
         WriteRecord(record);
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
-        RegSetValueExA(key, "RestoreClipboard", 0, REG_DWORD, (const BYTE*)&restore, sizeof restore);
-        RegCloseKey(key);
+        SetOption("RestoreClipboard", restore);
         SetEnvironmentVariableA("FENLOP_TARGET_OPENER", *kind.opener ? kind.opener : nullptr);
         SetEnvironmentVariableA("FENLOP_TARGET_READ_ON_ACTIVATE", kind.readsOnActivation ? "1" : nullptr);
         StartTarget(title);
         SetEnvironmentVariableA("FENLOP_TARGET_OPENER", nullptr);
         SetEnvironmentVariableA("FENLOP_TARGET_READ_ON_ACTIVATE", nullptr);
+        SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
         StartFenlop();
         CopyUsersContent(COPIED_HERE);
     }
@@ -277,9 +256,7 @@ TEST_F(ClipboardE2E, AMonitorThatReadsEveryOfferLeavesTheClipboardFreeForThePast
 
 TEST_F(ClipboardE2E, ASlowTargetGetsThePhraseNeverTheOldContent)
 {
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "500");
-    Start(1);
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    Start(1, "", {"", false}, "500");
     SendFirstPhrase();
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[0]; })) << EditText(edit);
     EXPECT_TRUE(UserContentBack()) << HeldText();
@@ -319,9 +296,7 @@ TEST_F(ClipboardE2E, AMonitorThatReadsLateInThePauseAndAgainAfterTheNewOfferIsNo
     // new offer, that read would come after them and be taken for the
     // target's, and the user's content would be back before a slow target
     // reads.
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "1500");
-    Start(1);
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    Start(1, "", {"", false}, "1500");
     FocusTarget();
     CallUp();
     DWORD before = GetClipboardSequenceNumber();
@@ -443,9 +418,7 @@ TEST_F(ClipboardE2E, ACopyDuringThePauseBeforeTheKeysIsNeverPastedAndTheIconSays
 TEST_F(ClipboardE2E, ASecondSendBeforeTheFirstPasteIsReadPastesEachTextOnceInOrder)
 {
     // A slow target, still in its first paste when the second send comes.
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", "800");
-    Start(1);
-    SetEnvironmentVariableA("FENLOP_TARGET_PASTE_DELAY", nullptr);
+    Start(1, "", {"", false}, "800");
     SendFirstPhrase();
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }, 2000));
     CallUpByHotKey();
@@ -537,14 +510,6 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
     };
     RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases");
     Start(0);
-    auto open = [&] {
-        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-        EXPECT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
-        PressKey('S');
-        HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
-        EXPECT_TRUE(dialog);
-        return dialog;
-    };
     for (const Option& option : options) {
         SCOPED_TRACE(option.value);
         auto stored = [&] {
@@ -552,7 +517,7 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
             RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY, option.value, RRF_RT_REG_DWORD, nullptr, &value, &size);
             return value;
         };
-        HWND dialog = open();
+        HWND dialog = OpenSettings();
         ASSERT_TRUE(dialog);
         HWND box = GetDlgItem(dialog, option.id);
         EXPECT_EQ(WindowText(box), option.text);
@@ -562,7 +527,7 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitUntil([&] { return stored() == 1; }));
 
-        dialog = open();
+        dialog = OpenSettings();
         ASSERT_TRUE(dialog);
         box = GetDlgItem(dialog, option.id);
         EXPECT_EQ(SendMessageA(box, BM_GETCHECK, 0, 0), BST_CHECKED);
@@ -571,10 +536,7 @@ TEST_F(ClipboardE2E, TheSettingsDialogTurnsEachOptionOnAndCancelKeepsIt)
         ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
         EXPECT_EQ(stored(), 1u);
     }
-    SettingsRecord record;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&record, &size));
-    EXPECT_EQ(size, 644u);
+    Stored();  // of its own size
 }
 
 }  // namespace

@@ -50,19 +50,12 @@ int LineHeight(int height, const char* face)
 
 class DisplayScaleE2E : public FenlopE2E {
 protected:
-    // The phrase window shown, on the library's sample labels.
-    void StartShown(const SettingsRecord& record)
-    {
-        ASSERT_NO_FATAL_FAILURE(ShowOnRecord(record));
-    }
-
     SettingsRecord Defaults()
     {
         SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
         record.hold = 1;
         return record;
     }
-
 
     void CloseEditor(HWND editor)
     {
@@ -82,10 +75,7 @@ protected:
 
     void ExpectRecordLayout(const SettingsRecord& expected)
     {
-        SettingsRecord stored;
-        DWORD size = 0;
-        ASSERT_TRUE(ReadRecord(&stored, &size));
-        ASSERT_EQ(size, sizeof stored);
+        SettingsRecord stored = Stored();
         EXPECT_EQ(stored.windowLeft, expected.windowLeft);
         EXPECT_EQ(stored.windowTop, expected.windowTop);
         EXPECT_EQ(stored.windowWidth, expected.windowWidth);
@@ -100,7 +90,7 @@ TEST_F(DisplayScaleE2E, AtOneAndAHalfTheWindowOpensScaledAndTheRecordKeeps96Dpi)
     DisplayScale scale(144);
     ASSERT_TRUE(scale.user.set());
     SettingsRecord record = Defaults();
-    StartShown(record);
+    ShowOnRecord(record);
     RECT rc = OuterRect(phrase);
     EXPECT_EQ(Describe(rc), "150,150 672x504");
     EXPECT_EQ(Width(tree), 225);
@@ -123,7 +113,7 @@ TEST_F(DisplayScaleE2E, MovedToADisplayOfAnotherScaleItTakesTheSuggestedRectangl
 {
     DisplayScale scale(144);
     SettingsRecord record = Defaults();
-    StartShown(record);
+    ShowOnRecord(record);
     // What the system sends when the window reaches a display at 200 %,
     // the suggested rectangle in the program's memory.
     RECT suggested = {200, 120, 200 + 896, 120 + 672};
@@ -163,16 +153,21 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         std::string name = "scale-" + std::to_string(dpi);
         SettingsRecord record = Defaults();
         record.hold = 0;
-        StartShown(record);
+        ShowOnRecord(record);
         Sleep(500);  // the list's first paint
         Shot((name + "-phrase-window").c_str());
+        // A window shot after its first paint, its texts whole, then closed.
+        auto check = [&](HWND window, const std::string& what, DialogFont font, UINT message, WPARAM command) {
+            Sleep(300);
+            Shot((name + "-" + what).c_str());
+            EXPECT_EQ(Joined(ClippedTexts(window, dpi, font)), "") << what;
+            PostMessageA(window, message, command, 0);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); })) << what;
+        };
 
         HWND editor = OpenEditor();
         ASSERT_TRUE(editor);
-        Sleep(300);
-        Shot((name + "-editor").c_str());
-        EXPECT_EQ(Joined(ClippedTexts(editor, dpi, DIALOG_FONT)), "");
-        CloseEditor(editor);
+        check(editor, "editor", DIALOG_FONT, WM_COMMAND, IDC_EDIT_CANCEL);
 
         struct Dialog {
             int command;
@@ -182,11 +177,7 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
             PostMessageA(phrase, WM_COMMAND, d.command, 0);
             HWND dialog = ShownProcessWindow(fenlop, "#32770", d.caption);
             ASSERT_TRUE(dialog) << d.caption;
-            Sleep(300);
-            Shot((name + "-" + std::to_string(d.command)).c_str());
-            EXPECT_EQ(Joined(ClippedTexts(dialog, dpi, DIALOG_FONT)), "") << d.caption;
-            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << d.caption;
+            check(dialog, std::to_string(d.command), DIALOG_FONT, WM_COMMAND, IDCANCEL);
         }
 
         // The pad opens only while the phrase window is hidden; any real
@@ -196,22 +187,11 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)tray);
         HWND pad = ShownProcessWindow(fenlop, "#32770", nullptr);
         ASSERT_TRUE(pad);
-        Sleep(300);
-        Shot((name + "-pad").c_str());
-        EXPECT_EQ(Joined(ClippedTexts(pad, dpi, PAD_FONT)), "");
-        PostMessageA(pad, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+        check(pad, "pad", PAD_FONT, WM_CLOSE, 0);
 
-        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-        ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
-        PressKey('S');
-        HWND settings = ShownProcessWindow(fenlop, "#32770", "設定");
+        HWND settings = OpenSettings();
         ASSERT_TRUE(settings);
-        Sleep(300);
-        Shot((name + "-settings").c_str());
-        EXPECT_EQ(Joined(ClippedTexts(settings, dpi, DIALOG_FONT)), "");
-        PostMessageA(settings, WM_COMMAND, IDCANCEL, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(settings); }));
+        check(settings, "settings", DIALOG_FONT, WM_COMMAND, IDCANCEL);
 
         ExitByCommand();
         EndProcess(&fenlop);

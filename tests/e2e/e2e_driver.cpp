@@ -1,7 +1,10 @@
 #include "tests/e2e/e2e_driver.h"
 
+#include "tests/core/test_files.h"
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 Process StartProcess(const std::string& commandLine, const std::string& folder, const std::string& inputPath)
 {
@@ -274,20 +277,28 @@ std::string TreeItemText(HWND tree, HANDLE process, HTREEITEM item)
     return text;
 }
 
-RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& names)
+// The item of a name path; each item on the way expanded when asked.
+static HTREEITEM ItemAt(HWND tree, HANDLE process, const std::vector<std::string>& names, bool expand)
 {
-    RECT rc = {};
     HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    for (size_t level = 0; item;) {
+    for (size_t level = 0; item && level < names.size();) {
         if (TreeItemText(tree, process, item) != names[level]) {
             item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
             continue;
         }
         if (++level == names.size())
-            break;
-        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item);
+            return item;
+        if (expand)
+            SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item);
         item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
     }
+    return nullptr;
+}
+
+RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& names)
+{
+    RECT rc = {};
+    HTREEITEM item = ItemAt(tree, process, names, true);
     if (!item)
         return rc;
     RemoteBlock block(process, sizeof rc);
@@ -303,17 +314,7 @@ RECT TreeItemRect(HWND tree, HANDLE process, const std::vector<std::string>& nam
 
 HTREEITEM FindTreeItem(HWND tree, HANDLE process, const std::vector<std::string>& names)
 {
-    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    for (size_t level = 0; item && level < names.size();) {
-        if (TreeItemText(tree, process, item) != names[level]) {
-            item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item);
-            continue;
-        }
-        if (++level == names.size())
-            return item;
-        item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
-    }
-    return nullptr;
+    return ItemAt(tree, process, names, false);
 }
 
 std::vector<std::string> SelectedTreeNames(HWND tree, HANDLE process)
@@ -393,16 +394,7 @@ std::string ToolTipText(HWND tool, HANDLE process)
 
 std::string ReadFileBytes(const std::string& path)
 {
-    std::string bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    fclose(f);
-    return bytes;
+    return ReadBytes(path);
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
@@ -437,4 +429,73 @@ std::string BalloonText()
             text.assign(bytes, n);
     }
     return text;
+}
+
+std::vector<DWORD> ScreenPixels(const RECT& rc)
+{
+    int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    std::vector<DWORD> pixels;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
+            GdiFlush();
+            pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)width * height);
+        }
+        SelectObject(memory, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+RegistryValue::RegistryValue(HKEY root, const char* keyPath, const char* name, DWORD value)
+    : root_(root), keyPath_(keyPath), name_(name)
+{
+    Set(REG_DWORD, &value, sizeof value);
+}
+
+RegistryValue::RegistryValue(HKEY root, const char* keyPath, const char* name, const char* value)
+    : root_(root), keyPath_(keyPath), name_(name)
+{
+    Set(REG_SZ, value, (DWORD)strlen(value) + 1);
+}
+
+void RegistryValue::Set(DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root_, keyPath_, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD oldSize = 0;
+    if (RegQueryValueExA(key, name_, nullptr, &oldType_, nullptr, &oldSize) == ERROR_SUCCESS) {
+        old_.resize(oldSize);
+        had_ = RegQueryValueExA(key, name_, nullptr, &oldType_, old_.data(), &oldSize) == ERROR_SUCCESS;
+    }
+    set_ = RegSetValueExA(key, name_, 0, type, (const BYTE*)data, size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+}
+
+RegistryValue::~RegistryValue()
+{
+    HKEY key;
+    if (!set_ || RegOpenKeyExA(root_, keyPath_, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
+        return;
+    if (had_)
+        RegSetValueExA(key, name_, 0, oldType_, old_.data(), (DWORD)old_.size());
+    else
+        RegDeleteValueA(key, name_);
+    RegCloseKey(key);
 }

@@ -118,3 +118,26 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Saves a screenshot of the X screen as PNG at a Unix path.
 void Screenshot(const std::string& unixPath);
+// The screen's pixels in rc (screen coordinates), row by row, each as the
+// 32-bit value 0x00RRGGBB; empty when they cannot be read.
+std::vector<DWORD> ScreenPixels(const RECT& rc);
+
+// A registry value set for the programs started from now on, and put back
+// as it was (or removed) at the end of the scope.
+class RegistryValue {
+public:
+    RegistryValue(HKEY root, const char* keyPath, const char* name, DWORD value);
+    RegistryValue(HKEY root, const char* keyPath, const char* name, const char* value);
+    ~RegistryValue();
+    bool set() const { return set_; }
+
+private:
+    void Set(DWORD type, const void* data, DWORD size);
+    HKEY root_;
+    const char* keyPath_;
+    const char* name_;
+    std::vector<BYTE> old_;
+    DWORD oldType_ = 0;
+    bool had_ = false;
+    bool set_ = false;
+};

@@ -26,14 +26,9 @@ protected:
             bytes += std::string("        <p>\r\n        \"") + phrase + "\"\r\n        </p>\r\n";
         bytes += "    </u>\r\n</u>\r\n";
         ASSERT_TRUE(WriteFileBytes(library, bytes));
-        WriteRecord(RecordWith(FILL_PATH, sizeof FILL_PATH));
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
-        RegSetValueExA(key, "FillPhrases", 0, REG_DWORD, (const BYTE*)&fill, sizeof fill);
-        RegSetValueExA(key, "RestoreClipboard", 0, REG_DWORD, (const BYTE*)&restore, sizeof restore);
-        RegCloseKey(key);
-        StartTarget();
-        StartFenlop();
+        SetOption("FillPhrases", fill);
+        SetOption("RestoreClipboard", restore);
+        ASSERT_NO_FATAL_FAILURE(StartOverTarget(RecordWith(FILL_PATH, sizeof FILL_PATH)));
         ASSERT_TRUE(SetClipboardText(USERS_COPY));
     }
 

@@ -53,9 +53,7 @@ protected:
     void StartOnMeeting(const char* library = FILTER_LIBRARY, size_t size = sizeof FILTER_LIBRARY - 1)
     {
         ASSERT_TRUE(WriteFileBytes(this->library, std::string(library, size)));
-        WriteRecord(RecordWith(MEETING_PATH, sizeof MEETING_PATH));
-        ASSERT_NO_FATAL_FAILURE(StartTarget());
-        ASSERT_NO_FATAL_FAILURE(StartFenlop());
+        ASSERT_NO_FATAL_FAILURE(StartOverTarget(RecordWith(MEETING_PATH, sizeof MEETING_PATH)));
         box = GetDlgItem(phrase, IDC_FILTER);
         ASSERT_TRUE(box);
         ASSERT_NO_FATAL_FAILURE(FocusTarget());
@@ -74,8 +72,6 @@ protected:
         PressChord({VK_CONTROL}, 'E');
         ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == box; })) << "Ctrl+E did not focus the box";
     }
-
-    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
 };
 
 TEST_F(FilterE2E, NarrowsTheListAtEachChangeInAnyKanaOrWidth)
@@ -129,10 +125,7 @@ TEST_F(FilterE2E, EscapeGivesTheOpenLabelBackWithItsSelection)
     EXPECT_TRUE(IsWindowVisible(phrase));
     // The list is the label's own again: a move is stored.
     PressChord({VK_CONTROL}, 'U');
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return Find(bytes, "会議室") < Find(bytes, "会議の資料");
-    }));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsInOrder({"会議室", "会議の資料"}); }));
 }
 
 // What a newcomer sees first: the empty box says what it is for and which
@@ -145,8 +138,7 @@ TEST_F(FilterE2E, TheBoxSaysWhatItIsForAndTheMenuReachesIt)
     Shot("filter-box-empty");
     // Alt+E opens 編集(E), E there takes 絞り込み(E).
     PressChord({VK_MENU}, 'E');
-    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }, 3000))
-        << "the menu did not open";
+    ASSERT_TRUE(WaitUntil(AnyMenuShown, 3000)) << "the menu did not open";
     PressKey('E');
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(phrase) == box; })) << "the menu's item did not focus the box";
 }

@@ -55,31 +55,13 @@ struct Search {
 class FindE2E : public FenlopE2E {
 protected:
     HWND dialog = nullptr;
-    HANDLE lock = INVALID_HANDLE_VALUE;  // the phrase file, held as another program would
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
 
-    // fenlop on the business label while another program holds the phrase
-    // file; Ctrl+D moves the first phrase down a row, which the file cannot take.
+    // fenlop called up on the business label; Ctrl+D moves the first
+    // phrase down a row while another program holds the file.
     void MoveWhileTheFileIsHeld()
     {
         ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
-        lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-        PressChord({VK_CONTROL}, 'D');
-        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
-    }
-
-    bool MovedPhraseStored()
-    {
-        std::string bytes = ReadFileBytes(library);
-        return bytes.find("\"いつもお世話") < bytes.find("\"お世話になっております。\"");
-    }
-
-    void TearDown() override
-    {
-        if (lock != INVALID_HANDLE_VALUE)
-            CloseHandle(lock);
-        FenlopE2E::TearDown();
+        ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
     }
 
     // Ctrl+F on the phrase window.
@@ -135,15 +117,6 @@ protected:
                    strcmp(stored.searchText, search.text) == 0 && stored.searchMode == search.mode &&
                    stored.searchAllTrees == search.allTrees;
         })) << search.text;
-    }
-
-    SettingsRecord Stored()
-    {
-        SettingsRecord stored = {};
-        DWORD size = 0;
-        EXPECT_TRUE(ReadRecord(&stored, &size));
-        EXPECT_EQ(size, 644u);
-        return stored;
     }
 
     HTREEITEM TreeCaret() { return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); }
@@ -389,9 +362,8 @@ TEST_F(FindE2E, AListTheFileCannotTakeIsNotReplacedByResults)
     Sleep(300);
     EXPECT_EQ(ListTexts(Remote()), moved) << "no results over a list the file has not taken";
 
-    CloseHandle(lock);
-    lock = INVALID_HANDLE_VALUE;
-    EXPECT_TRUE(WaitUntil([&] { return MovedPhraseStored(); }, 5000)) << "the store is tried again";
+    LetGoOfFile();
+    EXPECT_TRUE(MovedStored(5000)) << "the store is tried again";
 }
 
 // Exit while another program holds the phrase file: fenlop tries the store
@@ -405,8 +377,7 @@ TEST_F(FindE2E, ExitKeepsEditsTheFileCannotTakeForTheNextStart)
     ASSERT_NO_FATAL_FAILURE(ExitByCommand());
     const std::string recovery = folder + "\\fenlop.r01";
     EXPECT_NE(ReadFileBytes(recovery).find("<u>\"復元：ビジネス\""), std::string::npos);
-    CloseHandle(lock);
-    lock = INVALID_HANDLE_VALUE;
+    LetGoOfFile();
     EXPECT_EQ(ReadFileBytes(library), original);
 
     ASSERT_NO_FATAL_FAILURE(StartFenlop());
@@ -463,14 +434,13 @@ TEST_F(FindE2E, EndOfSessionWaitsAMomentForAHeldFile)
     ASSERT_NO_FATAL_FAILURE(MoveWhileTheFileIsHeld());
     std::thread freeing([&] {
         Sleep(1000);
-        CloseHandle(lock);
-        lock = INVALID_HANDLE_VALUE;
+        LetGoOfFile();
     });
     DWORD_PTR answer = 0;
     LRESULT sent = SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer);
     freeing.join();
     ASSERT_NE(sent, 0);
-    EXPECT_TRUE(MovedPhraseStored()) << "stored before the answer";
+    EXPECT_TRUE(MovedStored(0)) << "stored before the answer";
 }
 
 // The end of the session with the file held throughout: when the answer
@@ -483,9 +453,8 @@ TEST_F(FindE2E, EndOfSessionKeepsEditsTheFileCannotTakeInARecoveryFile)
     ASSERT_NE(SendMessageTimeoutA(tray, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer), 0);
     const std::string recovery = folder + "\\fenlop.r01";
     EXPECT_NE(ReadFileBytes(recovery).find("<u>\"復元：ビジネス\""), std::string::npos);
-    CloseHandle(lock);
-    lock = INVALID_HANDLE_VALUE;
-    EXPECT_TRUE(WaitUntil([&] { return MovedPhraseStored(); }, 8000));
+    LetGoOfFile();
+    EXPECT_TRUE(MovedStored(8000));
     EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(recovery.c_str()) == INVALID_FILE_ATTRIBUTES; }, 2000));
 }
 

@@ -104,6 +104,49 @@ inline bool SetClipboardText(const char* text)
     return true;
 }
 
+// The clipboard's bytes of one format ("" when none). fenlop may hold the
+// clipboard open a moment (a follow-up of the keeper after a read): a busy
+// clipboard is tried again for ms before it is told as "<busy>".
+inline std::string Held(UINT format, DWORD ms = 500)
+{
+    if (!WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, ms))
+        return "<busy>";
+    std::string bytes;
+    if (HGLOBAL block = GetClipboardData(format)) {
+        bytes.assign((const char*)GlobalLock(block), GlobalSize(block));
+        GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+// The clipboard's CF_TEXT up to its NUL.
+inline std::string HeldText(DWORD ms = 500)
+{
+    std::string bytes = Held(CF_TEXT, ms);
+    return bytes == "<busy>" ? bytes : std::string(bytes.c_str());
+}
+
+// A popup menu of any process is shown.
+inline bool AnyMenuShown()
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu && IsWindowVisible(menu);
+}
+
+// A click through the X server at a screen point; more says which (and
+// how often), as xdotool's words.
+inline void ClickAt(POINT at, const std::string& more = "click 1")
+{
+    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " " + more);
+}
+
+// A DWORD option of fenlop's, as the settings dialog keeps it.
+inline void SetOption(const char* name, DWORD value)
+{
+    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, name, REG_DWORD, &value, sizeof value);
+}
+
 inline std::string Joined(const std::vector<std::string>& texts)
 {
     std::string all;
@@ -158,10 +201,78 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
     }
 
+    HANDLE held = INVALID_HANDLE_VALUE;  // the phrase file, held as another program would
+
     void TearDown() override
     {
+        LetGoOfFile();
         EndProcess(&fenlop);
         EndProcess(&target);
+    }
+
+    // The phrase file held, reading and writing, by another program.
+    void HoldFile()
+    {
+        held = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+
+    void LetGoOfFile()
+    {
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+    }
+
+    // The business label as Ctrl+D on its first phrase leaves it.
+    const std::vector<std::string> moved = {BUSINESS[1], BUSINESS[0], BUSINESS[2]};
+
+    // With the business label shown, the file is held and Ctrl+D moves the
+    // first phrase down a row: the list's edit waits for the file.
+    void MoveWhileHeld()
+    {
+        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
+        ASSERT_NO_FATAL_FAILURE(HoldFile());
+        PressChord({VK_CONTROL}, 'D');
+        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
+    }
+
+    // The moved phrase is in the file, within ms (0: now).
+    bool MovedStored(DWORD ms = 5000)
+    {
+        auto stored = [&] {
+            std::string bytes = ReadFileBytes(library);
+            return bytes.find("\"いつもお世話") < bytes.find("\"お世話になっております。\"");
+        };
+        return ms ? WaitUntil(stored, ms) : stored();
+    }
+
+    // The phrase file holds these texts, each in quotes, in this order (their
+    // first places).
+    bool FileHoldsInOrder(std::initializer_list<const char*> texts)
+    {
+        std::string bytes = ReadFileBytes(library);
+        size_t last = 0;
+        for (const char* text : texts) {
+            size_t at = bytes.find(std::string("\"") + text + "\"");
+            if (at == std::string::npos || at < last)
+                return false;
+            last = at;
+        }
+        return true;
+    }
+
+    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
+
+    // The record in the registry; all zero, and a failure, when there is
+    // none of its size.
+    SettingsRecord Stored()
+    {
+        SettingsRecord stored = {};
+        DWORD size = 0;
+        EXPECT_TRUE(ReadRecord(&stored, &size));
+        EXPECT_EQ(size, sizeof stored);
+        return stored;
     }
 
     void StartFenlop()
@@ -211,32 +322,35 @@ protected:
         return why;
     }
 
-    // The target editor, its frame of the window class given.
-    void StartTarget(const std::string& title = "", const char* frameClass = TARGET_CLASS)
+    // A target editor started with title (a Unicode program when asked),
+    // its frame of the window class given, and ready.
+    static void StartEditor(Process* process, HWND* frame, HWND* edit, const std::string& title,
+                            const char* frameClass = TARGET_CLASS, bool unicode = false)
     {
         SetEnvironmentVariableA("FENLOP_TARGET_CLASS", frameClass);
-        target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
+        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", unicode ? "1" : nullptr);
+        *process = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"" + (title.empty() ? "" : " " + title));
         SetEnvironmentVariableA("FENLOP_TARGET_CLASS", nullptr);
-        ASSERT_TRUE(target.handle);
+        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", nullptr);
+        ASSERT_TRUE(process->handle);
         // The frame is listed before its creation has made the edit control.
         ASSERT_TRUE(WaitUntil([&] {
-            targetFrame = FindProcessWindow(target, frameClass);
-            return targetFrame && (edit = GetDlgItem(targetFrame, TARGET_EDIT_ID)) != nullptr;
+            *frame = FindProcessWindow(*process, frameClass);
+            return *frame && (*edit = GetDlgItem(*frame, TARGET_EDIT_ID)) != nullptr;
         }));
-        WaitForInputIdle(target.handle, WAIT_MS);
+        WaitForInputIdle(process->handle, WAIT_MS);
+    }
+
+    // The target editor, its frame of the window class given.
+    void StartTarget(const std::string& title = "", const char* frameClass = TARGET_CLASS, bool unicode = false)
+    {
+        StartEditor(&target, &targetFrame, &edit, title, frameClass, unicode);
     }
 
     // The bystander started, a Unicode program when asked, and ready.
     void StartBystander(Bystander* other, bool unicode = false)
     {
-        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", unicode ? "1" : nullptr);
-        other->process = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\" Other editor");
-        SetEnvironmentVariableA("FENLOP_TARGET_UNICODE", nullptr);
-        ASSERT_TRUE(WaitUntil([&] {
-            other->frame = FindProcessWindow(other->process, TARGET_CLASS);
-            return other->frame && (other->edit = GetDlgItem(other->frame, TARGET_EDIT_ID)) != nullptr;
-        }));
-        WaitForInputIdle(other->process.handle, WAIT_MS);
+        StartEditor(&other->process, &other->frame, &other->edit, "Other editor", TARGET_CLASS, unicode);
     }
 
     void FocusTarget()
@@ -275,13 +389,19 @@ protected:
         SettleXFocus(phrase);
     }
 
-    // fenlop started on record, called up by the hot key over the focused
-    // target.
-    void CallUpOverTarget(const SettingsRecord& record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH))
+    // fenlop and the target started, fenlop on record.
+    void StartOverTarget(const SettingsRecord& record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH))
     {
         WriteRecord(record);
         ASSERT_NO_FATAL_FAILURE(StartTarget());
         ASSERT_NO_FATAL_FAILURE(StartFenlop());
+    }
+
+    // fenlop started on record, called up by the hot key over the focused
+    // target.
+    void CallUpOverTarget(const SettingsRecord& record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH))
+    {
+        ASSERT_NO_FATAL_FAILURE(StartOverTarget(record));
         ASSERT_NO_FATAL_FAILURE(FocusTarget());
         ASSERT_NO_FATAL_FAILURE(CallUp());
     }
@@ -330,6 +450,22 @@ protected:
     bool StaysVisible(bool visible, DWORD ms = 400)
     {
         return !WaitUntil([&] { return (IsWindowVisible(phrase) != FALSE) != visible; }, ms);
+    }
+
+    // The icon's menu (fenlop's popup, shown); false when it did not open.
+    bool OpenTrayMenu()
+    {
+        PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
+        return WaitUntil(AnyMenuShown);
+    }
+
+    // The settings dialog, opened from the icon's menu; null when it did not.
+    HWND OpenSettings()
+    {
+        if (!OpenTrayMenu())
+            return nullptr;
+        PressKey('S');
+        return ShownProcessWindow(fenlop, "#32770", "設定");
     }
 
     void ExitByCommand()

@@ -57,6 +57,11 @@ protected:
     }
 
     std::vector<std::string> Selected() { return SelectedTreeNames(tree, fenlop.handle); }
+    std::vector<std::string> TopLabels() { return TreeChildNames(tree, fenlop.handle, nullptr); }
+    bool TopLabelsBecome(const std::vector<std::string>& names, DWORD ms = WAIT_MS)
+    {
+        return WaitUntil([&] { return TopLabels() == names; }, ms);
+    }
 
     // The popup menu the program shows; null when none.
     HWND ShownMenu() const
@@ -88,7 +93,7 @@ protected:
         if (lastClick && GetTickCount() - lastClick < apart)
             Sleep(apart - (GetTickCount() - lastClick));
         lastClick = GetTickCount();
-        RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+        ClickAt(at, "click 3");
         if (!OpenMenu())
             Shot((std::string("no-menu-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()).c_str());
         ASSERT_TRUE(OpenMenu()) << "no popup menu at " << at.x << "," << at.y << " shown " << IsWindowVisible(phrase);
@@ -134,6 +139,13 @@ protected:
         SettingsRecord record = RecordWith(path, size);
         record.hold = 1;
         ASSERT_NO_FATAL_FAILURE(ShowOnRecord(record));
+    }
+
+    // Started on 並べ替え, its five rows listed.
+    void StartOnSort()
+    {
+        ASSERT_NO_FATAL_FAILURE(StartAt(SORT_PATH, sizeof SORT_PATH));
+        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
     }
 
     HWND Editor() { return ShownProcessWindow(fenlop, "#32770", EDITOR_CAPTION); }
@@ -253,8 +265,7 @@ TEST_F(LibraryE2E, AnEmptyTreeOffersNewAndCreatesTheLibrary)
     RightClickAt(EmptyTreeSpace());
     Shot("tree-menu-empty");
     Choose({'N'});
-    ASSERT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル"}); }))
-        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    ASSERT_TRUE(TopLabelsBecome(Texts({"新しいラベル"}))) << Joined(TopLabels());
 
     std::string dir = folder + "\\expected";
     CreateDirectoryA(dir.c_str(), nullptr);
@@ -267,9 +278,7 @@ TEST_F(LibraryE2E, AnEmptyTreeOffersNewAndCreatesTheLibrary)
     // The new library takes labels at once.
     RightClickLabel({"新しいラベル"});
     Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});
-    EXPECT_TRUE(WaitUntil([&] {
-        return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル", "新しいラベル～1"});
-    })) << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_TRUE(TopLabelsBecome(Texts({"新しいラベル", "新しいラベル～1"}))) << Joined(TopLabels());
 }
 
 TEST_F(LibraryE2E, AFileBrokenWhileRunningEmptiesTheTreeAndNewStartsAFreshLibrary)
@@ -285,8 +294,7 @@ TEST_F(LibraryE2E, AFileBrokenWhileRunningEmptiesTheTreeAndNewStartsAFreshLibrar
 
     RightClickAt(EmptyTreeSpace());
     Choose({'N'});
-    EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"新しいラベル"}); }))
-        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_TRUE(TopLabelsBecome(Texts({"新しいラベル"}))) << Joined(TopLabels());
     EXPECT_EQ(ReadFileBytes(folder + "\\fenlop.001"), broken) << "the broken file is kept aside";
     EXPECT_NE(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);
     // The list of the old library's label goes into no label of the new one.
@@ -345,8 +353,7 @@ TEST_F(LibraryE2E, EveryTreeCommandRewritesTheFileAsTheLibraryDoes)
     HTREEITEM target = FindTreeItem(tree, fenlop.handle, {MOVE});
     ASSERT_TRUE(target);
     EXPECT_EQ(TreeChildNames(tree, fenlop.handle, target), Texts({"挨拶", "新しいラベル", "新しいラベル～1"}));
-    EXPECT_EQ(TreeChildNames(tree, fenlop.handle, nullptr),
-              Texts({"挨拶", "挨拶～1", "挨拶～2", "新しいラベル", "移動先", "長い一覧"}));
+    EXPECT_EQ(TopLabels(), Texts({"挨拶", "挨拶～1", "挨拶～2", "新しいラベル", "移動先", "長い一覧"}));
 }
 
 TEST_F(LibraryE2E, CopiedPhrasesGrayTheTreesPasteAndACopiedLabelEnablesIt)
@@ -405,31 +412,21 @@ TEST_F(LibraryE2E, AClipFileAnotherProgramWroteOutlivesTheStartACopyAndTheExit)
 
 TEST_F(LibraryE2E, ListMenuCutsPastesAndOffersEditOnlyWithASelection)
 {
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    ASSERT_NO_FATAL_FAILURE(StartOnSort());
     RightClickAt(OnRow(ItemRect(Remote(), 1)));
     Shot("list-menu");
     Choose({'D'});
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "D", "E"}); }));
     // Every edit reaches the file at once, without a label switch.
     EXPECT_TRUE(WaitUntil([&] { return Find(ReadFileBytes(library), "\"B\"") == std::string::npos; }, 3000));
-    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    std::string package = data ? std::string((const char*)GlobalLock(data), 3) : "";
-    if (data)
-        GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(package, std::string("\x08" "B\0", 3));
+    EXPECT_EQ(Held(CF_TEXT, 2000).substr(0, 3), std::string("\x08" "B\0", 3));
 
     // Paste goes in before the selected row.
     RightClickAt(OnRow(ItemRect(Remote(), 2)));
     Choose({'V'});
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "C", "B", "D", "E"}); }))
         << Joined(ListTexts(Remote()));
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return Find(bytes, "\"C\"") < Find(bytes, "\"B\"") && Find(bytes, "\"B\"") < Find(bytes, "\"D\"");
-    }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsInOrder({"C", "B", "D"}); }, 3000));
 
     // With a row selected the last item edits it; with none it makes a new one.
     HWND dialog = EditorAt(OnRow(ItemRect(Remote(), 0)));
@@ -543,11 +540,7 @@ TEST_F(LibraryE2E, CtrlAInTheEditorSelectsItAllAndAltNAppendsThePhraseToTheFileA
 TEST_F(LibraryE2E, APlaceholderInsertedFromTheEditorIsFilledAtTheSend)
 {
     struct FillingOn {
-        FillingOn()
-        {
-            DWORD on = 1;
-            RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases", REG_DWORD, &on, sizeof on);
-        }
+        FillingOn() { SetOption("FillPhrases", 1); }
         ~FillingOn() { RegDeleteKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "FillPhrases"); }
     } filling;
     StartTarget();
@@ -598,9 +591,8 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
     POINT first = OnRow(ItemRect(Remote(), 1));
     POINT third = OnRow(ItemRect(Remote(), 3));
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(first.x) + " " + std::to_string(first.y) +
-            " click 1 mousemove " + std::to_string(third.x) + " " + std::to_string(third.y) +
-            " keydown shift click 1 keyup shift");
+    ClickAt(first, "click 1 mousemove " + std::to_string(third.x) + " " + std::to_string(third.y) +
+                       " keydown shift click 1 keyup shift");
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 3; }));
     RightClickAt(OnRow(ItemRect(Remote(), 2)));
     ASSERT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 3) << "the right-click keeps the selection";
@@ -629,8 +621,7 @@ TEST_F(LibraryE2E, EditingTheFirstOfThreeSelectedRowsReplacesOnlyThatRow)
 // end in the editor joins it there, and the list shows both.
 TEST_F(LibraryE2E, APhraseAddedAfterAnOutsideChangeJoinsThePhraseTheOtherProgramAdded)
 {
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    ASSERT_NO_FATAL_FAILURE(StartOnSort());
     std::string bytes = ReadFileBytes(library);
     size_t open = bytes.rfind("        <p>\r\n", Find(bytes, "\"A\"\r\n"));
     std::string theirs = bytes.substr(0, open) + "        <p>\r\n        \"F\"\r\n        </p>\r\n" +
@@ -679,7 +670,6 @@ protected:
         }
         return bytes;
     }
-    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
     bool StatusSays(const std::string& text)
     {
         return WaitUntil([&] { return Status() == text; }, 3000);
@@ -691,8 +681,7 @@ protected:
 // then open; the other program's label keeps its phrases.
 TEST_F(OutsideE2E, AnEditOfALabelRenamedOutsideIsStoredAtOnceWhereItStood)
 {
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    ASSERT_NO_FATAL_FAILURE(StartOnSort());
     std::string theirs = Changed(SORT, "整列");
     ASSERT_TRUE(WriteFileBytes(library, theirs));
 
@@ -700,7 +689,7 @@ TEST_F(OutsideE2E, AnEditOfALabelRenamedOutsideIsStoredAtOnceWhereItStood)
     Choose({'D'});
     EXPECT_TRUE(StatusSays("ラベル「並べ替え」がほかで取り除かれていたため、編集を「並べ替え」に保存しました")) << Status();
     Shot("store-label-gone");
-    EXPECT_EQ(TreeChildNames(tree, fenlop.handle, nullptr), Texts({"挨拶", SORT, "整列", MOVE, "長い一覧"}));
+    EXPECT_EQ(TopLabels(), Texts({"挨拶", SORT, "整列", MOVE, "長い一覧"}));
     EXPECT_EQ(Selected(), Texts({SORT}));
     EXPECT_EQ(ListTexts(Remote()), Texts({"A", "C", "D", "E"}));
     std::string bytes = ReadFileBytes(library);
@@ -719,8 +708,7 @@ TEST_F(OutsideE2E, AnEditOfALabelRenamedOutsideIsStoredAtOnceWhereItStood)
 // goes into neither of the two, but into a label of its own beside.
 TEST_F(OutsideE2E, AnEqualNamedLabelPutBeforeTheOpenOneDoesNotTakeTheEdit)
 {
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    ASSERT_NO_FATAL_FAILURE(StartOnSort());
     std::string theirs = Changed(SORT, nullptr, SORT, "    <u>\"並べ替え\"\r\n    </u>\r\n");
     ASSERT_TRUE(WriteFileBytes(library, theirs));
 
@@ -748,34 +736,17 @@ TEST_F(OutsideE2E, ARenameAfterTheSiblingsChangedOutsideIsRefusedAndTheTreeReadA
     EXPECT_EQ(EndRenaming("整列"), "") << "no message box: the status bar says why";
     EXPECT_TRUE(StatusSays("ファイルがほかで変更されていたため、「整列」への名前の変更はしませんでした。読み直します")) << Status();
     EXPECT_EQ(ReadFileBytes(library), theirs) << "no second label 整列";
-    EXPECT_TRUE(WaitUntil([&] {
-        return TreeChildNames(tree, fenlop.handle, nullptr) == Texts({"挨拶", SORT, "整列", "長い一覧"});
-    })) << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    EXPECT_TRUE(TopLabelsBecome(Texts({"挨拶", SORT, "整列", "長い一覧"}))) << Joined(TopLabels());
 }
 
 TEST_F(LibraryE2E, WithTheClipboardKeptTheEditorLeavesTheUsersCopyInPlace)
 {
-    HKEY key;
-    DWORD on = 1;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
-    RegSetValueExA(key, "RestoreClipboard", 0, REG_DWORD, (const BYTE*)&on, sizeof on);
-    RegCloseKey(key);
-    StartAt(SORT_PATH, sizeof SORT_PATH);
-    ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"A", "B", "C", "D", "E"}); }));
+    SetOption("RestoreClipboard", 1);
+    ASSERT_NO_FATAL_FAILURE(StartOnSort());
     const char copied[] = "ユーザーのコピー";
     ASSERT_TRUE(SetClipboardText(copied));
     DWORD before = GetClipboardSequenceNumber();
-    auto held = [] {
-        std::string text;
-        if (WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000)) {
-            if (HGLOBAL block = GetClipboardData(CF_TEXT)) {
-                text = (const char*)GlobalLock(block);
-                GlobalUnlock(block);
-            }
-            CloseClipboard();
-        }
-        return text;
-    };
+    auto held = [] { return HeldText(2000); };
 
     // An edit, then a new phrase: the text goes in and out of the editor,
     // never through the clipboard.
@@ -850,12 +821,21 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
         GetWindowRect(GetDlgItem(dialog, id), &r);
         return r;
     };
+    // How far each control's left and top move when the dialog grows by
+    // 120 x 90 pixels: the text box grows instead, the buttons and the
+    // grip keep to the bottom right, the caret indicator to the bottom and
+    // the hidden OK(&N) stays.
+    const struct {
+        int id, dx, dy;
+    } follows[] = {{IDC_EDIT_TEXT, 0, 0},  {IDC_EDIT_OK, 120, 90}, {IDC_EDIT_CANCEL, 120, 90},
+                   {IDC_SIZEGRIP, 120, 90}, {IDC_EDIT_POS, 0, 90}, {IDC_EDIT_POS_FRAME, 0, 90},
+                   {IDC_EDIT_OK_KEY, 0, 0}};
     RECT start;
     GetWindowRect(dialog, &start);
     // As laid out by the dialog's template, before any resizing.
-    RECT text = place(IDC_EDIT_TEXT), ok = place(IDC_EDIT_OK), cancel = place(IDC_EDIT_CANCEL),
-         pos = place(IDC_EDIT_POS), frame = place(IDC_EDIT_POS_FRAME), grip = place(IDC_SIZEGRIP),
-         hidden = place(IDC_EDIT_OK_KEY);
+    std::vector<RECT> before;
+    for (const auto& f : follows)
+        before.push_back(place(f.id));
     SetWindowPos(dialog, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
     RECT small;
     GetWindowRect(dialog, &small);
@@ -865,28 +845,19 @@ TEST_F(LibraryE2E, TheEditorKeepsItsMinimumSizeAndItsControlsFollowTheEdges)
     const int width = start.right - start.left, height = start.bottom - start.top;
     SetWindowPos(dialog, nullptr, 0, 0, width + 120, height + 90, SWP_NOMOVE | SWP_NOZORDER);
     Shot("editor-grown");
-    RECT text2 = place(IDC_EDIT_TEXT), ok2 = place(IDC_EDIT_OK), cancel2 = place(IDC_EDIT_CANCEL),
-         pos2 = place(IDC_EDIT_POS), frame2 = place(IDC_EDIT_POS_FRAME), grip2 = place(IDC_SIZEGRIP),
-         hidden2 = place(IDC_EDIT_OK_KEY);
-    EXPECT_EQ(text2.left, text.left);
-    EXPECT_EQ(text2.top, text.top);
-    EXPECT_EQ(text2.right - text.right, 120);
-    EXPECT_EQ(text2.bottom - text.bottom, 90);
-    for (auto pair : {std::make_pair(ok, ok2), std::make_pair(cancel, cancel2), std::make_pair(grip, grip2)}) {
-        EXPECT_EQ(pair.second.left - pair.first.left, 120);
-        EXPECT_EQ(pair.second.top - pair.first.top, 90);
+    for (size_t i = 0; i < before.size(); i++) {
+        RECT after = place(follows[i].id);
+        EXPECT_EQ(after.left - before[i].left, follows[i].dx) << follows[i].id;
+        EXPECT_EQ(after.top - before[i].top, follows[i].dy) << follows[i].id;
     }
-    for (auto pair : {std::make_pair(pos, pos2), std::make_pair(frame, frame2)}) {
-        EXPECT_EQ(pair.second.left, pair.first.left);
-        EXPECT_EQ(pair.second.top - pair.first.top, 90);
-    }
-    EXPECT_EQ(hidden2.left, hidden.left);
-    EXPECT_EQ(hidden2.top, hidden.top);
+    RECT text = place(IDC_EDIT_TEXT), grip = place(IDC_SIZEGRIP);
+    EXPECT_EQ(text.right - before[0].right, 120);
+    EXPECT_EQ(text.bottom - before[0].bottom, 90);
     RECT client;
     GetClientRect(dialog, &client);
     MapWindowPoints(dialog, nullptr, (POINT*)&client, 2);
-    EXPECT_EQ(grip2.right, client.right);
-    EXPECT_EQ(grip2.bottom, client.bottom);
+    EXPECT_EQ(grip.right, client.right);
+    EXPECT_EQ(grip.bottom, client.bottom);
     SendMessageA(GetDlgItem(dialog, IDC_EDIT_CANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(EditorGone());
 }
@@ -1001,48 +972,14 @@ TEST_F(LibraryE2E, TheEndOfTheSessionKeepsThePhraseOpenInTheEditor)
 // user works on.
 class HeldFileE2E : public LibraryE2E {
 protected:
-    HANDLE lock = INVALID_HANDLE_VALUE;
     const std::string original = ReadFileBytes(WindowsPath(E2E_DATA "/library.htm"));
 
-    void Hold()
+    // Started on the business label, whose first phrase Ctrl+D moves down
+    // a row while the file is held.
+    void StartAndMoveWhileHeld()
     {
-        lock = CreateFileA(library.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    }
-
-    void Free()
-    {
-        if (lock != INVALID_HANDLE_VALUE)
-            CloseHandle(lock);
-        lock = INVALID_HANDLE_VALUE;
-    }
-
-    void TearDown() override
-    {
-        Free();
-        LibraryE2E::TearDown();
-    }
-
-    std::string Status() { return EditText(GetDlgItem(phrase, IDC_STATUS)); }
-
-    // On the business label, Ctrl+D moves the first phrase down a row while
-    // the file is held: the list's edit waits.
-    const std::vector<std::string> moved = Texts({BUSINESS[1], BUSINESS[0], BUSINESS[2]});
-    void MoveWhileHeld()
-    {
-        StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH);
-        ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }));
-        ASSERT_NO_FATAL_FAILURE(Hold());
-        PressChord({VK_CONTROL}, 'D');
-        ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == moved; }));
-    }
-
-    bool MovedStored(DWORD ms = 5000)
-    {
-        return WaitUntil([&] {
-            std::string bytes = ReadFileBytes(library);
-            return Find(bytes, "\"いつもお世話") < Find(bytes, "\"お世話になっております。\"");
-        }, ms);
+        ASSERT_NO_FATAL_FAILURE(StartAt(BUSINESS_PATH, sizeof BUSINESS_PATH));
+        ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
     }
 };
 
@@ -1054,16 +991,16 @@ TEST_F(HeldFileE2E, ADropWhileTheFileIsHeldMovesNothing)
     const std::vector<std::string> rows = Texts({"A", "B", "C", "D", "E"});
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == rows; }));
     POINT c = OnRow(ItemRect(Remote(), 2));
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+    ClickAt(c);
     ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
     Sleep(GetDoubleClickTime() + 100);
     RECT label = TreeItemRect(tree, fenlop.handle, {MOVE});
     ASSERT_GT(label.right, label.left);
-    ASSERT_NO_FATAL_FAILURE(Hold());
+    ASSERT_NO_FATAL_FAILURE(HoldFile());
     Drag(c, Centre(label), false);
     EXPECT_FALSE(WaitUntil([&] { return ListTexts(Remote()) != rows; }, 1500)) << Joined(ListTexts(Remote()));
     EXPECT_EQ(Selected(), Texts({SORT}));
-    Free();
+    LetGoOfFile();
     Sleep(1500);  // a store the drop left waiting would be tried by now
     EXPECT_EQ(ReadFileBytes(library), original);
     EXPECT_EQ(ListTexts(Remote()), rows);
@@ -1074,17 +1011,17 @@ TEST_F(HeldFileE2E, ADropWhileTheFileIsHeldMovesNothing)
 // the file would let its delete cut that label.
 TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
 {
-    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
+    ASSERT_NO_FATAL_FAILURE(StartAndMoveWhileHeld());
     EXPECT_TRUE(WaitUntil([&] { return Status().find("保存できません") != std::string::npos; }, 3000))
         << "the status bar says the edits wait: " << Status();
     Shot("store-waiting");
     RECT sort = TreeItemRect(tree, fenlop.handle, {SORT});
     ASSERT_GT(sort.right, sort.left);
     POINT at = OnRow(sort);
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3");
+    ClickAt(at, "click 3");
     EXPECT_FALSE(WaitUntil([&] { return ShownMenu() != nullptr; }, 1500)) << "a menu opened";
     EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
-    Free();
+    LetGoOfFile();
     if (ShownMenu())
         Choose({'D'});
     ASSERT_TRUE(MovedStored()) << "the moved phrase is stored once the file is free";
@@ -1099,7 +1036,7 @@ TEST_F(HeldFileE2E, ARightClickOnAnotherLabelWhileEditsWaitOpensNoMenu)
 // tree offers no new library, which would leave the waiting edits no label.
 TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
 {
-    ASSERT_NO_FATAL_FAILURE(MoveWhileHeld());
+    ASSERT_NO_FATAL_FAILURE(StartAndMoveWhileHeld());
     RightClickLabel({"挨拶", "ビジネス"});
     Choose({VK_UP, VK_UP, VK_RIGHT, 'D'});  // a new label below
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) == 0; }, 5000));
@@ -1108,9 +1045,8 @@ TEST_F(HeldFileE2E, AnEmptyTreeWhileEditsWaitOffersNoNewLibraryAndIsReadAgain)
     Choose({'N'});
     Sleep(300);
     EXPECT_EQ(ListTexts(Remote()), moved);
-    Free();
-    EXPECT_TRUE(WaitUntil([&] { return TreeChildNames(tree, fenlop.handle, nullptr).size() == 4; }, 5000))
-        << Joined(TreeChildNames(tree, fenlop.handle, nullptr));
+    LetGoOfFile();
+    EXPECT_TRUE(WaitUntil([&] { return TopLabels().size() == 4; }, 5000)) << Joined(TopLabels());
     EXPECT_EQ(Selected(), Texts({"挨拶", "ビジネス"}));
     EXPECT_TRUE(MovedStored());
     EXPECT_EQ(Find(ReadFileBytes(library), "\"新しいラベル\""), std::string::npos);

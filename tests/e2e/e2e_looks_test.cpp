@@ -14,38 +14,6 @@ const char BREAKS_PATH[] = "改行\0";
 const char* const BREAK_ROWS[] = {"先頭", "あい\r\nうえ", "あい↓うえ", "あいうえ"};
 const int TWO_LINES = 1, MARKED = 2, ONE_LINE = 3;
 
-// The screen's pixels in rc (screen coordinates), one 32-bit value each.
-std::vector<DWORD> ScreenPixels(const RECT& rc)
-{
-    int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    std::vector<DWORD> pixels;
-    if (width <= 0 || height <= 0)
-        return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
-            GdiFlush();
-            pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)width * height);
-        }
-        SelectObject(memory, old);
-        DeleteObject(dib);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 size_t Colours(const std::vector<DWORD>& pixels)
 {
     std::vector<DWORD> seen;

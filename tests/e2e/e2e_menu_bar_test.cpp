@@ -4,6 +4,7 @@
 #include "tests/e2e/e2e_fixture.h"
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -28,18 +29,9 @@ struct Pixels {
     // Share of the most frequent colour, and that colour.
     COLORREF Dominant(double* share = nullptr) const
     {
-        std::vector<std::pair<COLORREF, int>> seen;
-        for (COLORREF p : colours) {
-            bool found = false;
-            for (auto& s : seen)
-                if (s.first == p) {
-                    s.second++;
-                    found = true;
-                    break;
-                }
-            if (!found)
-                seen.push_back({p, 1});
-        }
+        std::map<COLORREF, int> seen;
+        for (COLORREF p : colours)
+            seen[p]++;
         std::pair<COLORREF, int> best{0, 0};
         for (auto& s : seen)
             if (s.second > best.second)
@@ -55,29 +47,8 @@ Pixels ReadScreen(const RECT& rc)
     Pixels px;
     px.width = rc.right - rc.left;
     px.height = rc.bottom - rc.top;
-    if (px.width <= 0 || px.height <= 0)
-        return px;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = px.width;
-    bi.bmiHeader.biHeight = -px.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, px.width, px.height, screen, rc.left, rc.top, SRCCOPY);
-    GdiFlush();
-    const BYTE* b = (const BYTE*)bits;
-    for (int i = 0; i < px.width * px.height; i++)
-        px.colours.push_back(RGB(b[4 * i + 2], b[4 * i + 1], b[4 * i]));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    for (DWORD p : ScreenPixels(rc))
+        px.colours.push_back(RGB(GetBValue(p), GetGValue(p), GetRValue(p)));  // 0x00RRGGBB to a COLORREF
     return px;
 }
 
@@ -87,44 +58,6 @@ std::string Hex(COLORREF c)
     snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
     return text;
 }
-
-// Sets a string value of HKEY_CURRENT_USER for the programs started from
-// now on, and puts the old state back at the end of the scope.
-class RegistryString {
-public:
-    RegistryString(const char* keyPath, const char* name, const char* value) : keyPath_(keyPath), name_(name)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
-            return;
-        DWORD size = sizeof old_ - 1;
-        DWORD type = 0;
-        had_ = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)old_, &size) == ERROR_SUCCESS && type == REG_SZ;
-        old_[sizeof old_ - 1] = '\0';
-        set_ = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)value, (DWORD)strlen(value) + 1) == ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
-    ~RegistryString()
-    {
-        HKEY key;
-        if (!set_ || RegOpenKeyExA(HKEY_CURRENT_USER, keyPath_, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
-            return;
-        if (had_)
-            RegSetValueExA(key, name_, 0, REG_SZ, (const BYTE*)old_, (DWORD)strlen(old_) + 1);
-        else
-            RegDeleteValueA(key, name_);
-        RegCloseKey(key);
-    }
-    bool set() const { return set_; }
-
-private:
-    const char* keyPath_;
-    const char* name_;
-    char old_[64] = {};
-    bool had_ = false;
-    bool set_ = false;
-};
 
 class MenuBarE2E : public FenlopE2E {
 protected:
@@ -232,8 +165,7 @@ TEST_F(MenuBarE2E, TheOpenedItemHasTheHighlightBackground)
     ASSERT_EQ(Bar().Count(highlight), 0);
 
     // A click on the first item opens its popup.
-    int y = (bar.top + bar.bottom) / 2;
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(bar.left + 25) + " " + std::to_string(y) + " click 1");
+    ClickAt(POINT{bar.left + 25, (bar.top + bar.bottom) / 2});
     ASSERT_TRUE(WaitUntil([] { return FindWindowA("#32768", nullptr) != nullptr; }, 3000)) << "no popup opened";
     ASSERT_TRUE(WaitUntil([&] { return Bar().Count(highlight) > 100; }, 3000)) << Describe(Bar());
     Shot("menu-bar-open");
@@ -265,7 +197,7 @@ TEST_F(MenuBarE2E, TheOpenedItemHasTheHighlightBackground)
 
 TEST_F(MenuBarE2E, WithoutVisualStylesTheBarIsTheSystems)
 {
-    RegistryString off(THEME_KEY, "ThemeActive", "0");
+    RegistryValue off(HKEY_CURRENT_USER, THEME_KEY, "ThemeActive", "0");
     ASSERT_TRUE(off.set());
     ExpectSystemBar("menu-bar-unthemed");
 }
@@ -273,7 +205,7 @@ TEST_F(MenuBarE2E, WithoutVisualStylesTheBarIsTheSystems)
 TEST_F(MenuBarE2E, OnNt51WithVisualStylesTheBarIsTheSystems)
 {
     // The reported version of this one program: 5.1.
-    RegistryString xp(APP_DEFAULTS_KEY, "Version", "winxp");
+    RegistryValue xp(HKEY_CURRENT_USER, APP_DEFAULTS_KEY, "Version", "winxp");
     ASSERT_TRUE(xp.set());
     ExpectSystemBar("menu-bar-nt51");
 }

@@ -26,8 +26,7 @@ TEST_F(FenlopE2E, FirstStartWritesTheDefaultsAndASecondStartChangesNothing)
     Process second = StartProcess("\"" + folder + "\\fenlop.exe\"", folder);
     EXPECT_EQ(WaitForExit(&second), 0);
     EndProcess(&second);
-    SettingsRecord after;
-    ASSERT_TRUE(ReadRecord(&after, &size));
+    SettingsRecord after = Stored();
     EXPECT_EQ(memcmp(&stored, &after, sizeof after), 0);
     EXPECT_EQ(FindWindowA("FLPTray", nullptr), tray);
     EXPECT_EQ(WaitForExit(&fenlop, 0), -1) << "the first instance must keep running";
@@ -56,9 +55,7 @@ TEST_F(FenlopE2E, WithHoldTheWindowStaysAndEscapeHidesItAnyway)
 {
     SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
     record.hold = 1;
-    WriteRecord(record);
-    StartTarget();
-    StartFenlop();
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget(record));
     EXPECT_EQ(WindowText(phrase), "Fenlop *");
     FocusTarget();
     CallUp();
@@ -91,8 +88,7 @@ TEST_F(FenlopE2E, DoubleClickSendsAndADoubleClickBelowTheLastRowOnlyHides)
     ASSERT_NO_FATAL_FAILURE(CallUpOverTarget());
     RECT row = ItemRect(Remote(), 2);
     ASSERT_GT(row.right, row.left);
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(row.left + 20) + " " +
-            std::to_string((row.top + row.bottom) / 2) + " click --repeat 2 --delay 80 1");
+    ClickAt(POINT{row.left + 20, (row.top + row.bottom) / 2}, "click --repeat 2 --delay 80 1");
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == BUSINESS[2]; })) << EditText(edit);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
 
@@ -103,8 +99,7 @@ TEST_F(FenlopE2E, DoubleClickSendsAndADoubleClickBelowTheLastRowOnlyHides)
     RECT last = ItemRect(Remote(), 2);
     int y = last.bottom + 40;
     ASSERT_LT(y, listRect.bottom - 5);
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(last.left + 20) + " " + std::to_string(y) +
-            " click --repeat 2 --delay 80 1");
+    ClickAt(POINT{last.left + 20, y}, "click --repeat 2 --delay 80 1");
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
     Sleep(300);
     EXPECT_EQ(EditText(edit), BUSINESS[2]);
@@ -114,9 +109,7 @@ TEST_F(FenlopE2E, CallUpAndPasteMessagesFromAnotherProcess)
 {
     SettingsRecord record = RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH);
     record.calcEnterNewline = 1;
-    WriteRecord(record);
-    StartTarget();
-    StartFenlop();
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget(record));
 
     // Not a window: refused, and no target is taken.
     PostMessageA(tray, MSG_CALL_UP, IDC_PHRASE_HOTKEY, (LPARAM)0x7654321);
@@ -145,13 +138,7 @@ TEST_F(FenlopE2E, AnExcludedTitleGetsNoPasteAndTheWindowStays)
     EXPECT_TRUE(StaysVisible(true));
     EXPECT_EQ(EditText(edit), "");
     // The phrase is on the clipboard all the same.
-    ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    std::string text = data ? (const char*)GlobalLock(data) : "";
-    if (data)
-        GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(text, BUSINESS[0]);
+    EXPECT_EQ(HeldText(2000), BUSINESS[0]);
 }
 
 TEST_F(FenlopE2E, SwitchingLabelsStoresTheList)
@@ -169,8 +156,7 @@ TEST_F(FenlopE2E, SwitchingLabelsStoresTheList)
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == tree; }));
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"既存"}); }));
-    std::string bytes = ReadFileBytes(library);
-    EXPECT_LT(Find(bytes, "\"B\""), Find(bytes, "\"A\""));
+    EXPECT_TRUE(FileHoldsInOrder({"B", "A"}));
     PressKey(VK_UP);
     EXPECT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
 }
@@ -180,19 +166,14 @@ TEST_F(FenlopE2E, ExitWritesTheLibraryAndThenTheRecord)
     ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     PressChord({VK_CONTROL}, 'D');
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
-    std::string before = ReadFileBytes(library);
-    EXPECT_LT(Find(before, "\"A\""), Find(before, "\"B\"")) << "nothing is written before the exit";
+    EXPECT_TRUE(FileHoldsInOrder({"A", "B"})) << "nothing is written before the exit";
     MoveWindow(phrase, 40, 60, 500, 400, TRUE);
     RECT rc;
     GetWindowRect(phrase, &rc);
     ExitByCommand();
 
-    std::string after = ReadFileBytes(library);
-    EXPECT_LT(Find(after, "\"B\""), Find(after, "\"A\""));
-    SettingsRecord stored;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&stored, &size));
-    ASSERT_EQ(size, 644u);
+    EXPECT_TRUE(FileHoldsInOrder({"B", "A"}));
+    SettingsRecord stored = Stored();
     EXPECT_EQ(memcmp(stored.selectedLabelPath, SORT_PATH, sizeof SORT_PATH), 0);
     EXPECT_EQ(stored.windowLeft, rc.left);
     EXPECT_EQ(stored.windowTop, rc.top);
@@ -216,11 +197,8 @@ TEST_F(FenlopE2E, CloseToTheTrayWindowSavesTheLibraryButNotTheWindowState)
     PostMessageA(tray, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForExit(&fenlop), 0);
 
-    std::string after = ReadFileBytes(library);
-    EXPECT_LT(Find(after, "\"B\""), Find(after, "\"A\""));
-    SettingsRecord stored;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&stored, &size));
+    EXPECT_TRUE(FileHoldsInOrder({"B", "A"}));
+    SettingsRecord stored = Stored();
     EXPECT_EQ(memcmp(stored.selectedLabelPath, GREETING_PATH, sizeof GREETING_PATH), 0)
         << "the phrase window's destruction did not run";
 }
@@ -258,7 +236,7 @@ TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
 {
     ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     POINT c = OnRow(ItemRect(Remote(), 2));
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(c.x) + " " + std::to_string(c.y) + " click 1");
+    ClickAt(c);
     ASSERT_TRUE(WaitUntil([&] { return FirstSelected(list) == 2; }));
     // The press that starts the drag must not count as a double-click.
     Sleep(GetDoubleClickTime() + 100);
@@ -280,26 +258,21 @@ TEST_F(FenlopE2E, DropOnALabelMovesThePhraseAndWithCtrlCopiesIt)
     EXPECT_NE(Find(bytes, "\"C\""), std::string::npos) << "the copy stays in its label";
 }
 
-int HotKeyOf(HWND dialog, int id)
-{
-    return (int)(SendMessageA(GetDlgItem(dialog, id), HKM_GETHOTKEY, 0, 0) & 0xFFFF);
-}
-
 TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget());
     const int newKey = HOTKEY_CTRL_ALT | 'K';
+    HWND dialog = nullptr;
+    // The hot key control id, once focused, takes the chord of key.
+    auto typeHotKey = [&](int id, int key) {
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, id); })) << id;
+        CallUpByHotKey(key);
+        return WaitUntil([&] { return (SendMessageA(GetDlgItem(dialog, id), HKM_GETHOTKEY, 0, 0) & 0xFFFF) == key; });
+    };
 
-    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
-    PressKey('S');
-    HWND dialog = ShownProcessWindow(fenlop, "#32770", "設定");
+    dialog = OpenSettings();
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PHRASE_HOTKEY); }));
-    CallUpByHotKey(newKey);
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_PHRASE_HOTKEY) == newKey; }));
+    ASSERT_TRUE(typeHotKey(IDC_PHRASE_HOTKEY, newKey));
     Shot("settings-dialog");
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
@@ -315,18 +288,11 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(phrase); }));
 
-    PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
-    ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
-    PressKey('S');
-    dialog = ShownProcessWindow(fenlop, "#32770", "設定");
+    dialog = OpenSettings();
     ASSERT_TRUE(dialog);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_PHRASE_HOTKEY); }));
-    CallUpByHotKey(HOTKEY_CTRL_ALT | 'L');
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_PHRASE_HOTKEY) == (HOTKEY_CTRL_ALT | 'L'); }));
+    ASSERT_TRUE(typeHotKey(IDC_PHRASE_HOTKEY, HOTKEY_CTRL_ALT | 'L'));
     PressKey(VK_TAB);
-    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_CALC_HOTKEY); }));
-    CallUpByHotKey(HOTKEY_CTRL_ALT | 'M');
-    ASSERT_TRUE(WaitUntil([&] { return HotKeyOf(dialog, IDC_CALC_HOTKEY) == (HOTKEY_CTRL_ALT | 'M'); }));
+    ASSERT_TRUE(typeHotKey(IDC_CALC_HOTKEY, HOTKEY_CTRL_ALT | 'M'));
     PressKey(VK_TAB);
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == GetDlgItem(dialog, IDC_CALC_ENTER); }));
     PressKey(VK_SPACE);
@@ -338,7 +304,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     EXPECT_TRUE(StaysVisible(false)) << "the phrase window is not shown under the dialog";
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; })) << "the dialog comes forward instead";
     SendMessageA(phrase, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(ReadRecord(&stored, &size));
+    stored = Stored();
     EXPECT_EQ(stored.phraseHotKey, newKey);
     EXPECT_EQ(stored.calcHotKey, 0);
     EXPECT_EQ(stored.calcEnterNewline, 0);
@@ -351,7 +317,7 @@ TEST_F(FenlopE2E, SettingsDialogRegistersOnOkAndRestoresEverythingOnCancel)
     CallUpByHotKey(newKey);
     EXPECT_TRUE(WaitUntil([&] { return PhraseWindowReady(); }));
     ExitByCommand();
-    ASSERT_TRUE(ReadRecord(&stored, &size));
+    stored = Stored();
     EXPECT_EQ(stored.phraseHotKey, newKey);
     EXPECT_EQ(stored.calcHotKey, 0);
     EXPECT_EQ(stored.calcEnterNewline, 0);
@@ -366,9 +332,7 @@ TEST_F(FenlopE2E, LosingTheActivationHidesAndMinimiseHidesAndStoresTheLayout)
     RECT frame, own;
     GetWindowRect(targetFrame, &frame);
     GetWindowRect(phrase, &own);
-    auto click = [](int x, int y) {
-        RunUnix("/usr/bin/xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
-    };
+    auto click = [](int x, int y) { ClickAt(POINT{x, y}); };
     click(frame.left + 100, frame.top + 100);
     ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == targetFrame; }));
     EXPECT_TRUE(StaysVisible(true));
@@ -442,9 +406,7 @@ TEST_F(FenlopE2E, EscapeInTheTreeHidesAndTabGoesBackToTheList)
 
 TEST_F(FenlopE2E, ThePointerOverTheIconCapturesTheTargetForAClick)
 {
-    WriteRecord(RecordWith(BUSINESS_PATH, sizeof BUSINESS_PATH));
-    StartTarget();
-    StartFenlop();
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget());
     FocusTarget();
     // What the shell sends while the pointer passes over the icon and the
     // user clicks it: the click itself captures nothing.
@@ -459,24 +421,16 @@ TEST_F(FenlopE2E, ThePointerOverTheIconCapturesTheTargetForAClick)
 
 TEST_F(FenlopE2E, EndOfSessionStoresTheListAndWritesNoRecord)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
-    SettingsRecord before;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&before, &size));
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
+    SettingsRecord before = Stored();
     FocusTarget();
     CallUp();
     MoveWindow(phrase, 20, 20, 600, 450, TRUE);
     PressChord({VK_CONTROL}, 'D');
     ASSERT_TRUE(WaitUntil([&] { return ListTexts(Remote()) == Texts({"B", "A", "C", "D", "E"}); }));
     PostMessageA(tray, WM_ENDSESSION, TRUE, 0);
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return !bytes.empty() && Find(bytes, "\"B\"") < Find(bytes, "\"A\"");
-    }));
-    SettingsRecord after;
-    ASSERT_TRUE(ReadRecord(&after, &size));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsInOrder({"B", "A"}); }));
+    SettingsRecord after = Stored();
     EXPECT_EQ(memcmp(&before, &after, sizeof after), 0);
     EXPECT_EQ(WaitForExit(&fenlop, 0), -1) << "the process is left to the system";
 }
@@ -515,9 +469,7 @@ TEST_F(FenlopE2E, UnterminatedStringsInTheRecordAreCutAndAnExtendedKeyFlagIsDrop
     ASSERT_NO_FATAL_FAILURE(CallUpOverTarget(record));
     EXPECT_EQ(ItemCount(list), 0) << "no label is named by the path";
     ExitByCommand();
-    SettingsRecord stored;
-    DWORD size = 0;
-    ASSERT_TRUE(ReadRecord(&stored, &size));
+    SettingsRecord stored = Stored();
     EXPECT_EQ(stored.searchText[79], '\0');
     EXPECT_EQ(stored.findHistory[255], '\0');
 }
@@ -549,10 +501,7 @@ TEST_F(FenlopE2E, AcceleratorsToggleHoldAndMovePhrases)
         << Joined(ListTexts(Remote()));
     EXPECT_EQ(FirstSelected(list), 1);
     // The moves reach the file within a second of the last, without a switch.
-    EXPECT_TRUE(WaitUntil([&] {
-        std::string bytes = ReadFileBytes(library);
-        return Find(bytes, "\"B\"") < Find(bytes, "\"A\"") && Find(bytes, "\"A\"") < Find(bytes, "\"C\"");
-    }, 4000));
+    EXPECT_TRUE(WaitUntil([&] { return FileHoldsInOrder({"B", "A", "C"}); }, 4000));
 }
 
 // A chord whose modifiers rest half a second before the key: long enough
@@ -572,9 +521,7 @@ void HeldChord(const std::vector<BYTE>& modifiers, BYTE key)
 // after it arrives whole.
 TEST_F(FenlopE2E, AChordHeldRightAfterTheFocusIsHandedArrivesWhole)
 {
-    WriteRecord(RecordWith(SORT_PATH, sizeof SORT_PATH));
-    StartTarget();
-    StartFenlop();
+    ASSERT_NO_FATAL_FAILURE(StartOverTarget(RecordWith(SORT_PATH, sizeof SORT_PATH)));
     auto hide = [&] {
         if (IsWindowVisible(phrase))
             PressKey(VK_ESCAPE);

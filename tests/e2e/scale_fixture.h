@@ -13,47 +13,9 @@
 const char DESKTOP_KEY[] = "Control Panel\\Desktop";
 const char FONTS_KEY[] = "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts";
 
-// One DWORD value, set for the programs started from now on and put back
-// at the end of the scope.
-class RegistryDword {
-public:
-    RegistryDword(HKEY root, const char* keyPath, const char* name, DWORD value)
-        : root_(root), keyPath_(keyPath), name_(name)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(root, keyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        DWORD size = sizeof old_, type = 0;
-        had_ = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&old_, &size) == ERROR_SUCCESS && type == REG_DWORD;
-        set_ = RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value) == ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
-    ~RegistryDword()
-    {
-        HKEY key;
-        if (!set_ || RegOpenKeyExA(root_, keyPath_, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
-            return;
-        if (had_)
-            RegSetValueExA(key, name_, 0, REG_DWORD, (const BYTE*)&old_, sizeof old_);
-        else
-            RegDeleteValueA(key, name_);
-        RegCloseKey(key);
-    }
-    bool set() const { return set_; }
-
-private:
-    HKEY root_;
-    const char* keyPath_;
-    const char* name_;
-    DWORD old_ = 0;
-    bool had_ = false;
-    bool set_ = false;
-};
-
 // The display's scale for the programs started while it lives.
 struct DisplayScale {
-    RegistryDword user, machine;
+    RegistryValue user, machine;
     explicit DisplayScale(int dpi)
         : user(HKEY_CURRENT_USER, DESKTOP_KEY, "LogPixels", dpi),
           machine(HKEY_LOCAL_MACHINE, FONTS_KEY, "LogPixels", dpi)
