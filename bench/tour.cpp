@@ -96,11 +96,21 @@ int Tour(const std::string& folder, const std::string& shots)
     } else {
         WaitForInputIdle(fenlop.handle, WAIT_MS);
         printf("fenlop.exe runs; its icon is in the notification area, its window hidden.\n");
-        WaitUntil([&] {
-            if (GetForegroundWindow() != frame)
-                SetForegroundWindow(frame);
-            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
-        });
+        auto focusTarget = [&] {
+            WaitUntil([&] {
+                if (GetForegroundWindow() != frame)
+                    SetForegroundWindow(frame);
+                return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+            });
+        };
+        // A dialog shot once it has painted, and closed.
+        auto shootAndClose = [&](HWND dialog, const char* name, WPARAM command) {
+            Sleep(300);
+            Screenshot(shots + "/" + name + ".png");
+            PostMessageA(dialog, WM_COMMAND, command, 0);
+            WaitUntil([&] { return !IsWindow(dialog); });
+        };
+        focusTarget();
         printf("In the target editor: Ctrl+Alt+P (the phrase hot key)...\n");
         PressChord({VK_CONTROL, VK_MENU}, 'P');
         if (WaitUntil([&] { return IsWindowVisible(phrase) && FocusOf(phrase) == list; })) {
@@ -127,10 +137,7 @@ int Tour(const std::string& folder, const std::string& shots)
         PostMessageA(phrase, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = nullptr;
         if (WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
-            Sleep(300);
-            Screenshot(shots + "/3-about.png");
-            PostMessageA(about, WM_COMMAND, IDOK, 0);
-            WaitUntil([&] { return !IsWindow(about); });
+            shootAndClose(about, "3-about", IDOK);
         }
         // The list's popup menu on its first phrase, and the phrase editor.
         RECT row = ItemRect(RemoteList{list, fenlop.handle}, 0);
@@ -143,11 +150,8 @@ int Tour(const std::string& folder, const std::string& shots)
                 PressKey('E');
                 HWND editor = ShownProcessWindow(fenlop, "#32770", "定型文書編集");
                 if (editor) {
-                    Sleep(300);
-                    Screenshot(shots + "/5-editor.png");
+                    shootAndClose(editor, "5-editor", IDC_EDIT_CANCEL);
                     printf("%s\n", Utf8("The list's menu, 編集(E)...: the phrase editor opens on the phrase.").c_str());
-                    PostMessageA(editor, WM_COMMAND, IDC_EDIT_CANCEL, 0);
-                    WaitUntil([&] { return !IsWindow(editor); });
                 }
             }
         }
@@ -174,10 +178,7 @@ int Tour(const std::string& folder, const std::string& shots)
             PressKey('S');
             HWND dialog = nullptr;
             if (WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
-                Sleep(300);
-                Screenshot(shots + "/9-settings.png");
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-                WaitUntil([&] { return !IsWindow(dialog); });
+                shootAndClose(dialog, "9-settings", IDCANCEL);
             }
         }
         // F1 in the phrase window: the help viewer with its contents on the left.
@@ -197,11 +198,7 @@ int Tour(const std::string& folder, const std::string& shots)
         }
         // The calculator pad: a sum typed into the target editor.
         SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-        WaitUntil([&] {
-            if (GetForegroundWindow() != frame)
-                SetForegroundWindow(frame);
-            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
-        });
+        focusTarget();
         printf("In the target editor: Ctrl+Alt+C (the calculator's hot key)...\n");
         PressChord({VK_CONTROL, VK_MENU}, 'C');
         HWND pad = nullptr;
