@@ -79,8 +79,7 @@ TEST_F(ViewsTest, SelectAndExpandByNamePath)
 
 TEST_F(ViewsTest, NewLabelsAreSelectedAndStoreTheOpenList)
 {
-    Load(LIBRARY);
-    Select("b");
+    Open(LIBRARY, "b");
     InsertPhrase(list, -1, "typed");
     ASSERT_EQ(0, NewLabel(tree, 1));
     EXPECT_EQ("a(x(y),z),b,新しいラベル,c", Dump());
@@ -126,8 +125,7 @@ TEST_F(ViewsTest, FailedNewLabelReloadsAndReselects)
 
 TEST_F(ViewsTest, RenameChecksTheNameAndUpdatesItemAndRecord)
 {
-    Load(LIBRARY);
-    Select("a/x");
+    Open(LIBRARY, "a/x");
     HTREEITEM x = Item("a/x");
     std::string before = File();
     auto rename = [&](const char* name) {
@@ -157,8 +155,7 @@ TEST_F(ViewsTest, RenameChecksTheNameAndUpdatesItemAndRecord)
 
 TEST_F(ViewsTest, CutCopyAndPasteLabels)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     std::string before = File();
     ASSERT_EQ(0, CutOrCopyLabel(tree, 0));
     EXPECT_EQ(before, File());
@@ -201,8 +198,7 @@ TEST_F(ViewsTest, CutCopyAndPasteLabels)
 
 TEST_F(ViewsTest, CreateLibraryOnlyIntoAnEmptyTree)
 {
-    Load(LIBRARY);
-    Select("b");
+    Open(LIBRARY, "b");
     EXPECT_EQ(-1, CreateLibrary(tree));
     FreeSelectedPath();
     DeleteFileA(phrasePath.c_str());

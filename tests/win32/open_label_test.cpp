@@ -60,8 +60,7 @@ template <class F> bool PumpUntil(F condition, DWORD ms)
 
 TEST_F(ViewsTest, LabelEditsTakeTheOpenListAsItIsAndACutLabelsListBelongsToNoLabel)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     InsertPhrase(list, -1, "typed");
     ASSERT_EQ(0, CutOrCopyLabel(tree, 0));
     EXPECT_TRUE(Holds(ReadBytes(clipPath), "\"typed\"")) << "a copy takes the list's phrases";
@@ -146,8 +145,7 @@ TEST_F(ViewsTest, AWaitingStoreIsReportedTriedOnAndKeptInARecoveryFile)
     static std::vector<bool> reports;  // true: told that edits wait
     reports.clear();
     g_views.tell = [](const char* text) { reports.push_back(text[0] != '\0'); };
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     InsertPhrase(list, -1, "typed");
     char kept[PATH_BUFFER_SIZE];
     EXPECT_EQ(-1, KeepListInRecoveryFile(list, kept)) << "nothing waits yet";
@@ -174,8 +172,7 @@ TEST_F(ViewsTest, AWaitingStoreIsReportedTriedOnAndKeptInARecoveryFile)
 // moves nothing: the phrases stay in the source list, selected.
 TEST_F(ViewsTest, ADropTheFileRefusesLeavesThePhrasesWhereTheyWere)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     InsertPhrase(list, -1, "typed");
     ASSERT_EQ(0, StorePhraseListNow(list));
     std::string before = File();
@@ -216,8 +213,7 @@ TEST_F(ViewsTest, ADropTheFileRefusesLeavesThePhrasesWhereTheyWere)
 // rebuilt since the label was opened, the tree shows the open label.
 TEST_F(ViewsTest, ARebuiltTreeShowsTheOpenLabel)
 {
-    Load(LIBRARY);
-    Select("b");
+    Open(LIBRARY, "b");
     ASSERT_EQ(0, CutOrCopyLabel(tree, 0));
     Select("a");
     InsertPhrase(list, -1, "typed");
@@ -239,8 +235,7 @@ TEST_F(ViewsTest, ARebuiltTreeShowsTheOpenLabel)
 // free, and the open label's waiting list is kept meanwhile.
 TEST_F(ViewsTest, ATreeThatCannotBeReadIsReadAgain)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     InsertPhrase(list, -1, "typed");
     {
         FileLock lock(phrasePath);
@@ -256,8 +251,7 @@ TEST_F(ViewsTest, ATreeThatCannotBeReadIsReadAgain)
 
 TEST_F(ViewsTest, ADropMovesThroughTheClipboardOrNotAtAll)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     InsertPhrase(list, -1, "typed");
     SelectRows({1});
     ASSERT_EQ(0, DropPhrasesOnLabel(tree, list, Item("b"), 0));

@@ -64,8 +64,7 @@ std::string With(const char* from, const char* to)
 // user's as a new label beside the label, which is then the open one.
 TEST_F(OutsideChangeTest, AnEditThatCannotBeCarriedOverIsKeptAsANewLabelBeside)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     ReplaceOutside(With("\"two\"", "\"TWO\""));
     ASSERT_EQ(0, SetPhrase(list, 1, "2"));
     ASSERT_EQ(0, StorePhraseListNow(list));
@@ -119,8 +118,7 @@ TEST_F(OutsideChangeTest, AWriteInPlaceDuringTheRewriteIsNeverWrittenOver)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Load(LIBRARY);
-        Select("a");
+        Open(LIBRARY, "a");
         g_theirs = Crlf(With("    <u>\"b\"\n    </u>\n", "    <u>\"b\"\n    </u>\n    <u>\"c\"\n    </u>\n"));
         g_writer = CreateFileA(phrasePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, 0, nullptr);
@@ -149,8 +147,7 @@ TEST_F(OutsideChangeTest, AWriteInPlaceDuringTheRewriteIsNeverWrittenOver)
 // as it is now, and nothing is written; a label gone is closed.
 TEST_F(OutsideChangeTest, WithoutAnEditTheViewsFollowTheFileAndWriteNothing)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     EXPECT_EQ(0, CheckLibraryFile(tree, list));
     std::string theirs = Crlf(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"three\""));
     ReplaceOutside(With("\"two\"", "\"two\"\n        </p>\n        <p>\n        \"three\""));
@@ -172,8 +169,7 @@ TEST_F(OutsideChangeTest, WithoutAnEditTheViewsFollowTheFileAndWriteNothing)
 // lets the switch go on; an edited one holds the label open until then.
 TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsReadAgain)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     ReplaceOutside(With("\"one\"", "\"ONE\""));
     Select("b");
     EXPECT_EQ(Selected(), "b") << "nothing to store";
@@ -201,8 +197,7 @@ TEST_F(OutsideChangeTest, ASwitchOverAnOutsideChangeStoresTheEditOnceTheTreeIsRe
 TEST_F(OutsideChangeTest, TheReasonAnEditWaitsAndTheWordThatEndsTheWaitStayInTheStatusBar)
 {
     const std::string waiting = "変更したフレーズをファイルに保存できません。保存できるまで試し続けます";
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     ReplaceOutside(With("<u>\"a\"", "<u>\"x\""));
     InsertPhrase(list, -1, "mine");
     // The edited label is gone: the edit is stored at once where it stood.

@@ -48,8 +48,7 @@ std::string ClipboardBlock()
 
 TEST_F(ViewsTest, SelectionChangeStoresTheListAndLoadsTheNext)
 {
-    Load(LIBRARY);
-    Select("a");
+    Open(LIBRARY, "a");
     EXPECT_EQ((Strings{"one", "two\r\nlines"}), Phrases());
     SetPhrase(list, 0, "ONE\r\n");
     InsertPhrase(list, 1, "");

@@ -117,6 +117,13 @@ protected:
         ASSERT_EQ(0, LoadLabelTree(tree));
     }
 
+    // Loads text as at a start and opens the label at path.
+    void Open(const std::string& text, const std::string& path)
+    {
+        ASSERT_NO_FATAL_FAILURE(Load(text));
+        ASSERT_NO_FATAL_FAILURE(Select(path));
+    }
+
     std::string File() { return ReadBytes(phrasePath); }
 
     std::string Text(HTREEITEM item)
