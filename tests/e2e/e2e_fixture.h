@@ -61,12 +61,15 @@ inline bool ReadRecord(SettingsRecord* record, DWORD* size)
     return ok;
 }
 
+// The record's value as given, of any size.
+inline void WriteRecordBytes(const void* bytes, DWORD size)
+{
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, "flpReg", REG_BINARY, bytes, size), ERROR_SUCCESS);
+}
+
 inline void WriteRecord(const SettingsRecord& record)
 {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
-    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)&record, sizeof record);
-    RegCloseKey(key);
+    WriteRecordBytes(&record, sizeof record);
 }
 
 inline SettingsRecord RecordWith(const char* path, size_t pathSize)

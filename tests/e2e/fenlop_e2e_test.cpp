@@ -435,20 +435,13 @@ TEST_F(FenlopE2E, EndOfSessionStoresTheListAndWritesNoRecord)
     EXPECT_EQ(WaitForExit(&fenlop, 0), -1) << "the process is left to the system";
 }
 
-void WriteRawRecord(const std::string& bytes)
-{
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, SETTINGS_KEY, &key), ERROR_SUCCESS);
-    RegSetValueExA(key, "flpReg", 0, REG_BINARY, (const BYTE*)bytes.data(), (DWORD)bytes.size());
-    RegCloseKey(key);
-}
-
 TEST_F(FenlopE2E, AStoredValueOfAnotherSizeGivesTheDefaults)
 {
     SettingsRecord defaults;
     SetDefaultSettings(&defaults);
     for (size_t n : {643u, 645u}) {
-        WriteRawRecord(std::string(n, '\x7f'));
+        const std::string bytes(n, '\x7f');
+        WriteRecordBytes(bytes.data(), (DWORD)bytes.size());
         StartFenlop();
         SettingsRecord stored;
         DWORD size = 0;
