@@ -12,8 +12,14 @@
 #include "library/phrase_walker.h"
 
 // Writes the JSON of the library at phrasePath, or of the label at path
-// (null or count 0: the whole library). Returns false with *error set when
-// the file cannot be read or holds text that JSON cannot give back exactly.
+// (null or count 0: the whole library), to write in pieces; nothing is
+// written before the whole file has been read. Returns false with *error
+// set when the file cannot be read or holds text that JSON cannot give
+// back exactly, or with *error empty when write failed.
+bool ExportJson(const char* phrasePath, const LabelPath* path,
+                bool (*write)(void* context, const char* bytes, size_t n), void* context,
+                std::string* error);
+// The same into *json.
 bool ExportJson(const char* phrasePath, const LabelPath* path, std::string* json,
                 std::string* error);
 
