@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #ifndef _WIN32
 #include <sys/mman.h>
@@ -658,6 +659,288 @@ bool ParseJson(const std::string& json, ImportedLibrary* library, std::string* e
     library->hasName = false;
     Checker check = {error, {}};
     return check.Label(document, &library->root, 0, &library->hasName);
+}
+
+namespace {
+
+// The phrases of the labels open in a streamed import, held until their
+// labels' labels are written (the file has them last, JSON first): one
+// label's after another's, each after its uint32 length; in memory up to
+// HELD_IN_MEMORY bytes, the older ones in a file of their own beyond.
+const size_t HELD_IN_MEMORY = 512 * 1024;
+
+struct HeldPhrases {
+    FILE* file;         // bytes [0, inFile) (null until needed)
+    uint64_t inFile;
+    std::string tail;   // bytes [inFile, inFile + tail.size())
+    bool failed;
+
+    uint64_t Size() const { return inFile + tail.size(); }
+
+    void Add(const std::string& text)
+    {
+        uint32_t n = (uint32_t)text.size();
+        tail.append((const char*)&n, sizeof n);
+        tail.append(text);
+        if (tail.size() < HELD_IN_MEMORY)
+            return;
+        if (!file)
+            file = tmpfile();
+        if (!file || fseek(file, (long)inFile, SEEK_SET) != 0 ||
+            fwrite(tail.data(), 1, tail.size(), file) != tail.size() || (long)inFile < 0) {
+            failed = true;
+            return;
+        }
+        inFile += tail.size();
+        tail.clear();
+    }
+
+    // Hands the phrases from offset from on to put, then lets go of them.
+    template <class Put>
+    void Take(uint64_t from, Put&& put)
+    {
+        std::string bytes;
+        if (from < inFile) {
+            bytes.resize((size_t)(inFile - from));
+            if (fflush(file) != 0 || fseek(file, (long)from, SEEK_SET) != 0 ||
+                fread(&bytes[0], 1, bytes.size(), file) != bytes.size())
+                failed = true;
+            bytes += tail;
+            inFile = from;
+            tail.clear();
+        } else {
+            bytes = tail.substr((size_t)(from - inFile));
+            tail.resize((size_t)(from - inFile));
+        }
+        for (size_t at = 0; !failed && at + sizeof(uint32_t) <= bytes.size();) {
+            uint32_t n;
+            memcpy(&n, bytes.data() + at, sizeof n);
+            at += sizeof n;
+            put(bytes.data() + at, (size_t)n);
+            at += n;
+        }
+    }
+};
+
+// Reads a document as it comes and writes its library file, for the
+// documents flp export writes and those like them: it gives up (returns
+// false) on anything else, an error or a name after a label's labels
+// included, and ParseJson then reads the document whole.
+class StreamedImport {
+public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    explicit StreamedImport(FormatSink* out) : out_(out) { held_.file = nullptr; held_.inFile = 0; held_.failed = false; }
+    ~StreamedImport()
+    {
+        if (held_.file)
+            fclose(held_.file);
+    }
+    bool Failed() const { return held_.failed; }
+
+    bool null() { return false; }
+    bool boolean(bool) { return false; }
+    bool number_integer(number_integer_t) { return false; }
+    bool number_unsigned(number_unsigned_t) { return false; }
+    bool number_float(number_float_t, const string_t&) { return false; }
+    bool binary(binary_t&) { return false; }
+    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+    bool string(string_t& value)
+    {
+        if (frames_.empty())
+            return false;
+        Frame& f = frames_.back();
+        if (f.kind == IN_PHRASES) {
+            if (!ToFile(value) || text_.size() > PHRASE_TEXT_LIMIT)
+                return false;
+            held_.Add(text_);
+            return !held_.failed;
+        }
+        if (f.kind != IN_LABEL || f.key != KEY_NAME || f.headWritten)
+            return false;
+        if (!ToFile(value) || text_.empty() || text_.size() > (size_t)MAX_RENAME_LENGTH ||
+            text_.find_first_of("\r\n") != std::string::npos)
+            return false;
+        f.name = text_;
+        f.named = true;
+        return true;
+    }
+
+    bool start_object(size_t)
+    {
+        if (frames_.empty() ? done_ : frames_.back().kind != IN_LABELS)
+            return false;
+        int level = frames_.empty() ? 0 : frames_.back().level + 1;
+        if (level > MAX_LABEL_DEPTH)
+            return false;
+        Frame f;
+        f.kind = IN_LABEL;
+        f.level = level;
+        f.heldFrom = held_.Size();
+        frames_.push_back(f);
+        return true;
+    }
+
+    bool key(string_t& name)
+    {
+        Frame& f = frames_.back();
+        int k = name == "name" ? KEY_NAME : name == "phrases" ? KEY_PHRASES
+                : name == "labels" ? KEY_LABELS : 0;
+        if (k == 0 || (f.seen & k))
+            return false;
+        f.seen |= k;
+        f.key = k;
+        return true;
+    }
+
+    bool end_object()
+    {
+        Frame& f = frames_.back();
+        if (f.level > 0 && !f.named)
+            return false;
+        WriteHead(&f);
+        held_.Take(f.heldFrom, [&](const char* text, size_t n) { PutPhrase(out_, f.level + 1, text, n); });
+        PutLabelClose(out_, f.level);
+        frames_.pop_back();
+        if (frames_.empty())
+            done_ = true;
+        return !held_.failed && !out_->failed;
+    }
+
+    bool start_array(size_t)
+    {
+        if (frames_.empty() || frames_.back().kind != IN_LABEL)
+            return false;
+        Frame& f = frames_.back();
+        if (f.key == KEY_LABELS) {
+            // A label's head goes before its labels: its name must be known.
+            if (f.level > 0 && !f.named)
+                return false;
+            WriteHead(&f);
+        } else if (f.key != KEY_PHRASES) {
+            return false;
+        }
+        Frame a;
+        a.kind = f.key == KEY_LABELS ? IN_LABELS : IN_PHRASES;
+        a.level = f.level;
+        frames_.push_back(a);
+        return true;
+    }
+
+    bool end_array()
+    {
+        frames_.pop_back();
+        return true;
+    }
+
+private:
+    enum Kind { IN_LABEL, IN_PHRASES, IN_LABELS };
+    enum { KEY_NAME = 1, KEY_PHRASES = 2, KEY_LABELS = 4 };
+    struct Frame {
+        Kind kind;
+        int level = 0;          // of the label (the root: 0)
+        int seen = 0;           // keys met
+        int key = 0;            // the key whose value comes
+        bool named = false;
+        bool headWritten = false;
+        uint64_t heldFrom = 0;  // where its phrases start among the held ones
+        std::string name;
+    };
+
+    // A text in code page 932 in text_; false when it has none or holds a NUL.
+    bool ToFile(const string_t& utf8)
+    {
+        TextFault fault;
+        return ConvertText(SET_UTF8, SET_FILE, utf8.data(), utf8.size(), &text_, &fault) &&
+               text_.find('\0') == std::string::npos;
+    }
+
+    void WriteHead(Frame* f)
+    {
+        if (f->headWritten)
+            return;
+        f->headWritten = true;
+        const std::string& name = f->named ? f->name : std::string(ROOT_LABEL_NAME);
+        PutLabelHead(out_, f->level, name.data(), name.size());
+        f->name.clear();
+        f->name.shrink_to_fit();
+    }
+
+    FormatSink* out_;
+    std::vector<Frame> frames_;
+    HeldPhrases held_;
+    std::string text_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+namespace {
+
+// The document's bytes as the parser reads them, saying now and then how
+// far it has come.
+const size_t READ_STEP = 1024 * 1024;
+
+struct ReadState {
+    const char* start;
+    const char* mark;  // the next point to tell
+    const char* end;
+    void (*done)(void* context, size_t upTo);
+    void* context;
+};
+
+struct ReadingIterator {
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    const char* at;
+    ReadState* state;
+
+    reference operator*() const { return *at; }
+    ReadingIterator& operator++()
+    {
+        if (++at == state->mark && state->done) {
+            state->done(state->context, (size_t)(at - state->start));
+            size_t left = (size_t)(state->end - at);
+            state->mark = at + (left < READ_STEP ? left : READ_STEP);
+        }
+        return *this;
+    }
+    ReadingIterator operator++(int)
+    {
+        ReadingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const ReadingIterator& other) const { return at == other.at; }
+    bool operator!=(const ReadingIterator& other) const { return at != other.at; }
+};
+
+}  // namespace
+
+bool StreamLibraryText(const char* json, size_t n, FILE* file,
+                       void (*done)(void* context, size_t upTo), void* context)
+{
+    char buffer[64 * 1024];
+    FormatSink out;
+    StartFormatSink(&out, buffer, sizeof buffer, file, DrainToFile);
+    StreamedImport import(&out);
+    ReadState state = {json, json + (n < READ_STEP ? n : READ_STEP), json + n, done, context};
+    bool ok = false;
+    try {
+        ok = Json::sax_parse(ReadingIterator{json, &state}, ReadingIterator{json + n, &state}, &import);
+    } catch (const Json::exception&) {
+        ok = false;
+    }
+    return ok && !import.Failed() && FlushFormatSink(&out);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 // document holding only "labels": [that label].
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -47,3 +48,13 @@ std::string LabelText(const std::string& name, const std::vector<ImportedLabel>&
 
 // A whole library file: the root label with its labels, then its phrases.
 std::string LibraryText(const ImportedLibrary& library);
+
+// LibraryText of the document of n bytes at json, written to file as the
+// document is read, holding little of it: for the documents flp export
+// writes and the like. Returns false when it gives up (on an error, a
+// label's name after its labels, anything unusual: ParseJson then reads
+// the document whole and says what is wrong, if anything) or the file
+// cannot be written. done (may be null) is told now and then that the
+// bytes before upTo have been read.
+bool StreamLibraryText(const char* json, size_t n, FILE* file,
+                       void (*done)(void* context, size_t upTo) = nullptr, void* context = nullptr);
