@@ -149,7 +149,7 @@ bool Seal(Spill* s)
     return true;
 }
 
-const size_t SPILL_RELEASE_STEP = 1024 * 1024;
+const size_t SPILL_RELEASE_STEP = 256 * 1024;
 
 void Release(Spill* s)
 {
