@@ -1,4 +1,5 @@
 // The tokenizer and the two readers on any file bytes.
+#include <algorithm>
 #include <memory>
 
 #include "library/phrase_reader.h"
@@ -104,12 +105,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(root && !root->parent && root->name[0] == '\0');
     std::vector<LabelNode*> labels = LabelsInOrder(root);
     FUZZ_CHECK(counts.labels == (long)labels.size());
-    // The walks of each label read the file in place, from memory.
-    const size_t checked = labels.size() < 24 ? labels.size() : 24;
+    // Each label is found, and its phrases read, by a walk of its own: for
+    // the first labels, and as many from a place the input picks (so that
+    // the campaign's inputs reach every label of a large file, and each
+    // input costs a bounded number of walks). They read the file in place,
+    // from memory.
+    const size_t FIRST = 4, PICKED = 4;
+    std::vector<LabelNode*> checked(labels.begin(), labels.begin() + std::min(labels.size(), FIRST));
+    if (labels.size() > FIRST) {
+        size_t from = FIRST + data[size / 2] % (labels.size() - FIRST);
+        for (size_t i = from; i < labels.size() && i < from + PICKED; i++)
+            checked.push_back(labels[i]);
+    }
     SetFileViewer(&kInputViewer);
-    for (size_t i = 0; i < checked; i++) {
+    for (LabelNode* label : checked) {
         LabelPath steps;
-        FUZZ_CHECK(LabelPathOf(labels[i], &steps) == 0);
+        FUZZ_CHECK(LabelPathOf(label, &steps) == 0);
         FUZZ_CHECK(WalkLibraryFile(path.c_str(), &steps, &counts, nullptr) == 0 && counts.found);
     }
     for (LabelNode* label : labels) {
@@ -121,25 +132,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The root's phrases and those of a few labels; a stopping sink fails
     // the read.
-    // A stopping sink fails the read: tried on one label that has phrases,
-    // the first from a place the input picks (the sink's stop is the same
-    // at every label; the campaign's inputs pick them all).
-    const size_t pick = checked > 0 ? data[size / 2] % checked : 0;
-    size_t stopAt = checked;
-    for (size_t i = 0; i < checked; i++) {
+    // A stopping sink fails the read: tried on the last of those labels
+    // that has phrases (the sink's stop is the same at every label).
+    LabelNode* stopAt = nullptr;
+    for (LabelNode* label : checked) {
         Collected phrases;
         PhraseSink each = {&phrases, CollectPhrase};
-        FUZZ_CHECK(ReadPhraseList(path.c_str(), labels[i], &each) == 0);
+        FUZZ_CHECK(ReadPhraseList(path.c_str(), label, &each) == 0);
         for (const std::string& text : phrases.texts)
             FUZZ_CHECK(text.size() < (size_t)PHRASE_BUFFER_SIZE);
-        if (!phrases.texts.empty() && (stopAt == checked || (stopAt < pick && i >= pick)))
-            stopAt = i;
+        if (!phrases.texts.empty())
+            stopAt = label;
     }
-    if (stopAt < checked) {
+    if (stopAt) {
         Collected stopped;
         stopped.stopAfter = 0;
         PhraseSink stopping = {&stopped, CollectPhrase};
-        FUZZ_CHECK(ReadPhraseList(path.c_str(), labels[stopAt], &stopping) != 0);
+        FUZZ_CHECK(ReadPhraseList(path.c_str(), stopAt, &stopping) != 0);
     }
     SetFileViewer(nullptr);
     Collected all;
