@@ -58,6 +58,43 @@ CharForm* FindForm(unsigned code, const char* text, size_t n)
     return form;
 }
 
+// UTF-8 text (valid: the parser has seen to that) in code page 932, each
+// character of the first plane converted once, as ExactUtf8 does the other
+// way.
+bool FileForm(const char* utf8, size_t n, std::string* text)
+{
+    struct Form {
+        unsigned char size;  // 0: not known yet; 3: none
+        char bytes[2];
+    };
+    static Form* forms = (Form*)calloc(65536, sizeof(Form));
+    TextFault fault;
+    text->clear();
+    const unsigned char* p = (const unsigned char*)utf8;
+    for (size_t i = 0; i < n;) {
+        size_t length = p[i] < 0x80 ? 1 : p[i] < 0xE0 ? 2 : p[i] < 0xF0 ? 3 : 4;
+        if (!forms || length == 4 || i + length > n)
+            return ConvertText(SET_UTF8, SET_FILE, utf8, n, text, &fault);
+        unsigned code = length == 1 ? p[i]
+                        : length == 2 ? (p[i] & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu)
+                                      : (p[i] & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+        Form* form = &forms[code];
+        if (form->size == 0) {
+            std::string one;
+            bool ok = ConvertText(SET_UTF8, SET_FILE, utf8 + i, length, &one, &fault) &&
+                      !one.empty() && one.size() <= 2;
+            form->size = ok ? (unsigned char)one.size() : 3;
+            if (ok)
+                memcpy(form->bytes, one.data(), one.size());
+        }
+        if (form->size == 3)
+            return ConvertText(SET_UTF8, SET_FILE, utf8, n, text, &fault);
+        text->append(form->bytes, form->size);
+        i += length;
+    }
+    return true;
+}
+
 bool ExactUtf8(const char* text, size_t n, std::string* utf8)
 {
     utf8->clear();
@@ -855,9 +892,7 @@ private:
     // A text in code page 932 in text_; false when it has none or holds a NUL.
     bool ToFile(const string_t& utf8)
     {
-        TextFault fault;
-        return ConvertText(SET_UTF8, SET_FILE, utf8.data(), utf8.size(), &text_, &fault) &&
-               text_.find('\0') == std::string::npos;
+        return FileForm(utf8.data(), utf8.size(), &text_) && text_.find('\0') == std::string::npos;
     }
 
     void WriteHead(Frame* f)
