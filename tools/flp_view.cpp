@@ -27,6 +27,25 @@ void OnLostPage(int)
     _exit(1);
 }
 
+// The pages of the next step of the walk come in at once rather than at
+// a fault each (a walk spends a good part of its time on those otherwise).
+const size_t POPULATE_STEP = VIEW_RELEASE_STEP;
+
+void Populate(FileView* view, size_t from)
+{
+#ifdef MADV_POPULATE_READ
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    from = from / page * page;
+    if (from >= view->length)
+        return;
+    size_t n = view->length - from < POPULATE_STEP ? view->length - from : POPULATE_STEP;
+    madvise((void*)(view->bytes + from), n, MADV_POPULATE_READ);
+#else
+    (void)view;
+    (void)from;
+#endif
+}
+
 void SetLostMessage(const char* path)
 {
     const char* tail = ": the file changed while it was read\n";
@@ -57,15 +76,17 @@ int OpenView(const char* path, FileView* view)
     view->length = (size_t)st.st_size;
     view->handle = nullptr;
     SetLostMessage(path);
+    Populate(view, 0);
     return 0;
 }
 
 // The pages walked leave the process, so that it holds little of a large
-// file (they stay in the system's cache).
+// file (they stay in the system's cache); the next ones come in.
 void ReleaseView(FileView* view, size_t upTo)
 {
     size_t page = (size_t)sysconf(_SC_PAGESIZE);
     madvise((void*)view->bytes, upTo / page * page, MADV_DONTNEED);
+    Populate(view, upTo);
 }
 
 void CloseView(FileView* view)
