@@ -30,7 +30,12 @@ protected:
         StartFenlop();
     }
 
-    HWND FindPad() { return FindProcessWindow(fenlop, "#32770"); }
+    // The pad is kept hidden between call-ups: only a shown one counts.
+    HWND FindPad()
+    {
+        HWND found = FindProcessWindow(fenlop, "#32770");
+        return found && IsWindowVisible(found) ? found : nullptr;
+    }
 
     // Shown, in front, the focus on the display.
     bool PadReady()
@@ -195,7 +200,7 @@ TEST_F(CalcPadE2E, HotKeyOpensThePadWhereThePhraseWindowIsAndEnterTypesTheValues
     PressKey(VK_RETURN);
     // The Enter option adds exactly one Enter after the paste.
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == "12, 3\r\n"; })) << EditText(edit);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(300);
     EXPECT_EQ(EditText(edit), "12, 3\r\n");
 }
@@ -212,7 +217,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return WindowText(pad) == "電卓　7"; }));
     PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(300);
     EXPECT_EQ(EditText(edit), "");
 
@@ -240,7 +245,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     // Ent: 12 + nothing new = 24 is collected and typed, no Enter after it.
     Click(1);
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == "24"; })) << EditText(edit);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 }
 
 TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
@@ -322,7 +327,7 @@ TEST_F(CalcPadE2E, EachKeyOfTheTableEntersItsValueOnce)
             << row.keys << ": " << Display().substr(29) << ", caption " << WindowText(pad);
     }
     PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     EXPECT_EQ(EditText(edit), "");
 }
 
@@ -340,7 +345,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     PressKey(VK_DOWN);
     ASSERT_TRUE(CloseMenuByEscape());
     Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
+    ASSERT_TRUE(IsWindowVisible(pad));
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
 
@@ -351,7 +356,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     PressKeys({VK_DOWN, '5'});
     ASSERT_TRUE(CloseMenuByEscape());
     Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
+    ASSERT_TRUE(IsWindowVisible(pad));
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
 
@@ -365,7 +370,7 @@ TEST_F(CalcPadE2E, TheTrayMenuAndThePadsSystemMenuTakeTheirOwnKeys)
     ASSERT_TRUE(WaitUntil([&] { return !Moving(); }));
     ParkPointer();
     Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
+    ASSERT_TRUE(IsWindowVisible(pad));
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "12");
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
 
@@ -400,7 +405,7 @@ TEST_F(CalcPadE2E, ADialogOpenedOverThePadTakesItsOwnDigitsAndEnter)
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(find); }));
     Sleep(300);
-    ASSERT_TRUE(IsWindow(pad));
+    ASSERT_TRUE(IsWindowVisible(pad));
     EXPECT_EQ(Entry(), std::string(EMPTY_INDICATORS) + "7");
     EXPECT_EQ(WindowText(pad), BARE_CAPTION);
     EXPECT_EQ(EditText(edit), "");
@@ -443,7 +448,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
     FocusTarget();
     OpenByHotKey();
     PostMessageA(pad, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 
     // Closed, not hidden: the calculator hot key opens a new pad.
     FocusTarget();
@@ -457,7 +462,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
         return GetForegroundWindow() == otherFrame && FocusOf(otherFrame) == otherEdit;
     }));
     PostMessageA(pad, WM_COMMAND, CALC_KEY_FINISH, 0);  // Ent
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(500);
     EXPECT_EQ(EditText(otherEdit), "");
     // The values wait on the clipboard for a paste by hand (another program

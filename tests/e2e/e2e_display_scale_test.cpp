@@ -200,7 +200,7 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         Shot((name + "-pad").c_str());
         EXPECT_EQ(Joined(ClippedTexts(pad, dpi, PAD_FONT)), "");
         PostMessageA(pad, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 
         PostMessageA(tray, MSG_TRAY_NOTIFY, TRAY_ICON, WM_RBUTTONUP);
         ASSERT_TRUE(WaitUntil([] { HWND m = FindWindowA("#32768", nullptr); return m && IsWindowVisible(m); }));
