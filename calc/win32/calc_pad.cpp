@@ -97,7 +97,8 @@ static BOOL OnInitDialog(HWND pad)
     GetWindowTextA(pad, s_pad.bareCaption, sizeof s_pad.bareCaption);
     // Topmost once: a hidden window keeps it.
     SetWindowPos(pad, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    return TRUE;
+    // No focus given: a hidden dialog focused would take the activation.
+    return FALSE;
 }
 
 // A hidden pad holds no hook.
