@@ -782,56 +782,77 @@ int main(int argc, char** argv)
         const char* name;
         std::vector<std::string> (*args)(const std::string& flp, const Generated& g);
         bool store;
+        bool import;  // args get the export of g beside it, written first
     };
     const Op ops[] = {
         {"tree",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "tree", g.path};
          },
-         false},
+         false, false},
         {"check",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "check", g.path};
          },
-         false},
+         false, false},
         {"list one label",
          [](const std::string& f, const Generated& g) {
              return Concat({f, "--raw", "list", g.path}, g.storePath);
          },
-         false},
+         false, false},
         {"list the first label",
          [](const std::string& f, const Generated& g) {
              return Concat({f, "--raw", "list", g.path}, g.firstPath);
          },
-         false},
+         false, false},
         {"search AND, all",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "search", g.path, kSearchText};
          },
-         false},
+         false, false},
         {"search OR, all",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "search", "--or", g.path, kSearchText};
          },
-         false},
+         false, false},
         {"search --fold, all",
          [](const std::string& f, const Generated& g) {
              return std::vector<std::string>{f, "--raw", "search", "--fold", g.path, kFoldText};
          },
-         false},
+         false, false},
+        {"export",
+         [](const std::string& f, const Generated& g) {
+             return std::vector<std::string>{f, "export", g.path};
+         },
+         false, false},
+        {"import",
+         [](const std::string& f, const Generated& g) {
+             std::string out = g.path + ".imported";
+             return std::vector<std::string>{"sh", "-c", "rm -f '" + out + "' && exec '" + f +
+                                                             "' import '" + out + "' '" + g.path +
+                                                             ".json'"};
+         },
+         false, true},
         {"store one label",
          [](const std::string& f, const Generated& g) {
              return Concat({f, "--raw", "store", g.path}, g.storePath);
          },
-         true},
+         true, false},
     };
     auto peak = [&](const Op& op, const Generated& g) {
         std::string input;
         if (op.store)
             input = WriteStoreInput(dir, LoadLabel(g.path, g.storePath));
+        if (op.import &&
+            system(("'" + flp + "' export '" + g.path + "' > '" + g.path + ".json'").c_str()) != 0)
+            fprintf(stderr, "bench_library: the export of %s failed\n", g.path.c_str());
         ChildResult r = RunChild(op.args(flp, g), op.store ? input.c_str() : nullptr, false);
         if (r.status != 0)
             fprintf(stderr, "bench_library: flp %s exited with %d\n", op.name, r.status);
+        if (op.import) {
+            remove((g.path + ".json").c_str());
+            remove((g.path + ".imported").c_str());
+        }
         return r.maxRssKiB;
     };
     for (const Op& op : ops) {

@@ -681,8 +681,8 @@ int CheckUnchangedSince(void* context, const char* temp)
     return Fail(r->error, "the library was changed by another program meanwhile");
 }
 
-int WriteLibraryBytes(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
-                      LibraryError* error)
+int WriteLibrary(const LibraryFiles* files, int (*fill)(void* context, FILE* file), void* context,
+                 char* keptPath, LibraryError* error, bool* refused)
 {
     Replacement check = {files->phrase, {}, error};
     TakeFileStamp(files->phrase, &check.read);
@@ -706,7 +706,7 @@ int WriteLibraryBytes(const LibraryFiles* files, const char* bytes, size_t size,
     }
     SafeWriter w;
     int result = BeginSafeWrite(&w, files->phrase);
-    if (result == 0 && (size == 0 || FileWrite(bytes, size, w.file) == size)) {
+    if (result == 0 && !(*refused = fill(context, w.file) != 0)) {
         w.beforeReplace = CheckUnchangedSince;
         w.context = &check;
         result = CommitSafeWrite(&w);
@@ -718,7 +718,7 @@ int WriteLibraryBytes(const LibraryFiles* files, const char* bytes, size_t size,
         if (kept[0])
             FileRemove(kept);
         if (!error || !error->changed)
-            Fail(error, "cannot write the new library");
+            Fail(error, *refused ? "the new library was refused" : "cannot write the new library");
         return -1;
     }
     if (keptPath)
@@ -726,23 +726,45 @@ int WriteLibraryBytes(const LibraryFiles* files, const char* bytes, size_t size,
     return 0;
 }
 
+struct HeldBytes {
+    const char* bytes;
+    size_t size;
+};
+
+int WriteHeldBytes(void* context, FILE* file)
+{
+    const HeldBytes* held = (const HeldBytes*)context;
+    return held->size == 0 || FileWrite(held->bytes, held->size, file) == held->size ? 0 : -1;
+}
+
 }  // namespace
 
-int ReplaceLibraryFile(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
-                       LibraryError* error)
+int ReplaceLibraryFileWith(const LibraryFiles* files, int (*fill)(void* context, FILE* file),
+                           void* context, char* keptPath, LibraryError* error, bool* refused)
 {
     if (keptPath)
         keptPath[0] = '\0';
     if (error)
         *error = LibraryError();
+    bool wasRefused = false;
+    if (!refused)
+        refused = &wasRefused;
+    *refused = false;
     // The kept copy's free name and the new file are chosen by one writer.
     int lock = TakeWriterLock(files->phrase, WRITER_LOCK_WAIT_MS);
     if (lock != 0)
         return Fail(error, lock == WRITER_LOCK_DENIED ? "the library's lock file cannot be made"
                                                       : "another writer holds the library");
-    int result = WriteLibraryBytes(files, bytes, size, keptPath, error);
+    int result = WriteLibrary(files, fill, context, keptPath, error, refused);
     ReleaseWriterLock(files->phrase);
     return result;
+}
+
+int ReplaceLibraryFile(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
+                       LibraryError* error)
+{
+    HeldBytes held = {bytes, size};
+    return ReplaceLibraryFileWith(files, WriteHeldBytes, &held, keptPath, error, nullptr);
 }
 
 int CreateLibraryFile(const LibraryFiles* files, char* keptPath)

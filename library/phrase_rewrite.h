@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "library/label_tree.h"
 #include "library/library_files.h"
@@ -68,6 +69,11 @@ int CreateLibraryFile(const LibraryFiles* files, char* keptPath = nullptr);
 // -1 (library and kept name as they were).
 int ReplaceLibraryFile(const LibraryFiles* files, const char* bytes, size_t size, char* keptPath,
                        LibraryError* error = nullptr);
+// The same with the new library written by fill into file, the temporary
+// file that replaces the library; fill returns 0, or -1 to leave all as it
+// was (*refused then true; refused may be null).
+int ReplaceLibraryFileWith(const LibraryFiles* files, int (*fill)(void* context, FILE* file),
+                           void* context, char* keptPath, LibraryError* error, bool* refused);
 
 // Writes one label named name holding the phrases, in the clip file's
 // form, to path through a SafeWriter. Returns 0 or -1 (path unchanged).

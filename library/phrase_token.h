@@ -82,7 +82,7 @@ int StartTokenReader(TokenReader* r, FILE* file);
 // those are copied, so no read passes the view's end. What has been read is
 // released a VIEW_RELEASE_STEP at a time, so a walk holds little of a large
 // file in memory.
-const size_t VIEW_RELEASE_STEP = 1024 * 1024;
+const size_t VIEW_RELEASE_STEP = 256 * 1024;
 int StartTokenReaderOnView(TokenReader* r, FileView* view, const FileViewer* viewer);
 
 // Releases the read-ahead (the file stays open).

@@ -16,6 +16,7 @@
 #include "tools/flp_common.h"
 #include "tools/flp_json.h"
 #include "tools/flp_text.h"
+#include "tools/flp_view.h"
 
 namespace {
 
@@ -302,15 +303,6 @@ int GetInputPhrase(void* context, int index, char* text, size_t size)
     return (int)n;
 }
 
-bool ReadAll(FILE* in, std::string* bytes)
-{
-    char piece[64 * 1024];
-    size_t n;
-    while ((n = fread(piece, 1, sizeof piece, in)) > 0)
-        bytes->append(piece, n);
-    return !ferror(in);
-}
-
 bool WriteWhole(const char* path, const std::string& bytes)
 {
     FILE* f = fopen(path, "wb");
@@ -342,6 +334,33 @@ int ImportNew(const LibraryFiles& files, const ImportedLibrary& library, bool fo
     if (kept[0])
         fprintf(stderr, "flp: the file that was there is kept as %s\n", kept);
     return EXIT_OK;
+}
+
+void InputRead(void* context, size_t upTo)
+{
+    ReleaseInput((InputView*)context, upTo);
+}
+
+int StreamInto(void* context, FILE* file)
+{
+    InputView* input = (InputView*)context;
+    return StreamLibraryText(input->bytes, input->size, file, InputRead, input) ? 0 : -1;
+}
+
+// ImportNew of the document at input written as it is read. Returns true
+// when the new library is in place; false, with nothing changed and nothing
+// said, when the document is one to read whole, or anything failed.
+bool ImportStreamed(const LibraryFiles& files, InputView& input)
+{
+    if (TakeWriterLock(files.phrase, WRITER_LOCK_WAIT_MS) != 0)
+        return false;
+    char kept[PATH_BUFFER_SIZE] = "";
+    LibraryError error;
+    bool done = ReplaceLibraryFileWith(&files, StreamInto, &input, kept, &error, nullptr) == 0;
+    ReleaseWriterLock(files.phrase);
+    if (done && kept[0])
+        fprintf(stderr, "flp: the file that was there is kept as %s\n", kept);
+    return done;
 }
 
 int AddPhrase(void* context, const char* text, size_t length)
@@ -636,15 +655,26 @@ int CommandImport(int argc, char** argv)
     LibraryFiles files;
     if (UseLibraryFiles(path, &files) != EXIT_OK)
         return EXIT_FAILED;
-    std::string json;
     FILE* in = jsonPath ? fopen(jsonPath, "rb") : stdin;
     if (!in)
         return Fail("%s: cannot open the file", jsonPath);
-    bool read = ReadAll(in, &json);
+    InputView input;
+    bool read = ViewInput(in, jsonPath ? jsonPath : "standard input", &input);
     if (jsonPath)
         fclose(in);
-    if (!read)
+    if (!read) {
+        EndInputView(&input);
         return Fail("cannot read the JSON");
+    }
+    // A new library is written as the document is read; anything that way
+    // of reading gives up on is read again below, whole, where every
+    // refusal has its own message.
+    if (!into && (force || !FileExists(files.phrase)) && ImportStreamed(files, input)) {
+        EndInputView(&input);
+        return EXIT_OK;
+    }
+    std::string json(input.bytes, input.size);
+    EndInputView(&input);
     ImportedLibrary library;
     std::string error;
     if (!ParseJson(json, &library, &error))

@@ -189,6 +189,15 @@ int CommandCheck(int argc, char** argv)
     return FinishOutput(EXIT_OK);
 }
 
+namespace {
+
+bool WriteOut(void*, const char* bytes, size_t n)
+{
+    return fwrite(bytes, 1, n, stdout) == n;
+}
+
+}  // namespace
+
 int CommandExport(int argc, char** argv)
 {
     if (argc < 1 || (argv[0][0] == '-' && argv[0][1]))
@@ -198,15 +207,14 @@ int CommandExport(int argc, char** argv)
     if (!names)
         return Fail("out of memory");
     LibraryFiles files;
-    std::string json, error;
+    std::string error;
     int result = FindNamePath(path, argv + 1, argc - 1, names, &files);
-    if (result == EXIT_OK && !ExportJson(path, &names->path, &json, &error))
-        result = Fail("%s: %s", path, error.c_str());
+    if (result == EXIT_OK && !ExportJson(path, &names->path, WriteOut, nullptr, &error))
+        result = error.empty() ? Fail("cannot write the output") : Fail("%s: %s", path, error.c_str());
     free(names);
     if (result != EXIT_OK)
         return result;
-    if (fwrite(json.data(), 1, json.size(), stdout) != json.size() || fflush(stdout) != 0)
+    if (fflush(stdout) != 0)
         return Fail("cannot write the output");
     return EXIT_OK;
 }
-

@@ -15,12 +15,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     ImportedLibrary library;
     std::string error;
+    std::string path = FuzzPath("import.htm");
+    // Read as it comes, the document gives the file it gives read whole, or
+    // nothing; a refused one always nothing.
+    FILE* streamed = fopen(path.c_str(), "w+b");
+    FUZZ_CHECK(streamed != nullptr);
+    bool taken = StreamLibraryText((const char*)data, size, streamed);
     if (!ParseJson(std::string((const char*)data, size), &library, &error)) {
-        FUZZ_CHECK(!error.empty());
+        FUZZ_CHECK(!error.empty() && !taken);
+        fclose(streamed);
         return 0;
     }
     std::string text = LibraryText(library);
-    std::string path = FuzzPath("import.htm");
+    if (taken) {
+        FUZZ_CHECK(ftell(streamed) == (long)text.size());
+        rewind(streamed);
+        std::string got(text.size(), '\0');
+        FUZZ_CHECK(fread(&got[0], 1, got.size(), streamed) == got.size() && got == text);
+    }
+    fclose(streamed);
     WriteFuzzFile(path, text);
     LibraryError fault;
     memset(&fault, 0, sizeof fault);
@@ -32,5 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ImportedLibrary again;
     FUZZ_CHECK(ParseJson(json, &again, &error));
     FUZZ_CHECK(LibraryText(again) == text);
+    // What flp export writes is always read as it comes.
+    streamed = fopen(path.c_str(), "w+b");
+    FUZZ_CHECK(streamed && StreamLibraryText(json.data(), json.size(), streamed));
+    fclose(streamed);
     return 0;
 }

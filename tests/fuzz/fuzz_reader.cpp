@@ -1,9 +1,29 @@
 // The tokenizer and the two readers on any file bytes.
+#include <algorithm>
+#include <memory>
+
 #include "library/phrase_reader.h"
 #include "library/phrase_token.h"
 #include "library/phrase_walker.h"
 #include "tests/fuzz/fuzz_files.h"
 #include "tests/walk_events.h"
+
+// The input, which the walks of each label see in place as an exact copy
+// of it on the heap (as kCopyViewer does, without reading the file again).
+static std::string g_input;
+
+static int OpenInputView(const char*, FileView* view)
+{
+    char* copy = g_input.empty() ? nullptr : (char*)malloc(g_input.size());
+    if (!copy)
+        return -1;
+    memcpy(copy, g_input.data(), g_input.size());
+    view->bytes = copy;
+    view->length = g_input.size();
+    return 0;
+}
+
+static const FileViewer kInputViewer = {OpenInputView, ReleaseCopyView, CloseCopyView};
 
 // Every token of the file through a text buffer of textSize bytes: the text
 // never outgrows it and the reader always reaches the end.
@@ -13,11 +33,14 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
     FUZZ_CHECK(f);
     TokenReader reader;
     FUZZ_CHECK(StartTokenReader(&reader, f) == 0);
-    std::vector<char> text(textSize);
+    // Exactly textSize bytes, so that a write past them is caught; not
+    // cleared (nothing reads what was not written).
+    std::unique_ptr<char[]> room(new char[textSize]);
+    char* text = room.get();
     long lastLine = 0;
     for (;;) {
         size_t length = (size_t)-1;
-        int token = ReadToken(&reader, text.data(), textSize, &length);
+        int token = ReadToken(&reader, text, textSize, &length);
         FUZZ_CHECK(reader.lineNumber >= lastLine);
         lastLine = reader.lineNumber;
         if (token == TOKEN_END)
@@ -27,7 +50,7 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
             FUZZ_CHECK(text[length] == '\0');
         }
     }
-    FUZZ_CHECK(ReadToken(&reader, text.data(), textSize) == TOKEN_END);
+    FUZZ_CHECK(ReadToken(&reader, text, textSize) == TOKEN_END);
     EndTokenReader(&reader);
     fclose(f);
 }
@@ -35,7 +58,8 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string path = FuzzPath("lib.htm");
-    WriteFuzzFile(path, std::string((const char*)data, size));
+    g_input.assign((const char*)data, size);
+    WriteFuzzFile(path, g_input);
 
     ReadAllTokens(path, size > 0 ? 1 + data[0] % 16 : 1);
     ReadAllTokens(path, PHRASE_BUFFER_SIZE);
@@ -81,9 +105,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(root && !root->parent && root->name[0] == '\0');
     std::vector<LabelNode*> labels = LabelsInOrder(root);
     FUZZ_CHECK(counts.labels == (long)labels.size());
-    for (size_t i = 0; i < labels.size() && i < 24; i++) {
+    // Each label is found, and its phrases read, by a walk of its own: for
+    // the first labels, and as many from a place the input picks (so that
+    // the campaign's inputs reach every label of a large file, and each
+    // input costs a bounded number of walks). They read the file in place,
+    // from memory.
+    const size_t FIRST = 4, PICKED = 4;
+    std::vector<LabelNode*> checked(labels.begin(), labels.begin() + std::min(labels.size(), FIRST));
+    if (labels.size() > FIRST) {
+        size_t from = FIRST + data[size / 2] % (labels.size() - FIRST);
+        for (size_t i = from; i < labels.size() && i < from + PICKED; i++)
+            checked.push_back(labels[i]);
+    }
+    SetFileViewer(&kInputViewer);
+    for (LabelNode* label : checked) {
         LabelPath steps;
-        FUZZ_CHECK(LabelPathOf(labels[i], &steps) == 0);
+        FUZZ_CHECK(LabelPathOf(label, &steps) == 0);
         FUZZ_CHECK(WalkLibraryFile(path.c_str(), &steps, &counts, nullptr) == 0 && counts.found);
     }
     for (LabelNode* label : labels) {
@@ -95,22 +132,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The root's phrases and those of a few labels; a stopping sink fails
     // the read.
+    // A stopping sink fails the read: tried on the last of those labels
+    // that has phrases (the sink's stop is the same at every label).
+    LabelNode* stopAt = nullptr;
+    for (LabelNode* label : checked) {
+        Collected phrases;
+        PhraseSink each = {&phrases, CollectPhrase};
+        FUZZ_CHECK(ReadPhraseList(path.c_str(), label, &each) == 0);
+        for (const std::string& text : phrases.texts)
+            FUZZ_CHECK(text.size() < (size_t)PHRASE_BUFFER_SIZE);
+        if (!phrases.texts.empty())
+            stopAt = label;
+    }
+    if (stopAt) {
+        Collected stopped;
+        stopped.stopAfter = 0;
+        PhraseSink stopping = {&stopped, CollectPhrase};
+        FUZZ_CHECK(ReadPhraseList(path.c_str(), stopAt, &stopping) != 0);
+    }
+    SetFileViewer(nullptr);
     Collected all;
     PhraseSink sink = {&all, CollectPhrase};
     FUZZ_CHECK(ReadPhraseList(path.c_str(), nullptr, &sink) == 0);
-    for (size_t i = 0; i < labels.size() && i < 24; i++) {
-        Collected phrases;
-        PhraseSink each = {&phrases, CollectPhrase};
-        FUZZ_CHECK(ReadPhraseList(path.c_str(), labels[i], &each) == 0);
-        for (const std::string& text : phrases.texts)
-            FUZZ_CHECK(text.size() < (size_t)PHRASE_BUFFER_SIZE);
-        if (!phrases.texts.empty()) {
-            Collected stopped;
-            stopped.stopAfter = 0;
-            PhraseSink stopping = {&stopped, CollectPhrase};
-            FUZZ_CHECK(ReadPhraseList(path.c_str(), labels[i], &stopping) != 0);
-        }
-    }
     FreeLabelTree(root);
     return 0;
 }
