@@ -14,7 +14,8 @@
 // With --frame [OLD.exe], only the figures that keep fenlop within a frame
 // (call-up, pad, its typed values, the find dialog, the filter box), each
 // with its goal; given another build's fenlop.exe, that one and this one
-// in turn, round by round, in the same run.
+// in turn, round by round, in the same run; and Wine's floor under the
+// call-ups (bench/floor.cpp: the least program doing the same) beside them.
 // The timed waits poll every millisecond (WaitFine).
 // It prints figures and never fails on them. Run it through run-e2e.sh.
 #include <algorithm>
@@ -131,6 +132,72 @@ void Stop(Session* s)
 bool Ready(const Session& s)
 {
     return IsWindowVisible(s.phrase) && GetForegroundWindow() == s.phrase && FocusOf(s.phrase) == s.list;
+}
+
+// Brings the target editor's frame to the front with the focus in its edit.
+bool FocusTarget(HWND frame, HWND edit)
+{
+    return WaitUntil([&] {
+        if (GetForegroundWindow() != frame)
+            SetForegroundWindow(frame);
+        return GetForegroundWindow() == frame && FocusOf(frame) == edit;
+    });
+}
+
+// Each of runs call-ups by the hot key from the target editor: hot key ->
+// phrase window shown with the list focused; calculator hot key -> pad
+// shown with its display focused; and Enter on the pad after "42" -> the
+// values in the target, the program's pause included. A pad may be kept
+// hidden between call-ups: shown is what counts.
+struct CallUpTimes {
+    std::vector<double> shown, padShown, padArrived;
+};
+
+void TimeCallUpsAndPad(const Session& s, HWND frame, HWND edit, int runs, CallUpTimes* times)
+{
+    for (int i = 0; i < runs; i++) {
+        FocusTarget(frame, edit);
+        double t0 = Now();
+        PressChord({VK_CONTROL, VK_MENU}, 'P');
+        if (WaitFine([&] { return Ready(s); }))
+            times->shown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
+    }
+    HWND pad = nullptr;
+    auto padReady = [&] {
+        return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
+               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
+    };
+    auto padGone = [&] { return !IsWindow(pad) || !IsWindowVisible(pad); };
+    for (int i = 0; i < runs; i++) {
+        FocusTarget(frame, edit);
+        double t0 = Now();
+        PressChord({VK_CONTROL, VK_MENU}, 'C');
+        if (WaitFine(padReady))
+            times->padShown.push_back(Now() - t0);
+        PressKey(VK_ESCAPE);
+        WaitUntil(padGone);
+    }
+    for (int i = 0; i < runs; i++) {
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
+        FocusTarget(frame, edit);
+        PressChord({VK_CONTROL, VK_MENU}, 'C');
+        if (!WaitUntil(padReady))
+            continue;
+        PressKey('4');
+        PressKey('2');
+        WaitUntil([&] {
+            std::string line = WindowText(GetDlgItem(pad, IDC_CALC_ENTRY));
+            return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
+        });
+        Sleep(50);
+        double t0 = Now();
+        PressKey(VK_RETURN);
+        if (WaitFine([&] { return EditText(edit) == "42"; }))
+            times->padArrived.push_back(Now() - t0);
+        WaitUntil(padGone);
+    }
 }
 
 int CountPhrase(void* context, const char*, size_t)
@@ -553,11 +620,7 @@ int TypedFigures(const std::string& folder)
         if (!Start(&s, folder))
             continue;
         SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-        WaitUntil([&] {
-            if (GetForegroundWindow() != frame)
-                SetForegroundWindow(frame);
-            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
-        });
+        FocusTarget(frame, edit);
         PressChord({VK_CONTROL, VK_MENU}, 'P');
         if (WaitUntil([&] { return Ready(s); })) {
             Sleep(50);
@@ -582,7 +645,8 @@ int TypedFigures(const std::string& folder)
 // pad's typed values on the small library, its find and filter on the
 // large one.
 struct FrameRows {
-    std::vector<double> shown, padShown, padArrived, findDialog, findCore;
+    CallUpTimes callUps;
+    std::vector<double> findDialog, findCore;
     std::vector<double> filterMedian, filterP95, filterFirst, filterSettled;
 };
 
@@ -592,7 +656,8 @@ const DWORD SETTLE_MS = 1500;
 
 const int FRAME_RUNS = 11;
 
-void TimeFrameRound(const std::string& folder, const std::string& exe, HWND frame, HWND edit,
+// The floor (callUpsOnly) has no library: only its call-ups are timed.
+void TimeFrameRound(const std::string& folder, const std::string& exe, HWND frame, HWND edit, bool callUpsOnly,
                     FrameRows* rows)
 {
     std::string library = folder + "\\fenlop.htm";
@@ -606,58 +671,10 @@ void TimeFrameRound(const std::string& folder, const std::string& exe, HWND fram
         EndProcess(&s.fenlop);
         return;
     }
-    auto focusTarget = [&] {
-        return WaitUntil([&] {
-            if (GetForegroundWindow() != frame)
-                SetForegroundWindow(frame);
-            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
-        });
-    };
-    for (int i = 0; i < FRAME_RUNS; i++) {
-        focusTarget();
-        double t0 = Now();
-        PressChord({VK_CONTROL, VK_MENU}, 'P');
-        if (WaitFine([&] { return Ready(s); }))
-            rows->shown.push_back(Now() - t0);
-        PressKey(VK_ESCAPE);
-        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
-    }
-    // A pad may be kept hidden between call-ups: shown is what counts.
-    HWND pad = nullptr;
-    auto padReady = [&] {
-        return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
-               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
-    };
-    auto padGone = [&] { return !IsWindow(pad) || !IsWindowVisible(pad); };
-    for (int i = 0; i < FRAME_RUNS; i++) {
-        focusTarget();
-        double t0 = Now();
-        PressChord({VK_CONTROL, VK_MENU}, 'C');
-        if (WaitFine(padReady))
-            rows->padShown.push_back(Now() - t0);
-        PressKey(VK_ESCAPE);
-        WaitUntil(padGone);
-    }
-    for (int i = 0; i < FRAME_RUNS; i++) {
-        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-        focusTarget();
-        PressChord({VK_CONTROL, VK_MENU}, 'C');
-        if (!WaitUntil(padReady))
-            continue;
-        PressKey('4');
-        PressKey('2');
-        WaitUntil([&] {
-            std::string line = WindowText(GetDlgItem(pad, IDC_CALC_ENTRY));
-            return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
-        });
-        Sleep(50);
-        double t0 = Now();
-        PressKey(VK_RETURN);
-        if (WaitFine([&] { return EditText(edit) == "42"; }))
-            rows->padArrived.push_back(Now() - t0 - 100.0);
-        WaitUntil(padGone);
-    }
+    TimeCallUpsAndPad(s, frame, edit, FRAME_RUNS, &rows->callUps);
     Stop(&s);
+    if (callUpsOnly)
+        return;
 
     static const char deep[] = "分類25\0項目5\0定型5\0";
     WriteLargeLibrary(library);
@@ -738,6 +755,8 @@ int FrameFigures(const std::string& folder, const std::string& older)
     if (!older.empty())
         exes.push_back(WindowsPath(older));
     exes.push_back(WindowsPath(FENLOP_EXE));
+    exes.push_back(WindowsPath(FLOOR_EXE));  // the last: Wine's floor
+    const size_t floor = exes.size() - 1;
     Process target = StartProcess("\"" + WindowsPath(TARGET_EXE) + "\"");
     HWND frame = nullptr, edit = nullptr;
     WaitUntil([&] { return (frame = FindProcessWindow(target, TARGET_CLASS)) && (edit = GetDlgItem(frame, TARGET_EDIT_ID)); });
@@ -751,14 +770,15 @@ int FrameFigures(const std::string& folder, const std::string& older)
     for (int round = 0; round < ROUNDS; round++) {
         for (size_t e = 0; e < exes.size(); e++) {
             FrameRows rows;
-            TimeFrameRound(folder, exes[e], frame, edit, &rows);
+            TimeFrameRound(folder, exes[e], frame, edit, e == floor, &rows);
             std::vector<Spread>& r = spread[e];
-            if (!rows.shown.empty())
-                r[SHOWN].Add(Median(rows.shown));
-            if (!rows.padShown.empty())
-                r[PAD].Add(Median(rows.padShown));
-            if (!rows.padArrived.empty())
-                r[PAD_SENT].Add(Median(rows.padArrived));
+            const CallUpTimes& c = rows.callUps;
+            if (!c.shown.empty())
+                r[SHOWN].Add(Median(c.shown));
+            if (!c.padShown.empty())
+                r[PAD].Add(Median(c.padShown));
+            if (!c.padArrived.empty())
+                r[PAD_SENT].Add(Median(c.padArrived) - 100.0);
             if (!rows.findDialog.empty() && Median(rows.findCore) > 0)
                 r[FIND].Add(Median(rows.findDialog) / Median(rows.findCore));
             for (size_t k = 0; k < rows.filterFirst.size(); k++) {
@@ -787,13 +807,26 @@ int FrameFigures(const std::string& folder, const std::string& older)
     };
     printf("fenlop.exe under Wine, %d rounds of each build in turn (each figure the lowest-highest of the "
            "rounds' medians)\n", ROUNDS);
-    printf("| figure |%s this build | goal |\n", exes.size() > 1 ? " the other build |" : "");
-    printf("| --- |%s --- | --- |\n", exes.size() > 1 ? " --- |" : "");
+    printf("| figure |%s this build | Wine's floor | goal |\n", exes.size() > 2 ? " the other build |" : "");
+    printf("| --- |%s --- | --- | --- |\n", exes.size() > 2 ? " --- |" : "");
     for (int row = 0; row < ROW_COUNT; row++) {
         printf("| %s |", ROWS[row].name);
         for (size_t e = 0; e < exes.size(); e++)
             printf(" %s |", SpreadText(spread[e][row], ROWS[row].unit).c_str());
         printf(" %s |\n", ROWS[row].goal);
+    }
+    // The rows the floor has, as ratios to it: what is left to the builds.
+    printf("Against Wine's floor (a window already made shown and its list focused; the pad's dialog made from "
+           "its template; the values put, the target activated, the pause, Ctrl+V):\n");
+    for (int row = SHOWN; row <= PAD_SENT; row++) {
+        printf("  %s:", ROWS[row].name);
+        const Spread& f = spread[floor][row];
+        for (size_t e = 0; e < floor; e++) {
+            const Spread& b = spread[e][row];
+            if (b.any && f.any && f.low > 0 && f.high > 0)
+                printf(" %s %.1f-%.1fx", e + 1 == floor ? "this build" : "the other", b.low / f.high, b.high / f.low);
+        }
+        printf("\n");
     }
     return 0;
 }
@@ -847,26 +880,12 @@ int main(int argc, char** argv)
         EndProcess(&s.fenlop);
         return 1;
     }
-    auto focusTarget = [&] {
-        return WaitUntil([&] {
-            if (GetForegroundWindow() != frame)
-                SetForegroundWindow(frame);
-            return GetForegroundWindow() == frame && FocusOf(frame) == edit;
-        });
-    };
     auto hotKey = [] { PressChord({VK_CONTROL, VK_MENU}, 'P'); };
 
-    std::vector<double> shown, arrived;
-    for (int i = 0; i < RUNS; i++) {
-        focusTarget();
-        double t0 = Now();
-        hotKey();
-        if (!WaitFine([&] { return Ready(s); }))
-            continue;
-        shown.push_back(Now() - t0);
-        PressKey(VK_ESCAPE);
-        WaitUntil([&] { return !IsWindowVisible(s.phrase); });
-    }
+    CallUpTimes callUps;
+    std::vector<double> arrived;
+    TimeCallUpsAndPad(s, frame, edit, RUNS, &callUps);
+    const std::vector<double>& shown = callUps.shown;
     // Enter -> the phrase in the target; with the clipboard kept (back not
     // null), also the phrase's arrival -> the user's content back.
     auto timeEnter = [&](std::vector<double>* arrivals, std::vector<double>* back, SIZE_T extra = 0,
@@ -875,7 +894,7 @@ int main(int argc, char** argv)
             SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
             if (back)
                 PutUserText(extra);
-            focusTarget();
+            FocusTarget(frame, edit);
             hotKey();
             if (!WaitUntil([&] { return Ready(s); }))
                 continue;
@@ -910,43 +929,6 @@ int main(int argc, char** argv)
         printf("  phrase arrived -> user's content back   %7.1f ms   (%zu runs)\n", Median(keptBack), keptBack.size());
         PrintConversionFigures(conversion);
         return 0;
-    }
-    // The calculator pad: shown and ready, and its values typed.
-    std::vector<double> padShown, padArrived;
-    HWND pad = nullptr;
-    auto padReady = [&] {
-        return (pad = FindProcessWindow(s.fenlop, "#32770")) != nullptr && IsWindowVisible(pad) &&
-               GetForegroundWindow() == pad && FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
-    };
-    auto calcKey = [] { PressChord({VK_CONTROL, VK_MENU}, 'C'); };
-    for (int i = 0; i < RUNS; i++) {
-        focusTarget();
-        double t0 = Now();
-        calcKey();
-        if (!WaitFine(padReady))
-            continue;
-        padShown.push_back(Now() - t0);
-        PressKey(VK_ESCAPE);
-        WaitUntil([&] { return !IsWindow(pad); });
-    }
-    for (int i = 0; i < RUNS; i++) {
-        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)"");
-        focusTarget();
-        calcKey();
-        if (!WaitUntil(padReady))
-            continue;
-        PressKey('4');
-        PressKey('2');
-        WaitUntil([&] {
-            std::string line = WindowText(GetDlgItem(pad, IDC_CALC_ENTRY));
-            return line.size() > 2 && line.compare(line.size() - 2, 2, "42") == 0;
-        });
-        Sleep(50);
-        double t0 = Now();
-        PressKey(VK_RETURN);
-        if (WaitFine([&] { return EditText(edit) == "42"; }))
-            padArrived.push_back(Now() - t0);
-        WaitUntil([&] { return !IsWindow(pad); });
     }
     Stop(&s);
 
@@ -1050,10 +1032,10 @@ int main(int argc, char** argv)
         printf("  the same beside a format of %5.2f MB   %7.1f ms   = kept + %.1f ms, back after %.1f ms (%zu runs)\n",
                largeSizes[k] / 1048576.0, Median(largeArrived[k]), Median(largeArrived[k]) - Median(keptArrived),
                Median(largeBack[k]), largeArrived[k].size());
-    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal <= 16 ms; %zu runs)\n", Median(padShown),
-           padShown.size());
+    printf("  calc hot key -> pad, display focused    %7.1f ms   (goal <= 16 ms; %zu runs)\n", Median(callUps.padShown),
+           callUps.padShown.size());
     printf("  Enter on the pad -> values in target    %7.1f ms   = 100 ms pause + %.1f ms (goal: pause + <= 10 ms; %zu runs)\n",
-           Median(padArrived), Median(padArrived) - 100.0, padArrived.size());
+           Median(callUps.padArrived), Median(callUps.padArrived) - 100.0, callUps.padArrived.size());
     printf("  start-up, test library (1 KB)           %7.1f ms\n", Median(startSmall));
     printf("  start-up, library of %.1f MB            %7.1f ms   ratio %.2f\n",
            info.nFileSizeLow / 1048576.0, Median(startLarge),

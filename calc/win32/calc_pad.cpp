@@ -1,10 +1,13 @@
 // The calculator pad. Its owner-drawn keys and a keyboard hook on the
 // program's thread drive the engine; Ent types the collected values into
-// the target window and closes the pad.
+// the target window and closes the pad. Its dialog is made once and kept
+// hidden between call-ups (made from its template it takes longer than a
+// frame under some systems); each call-up starts as a new pad would.
 #include "calc/win32/calc_pad.h"
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "calc/win32/pad_texts.h"
 #include "common/win32/key_state.h"
@@ -13,10 +16,13 @@
 static const int KEY_CAPTION_SIZE = 80;
 static const int CMD_FOCUS_DISPLAY = 0;
 
-// The open pad: one at a time, from its opening to its end.
+// The pad: its dialog, made once, and the call-up it is open for.
 struct PadRecord {
-    HWND window;           // null while no pad is open
+    HWND window;           // the dialog, shown or hidden; null until made
+    bool open;             // shown, from a call-up to its close
+    bool framePaintDue;    // within the show: its own WM_NCPAINT draws the frame active
     HHOOK keyboardHook;    // the program thread's keys, while it is open
+    char bareCaption[CALC_CAPTION_SIZE];  // the template's caption, which a call-up starts from
     CalcPadHost host;
 };
 static PadRecord s_pad;
@@ -61,7 +67,7 @@ static int KeyCommand(WPARAM key, bool shift)
 // dialog opened over the pad take their own keys.
 static bool KeysAreForThePad()
 {
-    if (!s_pad.window || GetActiveWindow() != s_pad.window)
+    if (!s_pad.open || GetActiveWindow() != s_pad.window)
         return false;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -87,27 +93,41 @@ static LRESULT CALLBACK PadKeyboardHook(int code, WPARAM key, LPARAM flags)
 
 static BOOL OnInitDialog(HWND pad)
 {
-    s_pad.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, s_pad.host.instance, GetCurrentThreadId());
     s_pad.window = pad;
-    RECT rc;
-    GetWindowRect(s_pad.host.anchor, &rc);
-    SetWindowPos(pad, HWND_TOPMOST, rc.left, rc.top, 0, 0, SWP_NOSIZE);
-    PostMessageA(pad, WM_COMMAND, CMD_FOCUS_DISPLAY, 0);
-    CalcPadTexts texts = PadTexts(pad);
-    CalcAllClear(&texts);
-    ShowWindow(pad, SW_SHOWNORMAL);
-    return TRUE;
+    GetWindowTextA(pad, s_pad.bareCaption, sizeof s_pad.bareCaption);
+    // Topmost once: a hidden window keeps it.
+    SetWindowPos(pad, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // No focus given: a hidden dialog focused would take the activation.
+    return FALSE;
+}
+
+// A hidden pad holds no hook.
+static void ClosePad()
+{
+    if (!s_pad.open)
+        return;
+    s_pad.open = false;
+    if (s_pad.keyboardHook)
+        UnhookWindowsHookEx(s_pad.keyboardHook);
+    s_pad.keyboardHook = nullptr;
+    ShowWindow(s_pad.window, SW_HIDE);
+    if (s_pad.host.closed)
+        s_pad.host.closed();
 }
 
 // Ent: the result is collected and everything collected is typed into the
-// target window, then the pad closes.
+// target window, then the pad closes. The last steps run on a copy of the
+// pad's texts: the pad closes at once, the next call-up starts from all
+// clear, and writing its windows (the caption above all) held the values
+// up by milliseconds.
 static void Finish(HWND pad)
 {
-    CalcPadTexts texts = PadTexts(pad);
+    PadTextCopy copy;
+    CalcPadTexts texts = CopiedPadTexts(pad, &copy);
     char values[CALC_CAPTION_SIZE];
     CalcFinish(&texts, values, sizeof values);
     s_pad.host.typeValues(pad, values);
-    DestroyWindow(pad);
+    ClosePad();
 }
 
 static void OnCommand(HWND pad, int id)
@@ -151,16 +171,28 @@ static void DrawKey(const DRAWITEMSTRUCT* item)
 // The phrase window comes back where the pad was last.
 static void OnMove(HWND pad)
 {
+    if (!s_pad.open)
+        return;
     RECT rc;
     GetWindowRect(pad, &rc);
     SetWindowPos(s_pad.host.anchor, nullptr, rc.left, rc.top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-// Escape posted to the pad: a hidden pad would keep its hook.
-static void OnKeyDown(HWND pad, WPARAM key)
+// Escape posted to the pad.
+static void OnKeyDown(WPARAM key)
 {
     if (key == VK_ESCAPE)
-        DestroyWindow(pad);
+        ClosePad();
+}
+
+// The frame drawn once in a show: lParam -1 has the system change the
+// state without drawing it, which the show's own paint does next.
+static INT_PTR OnNcActivate(HWND pad, WPARAM wParam)
+{
+    if (!wParam || !s_pad.framePaintDue)
+        return FALSE;
+    SetWindowLongPtrA(pad, DWLP_MSGRESULT, DefWindowProcA(pad, WM_NCACTIVATE, wParam, -1));
+    return TRUE;
 }
 
 static INT_PTR OnCtlColorStatic(HDC dc)
@@ -169,14 +201,11 @@ static INT_PTR OnCtlColorStatic(HDC dc)
     return (INT_PTR)GetSysColorBrush(COLOR_WINDOW);
 }
 
+// With its owner, at the program's end.
 static void OnDestroy()
 {
-    if (s_pad.keyboardHook)
-        UnhookWindowsHookEx(s_pad.keyboardHook);
-    s_pad.keyboardHook = nullptr;
+    ClosePad();
     s_pad.window = nullptr;
-    if (s_pad.host.closed)
-        s_pad.host.closed();
 }
 
 static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -184,18 +213,55 @@ static INT_PTR CALLBACK CalcPadProc(HWND pad, UINT msg, WPARAM wParam, LPARAM lP
     switch (msg) {
     case WM_INITDIALOG: return OnInitDialog(pad);
     case WM_COMMAND: OnCommand(pad, LOWORD(wParam)); return TRUE;
-    case WM_KEYDOWN: OnKeyDown(pad, wParam); return FALSE;
+    case WM_KEYDOWN: OnKeyDown(wParam); return FALSE;
     case WM_DRAWITEM: DrawKey((const DRAWITEMSTRUCT*)lParam); return TRUE;
     case WM_CTLCOLORSTATIC: return OnCtlColorStatic((HDC)wParam);
+    case WM_NCACTIVATE: return OnNcActivate(pad, wParam);
+    case WM_NCPAINT: s_pad.framePaintDue = false; return FALSE;
     case WM_MOVE: OnMove(pad); return TRUE;
-    case WM_CLOSE: DestroyWindow(pad); return TRUE;
+    case WM_CLOSE: ClosePad(); return TRUE;
     case WM_DESTROY: OnDestroy(); return TRUE;
     }
     return FALSE;
 }
 
+HWND MakeCalculatorPad(HINSTANCE instance, HWND owner)
+{
+    if (!s_pad.window)
+        CreateDialogParamA(instance, "IDD_CALC", owner, CalcPadProc, 0);
+    return s_pad.window;
+}
+
 HWND OpenCalculatorPad(HWND owner, const CalcPadHost& host)
 {
+    if (s_pad.open)
+        return s_pad.window;
+    HWND pad = MakeCalculatorPad(host.instance, owner);
+    if (!pad)
+        return nullptr;
     s_pad.host = host;
-    return CreateDialogParamA(host.instance, "IDD_CALC", owner, CalcPadProc, 0);
+    s_pad.open = true;
+    s_pad.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, PadKeyboardHook, host.instance, GetCurrentThreadId());
+    // From all clear and the bare caption, as a pad just made.
+    char caption[CALC_CAPTION_SIZE];
+    GetWindowTextA(pad, caption, sizeof caption);
+    if (strcmp(caption, s_pad.bareCaption) != 0)
+        SetWindowTextA(pad, s_pad.bareCaption);
+    CalcPadTexts texts = PadTexts(pad);
+    CalcAllClear(&texts);
+    RECT at, rc;
+    GetWindowRect(pad, &at);
+    GetWindowRect(host.anchor, &rc);
+    if (at.left != rc.left || at.top != rc.top)
+        SetWindowPos(pad, nullptr, rc.left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    s_pad.framePaintDue = true;
+    ShowWindow(pad, SW_SHOWNORMAL);
+    s_pad.framePaintDue = false;
+    SetFocus(GetDlgItem(pad, IDC_CALC_DISPLAY));
+    return pad;
+}
+
+void CloseCalculatorPad()
+{
+    ClosePad();
 }

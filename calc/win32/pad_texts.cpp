@@ -24,3 +24,20 @@ CalcPadTexts PadTexts(HWND pad)
 {
     return CalcPadTexts{pad, GetPadText, SetPadText};
 }
+
+static void GetCopiedText(void* context, CalcText which, char* buffer, int size)
+{
+    lstrcpynA(buffer, ((PadTextCopy*)context)->texts[which], size);
+}
+
+static void SetCopiedText(void* context, CalcText which, const char* text)
+{
+    lstrcpynA(((PadTextCopy*)context)->texts[which], text, CALC_CAPTION_SIZE);
+}
+
+CalcPadTexts CopiedPadTexts(HWND pad, PadTextCopy* copy)
+{
+    for (int which = CALC_TEXT_ENTRY; which <= CALC_TEXT_CAPTION; which++)
+        GetPadText(pad, (CalcText)which, copy->texts[which], CALC_CAPTION_SIZE);
+    return CalcPadTexts{copy, GetCopiedText, SetCopiedText};
+}

@@ -21,8 +21,8 @@
 static const DWORD STAMP_CHECK_MS = 1000;
 // The fold ahead: it begins a moment after it is asked for (at start-up,
 // once the window is drawn), then takes a slice of a few milliseconds at
-// each tick, so a key or a paint waits at most one slice (under half a
-// frame of the display).
+// each tick, and slice after slice while the thread is idle, so a key or a
+// paint waits at most one slice (under half a frame of the display).
 static const UINT FOLD_START_MS = 1000;
 static const UINT FOLD_TICK_MS = 10;
 static const double FOLD_SLICE_MS = 8.0;
@@ -83,15 +83,24 @@ static void CALLBACK OnFoldTimer(HWND list, UINT, UINT_PTR, DWORD)
         return;
     }
     SetTimer(list, IDT_FOLD_AHEAD, FOLD_TICK_MS, OnFoldTimer);
-    double start = Milliseconds();
-    int result;
-    do
-        result = HoldMore(&s_filter.hold, g_views.files.phrase, &s_filter.held, FOLD_STEP_PHRASES);
-    while (result == 1 && Milliseconds() - start < FOLD_SLICE_MS);
-    if (result == 1)
+    for (;;) {
+        double start = Milliseconds();
+        int result;
+        do
+            result = HoldMore(&s_filter.hold, g_views.files.phrase, &s_filter.held, FOLD_STEP_PHRASES);
+        while (result == 1 && Milliseconds() - start < FOLD_SLICE_MS);
+        if (result != 1) {
+            EndFold(list);
+            return;
+        }
         PauseHold(&s_filter.hold);
-    else
-        EndFold(list);
+        // While nothing waits for the thread (no input, paint, timer or
+        // message of another thread) the next slice follows at once: the
+        // fold is done by the time the user types, a key still waits for
+        // one slice at most.
+        if (HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0)
+            return;
+    }
 }
 
 void FoldLibraryAhead(HWND list)

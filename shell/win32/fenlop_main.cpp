@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "calc/win32/calc_pad.h"
 #include "common/writer_lock.h"
 #include "library/label_tree.h"
 #include "library/phrase_recovery.h"
@@ -165,6 +166,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_PHRASE, g_globals.settings.phraseHotKey);
     RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_CALC, g_globals.settings.calcHotKey);
     HACCEL accelerators = LoadAcceleratorsA(instance, "FLP_ACC");
+    // Made ahead, hidden: the calculator hot key only shows it.
+    MakeCalculatorPad(instance, g_globals.app.trayWindow);
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -60,6 +60,10 @@ struct PhraseWindowState {
     // The child that had the focus when the window lost the activation; it
     // gets the focus back with the activation (after a dialog, say).
     HWND focusChild;
+    // Within ShowPhraseWindow: the frame is yet to be painted by the show
+    // itself (its WM_NCPAINT), which draws it active; the activation's own
+    // paint before it would only be drawn over.
+    bool framePaintDue;
 };
 static PhraseWindowState s_window;
 
@@ -351,6 +355,28 @@ static void RestoreFocusChild(HWND hwnd)
     SetFocus(kept ? s_window.focusChild : g_globals.app.phraseList);
 }
 
+void ShowPhraseWindow()
+{
+    s_window.framePaintDue = true;
+    ShowWindow(g_globals.app.phraseWindow, SW_SHOWNORMAL);
+    s_window.framePaintDue = false;
+}
+
+// The frame (caption and menu bar) drawn once in a show: lParam -1 tells
+// the system's handling to change the state without drawing it.
+static LRESULT OnNcActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam && s_window.framePaintDue)
+        lParam = -1;
+    return DefWindowProcA(hwnd, WM_NCACTIVATE, wParam, lParam);
+}
+
+static LRESULT OnNcPaint(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    s_window.framePaintDue = false;
+    return DefWindowProcA(hwnd, WM_NCPAINT, wParam, lParam);
+}
+
 static void OnActivate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     KeepFocusChild(hwnd, wParam);
@@ -448,6 +474,8 @@ LRESULT CALLBACK PhraseWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_DESTROY: OnDestroy(); return 0;
     case WM_SIZE: OnSize(wParam, lParam); return 0;
     case WM_ACTIVATE: OnActivate(hwnd, wParam, lParam); return 0;
+    case WM_NCACTIVATE: return OnNcActivate(hwnd, wParam, lParam);
+    case WM_NCPAINT: return OnNcPaint(hwnd, wParam, lParam);
     case WM_DPICHANGED: OnDpiChanged(hwnd, HIWORD(wParam), (const RECT*)lParam); return 0;
     case WM_CLOSE: OnClose(hwnd); return 0;
     case WM_SYSCOMMAND: if (OnSysCommand(hwnd, wParam)) return 0; break;

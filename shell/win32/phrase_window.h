@@ -13,4 +13,6 @@ void MoveSelectedPhrase(int up);
 void ShowHelp();
 void SetStatusText(const char* format, ...);
 void HidePhraseWindow();
+// Shows the hidden window, activated, its frame drawn once.
+void ShowPhraseWindow();
 void ExitProgram();

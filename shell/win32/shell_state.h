@@ -24,7 +24,7 @@ struct AppWindows {
     HINSTANCE instance;
     HWND phraseWindow;   // the main window, class "Fenlop"
     HWND trayWindow;     // invisible controller, class "FLPTray"
-    HWND calcPad;        // null while no calculator pad exists
+    HWND calcPad;        // null while the calculator pad is not shown
     HWND settingsDialog; // null while the settings dialog is not open
     HWND statusBar;      // children of the phrase window
     HWND labelTree;

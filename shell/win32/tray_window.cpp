@@ -104,7 +104,7 @@ void TogglePhraseWindow()
 {
     bool padClosed = false;
     if (g_globals.app.calcPad) {
-        DestroyWindow(g_globals.app.calcPad);
+        CloseCalculatorPad();
         g_globals.app.calcPad = nullptr;
         padClosed = true;
     }
@@ -116,7 +116,7 @@ void TogglePhraseWindow()
         // Shown as the file is now: another program may have changed it
         // while the window was hidden.
         CheckLibraryFile(g_globals.app.labelTree, g_globals.app.phraseList);
-        ShowWindow(g_globals.app.phraseWindow, SW_SHOWNORMAL);
+        ShowPhraseWindow();
         g_globals.session.autoHideArmed = 0;
     }
 }
@@ -157,7 +157,7 @@ void ToggleCalculatorPad()
         wasVisible = true;
     }
     if (g_globals.app.calcPad) {
-        DestroyWindow(g_globals.app.calcPad);
+        CloseCalculatorPad();
         g_globals.app.calcPad = nullptr;
         return;
     }

@@ -36,7 +36,12 @@ protected:
         ASSERT_NO_FATAL_FAILURE(OpenByHotKey());
     }
 
-    HWND FindPad() { return FindProcessWindow(fenlop, "#32770"); }
+    // The pad is kept hidden between call-ups: only a shown one counts.
+    HWND FindPad()
+    {
+        HWND found = FindProcessWindow(fenlop, "#32770");
+        return found && IsWindowVisible(found) ? found : nullptr;
+    }
 
     // Shown, in front, the focus on the display.
     bool PadReady()
@@ -72,7 +77,7 @@ protected:
     void ExpectPadStill(const char* line)
     {
         Sleep(300);
-        ASSERT_TRUE(IsWindow(pad));
+        ASSERT_TRUE(IsWindowVisible(pad));
         EXPECT_EQ(Entry(), Bare(line));
         EXPECT_EQ(WindowText(pad), BARE_CAPTION);
     }
@@ -205,7 +210,7 @@ TEST_F(CalcPadE2E, HotKeyOpensThePadWhereThePhraseWindowIsAndEnterTypesTheValues
     PressKey(VK_RETURN);
     // The Enter option adds exactly one Enter after the paste.
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == "12, 3\r\n"; })) << EditText(edit);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(300);
     EXPECT_EQ(EditText(edit), "12, 3\r\n");
 }
@@ -220,7 +225,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     PressKey(VK_DOWN);
     ASSERT_TRUE(WaitUntil([&] { return WindowText(pad) == "電卓　7"; }));
     PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(300);
     EXPECT_EQ(EditText(edit), "");
 
@@ -248,7 +253,7 @@ TEST_F(CalcPadE2E, EscapeSendsNothingShiftEnterAndEndGiveTheResultAndClicksActLi
     // Ent: 12 + nothing new = 24 is collected and typed, no Enter after it.
     Click(1);
     ASSERT_TRUE(WaitUntil([&] { return EditText(edit) == "24"; })) << EditText(edit);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 }
 
 TEST_F(CalcPadE2E, ThePhraseWindowFollowsThePadAndTheTogglesCloseWhatIsOpen)
@@ -323,7 +328,7 @@ TEST_F(CalcPadE2E, EachKeyOfTheTableEntersItsValueOnce)
             << row.keys << ": " << Display().substr(29) << ", caption " << WindowText(pad);
     }
     PressKey(VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     EXPECT_EQ(EditText(edit), "");
 }
 
@@ -427,7 +432,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
     FocusTarget();
     OpenByHotKey();
     PostMessageA(pad, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 
     // Closed, not hidden: the calculator hot key opens a new pad.
     FocusTarget();
@@ -441,7 +446,7 @@ TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
         return GetForegroundWindow() == otherFrame && FocusOf(otherFrame) == otherEdit;
     }));
     PostMessageA(pad, WM_COMMAND, CALC_KEY_FINISH, 0);  // Ent
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(pad); }));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
     Sleep(500);
     EXPECT_EQ(EditText(otherEdit), "");
     // The values wait on the clipboard for a paste by hand (another program

@@ -187,7 +187,11 @@ TEST_F(DisplayScaleE2E, AtEachScaleTheWindowsAreShotAndNoTextIsClipped)
         PostMessageA(tray, MSG_CALL_UP, IDC_CALC_HOTKEY, (LPARAM)tray);
         HWND pad = ShownProcessWindow(fenlop, "#32770", nullptr);
         ASSERT_TRUE(pad);
-        check(pad, "pad", PAD_FONT, WM_CLOSE, 0);
+        Sleep(300);
+        Shot((name + "-pad").c_str());
+        EXPECT_EQ(Joined(ClippedTexts(pad, dpi, PAD_FONT)), "");
+        PostMessageA(pad, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(pad); }));
 
         HWND settings = OpenSettings();
         ASSERT_TRUE(settings);
