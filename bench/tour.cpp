@@ -136,7 +136,7 @@ int Tour(const std::string& folder, const std::string& shots)
         WaitUntil([&] { return IsWindowVisible(phrase) != FALSE; });
         PostMessageA(phrase, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = nullptr;
-        if (WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
+        if (WaitUntil([&] { return (about = FindProcessWindow(fenlop, "#32770", "ﾊﾞｰｼﾞｮﾝ情報")) && IsWindowVisible(about); })) {
             shootAndClose(about, "3-about", IDOK);
         }
         // The list's popup menu on its first phrase, and the phrase editor.
@@ -177,7 +177,7 @@ int Tour(const std::string& folder, const std::string& shots)
             Screenshot(shots + "/8-tray-menu.png");
             PressKey('S');
             HWND dialog = nullptr;
-            if (WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770")) != nullptr; })) {
+            if (WaitUntil([&] { return (dialog = FindProcessWindow(fenlop, "#32770", "設定")) && IsWindowVisible(dialog); })) {
                 shootAndClose(dialog, "9-settings", IDCANCEL);
             }
         }
@@ -203,7 +203,7 @@ int Tour(const std::string& folder, const std::string& shots)
         PressChord({VK_CONTROL, VK_MENU}, 'C');
         HWND pad = nullptr;
         if (WaitUntil([&] {
-                return (pad = FindProcessWindow(fenlop, "#32770")) != nullptr && GetForegroundWindow() == pad &&
+                return (pad = FindProcessWindow(fenlop, "#32770", "電卓　")) && GetForegroundWindow() == pad &&
                        FocusOf(pad) == GetDlgItem(pad, IDC_CALC_DISPLAY);
             })) {
             printf("...the pad opens; 1 2 + 3 0 Down (collects 42), 1 0 0 / 8 Enter...\n");
@@ -218,7 +218,7 @@ int Tour(const std::string& folder, const std::string& shots)
             Sleep(300);
             std::string sum = EditText(edit);
             printf("...arrived in the target editor: \"%s\"; the pad is %s.\n", sum.c_str(),
-                   IsWindow(pad) ? "still open" : "closed");
+                   IsWindowVisible(pad) ? "still open" : "closed");
             if (sum != "42, 12.5")
                 result = 1;
         } else {

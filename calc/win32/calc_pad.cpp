@@ -130,8 +130,12 @@ static void Finish(HWND pad)
     ClosePad();
 }
 
+// A hidden pad takes no command: other programs can post to it, and its
+// host is set only from its first call-up.
 static void OnCommand(HWND pad, int id)
 {
+    if (!s_pad.open)
+        return;
     if (id == CMD_FOCUS_DISPLAY) {
         SetFocus(GetDlgItem(pad, IDC_CALC_DISPLAY));
     } else if (id == CALC_KEY_FINISH) {

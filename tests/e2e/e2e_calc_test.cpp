@@ -422,9 +422,20 @@ TEST_F(CalcPadE2E, ThePhraseWindowsAcceleratorsDoNotActWhileItIsHidden)
     EXPECT_EQ(GetForegroundWindow(), pad);
 }
 
-TEST_F(CalcPadE2E, APostedEscapeClosesThePadAndEntTypesNothingForAClosedTarget)
+TEST_F(CalcPadE2E, AHiddenPadTakesNoPostedCommandEscapeClosesItAndEntTypesNothingForAClosedTarget)
 {
     Start(1);
+    // The pad is made ahead and hidden; commands posted from outside before
+    // its first call-up (Ent above all) must not act, nor end the program.
+    HWND hidden = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (hidden = FindProcessWindow(fenlop, "#32770", BARE_CAPTION)) != nullptr; }));
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    for (int id : {CALC_KEY_FINISH, CALC_KEY_ONE, 0})
+        PostMessageA(hidden, WM_COMMAND, id, 0);
+    PostMessageA(hidden, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(fenlop.handle, 500), (DWORD)WAIT_TIMEOUT);
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_EQ(EditText(edit), "");
     // A second editor: where keys meant for a closed target would land.
     Bystander other;
     ASSERT_NO_FATAL_FAILURE(StartBystander(&other));
