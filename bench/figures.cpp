@@ -378,7 +378,8 @@ std::string ClipboardText()
     return text;
 }
 
-// Searches the whole library from the find dialog: OK to the filled list.
+// Searches the whole library from the find dialog: OK to the filled list,
+// painted.
 bool TimeFind(const Session& s, const char* text, int expected, double* ms)
 {
     PostMessageA(s.phrase, WM_COMMAND, IDM_FIND, 0);
@@ -392,6 +393,8 @@ bool TimeFind(const Session& s, const char* text, int expected, double* ms)
     double t0 = Now();
     PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
     bool done = WaitFine([&] { return !IsWindow(dialog) && ItemCount(s.list) == expected; }, 60000);
+    if (done)
+        RedrawWindow(s.list, nullptr, nullptr, RDW_UPDATENOW);
     *ms = Now() - t0;
     if (!done)
         fprintf(stderr, "figures: find ended with the dialog %s and %d of %d phrases listed\n",

@@ -19,11 +19,12 @@
 // Taking the file's stamp costs about a millisecond under load; the keys of
 // one word come faster than other programs change the library.
 static const DWORD STAMP_CHECK_MS = 1000;
-// The fold ahead: it begins a moment after it is asked for (at start-up,
-// once the window is drawn), then takes a slice of a few milliseconds at
-// each tick, and slice after slice while the thread is idle, so a key or a
-// paint waits at most one slice (under half a frame of the display).
-static const UINT FOLD_START_MS = 1000;
+// The fold ahead: it begins at the first idle after it is asked for (at
+// start-up: a timer comes after every message and paint waiting), then
+// takes a slice of a few milliseconds at each tick, and slice after slice
+// while the thread is idle, so a key or a paint waits at most one slice
+// (under half a frame of the display).
+static const UINT FOLD_START_MS = USER_TIMER_MINIMUM;
 static const UINT FOLD_TICK_MS = 10;
 static const double FOLD_SLICE_MS = 8.0;
 static const size_t FOLD_STEP_PHRASES = 256;  // phrases between two looks at the clock

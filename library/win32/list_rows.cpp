@@ -29,6 +29,8 @@ struct VirtualRows {
     HWND list;               // the virtual list whose rows these are
     std::vector<Row> rows;
     bool countHeld;          // rows added at the end are told with the fill's one count
+    bool drawingHeld;        // a fill's counts are drawn once, when it ends
+    bool heldQuiet;          // that fill cleared the visible bit (BeginQuiet)
 };
 VirtualRows s_virtual;
 
@@ -38,14 +40,80 @@ void FreeRow(Row* row)
         free((void*)row->text);
 }
 
+// Some list views (Wine's) draw their scroll bar, and move and draw their
+// header, at once at every count they are told, outside any paint: that
+// costs more than a paint of the rows. While the window's visible bit is
+// clear they only set them. The bit is cleared by the window's default
+// WM_SETREDRAW, past the control's own, so the control still lays itself
+// out and sets its scroll bars, and keeps its focus and states; a paint of
+// frame and rows afterwards shows it all once.
+// Returns whether it cleared the bit (a hidden list is left alone).
+bool BeginQuiet(HWND list)
+{
+    if (!IsWindowVisible(list))
+        return false;
+    DefWindowProcA(list, WM_SETREDRAW, FALSE, 0);
+    return true;
+}
+
+// A list view that did not keep its vertical scroll bar while it was not
+// drawn (none need do so) is made to lay it out through its own redraw
+// switch; the check costs two messages.
+void CheckScrollBar(HWND list)
+{
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    int page = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    bool right;
+    if (GetWindowLongPtrA(list, GWL_STYLE) & WS_VSCROLL) {
+        SCROLLINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_RANGE;
+        right = GetScrollInfo(list, SB_VERT, &info) && info.nMax - info.nMin + 1 == count;
+    } else {
+        right = count <= page;
+    }
+    if (!right) {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    }
+}
+
+void EndQuiet(HWND list, bool quiet)
+{
+    if (!quiet) {
+        InvalidateRect(list, nullptr, TRUE);
+        return;
+    }
+    DefWindowProcA(list, WM_SETREDRAW, TRUE, 0);
+    // The header is drawn again too: a paint it was due from outside (a
+    // dialog closed over it) may have been let go while the bit was clear,
+    // and a scroll bar come or gone moves it.
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    if ((GetWindowLongPtrA(list, GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT)
+        CheckScrollBar(list);
+}
+
+// Tells the control a new count, drawn once by the next paint (within a
+// fill, at its end).
+void TellCount(HWND list, size_t count, DWORD flags)
+{
+    if (s_virtual.drawingHeld && list == s_virtual.list) {
+        SendMessageA(list, LVM_SETITEMCOUNT, count, flags);
+        return;
+    }
+    bool quiet = BeginQuiet(list);
+    SendMessageA(list, LVM_SETITEMCOUNT, count, flags);
+    EndQuiet(list, quiet);
+}
+
 void SetCount(HWND list)
 {
     // A count that stays (a space typed, no results again) only repaints:
-    // the control keeps its states either way, and some list views spend
-    // milliseconds on their scroll bar at every count told.
+    // the control keeps its states either way.
     if ((size_t)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) != s_virtual.rows.size())
-        SendMessageA(list, LVM_SETITEMCOUNT, s_virtual.rows.size(), LVSICF_NOSCROLL);
-    InvalidateRect(list, nullptr, TRUE);
+        TellCount(list, s_virtual.rows.size(), LVSICF_NOSCROLL);
+    else
+        InvalidateRect(list, nullptr, TRUE);
 }
 
 // The rows from 'from' on that hold a state, each moved by 'by' (the rows
@@ -129,6 +197,28 @@ void ReleaseVirtualCount(HWND list)
         SetCount(list);
 }
 
+void HoldVirtualDrawing(HWND list)
+{
+    if (list != s_virtual.list) {
+        ClearVirtualRows(list);
+        s_virtual.list = list;
+    }
+    if (s_virtual.drawingHeld)
+        return;
+    s_virtual.heldQuiet = BeginQuiet(list);
+    s_virtual.drawingHeld = true;
+}
+
+void ReleaseVirtualDrawing(HWND list)
+{
+    if (!s_virtual.drawingHeld || list != s_virtual.list) {
+        InvalidateRect(list, nullptr, TRUE);
+        return;
+    }
+    s_virtual.drawingHeld = false;
+    EndQuiet(list, s_virtual.heldQuiet);
+}
+
 int SetVirtualRow(HWND list, int index, const char* text)
 {
     if (list != s_virtual.list || index < 0 || index >= (int)s_virtual.rows.size())
@@ -159,8 +249,7 @@ void ClearVirtualRows(HWND list)
         FreeRow(&row);
     s_virtual.rows.clear();
     s_virtual.list = list;
-    SendMessageA(list, LVM_SETITEMCOUNT, 0, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    TellCount(list, 0, 0);
 }
 
 int ShowBorrowedRows(HWND list, const char* const* texts, size_t count)

@@ -16,6 +16,12 @@ int InsertVirtualRow(HWND list, int index, const char* text);
 // address the rows beyond its count.
 void HoldVirtualCount(HWND list);
 void ReleaseVirtualCount(HWND list);
+// While the drawing is held, the control is told its counts but draws
+// nothing; when let go, frame and rows are drawn once (the redraw switch of
+// an ordinary list view, without the drawing of its scroll bar at once).
+// The list keeps its focus and states meanwhile.
+void HoldVirtualDrawing(HWND list);
+void ReleaseVirtualDrawing(HWND list);
 int SetVirtualRow(HWND list, int index, const char* text);
 int DeleteVirtualRow(HWND list, int index);
 void ClearVirtualRows(HWND list);

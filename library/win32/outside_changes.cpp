@@ -140,12 +140,8 @@ static void SelectOpenLabel(HWND tree)
 
 static void FillList(HWND list, const ListTexts* texts)
 {
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    ClearPhraseList(list);
-    for (size_t at = 0; texts->bytes && at < texts->size; at += strlen(texts->bytes + at) + 1)
-        InsertPhrase(list, -1, texts->bytes + at);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    static const ListTexts NONE = {nullptr, 0};
+    FillPhraseList(list, texts->bytes ? texts : &NONE, nullptr);
 }
 
 static int StoreTexts(RewriteKind kind, const LabelNode* target, const char* name, const ListTexts* texts,

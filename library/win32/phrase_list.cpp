@@ -119,7 +119,10 @@ void ClearPhraseList(HWND list)
 // Refills the list without repainting it once per item.
 static void ClearList(HWND list)
 {
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    if (IsVirtualList(list))
+        HoldVirtualDrawing(list);
+    else
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ClearPhraseList(list);
 }
 
@@ -139,6 +142,10 @@ static void ReleaseCount(HWND list)
 
 static void ShowList(HWND list)
 {
+    if (IsVirtualList(list)) {
+        ReleaseVirtualDrawing(list);
+        return;
+    }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }
@@ -249,15 +256,19 @@ int OnLabelSelectionChanged(HWND tree, HWND list)
 void FillPhraseList(HWND list, const ListTexts* texts, const char* selected)
 {
     ClearList(list);
-    int row = 0;
-    for (size_t at = 0; at < texts->size; at += strlen(texts->bytes + at) + 1, row++) {
+    HoldCount(list);
+    int rows = 0;
+    for (size_t at = 0; at < texts->size; at += strlen(texts->bytes + at) + 1, rows++)
         InsertPhrase(list, -1, texts->bytes + at);
-        if (selected && selected[row]) {
-            LVITEMA state = {};
-            state.stateMask = LVIS_SELECTED;
-            state.state = LVIS_SELECTED;
-            SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&state);
-        }
+    // The states once the control knows every row.
+    ReleaseCount(list);
+    for (int row = 0; selected && row < rows; row++) {
+        if (!selected[row])
+            continue;
+        LVITEMA state = {};
+        state.stateMask = LVIS_SELECTED;
+        state.state = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, (LPARAM)&state);
     }
     ShowList(list);
 }

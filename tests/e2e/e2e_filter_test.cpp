@@ -171,6 +171,13 @@ TEST_F(FilterE2E, EnterSendsTheFirstResult)
     ASSERT_TRUE(WaitUntil([&] { return ItemCount(list) == 3; }, 3000));
     PressKey(VK_RETURN);  // to the first result
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list && FirstSelected(list) == 0; }));
+    // Two rows selected, back in the box: Enter leaves the first alone.
+    PressChord({VK_SHIFT}, VK_DOWN);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 2; }));
+    ASSERT_NO_FATAL_FAILURE(FocusBox());
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(phrase) == list && FirstSelected(list) == 0; }));
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
     PressKey(VK_RETURN);  // sends it
     EXPECT_TRUE(WaitUntil([&] { return EditText(edit) == "株式会社フェンロップの山田です。"; }))
         << EditText(edit);

@@ -147,6 +147,16 @@ TEST_F(FindE2E, CtrlFOpensTheDialogAtTheClientOriginAndAndOrListTheMatches)
         << Joined(ListTexts(Remote()));
     EXPECT_EQ(TreeCaret(), label) << "the tree selection stays";
     EXPECT_TRUE(IsWindowVisible(phrase));
+    // The list's header, under the dialog a moment ago, is drawn again: its
+    // column's name has dark pixels.
+    RECT header;
+    ASSERT_TRUE(GetWindowRect((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), &header));
+    EXPECT_TRUE(WaitUntil([&] {
+        for (DWORD p : ScreenPixels(header))
+            if ((p >> 16 & 0xFF) < 0x60 && (p >> 8 & 0xFF) < 0x60 && (p & 0xFF) < 0x60)
+                return true;
+        return false;
+    }, 2000)) << "the header is left blank";
 
     ASSERT_NO_FATAL_FAILURE(Find({"株式会社  以上 ", 1, 0}));
     EXPECT_EQ(ListTexts(Remote()), Texts({BUSINESS[1], BUSINESS[2]}));

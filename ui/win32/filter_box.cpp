@@ -92,9 +92,15 @@ static void ToFirstResult()
     HWND list = Host().phraseList;
     if (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) <= 0)
         return;
-    LVITEMA none = {};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
+    // Taking every row's selection makes some list views visit every row:
+    // skipped when the first row is already the only one selected.
+    bool firstAlone = SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1 &&
+                      (SendMessageA(list, LVM_GETITEMSTATE, 0, LVIS_SELECTED) & LVIS_SELECTED);
+    if (!firstAlone) {
+        LVITEMA none = {};
+        none.stateMask = LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
+    }
     SelectPhraseRow(list, 0);
     SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
     SetFocus(list);
