@@ -7,6 +7,7 @@
 namespace {
 
 FileFaultHook g_hook = nullptr;
+const FileSet* g_set = nullptr;
 
 // Files whose read or write the hook failed: the C library's own error
 // flag cannot be set from outside. A process has a few files open at once.
@@ -36,6 +37,16 @@ void SetFileFaultHook(FileFaultHook hook)
     g_hook = hook;
 }
 
+void UseFileSet(const FileSet* set)
+{
+    g_set = set;
+}
+
+const FileSet* InstalledFileSet()
+{
+    return g_set;
+}
+
 int FileFault(FileCall call, const char* path)
 {
     if (!g_hook)
@@ -50,7 +61,7 @@ FILE* FileOpen(const char* path, const char* mode)
 {
     if (FileFault(FILE_CALL_OPEN, path))
         return nullptr;
-    return fopen(path, mode);
+    return g_set ? g_set->open(path, mode) : fopen(path, mode);
 }
 
 size_t FileRead(void* buffer, size_t n, FILE* file)
@@ -75,7 +86,18 @@ int FileFlush(FILE* file)
 {
     if (FileFault(FILE_CALL_FLUSH, nullptr))
         return -1;
-    return fflush(file) == 0 && FlushFileToDisk(file) == 0 ? 0 : -1;
+    if (fflush(file) != 0)
+        return -1;
+    return (g_set ? g_set->flush(file) : FlushFileToDisk(file)) == 0 ? 0 : -1;
+}
+
+int FileWriteAhead(FILE* file)
+{
+    if (fflush(file) != 0)
+        return -1;
+    if (!g_set)
+        StartFlushToDisk(file);  // advice: a fault shows at the flush that waits
+    return 0;
 }
 
 int FileClose(FILE* file)
@@ -100,5 +122,7 @@ int FileRemove(const char* path)
 {
     if (FileFault(FILE_CALL_REMOVE, path))
         return -1;
+    if (g_set)
+        return g_set->remove(path) == 0 ? 0 : -1;
     return remove(path) == 0 ? 0 : -1;
 }

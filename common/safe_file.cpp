@@ -9,6 +9,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -92,6 +93,10 @@ int CopyFileSafely(const char* from, const char* to)
 
 bool FileExists(const char* path)
 {
+    if (const FileSet* set = InstalledFileSet()) {
+        unsigned long long identity, size, writeTime;
+        return set->describe(path, &identity, &size, &writeTime) == 0;
+    }
     FILE* f = fopen(path, "rb");
     if (!f)
         return false;
@@ -116,6 +121,8 @@ int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)
             return -1;
         if (FileFault(FILE_CALL_RENAME, to))
             return -1;
+        if (const FileSet* set = InstalledFileSet())
+            return set->rename(from, to) == 0 ? 0 : -1;
         if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return 0;
         DWORD error = GetLastError();
@@ -131,11 +138,18 @@ int FlushFileToDisk(FILE* file)
     return _commit(_fileno(file)) == 0 ? 0 : -1;
 }
 
+int StartFlushToDisk(FILE*)
+{
+    return 0;
+}
+
 intptr_t HoldFileAgainstWriters(const char* path)
 {
     // Reading is shared; writing, a rename over the file and its deletion
     // are not. A program that has it open for writing keeps us from
     // holding it: the check before the rename still sees what it does.
+    if (InstalledFileSet())
+        return 0;
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? 0 : (intptr_t)h;
@@ -154,6 +168,8 @@ int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)
         return -1;
     if (FileFault(FILE_CALL_RENAME, to))
         return -1;
+    if (const FileSet* set = InstalledFileSet())
+        return set->rename(from, to) == 0 ? 0 : -1;
     return rename(from, to) == 0 ? 0 : -1;
 }
 
@@ -169,5 +185,15 @@ void EndFileHold(intptr_t)
 int FlushFileToDisk(FILE* file)
 {
     return fsync(fileno(file)) == 0 ? 0 : -1;
+}
+
+int StartFlushToDisk(FILE* file)
+{
+#ifdef __linux__
+    return sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE) == 0 ? 0 : -1;
+#else
+    (void)file;
+    return 0;
+#endif
 }
 #endif

@@ -64,6 +64,9 @@ void EndFileHold(intptr_t hold);
 
 // Platform part: forces the file's written data to the disk. Returns 0 or -1.
 int FlushFileToDisk(FILE* file);
+// Platform part: has the system start writing the file's data to the disk
+// and returns at once (Linux); elsewhere does nothing. Returns 0 or -1.
+int StartFlushToDisk(FILE* file);
 
 // True when the file exists (can be opened for reading).
 bool FileExists(const char* path);

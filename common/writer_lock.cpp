@@ -164,6 +164,18 @@ void PauseMs(int ms)
 }
 #endif
 
+// In an installed file set the lock is its file alone: one process uses
+// the set, and its own takes are counted above.
+int TryLockInSet(const char* lockPath, intptr_t* handle)
+{
+    FILE* file = InstalledFileSet()->open(lockPath, "wb");
+    if (!file)
+        return -1;
+    fclose(file);
+    *handle = 1;
+    return 1;
+}
+
 }  // namespace
 
 int TakeWriterLock(const char* libraryPath, int waitMs)
@@ -189,7 +201,9 @@ int TakeWriterLock(const char* libraryPath, int waitMs)
     intptr_t handle = 0;
     unsigned long long pendingSince = 0;
     for (;;) {
-        int got = FileFault(FILE_CALL_LOCK, lockPath) ? -1 : TryLockFile(lockPath, &handle);
+        int got = FileFault(FILE_CALL_LOCK, lockPath) ? -1
+                  : InstalledFileSet()                ? TryLockInSet(lockPath, &handle)
+                                                      : TryLockFile(lockPath, &handle);
         if (got < 0)
             return WRITER_LOCK_DENIED;
         if (got == 1)
@@ -222,7 +236,10 @@ void ReleaseWriterLock(const char* libraryPath)
     HeldLock* held = FindHeld(lockPath);
     if (!held || --held->takes > 0)
         return;
-    UnlockFile(held->path, held->handle);
+    if (InstalledFileSet())
+        InstalledFileSet()->remove(held->path);
+    else
+        UnlockFile(held->path, held->handle);
     held->path[0] = '\0';
     held->handle = 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/file_calls.h"
 #include "common/sjis.h"
 
 #ifdef _WIN32
@@ -87,17 +88,14 @@ unsigned long long SumBytes(unsigned long long sum, const unsigned char* bytes, 
     return sum;
 }
 
-// Reads n bytes at offset from an open file into buffer; the platform part.
-struct StampFile;
-bool ReadAt(StampFile* file, unsigned long long offset, unsigned char* buffer, size_t n);
-
-// Sums the sampled blocks of the file.
-bool SumSamples(StampFile* file, unsigned long long size, unsigned long long* sum)
+// Sums the sampled blocks of a file that readAt(offset, buffer, n) reads.
+template <class ReadAt>
+bool SumSamples(ReadAt readAt, unsigned long long size, unsigned long long* sum)
 {
     static unsigned char buffer[STAMP_WHOLE_SIZE];
     *sum = 14695981039346656037ull;
     if (size <= STAMP_WHOLE_SIZE) {
-        if (!ReadAt(file, 0, buffer, (size_t)size))
+        if (!readAt(0, buffer, (size_t)size))
             return false;
         *sum = SumBytes(*sum, buffer, (size_t)size);
         return true;
@@ -105,7 +103,7 @@ bool SumSamples(StampFile* file, unsigned long long size, unsigned long long* su
     unsigned long long last = size - STAMP_BLOCK_SIZE;
     for (int i = 0; i < STAMP_BLOCKS; i++) {
         unsigned long long offset = last * i / (STAMP_BLOCKS - 1);
-        if (!ReadAt(file, offset, buffer, STAMP_BLOCK_SIZE))
+        if (!readAt(offset, buffer, STAMP_BLOCK_SIZE))
             return false;
         *sum = SumBytes(*sum, buffer, STAMP_BLOCK_SIZE);
     }
@@ -144,7 +142,10 @@ int StampOpenFile(const char* path, FileStamp* stamp)
         stamp->size = (unsigned long long)info.nFileSizeHigh << 32 | info.nFileSizeLow;
         stamp->writeTime = (unsigned long long)info.ftLastWriteTime.dwHighDateTime << 32 |
                            info.ftLastWriteTime.dwLowDateTime;
-        if (SumSamples(&file, stamp->size, &stamp->checksum))
+        auto read = [&](unsigned long long at, unsigned char* buffer, size_t n) {
+            return ReadAt(&file, at, buffer, n);
+        };
+        if (SumSamples(read, stamp->size, &stamp->checksum))
             result = 0;
     }
     CloseHandle(file.handle);
@@ -171,7 +172,10 @@ int StampOpenFile(const char* path, FileStamp* stamp)
         stamp->identity = ((unsigned long long)info.st_dev << 48) ^ (unsigned long long)info.st_ino;
         stamp->size = (unsigned long long)info.st_size;
         stamp->writeTime = (unsigned long long)info.st_mtim.tv_sec * 1000000000ull + info.st_mtim.tv_nsec;
-        if (SumSamples(&file, stamp->size, &stamp->checksum))
+        auto read = [&](unsigned long long at, unsigned char* buffer, size_t n) {
+            return ReadAt(&file, at, buffer, n);
+        };
+        if (SumSamples(read, stamp->size, &stamp->checksum))
             result = 0;
     }
     close(file.fd);
@@ -179,12 +183,29 @@ int StampOpenFile(const char* path, FileStamp* stamp)
 }
 #endif
 
+// The stamp of a file in an installed file set, read through the set.
+int StampSetFile(const FileSet* set, const char* path, FileStamp* stamp)
+{
+    if (set->describe(path, &stamp->identity, &stamp->size, &stamp->writeTime) != 0)
+        return -1;
+    FILE* file = set->open(path, "rb");
+    if (!file)
+        return -1;
+    auto read = [&](unsigned long long at, unsigned char* buffer, size_t n) {
+        return n == 0 || (fseek(file, (long)at, SEEK_SET) == 0 && fread(buffer, 1, n, file) == n);
+    };
+    bool summed = SumSamples(read, stamp->size, &stamp->checksum);
+    fclose(file);
+    return summed ? 0 : -1;
+}
+
 }  // namespace
 
 int TakeFileStamp(const char* path, FileStamp* stamp)
 {
     memset(stamp, 0, sizeof *stamp);
-    if (StampOpenFile(path, stamp) != 0) {
+    const FileSet* set = InstalledFileSet();
+    if ((set ? StampSetFile(set, path, stamp) : StampOpenFile(path, stamp)) != 0) {
         memset(stamp, 0, sizeof *stamp);
         return -1;
     }

@@ -26,6 +26,8 @@ enum LibraryFault {
     FAULT_NO_MEMORY,
     FAULT_NO_SUCH_LABEL,  // the rewrite's target is not in the file
     FAULT_CLIP_FILE,      // the clip file cannot be read, made or written
+    FAULT_PHRASE_FILE,    // the rewrite's walk of the phrase file failed, as a read
+                          // of its tree fails (malformed, cannot be opened or read)
 };
 
 // Where a reader or a rewrite stopped on a malformed file.

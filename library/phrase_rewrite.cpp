@@ -24,6 +24,11 @@
 namespace {
 
 const size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
+// Every so many bytes of the backup and of the new phrase file the system
+// is asked to start writing them to the disk: the flush before each rename
+// then waits for the last piece alone, and both files go to the disk while
+// the walk goes on.
+const size_t WRITE_AHEAD_STEP = 1024 * 1024;
 
 int FailAt(LibraryError* error, long line, const char* what, LibraryFault fault = FAULT_OTHER)
 {
@@ -67,11 +72,15 @@ struct Rewrite {
 
     FILE* inFile;                     // the phrase file
     PhraseWalker in;
+    LibraryError inError;             // what the walk of the phrase file failed on ("": nothing)
     SafeWriter backup;                // its copy, written as it is read (not for a copy)
     bool backupFailed;                // a write of the copy failed
+    size_t backupAhead;               // bytes of the copy written since its last write-ahead
     FILE* clipFile;                   // the clip file, for the pastes
     PhraseWalker clip;
     FormatSink phrase;                // the new phrase file
+    FILE* phraseFile;                 // its temporary file
+    size_t phraseAhead;               // bytes of it written since its last write-ahead
     FormatSink clipOut;               // the new clip file, for cut and copy
     const LibraryFiles* files;
     FileStamp read;                   // the phrase file as it was before its backup copy
@@ -336,8 +345,31 @@ int OpenClip(Rewrite* rw, const LibraryFiles* files, const LabelNode* ref)
 void CopyToBackup(void* context, const char* bytes, size_t n)
 {
     Rewrite* rw = (Rewrite*)context;
-    if (!rw->backupFailed && FileWrite(bytes, n, rw->backup.file) != n)
+    if (rw->backupFailed)
+        return;
+    if (FileWrite(bytes, n, rw->backup.file) != n) {
         rw->backupFailed = true;
+        return;
+    }
+    rw->backupAhead += n;
+    if (rw->backupAhead >= WRITE_AHEAD_STEP) {
+        FileWriteAhead(rw->backup.file);
+        rw->backupAhead = 0;
+    }
+}
+
+// Drains the new phrase file's sink into its temporary file.
+bool DrainPhraseFile(void* context, const char* bytes, size_t n)
+{
+    Rewrite* rw = (Rewrite*)context;
+    if (FileWrite(bytes, n, rw->phraseFile) != n)
+        return false;
+    rw->phraseAhead += n;
+    if (rw->phraseAhead >= WRITE_AHEAD_STEP) {
+        FileWriteAhead(rw->phraseFile);
+        rw->phraseAhead = 0;
+    }
+    return true;
 }
 
 // Copies what the walk left unread of the phrase file (past the root
@@ -493,17 +525,24 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
         TakeFileStamp(files->phrase, &rw->read);
     }
     rw->inFile = FileOpen(source, "rb");
-    if (!rw->inFile)
-        return Fail(rw->error, kind == REWRITE_COPY_LABEL ? "cannot open the phrase file"
-                                                          : "cannot copy the phrase file to the backup");
+    if (!rw->inFile) {
+        snprintf(rw->inError.what, sizeof rw->inError.what, "cannot open the file");
+        return -1;
+    }
     if (kind != REWRITE_COPY_LABEL && BeginSafeWrite(&rw->backup, files->backup) != 0)
         return Fail(rw->error, "cannot copy the phrase file to the backup");
 
+    // Both outputs are written in whole buffers: the C library's own buffer
+    // would only cut each one in two writes.
+    if (rw->backup.file)
+        setvbuf(rw->backup.file, nullptr, _IONBF, 0);
     if (kind != REWRITE_COPY_LABEL) {
         if (BeginSafeWrite(phraseWriter, files->phrase) != 0)
             return Fail(rw->error, "cannot create the new phrase file");
-        rw->phrase.context = phraseWriter->file;
-        rw->phrase.drain = DrainToFile;
+        setvbuf(phraseWriter->file, nullptr, _IONBF, 0);
+        rw->phraseFile = phraseWriter->file;
+        rw->phrase.context = rw;
+        rw->phrase.drain = DrainPhraseFile;
         phraseWriter->beforeReplace = CheckPhraseFileUnchanged;
         phraseWriter->context = rw;
     }
@@ -518,8 +557,8 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
         }
     }
 
-    if ((rw->backup.file ? StartCopyingWalk(&rw->in, rw->inFile, &rw->path, CopyToBackup, rw, rw->error)
-                         : StartWalk(&rw->in, rw->inFile, &rw->path, false, rw->error)) != 0)
+    if ((rw->backup.file ? StartCopyingWalk(&rw->in, rw->inFile, &rw->path, CopyToBackup, rw, &rw->inError)
+                         : StartWalk(&rw->in, rw->inFile, &rw->path, false, &rw->inError)) != 0)
         return -1;
     PutLabelHead(&rw->phrase, 0, rw->in.text, rw->in.textLength);
     if (StreamRootBody(rw) != 0)
@@ -529,7 +568,9 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
     if (!rw->found)
         return Fail(rw->error, "no such label in the file", FAULT_NO_SUCH_LABEL);
     // The backup is complete and on the disk before the phrase file may be
-    // replaced.
+    // replaced. The new phrase file goes on to the disk meanwhile.
+    if (rw->phraseFile && FlushFormatSink(&rw->phrase))
+        FileWriteAhead(rw->phraseFile);
     if (rw->backup.file && FinishBackup(rw) != 0)
         return Fail(rw->error, "cannot copy the phrase file to the backup");
 
@@ -620,9 +661,20 @@ int RewritePhraseFile(const LibraryFiles* files, const RewriteRequest* request, 
         Fail(error, "another writer holds the library");
     } else {
         result = RunRewrite(rw, files, &phraseWriter, &clipWriter);
+        // The walk of the phrase file failed as a read of its tree would:
+        // told as such.
+        bool fileFault = result != 0 && rw->inError.what[0] && rw->inError.fault != FAULT_NO_MEMORY;
+        if (result != 0 && rw->inError.what[0] && error) {
+            LibraryError told = rw->inError;
+            told.fault = fileFault ? FAULT_PHRASE_FILE : rw->inError.fault;
+            *error = told;
+        }
         // A change that failed still leaves the backup of the file it read,
-        // as one made before it would be.
-        if (rw->backup.file)
+        // as one made before it would be; unless asked to keep the backup
+        // from a file that is no library.
+        if (rw->backup.file && fileFault && request->keepBackupOnFault)
+            AbortSafeWrite(&rw->backup);
+        else if (rw->backup.file)
             FinishBackup(rw);
         Release(rw);
         EndFileHold(rw->hold);

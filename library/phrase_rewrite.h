@@ -40,6 +40,10 @@ struct RewriteRequest {
     FileStamp* written = nullptr;
     // Cut and copy: receives the new clip file's stamp the same way.
     FileStamp* clipWritten = nullptr;
+    // A phrase file whose walk fails (FAULT_PHRASE_FILE) leaves the backup
+    // as it was, as a look at the file before the rewrite would; otherwise
+    // the backup holds the file read, whatever it holds.
+    bool keepBackupOnFault = false;
 };
 
 // Runs one rewrite. followPath (NAME_PATH_SIZE bytes, may be null) receives

@@ -24,6 +24,7 @@ struct Case {
     const char* clip;    // the clip file's bytes (null: none)
     LibraryFault fault;
     const char* text;
+    const char* library = nullptr;  // the phrase file's bytes (null: LIBRARY)
 };
 
 const Case CASES[] = {
@@ -35,6 +36,8 @@ const Case CASES[] = {
      "the clip file holds no label"},
     {"a rename to a sibling's name", REWRITE_RENAME_LABEL, "a", nullptr, FAULT_OTHER,
      "name empty, too long or taken"},
+    {"a store in a file that ends inside a label", REWRITE_SAVE_PHRASES, "a", nullptr,
+     FAULT_PHRASE_FILE, "end of file inside a label", "<u>\"root\"\n<u>\"a\"\n</u>\n"},
 };
 
 int NoPhrase(void*, int, char*, size_t)
@@ -56,12 +59,14 @@ TEST(RewriteFault, KindSetWithTheText)
     LibraryError error;
     for (const Case& c : CASES) {
         SCOPED_TRACE(c.what);
-        WriteBytes(files.phrase, LIBRARY);
+        std::string library = c.library ? c.library : LIBRARY;
+        WriteBytes(files.phrase, library);
         fs::remove(files.clip);
         if (c.clip)
             WriteBytes(files.clip, c.clip);
         LabelNode* root = nullptr;
-        ASSERT_EQ(ReadLabelTree(files.phrase, &root), 0);
+        WriteBytes(files.phrase + std::string(".tree"), LIBRARY);
+        ASSERT_EQ(ReadLabelTree((files.phrase + std::string(".tree")).c_str(), &root), 0);
         const char* name = c.target;
         const LabelNode* target = std::string(name) == "gone" ? gone->firstChild
                                                             : FindLabelByNames(root, &name, 1);
@@ -74,7 +79,7 @@ TEST(RewriteFault, KindSetWithTheText)
         EXPECT_EQ(RewritePhraseFile(&files, &request, nullptr, nullptr, &error), -1);
         EXPECT_STREQ(c.text, error.what);
         EXPECT_EQ(c.fault, error.fault);
-        EXPECT_EQ(LIBRARY, ReadBytes(files.phrase));
+        EXPECT_EQ(library, ReadBytes(files.phrase));
         FreeLabelTree(root);
     }
     FreeLabelTree(gone);

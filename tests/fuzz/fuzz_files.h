@@ -1,14 +1,9 @@
 // Scratch files and small helpers shared by the fuzz targets.
 //
-// Every target process works in a temporary directory of its own, under
-// TMPDIR when it is set (run-fuzzers.sh points it into its scratch space,
-// which also takes what a crashed process leaves), else on tmpfs when there
-// is one (the rewrites flush every file to the disk); removed when the
-// process ends normally.
+// A target's files are kept in memory (memory_files.h): the core's file
+// calls and these helpers go to the same in-memory files, and a run touches
+// no disk.
 #pragma once
-
-#include <dirent.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -17,44 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "common/file_calls.h"
+#include "common/safe_file.h"
 #include "library/label_tree.h"
+#include "tests/fuzz/memory_files.h"
 
-inline void RemoveFuzzDir();
-
+// The folder of the target's files; the first call puts them in memory.
 inline const std::string& FuzzDir()
 {
-    static std::string dir;
-    if (dir.empty()) {
-        const char* bases[] = {getenv("TMPDIR"), "/dev/shm", "/tmp"};
-        for (const char* base : bases) {
-            if (!base || access(base, W_OK) != 0)
-                continue;
-            std::string pattern = std::string(base) + "/fenlop-fuzz-XXXXXX";
-            std::vector<char> name(pattern.begin(), pattern.end());
-            name.push_back('\0');
-            if (mkdtemp(name.data())) {
-                dir = name.data();
-                break;
-            }
-        }
-        if (dir.empty())
-            abort();
-        atexit(RemoveFuzzDir);
-    }
+    static const std::string dir = (UseMemoryFiles(), std::string("/fenlop-fuzz"));
     return dir;
-}
-
-inline void RemoveFuzzDir()
-{
-    const std::string& dir = FuzzDir();
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                remove((dir + "/" + e->d_name).c_str());
-        }
-        closedir(d);
-    }
-    rmdir(dir.c_str());
 }
 
 inline std::string FuzzPath(const char* name)
@@ -64,8 +31,8 @@ inline std::string FuzzPath(const char* name)
 
 inline void WriteFuzzFile(const std::string& path, const std::string& bytes)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f || fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || fclose(f) != 0)
+    FILE* f = FileOpen(path.c_str(), "wb");
+    if (!f || FileWrite(bytes.data(), bytes.size(), f) != bytes.size() || FileClose(f) != 0)
         abort();
 }
 
@@ -73,20 +40,20 @@ inline void WriteFuzzFile(const std::string& path, const std::string& bytes)
 inline bool ReadFuzzFile(const std::string& path, std::string* bytes)
 {
     bytes->clear();
-    FILE* f = fopen(path.c_str(), "rb");
+    FILE* f = FileOpen(path.c_str(), "rb");
     if (!f)
         return false;
     char buffer[16384];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+    while ((n = FileRead(buffer, sizeof buffer, f)) > 0)
         bytes->append(buffer, n);
-    fclose(f);
+    FileClose(f);
     return true;
 }
 
 inline bool FuzzFileExists(const std::string& path)
 {
-    return access(path.c_str(), F_OK) == 0;
+    return FileExists(path.c_str());
 }
 
 // The input cut into sections at each "\n==\n" (the seed files are text).

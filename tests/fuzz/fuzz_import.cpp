@@ -18,12 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string path = FuzzPath("import.htm");
     // Read as it comes, the document gives the file it gives read whole, or
     // nothing; a refused one always nothing.
-    FILE* streamed = fopen(path.c_str(), "w+b");
+    FILE* streamed = FileOpen(path.c_str(), "w+b");
     FUZZ_CHECK(streamed != nullptr);
     bool taken = StreamLibraryText((const char*)data, size, streamed);
     if (!ParseJson(std::string((const char*)data, size), &library, &error)) {
         FUZZ_CHECK(!error.empty() && !taken);
-        fclose(streamed);
+        FileClose(streamed);
         return 0;
     }
     std::string text = LibraryText(library);
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string got(text.size(), '\0');
         FUZZ_CHECK(fread(&got[0], 1, got.size(), streamed) == got.size() && got == text);
     }
-    fclose(streamed);
+    FileClose(streamed);
     WriteFuzzFile(path, text);
     LibraryError fault;
     memset(&fault, 0, sizeof fault);
@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(ParseJson(json, &again, &error));
     FUZZ_CHECK(LibraryText(again) == text);
     // What flp export writes is always read as it comes.
-    streamed = fopen(path.c_str(), "w+b");
+    streamed = FileOpen(path.c_str(), "w+b");
     FUZZ_CHECK(streamed && StreamLibraryText(json.data(), json.size(), streamed));
-    fclose(streamed);
+    FileClose(streamed);
     return 0;
 }

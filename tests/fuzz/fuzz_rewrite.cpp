@@ -84,14 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> sections = FuzzSections(data, size);
     if (sections.size() < 2 || sections[0].size() < 2)
         return 0;
-    const Operation op = kOperations[(unsigned char)sections[0][0] % 10];
+    const Operation op = kOperations[(unsigned char)sections[0][0] % (sizeof kOperations / sizeof kOperations[0])];
     const unsigned pick = (unsigned char)sections[0][1];
 
     LibraryFiles files;
     std::string phrasePath = FuzzPath("lib.htm");
     FUZZ_CHECK(SetLibraryFiles(&files, phrasePath.c_str()) == 0);
-    remove(files.backup);
-    remove(files.clip);
+    FileRemove(files.backup);
+    FileRemove(files.clip);
     const std::string& before = sections[1];
     WriteFuzzFile(files.phrase, before);
     bool hasClip = sections.size() > 2;

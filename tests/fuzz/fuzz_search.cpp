@@ -24,12 +24,12 @@ namespace {
 // (other than a label's name) in a phrase, and nothing is left open.
 bool NestsProperly(const std::string& path)
 {
-    FILE* f = fopen(path.c_str(), "rb");
+    FILE* f = FileOpen(path.c_str(), "rb");
     if (!f)
         return false;
     TokenReader r;
     if (StartTokenReader(&r, f) != 0) {
-        fclose(f);
+        FileClose(f);
         return false;
     }
     std::vector<char> text(PHRASE_BUFFER_SIZE);
@@ -64,7 +64,7 @@ bool NestsProperly(const std::string& path)
         }
     }
     EndTokenReader(&r);
-    fclose(f);
+    FileClose(f);
     return ok;
 }
 
