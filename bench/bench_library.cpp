@@ -2,8 +2,10 @@
 // in a temporary folder and prints each figure as a ratio against a
 // baseline measured in the same run (medians of several repetitions).
 //
-// usage: bench_library [--keep] [FLP]
+// usage: bench_library [--keep] [FLP [BEFORE]]
 //   FLP: the flp program (default: the one of this build);
+//   BEFORE: an earlier flp, whose export, import and searches are timed
+//   beside FLP's in the same run;
 //   --keep: leave the generated libraries in place for a closer look.
 //
 // Run by hand; it prints figures and never fails on them.
@@ -57,6 +59,9 @@ const char kFoldText[] = "会議 ﾌｧｲﾙ";
 // One that no phrase can be told from without folding it.
 const char kKanaText[] = "ありがとう";
 const char kGrepWord[] = "会議";
+
+// An earlier flp to time beside this one (empty: none).
+std::string g_before;
 
 struct Random {
     uint64_t state;
@@ -519,12 +524,18 @@ void Describe(const char* title, const Generated& g)
 std::vector<double> TimeSearches(const std::string& flp, const std::string& path,
                                  const std::string& output)
 {
-    return TimeInRounds({{"grep", "-F", "-c", kGrepWord, path},
-                         {flp, "--raw", "search", path, kSearchText},
-                         {flp, "--raw", "search", "--or", path, kSearchText},
-                         {flp, "--raw", "search", "--fold", path, kFoldText},
-                         {flp, "--raw", "search", "--fold", "--or", path, kFoldText}},
-                        {true, false, false, false, false}, output);
+    std::vector<std::vector<std::string>> commands = {{"grep", "-F", "-c", kGrepWord, path}};
+    std::vector<bool> cLocale = {true};
+    for (const std::string& program : {flp, g_before}) {
+        if (program.empty())
+            continue;
+        commands.push_back({program, "--raw", "search", path, kSearchText});
+        commands.push_back({program, "--raw", "search", "--or", path, kSearchText});
+        commands.push_back({program, "--raw", "search", "--fold", path, kFoldText});
+        commands.push_back({program, "--raw", "search", "--fold", "--or", path, kFoldText});
+        cLocale.insert(cLocale.end(), 4, false);
+    }
+    return TimeInRounds(commands, cLocale, output);
 }
 
 long CountHits(const std::string& path, const char* text, int mode, bool fold)
@@ -548,6 +559,8 @@ void PrintSearches(const std::string& path, const std::vector<double>& searches)
         snprintf(what, sizeof what, "flp search, 2 words %s (%ld hits)", names[k],
                  CountHits(path, k < 2 ? kSearchText : kFoldText, k % 2, k >= 2));
         PrintRatio(what, searches[k + 1], searches[0], "grep", "<= 1.2x");
+        if (searches.size() > 5)
+            PrintRatio("  before", searches[k + 5], searches[0], "grep", "");
     }
 }
 
@@ -580,6 +593,8 @@ int main(int argc, char** argv)
         argv++;
     }
     flp = argc > 1 ? argv[1] : FLP_PROGRAM;
+    if (argc > 2)
+        g_before = argv[2];
     if (access(flp.c_str(), X_OK) != 0) {
         fprintf(stderr, "bench_library: no flp program at %s\n", flp.c_str());
         return 1;
@@ -666,12 +681,21 @@ int main(int argc, char** argv)
     // Export and import of the whole library as JSON: the export is written
     // once to a file for the import, which writes a new library each run.
     double exportJson = TimeChild({flp, "export", lib.path}, nullptr, false, 0);
+    double exportBefore =
+        g_before.empty() ? 0 : TimeChild({g_before, "export", lib.path}, nullptr, false, 0);
     std::string json = dir + "/library.json", imported = dir + "/imported.htm";
     if (system(("'" + flp + "' export '" + lib.path + "' > '" + json + "'").c_str()) != 0)
         fprintf(stderr, "bench_library: the export failed\n");
-    double importJson = TimeChild({"sh", "-c", "rm -f '" + imported + "' && exec '" + flp +
-                                                   "' import '" + imported + "' '" + json + "'"},
-                                  nullptr, false, 0);
+    auto timeImport = [&](const std::string& program) {
+        return TimeChild({"sh", "-c", "rm -f '" + imported + "' && exec '" + program + "' import '" +
+                                          imported + "' '" + json + "'"},
+                         nullptr, false, 0);
+    };
+    double importBefore = g_before.empty() ? 0 : timeImport(g_before);
+    double importJson = timeImport(flp);
+    // An import writes the new library durably: its floor is one read of
+    // the document and the store's two copies forced to the disk.
+    double readJson = Time([&] { ReadOnce(json); });
     if (!SameBytes(lib.path, imported))
         fprintf(stderr, "bench_library: the imported library differs from the exported one\n");
     remove(json.c_str());
@@ -743,7 +767,16 @@ int main(int argc, char** argv)
     PrintSearches(lib.path, searches);
     (void)loadedCount;
     PrintRatio("flp export (JSON to /dev/null)", exportJson, readOnce, "reading once", "<= 5x");
+    if (!g_before.empty())
+        PrintRatio("  before", exportBefore, readOnce, "reading once", "");
     PrintRatio("flp import (JSON to a new library)", importJson, readOnce, "reading once", "<= 5x");
+    PrintRatio("", importJson, readJson + copyTwiceFlushed,
+               "one read of the JSON + two copies (forced)", "");
+    if (!g_before.empty()) {
+        PrintRatio("  before", importBefore, readOnce, "reading once", "");
+        PrintRatio("", importBefore, readJson + copyTwiceFlushed,
+                   "one read of the JSON + two copies (forced)", "");
+    }
     printf("\n  Forgiving searches in the process, against the exact search of 2 words:\n");
     for (const FilterFigures& f : filter) {
         printf("  %s (%ld hits):\n", f.what, f.hits);
@@ -839,7 +872,7 @@ int main(int argc, char** argv)
          },
          true, false},
     };
-    auto peak = [&](const Op& op, const Generated& g) {
+    auto peakOf = [&](const std::string& flp, const Op& op, const Generated& g) {
         std::string input;
         if (op.store)
             input = WriteStoreInput(dir, LoadLabel(g.path, g.storePath));
@@ -855,12 +888,23 @@ int main(int argc, char** argv)
         }
         return r.maxRssKiB;
     };
+    auto peak = [&](const Op& op, const Generated& g) { return peakOf(flp, op, g); };
+    // The rows an earlier flp is measured for too.
+    auto withBefore = [&](const Op& op) {
+        return !g_before.empty() && (strcmp(op.name, "export") == 0 || strcmp(op.name, "import") == 0);
+    };
     for (const Op& op : ops) {
         long rss[3] = {peak(op, small), peak(op, large), peak(op, wide)};
         // Growth from the 1 MB library to the larger of the two 100 MB ones.
         long growth = std::max(rss[1], rss[2]) - rss[0];
         printf("  %-22s %10ld %10ld %12ld %10ld %8s\n", op.name, rss[0], rss[1], rss[2], growth,
                "<= 1024");
+        if (withBefore(op)) {
+            long was[3] = {peakOf(g_before, op, small), peakOf(g_before, op, large),
+                           peakOf(g_before, op, wide)};
+            printf("  %-22s %10ld %10ld %12ld %10ld\n", "  before", was[0], was[1], was[2],
+                   std::max(was[1], was[2]) - was[0]);
+        }
     }
     printf("\n  Many labels, short phrases:\n");
     for (const Op& op : ops) {
@@ -869,6 +913,10 @@ int main(int argc, char** argv)
         long rss[2] = {peak(op, fewSmall), peak(op, manyLarge)};
         printf("  %-22s %10ld %10ld %12s %10ld %8s\n", op.name, rss[0], rss[1], "", rss[1] - rss[0],
                "<= 1024");
+        if (withBefore(op)) {
+            long was[2] = {peakOf(g_before, op, fewSmall), peakOf(g_before, op, manyLarge)};
+            printf("  %-22s %10ld %10ld %12s %10ld\n", "  before", was[0], was[1], "", was[1] - was[0]);
+        }
     }
 
     EndLauncher();

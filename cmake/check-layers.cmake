@@ -17,6 +17,7 @@ set(platform_files
   common/writer_lock.cpp
   library/library_files.cpp
   output/phrase_fill.cpp
+  tools/flp_spill.cpp
   tools/flp_text.cpp)
 set(windows_headers windows winbase winuser wingdi winreg shellapi shlobj commctrl commdlg objbase ole2)
 list(JOIN windows_headers "|" windows_pattern)

@@ -130,7 +130,11 @@ int main(int argc, char** argv)
 #endif
     if (!terminal)
         setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    UseFileViews();
+    // The walks read the file in read-aheads: a walk over a mapped file
+    // took twice the time of one that reads it (the search of a 10.5 MB
+    // library 15.4 ms of CPU against 8.7), its pages coming in and going
+    // again costing more than copying them.
+    UseFileViews(false);
     int global = TakeGlobalOptions(argc, argv);
     if (global < 0)
         return Usage();

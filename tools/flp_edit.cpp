@@ -13,6 +13,7 @@
 #include "common/writer_lock.h"
 #include "library/phrase_reader.h"
 #include "library/phrase_rewrite.h"
+#include "library/phrase_walker.h"
 #include "tools/flp_common.h"
 #include "tools/flp_json.h"
 #include "tools/flp_text.h"
@@ -175,26 +176,56 @@ void FreeStorePath(StorePath* target)
     target->chain = nullptr;
 }
 
-// The store under the lock: the library is walked for the label (as a read
-// of its tree would fail, the same failure), then rewritten, both again
-// when another program replaced the file meanwhile.
-int StoreAt(Library* lib, const char* path, RewriteRequest* request, const LabelPath* steps)
+// The store under the lock: one read of the library, which finds the
+// label, copies the file to the backup and writes the new one. Its walk
+// fails as a read of the tree would, and is told so; a label that is not
+// there is told as by the look before. Given again when another program
+// replaced the file meanwhile.
+int StoreAt(Library* lib, const char* path, RewriteRequest* request)
 {
     for (int attempt = 1;; attempt++) {
         LibraryError error;
-        error = LibraryError();
-        LibraryCounts counts;
-        if (WalkLibraryFile(lib->files.phrase, steps, &counts, &error) != 0)
-            return FailLibrary("flp: ", path, &error);
-        if (!counts.found)
-            return Fail("no label at that path");
-        bool changed = false;
-        int result = Rewrite(lib, path, request, nullptr, &changed);
-        if (!changed)
-            return result;
+        if (RewritePhraseFile(&lib->files, request, nullptr, nullptr, &error) == 0)
+            return EXIT_OK;
+        if (!error.changed) {
+            if (error.fault == FAULT_PHRASE_FILE)
+                return FailLibrary("flp: ", path, &error);
+            if (error.fault == FAULT_NO_SUCH_LABEL)
+                return Fail("no label at that path");
+            return FailRewrite(&lib->files, path, &error);
+        }
         if (attempt == CHANGE_TRIES)
             return FailChanging(path, "the library is unchanged");
     }
+}
+
+// The look at the labels before standard input is read: false when a walk
+// of the whole file meets no label at steps. The walk stops at the label;
+// the bodies of the labels beside its path are passed over. A file that
+// cannot be walked is left to the store under the lock (another writer may
+// be replacing it: under Wine the name is briefly gone).
+bool MayHoldLabel(const char* phrasePath, const LabelPath* steps)
+{
+    if (steps->count == 0)
+        return true;
+    PhraseWalker w;
+    bool found = false;
+    int result = OpenWalk(&w, phrasePath, steps, false, nullptr);
+    w.quiet = true;
+    if (result == 0)
+        result = WalkEach(&w, [&](int event) {
+            if (event != WALK_LABEL)
+                return WALK_ON;
+            if (w.place == PLACE_TARGET) {
+                found = true;
+                return WALK_DONE;
+            }
+            if (w.place == PLACE_BESIDE)
+                return WalkSkipBody(&w) == 0 ? WALK_ON : -1;
+            return WALK_ON;
+        });
+    EndWalk(&w);
+    return found || result != 0;
 }
 
 // --above, --below or --into: sets *kind and *after. Returns false for
@@ -582,13 +613,9 @@ int CommandStore(int argc, char** argv)
     if (MakeStorePath(argv + 1, argc - 1, &target) != 0)
         return Fail("no label at that path");
     // Standard input may take its time: it is read before the lock is
-    // taken, and only for a label that is there now. A file that cannot be
-    // read at this moment is left to the look under the lock: another
-    // writer may be replacing it (under Wine the name is briefly gone).
+    // taken, and only for a label that is there now.
     LibraryFiles named;
-    LibraryCounts counts;
-    if (SetLibraryFiles(&named, argv[0]) == 0 &&
-        WalkLibraryFile(named.phrase, &target.steps, &counts, nullptr) == 0 && !counts.found) {
+    if (SetLibraryFiles(&named, argv[0]) == 0 && !MayHoldLabel(named.phrase, &target.steps)) {
         FreeStorePath(&target);
         return Fail("no label at that path");
     }
@@ -619,7 +646,9 @@ int CommandStore(int argc, char** argv)
         request.kind = REWRITE_SAVE_PHRASES;
         request.phrases = &source;
         request.target = target.label;
-        result = StoreAt(&lib, argv[0], &request, &target.steps);
+        // A file that is no library is left alone, its backup too.
+        request.keepBackupOnFault = true;
+        result = StoreAt(&lib, argv[0], &request);
         ReleaseWriterLock(argv[0]);
     }
     FreeStorePath(&target);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "library/phrase_walker.h"
+#include "tools/flp_spill.h"
 
 namespace {
 
@@ -98,13 +99,13 @@ const FileViewer kViewer = {OpenView, ReleaseView, CloseView};
 
 }  // namespace
 
-void UseFileViews()
+void UseFileViews(bool walks)
 {
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_handler = OnLostPage;
     sigemptyset(&action.sa_mask);
-    if (sigaction(SIGBUS, &action, nullptr) == 0)
+    if (sigaction(SIGBUS, &action, nullptr) == 0 && walks)
         SetFileViewer(&kViewer);
 }
 
@@ -140,7 +141,7 @@ bool ViewInput(FILE* in, const char* name, InputView* view)
     if (MapWhole(fileno(in), view))
         return true;
     // A pipe: copied to a file of its own first.
-    FILE* copy = tmpfile();
+    FILE* copy = OpenTempFile();
     char piece[64 * 1024];
     size_t n;
     bool ok = copy != nullptr;
@@ -179,7 +180,7 @@ void EndInputView(InputView* view)
     view->mapped = 0;
 }
 #else
-void UseFileViews()
+void UseFileViews(bool)
 {
 }
 

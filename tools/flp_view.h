@@ -1,18 +1,18 @@
-// flp sees library files in place where the system allows it, instead of
-// reading them: a search then copies little of the file.
+// flp sees the files it reads whole in place where the system allows it,
+// instead of reading them into memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-// On POSIX systems: library files are mapped for the walks, and a file that
-// another program shortens while flp sees it ends flp with "flp: PATH: the
-// file changed while it was read" (exit code 1) instead of SIGBUS. Elsewhere
-// files are read as before: on Windows a mapped file cannot be shortened,
-// but a page that fails to come in (a network drive gone) raises an
-// exception flp could not turn into such a message.
-void UseFileViews();
+// On POSIX systems: a file that another program shortens while flp sees it
+// ends flp with "flp: PATH: the file changed while it was read" (exit code
+// 1) instead of SIGBUS; with walks, library files are mapped for the walks
+// too. Elsewhere files are read: on Windows a mapped file cannot be
+// shortened, but a page that fails to come in (a network drive gone)
+// raises an exception flp could not turn into such a message.
+void UseFileViews(bool walks);
 
 // The bytes of an input (a file or standard input) for a command that
 // reads it whole: seen in place on POSIX systems (what comes through a pipe

@@ -1,11 +1,14 @@
 // Export and import of JSON: round trips over the golden inputs and random
-// libraries, and the refusals of documents the file cannot hold.
+// libraries, and the refusals of documents the file cannot hold; the bytes
+// they put aside.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "tests/core/test_files.h"
 #include "tools/flp_json.h"
+#include "tools/flp_spill.h"
 #include "tools/flp_text.h"
 
 namespace {
@@ -162,6 +165,44 @@ TEST(FlpJson, RefusesWhatTheFileCannotHold)
                               "\", \"phrases\": [\"" + std::string(65535, 'p') + "\"]}]}",
                           &library, &error))
         << error;
+}
+
+// What is put aside comes back the same from memory, from the file, and
+// across the two, after writes over it and cuts on either side.
+TEST(FlpJson, SpillGivesBackItsBytesFromMemoryAndFile)
+{
+    Spill spill(8);  // bytes past 8 go to the file
+    std::string model;
+    auto append = [&](const std::string& bytes) {
+        spill.Append(bytes.data(), bytes.size());
+        model += bytes;
+    };
+    auto expectSame = [&](const char* when) {
+        ASSERT_EQ(spill.Size(), model.size()) << when;
+        for (size_t from = 0; from < model.size(); from += 3) {
+            size_t n = std::min<size_t>(11, model.size() - from);
+            std::string got(n, '?');
+            spill.Read(from, &got[0], n);
+            EXPECT_EQ(got, model.substr(from, n)) << when << " at " << from;
+        }
+    };
+    append("0123456789");  // to the file at once
+    append("abc");
+    append("defghijkl");
+    expectSame("appended");
+    spill.Write(7, "XYZ", 3);  // over the file's end
+    model.replace(7, 3, "XYZ");
+    spill.Write(model.size() - 2, "!!", 2);
+    model.replace(model.size() - 2, 2, "!!");
+    expectSame("written over");
+    spill.Cut(model.size() - 1);  // in memory
+    model.resize(model.size() - 1);
+    expectSame("cut in memory");
+    spill.Cut(4);  // in the file: what follows writes over it
+    model.resize(4);
+    append("uvwxyz0123");
+    expectSame("cut in the file and appended");
+    EXPECT_FALSE(spill.Failed());
 }
 
 TEST(FlpJson, ExportRefusesTextsWithoutAnExactUnicodeForm)

@@ -30,7 +30,7 @@ int CountPhrases(void* count, const char*, size_t)
 TEST(FileViews, SearchesSeeTheFileInPlace)
 {
     WriteBytes("seen.htm", Library(50000));  // released in steps; the last read-ahead copied
-    UseFileViews();
+    UseFileViews(true);
     PhraseWalker w;
     ASSERT_EQ(OpenWalk(&w, "seen.htm", nullptr, false, nullptr), 0);
     EXPECT_NE(w.viewer, nullptr) << "the file is seen in place, not read";
@@ -54,7 +54,7 @@ TEST(FileViews, AFileShortenedWhileSeenEndsTheProgramWithAMessage)
     WriteBytes("shrinks.htm", Library(20000));
     EXPECT_EXIT(
         {
-            UseFileViews();
+            UseFileViews(true);
             PhraseWalker w;
             if (OpenWalk(&w, "shrinks.htm", nullptr, false, nullptr) == 0 &&
                 truncate("shrinks.htm", 0) == 0) {
