@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ googletest
           # anything at random there; without it about one start in five
           # thousand dies before main with exit code 1 and no message.
           wine64-preloader
-          xvfb xdotool x11-apps imagemagick locales fonts-ipafont-gothic
+          xvfb xdotool x11-apps x11-utils imagemagick locales fonts-ipafont-gothic
           # Wine's own fonts: Marlett draws the caption buttons, Tahoma and
           # MS Sans Serif the system's texts, as on Windows.
           fonts-wine

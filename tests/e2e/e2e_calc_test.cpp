@@ -90,6 +90,7 @@ protected:
 
     void Click(int id)
     {
+        SettleXPlace(pad);
         RECT rc;
         GetWindowRect(GetDlgItem(pad, id), &rc);
         POINT c = Centre(rc);

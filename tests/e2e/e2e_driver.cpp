@@ -166,6 +166,21 @@ void SettleXFocus(HWND window)
         SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
+void SettleXPlace(HWND window)
+{
+    HANDLE xWindow = GetPropA(window, "__wine_x11_whole_window");
+    RECT rc;
+    if (!xWindow || !GetWindowRect(window, &rc))
+        return;
+    // xwininfo: xdotool's window geometry counts a window's place twice
+    // where no window manager runs.
+    WaitUntil([&] {
+        return RunUnix("/usr/bin/xwininfo -id " + std::to_string((unsigned long long)(UINT_PTR)xWindow) +
+                       " | grep -c -E '^ *Absolute upper-left (X: +" + std::to_string(rc.left) + "|Y: +" +
+                       std::to_string(rc.top) + ")$' | grep -q -x 2") == 0;
+    }, 2000);
+}
+
 void PressKey(BYTE key)
 {
     keybd_event(key, 0, 0, 0);

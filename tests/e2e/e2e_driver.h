@@ -69,6 +69,9 @@ HWND FocusOf(HWND window);
 // then (the X server never sees them) would be let go, and a chord's letter
 // arrive alone.
 void SettleXFocus(HWND window);
+// Waits (up to 2 s) until the X server has the window where Wine has put
+// it: a click right after a move may otherwise land where it was.
+void SettleXPlace(HWND window);
 
 // Keys through the system's input stream (the foreground thread gets them).
 void PressKey(BYTE key);

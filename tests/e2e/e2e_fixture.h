@@ -378,6 +378,12 @@ protected:
             modifiers.push_back(VK_CONTROL);
         if ((hotKey >> 8) & HOTKEYF_ALT)
             modifiers.push_back(VK_MENU);
+        // The X focus follows a window that was just hidden or shown at a
+        // moment of the X server's choosing: had it moved while the chord
+        // was down, its key map would let Ctrl and Alt go, and the chord
+        // would be typed into the window in front instead.
+        if (HWND front = GetForegroundWindow())
+            SettleXFocus(front);
         PressChord(modifiers, (BYTE)(hotKey & 0xFF));
         // Like a user's fingers leaving the keys: the next key must not be
         // seen with Ctrl or Alt still down while the target takes the ups.
