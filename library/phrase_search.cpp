@@ -75,15 +75,23 @@ bool OccursOnBoundary(const char* text, size_t length, [[maybe_unused]] size_t r
     const __m128i lastBytes = _mm_set1_epi8(last);
     // A step at i reads text[i, i + 63 + wordLength).
     for (; i < stop && i + 63 + wordLength <= readable; i += 64) {
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; k++) {
-            const char* t = text + i + 16 * k;
-            __m128i a = _mm_loadu_si128((const __m128i*)t);
-            __m128i b = _mm_loadu_si128((const __m128i*)(t + wordLength - 1));
-            unsigned m = (unsigned)_mm_movemask_epi8(
-                _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes), _mm_cmpeq_epi8(b, lastBytes)));
-            mask |= (uint64_t)m << (16 * k);
-        }
+        // The four lanes written out: the compiler keeps a loop of them as
+        // a loop of one.
+        const char* t = text + i;
+        const char* u = t + wordLength - 1;
+        uint64_t m0 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)t), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)u), lastBytes)));
+        uint64_t m1 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 16)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 16)), lastBytes)));
+        uint64_t m2 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 32)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 32)), lastBytes)));
+        uint64_t m3 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 48)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 48)), lastBytes)));
+        uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
         if (stop - i < 64)
             mask &= (1ull << (stop - i)) - 1;
         while (mask) {

@@ -72,6 +72,9 @@ struct PhraseShape {
     char open[PHRASE_SHAPE_WIDTH];   // indent, "<p>" CR LF
     char head[PHRASE_SHAPE_WIDTH];   // indent, '"'
     char close[PHRASE_SHAPE_WIDTH];  // indent, "</p>" CR LF
+    // The bytes of each line that must match, a bit each, made when the
+    // shape is learnt rather than at each compare.
+    unsigned openMask, headMask, closeMask;
 };
 
 const size_t WANTS_SLACK = 64;
