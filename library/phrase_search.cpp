@@ -547,6 +547,7 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
     w.quiet = true;
+    w.quietInside = true;  // the search acts only on labels beside the scope
     // The matchers' probes are made once, held off the stack (some KB each).
     ExactMatch* exact = nullptr;
     FoldedMatch* folded = nullptr;

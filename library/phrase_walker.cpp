@@ -218,6 +218,30 @@ bool TakeLabelHead(PhraseWalker* w, const char* after, const char* stop, const c
     return true;
 }
 
+// For a walk quiet inside its target: takes the head (its name taken) or
+// the close of a label inside the target as the step would, reporting
+// neither. False when the step is needed: a label on or off the path, a
+// head past the depth limit, a close that ends a phrase.
+bool TakeInside(PhraseWalker* w, int tag)
+{
+    const int n = w->path->count;
+    if (w->matched != n)
+        return false;
+    if (tag == TOKEN_LABEL_OPEN) {
+        // PlaceOf's PLACE_INSIDE, and ReadHead's checks: the name is there.
+        if (w->depth < n || w->depth + 1 > MAX_LABEL_DEPTH)
+            return false;
+        w->headTaken = false;
+        w->place = PLACE_INSIDE;
+        w->depth++;
+        return true;
+    }
+    if (w->depth <= n || (w->inPhrase && w->phraseDepth == w->depth))
+        return false;
+    w->depth--;
+    return true;
+}
+
 // The quick path of a quiet walk over the lines most of a library is made
 // of, where they lie in the read-ahead: <p> and </p> alone on their lines,
 // and quoted lines inside a phrase; a phrase in the writers' shape is taken
@@ -279,6 +303,11 @@ int SkimLines(PhraseWalker* w)
                 if (tag == TOKEN_LABEL_CLOSE ? !TakeLabelClose(first + tagLength, stop, &lf)
                                              : !TakeLabelHead(w, first + tagLength, stop, &lf))
                     break;
+                if (w->quietInside && TakeInside(w, tag)) {
+                    p = lf + 1;
+                    lines++;
+                    continue;
+                }
                 w->pending = tag;
                 p = lf + 1;
                 lines++;

@@ -92,6 +92,8 @@ struct PhraseWalker {
     const LabelPath* path;
     bool keepPhrases;         // gather the phrases in scope
     bool quiet;               // report no <p>, no </p> and no quoted line inside a phrase
+    bool quietInside;         // a quiet walk reports no head nor close of a label inside
+                              // the target (for walks that act only on labels beside it)
     long phraseTags;          // <p> tags walked by WalkNext
     // A phrase in scope is reported only when wants says so (null: each).
     // WANTS_SLACK bytes past the text it is handed may be read.
