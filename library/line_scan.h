@@ -103,10 +103,12 @@ inline const char* FindLineEndInBlock(const char* p, size_t limit)
         uint64_t m2 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + 2), lf));
         uint64_t m3 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + 3), lf));
         uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
-        if (limit - i < 64)
-            mask &= (1ull << (limit - i)) - 1;
-        if (mask)
-            return p + i + __builtin_ctzll(mask);
+        if (mask) {
+            // The first LF of the step; past the limit only in the last step,
+            // which then holds none before it.
+            size_t at = i + (size_t)__builtin_ctzll(mask);
+            return at < limit ? p + at : nullptr;
+        }
     }
     return nullptr;
 #else
