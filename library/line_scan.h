@@ -95,16 +95,20 @@ inline const char* FindLineEndInBlock(const char* p, size_t limit)
 #if defined(__SSE2__)
     const __m128i lf = _mm_set1_epi8('\n');
     for (size_t i = 0; i < limit; i += 64) {
+        // The four lanes written out: the compiler keeps a loop of them as
+        // a loop of one.
         const __m128i* q = (const __m128i*)(p + i);
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; k++) {
-            unsigned m = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + k), lf));
-            mask |= (uint64_t)m << (16 * k);
+        uint64_t m0 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q), lf));
+        uint64_t m1 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + 1), lf));
+        uint64_t m2 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + 2), lf));
+        uint64_t m3 = (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(q + 3), lf));
+        uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
+        if (mask) {
+            // The first LF of the step; past the limit only in the last step,
+            // which then holds none before it.
+            size_t at = i + (size_t)__builtin_ctzll(mask);
+            return at < limit ? p + at : nullptr;
         }
-        if (limit - i < 64)
-            mask &= (1ull << (limit - i)) - 1;
-        if (mask)
-            return p + i + __builtin_ctzll(mask);
     }
     return nullptr;
 #else

@@ -75,15 +75,23 @@ bool OccursOnBoundary(const char* text, size_t length, [[maybe_unused]] size_t r
     const __m128i lastBytes = _mm_set1_epi8(last);
     // A step at i reads text[i, i + 63 + wordLength).
     for (; i < stop && i + 63 + wordLength <= readable; i += 64) {
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; k++) {
-            const char* t = text + i + 16 * k;
-            __m128i a = _mm_loadu_si128((const __m128i*)t);
-            __m128i b = _mm_loadu_si128((const __m128i*)(t + wordLength - 1));
-            unsigned m = (unsigned)_mm_movemask_epi8(
-                _mm_and_si128(_mm_cmpeq_epi8(a, firstBytes), _mm_cmpeq_epi8(b, lastBytes)));
-            mask |= (uint64_t)m << (16 * k);
-        }
+        // The four lanes written out: the compiler keeps a loop of them as
+        // a loop of one.
+        const char* t = text + i;
+        const char* u = t + wordLength - 1;
+        uint64_t m0 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)t), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)u), lastBytes)));
+        uint64_t m1 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 16)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 16)), lastBytes)));
+        uint64_t m2 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 32)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 32)), lastBytes)));
+        uint64_t m3 = (unsigned)_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(t + 48)), firstBytes),
+                          _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(u + 48)), lastBytes)));
+        uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
         if (stop - i < 64)
             mask &= (1ull << (stop - i)) - 1;
         while (mask) {
@@ -100,6 +108,167 @@ bool OccursOnBoundary(const char* text, size_t length, [[maybe_unused]] size_t r
             return true;
     }
     return false;
+}
+
+// A set of probes looked for in one pass over a text: each a word (or a
+// form of a katakana) of a group, a group found when any of its probes
+// stands in the text at a character boundary. The pass reads
+// WANTS_SLACK bytes past the text.
+const int PROBE_MAX = SEARCH_WORD_COUNT * 4;
+struct ProbeSet;
+typedef unsigned (*ProbeScan)(const ProbeSet* set, const char* text, size_t length);
+struct ProbeSet {
+    int count;
+    const char* bytes[PROBE_MAX];
+    size_t length[PROBE_MAX];
+    int group[PROBE_MAX];
+    size_t shortest;  // of the probes' lengths (all are 1 or more)
+    unsigned always;  // groups found in any text (a probe of length 0)
+    unsigned all;     // every group
+    unsigned ends;    // groups whose finding ends the pass
+    ProbeScan scan;   // the pass laid out for the count, chosen once
+#if defined(__SSE2__)
+    __m128i first[PROBE_MAX], last[PROBE_MAX];
+#endif
+};
+
+// The groups of set found in text, as they add up: the pass ends when one
+// of the groups that end it is found, or every group.
+#if defined(__SSE2__)
+template <int N>
+unsigned ScanProbes(const ProbeSet* set, const char* text, size_t length)
+{
+    unsigned found = set->always;
+    if (set->shortest > length)
+        return found;
+    const int n = N > 0 ? N : set->count;
+    const size_t stop = length - set->shortest + 1;  // candidates of any probe are [0, stop)
+    BoundaryScan scan = {text, 0};
+    for (size_t i = 0; i < stop;) {
+        // Near the text's end one step of 16 places: a short text takes it alone.
+        const bool tail = stop - i <= 16;
+        uint64_t each[N > 0 ? N : PROBE_MAX];
+        uint64_t any = 0;
+        const char* t = text + i;
+        if (tail) {
+            const __m128i a = _mm_loadu_si128((const __m128i*)t);
+            for (int j = 0; j < n; j++) {
+                const __m128i b = _mm_loadu_si128((const __m128i*)(t + set->length[j] - 1));
+                each[j] = (unsigned)_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(a, set->first[j]), _mm_cmpeq_epi8(b, set->last[j])));
+            }
+        } else {
+            const __m128i a0 = _mm_loadu_si128((const __m128i*)t);
+            const __m128i a1 = _mm_loadu_si128((const __m128i*)(t + 16));
+            const __m128i a2 = _mm_loadu_si128((const __m128i*)(t + 32));
+            const __m128i a3 = _mm_loadu_si128((const __m128i*)(t + 48));
+            for (int j = 0; j < n; j++) {
+                const char* u = t + set->length[j] - 1;
+                const __m128i f = set->first[j], l = set->last[j];
+                const __m128i b0 = _mm_loadu_si128((const __m128i*)u);
+                const __m128i b1 = _mm_loadu_si128((const __m128i*)(u + 16));
+                const __m128i b2 = _mm_loadu_si128((const __m128i*)(u + 32));
+                const __m128i b3 = _mm_loadu_si128((const __m128i*)(u + 48));
+                uint64_t m0 = (unsigned)_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(a0, f), _mm_cmpeq_epi8(b0, l)));
+                uint64_t m1 = (unsigned)_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(a1, f), _mm_cmpeq_epi8(b1, l)));
+                uint64_t m2 = (unsigned)_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(a2, f), _mm_cmpeq_epi8(b2, l)));
+                uint64_t m3 = (unsigned)_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(a3, f), _mm_cmpeq_epi8(b3, l)));
+                each[j] = m0 | m1 << 16 | m2 << 32 | m3 << 48;
+            }
+        }
+        // A probe's candidates past its own last place, [0, length - its
+        // length + 1), are left to the check of each candidate below: they
+        // are few, and the step needs no mask.
+        for (int j = 0; j < n; j++)
+            any |= each[j];
+        for (; any; any &= any - 1) {
+            const int bit = __builtin_ctzll(any);
+            const size_t at = i + (size_t)bit;
+            unsigned hits = 0;
+            for (int j = 0; j < n; j++) {
+                if ((each[j] >> bit & 1) && at + set->length[j] <= length &&
+                    !(found >> set->group[j] & 1) && SameMiddle(text + at, set->bytes[j], set->length[j]))
+                    hits |= 1u << set->group[j];
+            }
+            if (hits && scan.At(at)) {
+                found |= hits;
+                if (found & set->ends || found == set->all)
+                    return found;
+            }
+        }
+        i += tail ? 16 : 64;
+    }
+    return found;
+}
+#else
+template <int N>
+unsigned ScanProbes(const ProbeSet* set, const char* text, size_t length)
+{
+    unsigned found = set->always;
+    for (int j = 0; j < set->count; j++) {
+        if (found & set->ends || found == set->all)
+            break;
+        if (!(found >> set->group[j] & 1) &&
+            OccursOnBoundary(text, length, length, set->bytes[j], set->length[j]))
+            found |= 1u << set->group[j];
+    }
+    return found;
+}
+#endif
+
+void StartProbes(ProbeSet* set)
+{
+    set->count = 0;
+    set->shortest = SIZE_MAX;
+    set->always = set->all = set->ends = 0;
+}
+
+// Adds a probe of group (whose finding ends the pass when ends).
+void AddProbe(ProbeSet* set, const char* bytes, size_t length, int group, bool ends)
+{
+    set->all |= 1u << group;
+    if (ends)
+        set->ends |= 1u << group;
+    if (length == 0) {
+        set->always |= 1u << group;
+        return;
+    }
+    const int j = set->count++;
+    set->bytes[j] = bytes;
+    set->length[j] = length;
+    set->group[j] = group;
+    if (length < set->shortest)
+        set->shortest = length;
+#if defined(__SSE2__)
+    set->first[j] = _mm_set1_epi8(bytes[0]);
+    set->last[j] = _mm_set1_epi8(bytes[length - 1]);
+#endif
+}
+
+// A set whose probes of length 0 decide every text alone.
+unsigned ScanNone(const ProbeSet* set, const char*, size_t)
+{
+    return set->always;
+}
+
+// Chooses the pass laid out for the set's count.
+void EndProbes(ProbeSet* set)
+{
+    if ((set->always & set->ends) || set->always == set->all) {
+        set->scan = ScanNone;
+        return;
+    }
+    switch (set->count) {
+    case 1: set->scan = ScanProbes<1>; break;
+    case 2: set->scan = ScanProbes<2>; break;
+    case 3: set->scan = ScanProbes<3>; break;
+    case 4: set->scan = ScanProbes<4>; break;
+    default: set->scan = ScanProbes<0>; break;
+    }
 }
 
 }  // namespace
@@ -171,14 +340,42 @@ bool MatchAnyWord(const char* text, size_t length, const SearchWords* words, siz
 
 namespace {
 
-bool WantsAllWords(void* words, const char* text, size_t length)
+// The words of an exact search as probes: each word alone, for all the
+// words (looked for word by word, a phrase left at the first it misses),
+// and all of them in one set, for any word (one pass over the phrase).
+struct ExactMatch {
+    int count;
+    ProbeSet word[SEARCH_WORD_COUNT];
+    ProbeSet any;
+};
+
+void StartExactMatch(ExactMatch* m, const SearchWords* words)
 {
-    return MatchAllWords(text, length, (const SearchWords*)words, WANTS_SLACK);
+    m->count = words->count;
+    StartProbes(&m->any);
+    for (int i = 0; i < words->count; i++) {
+        StartProbes(&m->word[i]);
+        AddProbe(&m->word[i], words->word[i], words->length[i], 0, true);
+        EndProbes(&m->word[i]);
+        AddProbe(&m->any, words->word[i], words->length[i], i, true);
+    }
+    EndProbes(&m->any);
 }
 
-bool WantsAnyWord(void* words, const char* text, size_t length)
+bool WantsAllWords(void* context, const char* text, size_t length)
 {
-    return MatchAnyWord(text, length, (const SearchWords*)words, WANTS_SLACK);
+    const ExactMatch* m = (const ExactMatch*)context;
+    for (int i = 0; i < m->count; i++) {
+        if (!m->word[i].scan(&m->word[i], text, length))
+            return false;
+    }
+    return true;
+}
+
+bool WantsAnyWord(void* context, const char* text, size_t length)
+{
+    const ExactMatch* m = (const ExactMatch*)context;
+    return m->any.scan(&m->any, text, length) != 0;
 }
 
 // Folded words, what of each can be looked for in a phrase as it is, and
@@ -194,9 +391,6 @@ struct KanaForms {
     int count;  // 0: none looked for
     char form[KANA_FORM_COUNT][3];
     size_t length[KANA_FORM_COUNT];
-#if defined(__SSE2__)
-    __m128i first[KANA_FORM_COUNT], second[KANA_FORM_COUNT];  // each form's bytes, sixteen times
-#endif
 };
 
 struct FoldedMatch {
@@ -205,6 +399,8 @@ struct FoldedMatch {
     bool whole[SEARCH_WORD_COUNT];    // the run is the whole word
     KanaForms forms[SEARCH_WORD_COUNT];
     bool folds;                       // some word is not whole: phrases may need folding
+    ProbeSet word[SEARCH_WORD_COUNT]; // each word's run, or its katakana's forms
+    ProbeSet any;                     // all of them, the whole words ending the pass
     char* folded;                     // KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK bytes
 };
 
@@ -249,12 +445,6 @@ void FindKanaForms(const char* word, size_t n, KanaForms* forms)
     }
     if (forms->count < 0)
         forms->count = 0;
-#if defined(__SSE2__)
-    for (int k = 0; k < forms->count; k++) {
-        forms->first[k] = _mm_set1_epi8(forms->form[k][0]);
-        forms->second[k] = _mm_set1_epi8(forms->length[k] == 2 ? forms->form[k][1] : 0);
-    }
-#endif
 }
 
 void StartFoldedMatch(FoldedMatch* m, const SearchWords* words)
@@ -285,61 +475,23 @@ void StartFoldedMatch(FoldedMatch* m, const SearchWords* words)
         if (bestLength == 0)
             FindKanaForms(word, n, &m->forms[i]);
     }
-}
-
-// True when one of the forms (one or two bytes each) stands in text at a
-// character boundary, reading up to readable bytes as OccursOnBoundary
-// does. Where SSE2 is at hand all forms are looked for in one pass, sixteen
-// places a step: the texts are short and most hold none of them.
-bool FormsOccur(const char* text, size_t length, size_t readable, const KanaForms* forms)
-{
-#if defined(__SSE2__)
-    size_t i = 0;
-    BoundaryScan scan = {text, 0};
-    for (; i < length && i + 17 <= readable; i += 16) {
-        __m128i a = _mm_loadu_si128((const __m128i*)(text + i));
-        __m128i b = _mm_loadu_si128((const __m128i*)(text + i + 1));
-        // Places where a one-byte form starts, and where a two-byte one does.
-        unsigned one = 0, two = 0;
+    // What ProbeOccurs looks for, word by word and all in one set.
+    StartProbes(&m->any);
+    for (int i = 0; i < words->count; i++) {
+        ProbeSet* one = &m->word[i];
+        StartProbes(one);
+        const KanaForms* forms = &m->forms[i];
         for (int k = 0; k < forms->count; k++) {
-            __m128i hit = _mm_cmpeq_epi8(a, forms->first[k]);
-            if (forms->length[k] == 2)
-                two |= (unsigned)_mm_movemask_epi8(_mm_and_si128(hit, _mm_cmpeq_epi8(b, forms->second[k])));
-            else
-                one |= (unsigned)_mm_movemask_epi8(hit);
+            AddProbe(one, forms->form[k], forms->length[k], 0, true);
+            AddProbe(&m->any, forms->form[k], forms->length[k], i, m->whole[i]);
         }
-        const size_t left = length - i;  // a one-byte form fits at that many places, a pair at one fewer
-        if (left <= 16) {
-            one &= (1u << left) - 1;
-            two &= (1u << (left - 1)) - 1;
+        if (forms->count <= 0) {
+            AddProbe(one, m->probes.word[i], m->probes.length[i], 0, true);
+            AddProbe(&m->any, m->probes.word[i], m->probes.length[i], i, m->whole[i]);
         }
-        for (unsigned mask = one | two; mask; mask &= mask - 1) {
-            if (scan.At(i + (size_t)__builtin_ctz(mask)))
-                return true;
-        }
+        EndProbes(one);
     }
-    if (i >= length)
-        return false;
-#else
-    (void)readable;
-#endif
-    // Too little to read past the text: the rest is looked at form by form.
-    for (int k = 0; k < forms->count; k++) {
-        if (OccursOnBoundary(text, length, length, forms->form[k], forms->length[k]))
-            return true;
-    }
-    return false;
-}
-
-// False when word i cannot stand in the folded text: its run, or each
-// form of its katakana, is missing from the text as it is.
-inline bool ProbeOccurs(const FoldedMatch* m, int i, const char* text, size_t length)
-{
-    const KanaForms* forms = &m->forms[i];
-    if (forms->count > 0)
-        return FormsOccur(text, length, length + WANTS_SLACK, forms);
-    return OccursOnBoundary(text, length, length + WANTS_SLACK, m->probes.word[i],
-                            m->probes.length[i]);
+    EndProbes(&m->any);
 }
 
 inline bool OccursFolded(const FoldedMatch* m, int i, size_t foldedLength)
@@ -352,7 +504,7 @@ bool WantsAllFolded(void* context, const char* text, size_t length)
 {
     FoldedMatch* m = (FoldedMatch*)context;
     for (int i = 0; i < m->words->count; i++) {
-        if (!ProbeOccurs(m, i, text, length))
+        if (!m->word[i].scan(&m->word[i], text, length))
             return false;
     }
     if (!m->folds)
@@ -368,14 +520,11 @@ bool WantsAllFolded(void* context, const char* text, size_t length)
 bool WantsAnyFolded(void* context, const char* text, size_t length)
 {
     FoldedMatch* m = (FoldedMatch*)context;
-    unsigned candidates = 0;  // words that may stand in the folded phrase
-    for (int i = 0; i < m->words->count; i++) {
-        if (!ProbeOccurs(m, i, text, length))
-            continue;
-        if (m->whole[i])
-            return true;
-        candidates |= 1u << i;
-    }
+    // The words that may stand in the folded phrase, in one pass: it ends
+    // at a whole word found.
+    unsigned candidates = m->any.scan(&m->any, text, length);
+    if (candidates & m->any.ends)
+        return true;
     if (!candidates)
         return false;
     size_t n = KanaFold(text, length, m->folded);
@@ -398,19 +547,30 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
     PhraseWalker w;
     int result = OpenWalk(&w, phrasePath, scope, true, nullptr);
     w.quiet = true;
-    w.wants = searchMode == 0 ? WantsAllWords : WantsAnyWord;
-    w.wantsContext = (void*)words;
-    // Folding each phrase as it comes holds one phrase's room, whatever the
-    // size of the library.
-    FoldedMatch folded;
-    folded.folded = nullptr;
-    if (words->folded) {
-        StartFoldedMatch(&folded, words);
-        folded.folded = (char*)calloc(KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK, 1);
-        if (!folded.folded)
+    w.quietInside = true;  // the search acts only on labels beside the scope
+    // The matchers' probes are made once, held off the stack (some KB each).
+    ExactMatch* exact = nullptr;
+    FoldedMatch* folded = nullptr;
+    if (!words->folded) {
+        exact = (ExactMatch*)malloc(sizeof(ExactMatch));
+        if (exact)
+            StartExactMatch(exact, words);
+        else
+            result = -1;
+        w.wants = searchMode == 0 ? WantsAllWords : WantsAnyWord;
+        w.wantsContext = exact;
+    } else {
+        // Folding each phrase as it comes holds one phrase's room, whatever
+        // the size of the library.
+        folded = (FoldedMatch*)malloc(sizeof(FoldedMatch));
+        if (folded) {
+            StartFoldedMatch(folded, words);
+            folded->folded = (char*)calloc(KanaFoldRoom(PHRASE_BUFFER_SIZE) + WANTS_SLACK, 1);
+        }
+        if (!folded || !folded->folded)
             result = -1;
         w.wants = searchMode == 0 ? WantsAllFolded : WantsAnyFolded;
-        w.wantsContext = &folded;
+        w.wantsContext = folded;
     }
     if (result == 0)
         result = WalkEach(&w, [&](int event) {
@@ -426,7 +586,10 @@ int SearchLibraryAt(const char* phrasePath, const SearchWords* words, int search
             }
         });
     EndWalk(&w);
-    free(folded.folded);
+    if (folded)
+        free(folded->folded);
+    free(folded);
+    free(exact);
     return result;
 }
 

@@ -112,11 +112,16 @@ void LearnPhraseShape(PhraseShape* shape, int indent)
     memcpy(shape->open + indent, "<p>\r\n", 5);
     shape->head[indent] = '"';
     memcpy(shape->close + indent, "</p>\r\n", 6);
+    auto maskOf = [](int n) { return n >= 32 ? ~0u : (1u << n) - 1; };
+    shape->openMask = maskOf(indent + 5);
+    shape->headMask = maskOf(indent + 1);
+    shape->closeMask = maskOf(indent + 6);
 }
 
-// True when the n bytes at p are the first n of pattern; 32 bytes at p must
-// be readable.
-inline bool StartsWith(const char* p, const char* pattern, int n)
+// True when the bytes at p that want marks (the first n, a bit each) are
+// those of pattern; 32 bytes at p must be readable.
+inline bool StartsWith(const char* p, const char* pattern, [[maybe_unused]] int n,
+                       [[maybe_unused]] unsigned want)
 {
 #if defined(__SSE2__)
     __m128i low = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)p),
@@ -124,7 +129,6 @@ inline bool StartsWith(const char* p, const char* pattern, int n)
     __m128i high = _mm_cmpeq_epi8(_mm_loadu_si128((const __m128i*)(p + 16)),
                                   _mm_loadu_si128((const __m128i*)(pattern + 16)));
     unsigned same = (unsigned)_mm_movemask_epi8(low) | (unsigned)_mm_movemask_epi8(high) << 16;
-    unsigned want = n >= 32 ? ~0u : (1u << n) - 1;
     return (same & want) == want;
 #else
     return memcmp(p, pattern, (size_t)n) == 0;
@@ -150,11 +154,11 @@ const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const cha
                               ShapedLines* lines)
 {
     const int indent = shape->indent;
-    if (blockEnd - p < 3 * PHRASE_SHAPE_WIDTH || !StartsWith(p, shape->open, indent + 5))
+    if (blockEnd - p < 3 * PHRASE_SHAPE_WIDTH || !StartsWith(p, shape->open, indent + 5, shape->openMask))
         return nullptr;
     const char* line = p + indent + 5;
     lines->count = 0;
-    while (StartsWith(line, shape->head, indent + 1)) {
+    while (StartsWith(line, shape->head, indent + 1, shape->headMask)) {
         if (lines->count == SHAPED_LINES_MAX)
             return nullptr;
         const char* from = line + indent + 1;  // after the opening quote
@@ -176,7 +180,7 @@ const char* MatchShapedPhrase(const PhraseShape* shape, const char* p, const cha
         lines->count++;
         line = lf + 1;
     }
-    if (lines->count == 0 || !StartsWith(line, shape->close, indent + 6))
+    if (lines->count == 0 || !StartsWith(line, shape->close, indent + 6, shape->closeMask))
         return nullptr;
     return line + indent + 6;
 }
@@ -211,6 +215,30 @@ bool TakeLabelHead(PhraseWalker* w, const char* after, const char* stop, const c
         return false;
     w->textLength = length;
     w->headTaken = true;
+    return true;
+}
+
+// For a walk quiet inside its target: takes the head (its name taken) or
+// the close of a label inside the target as the step would, reporting
+// neither. False when the step is needed: a label on or off the path, a
+// head past the depth limit, a close that ends a phrase.
+bool TakeInside(PhraseWalker* w, int tag)
+{
+    const int n = w->path->count;
+    if (w->matched != n)
+        return false;
+    if (tag == TOKEN_LABEL_OPEN) {
+        // PlaceOf's PLACE_INSIDE, and ReadHead's checks: the name is there.
+        if (w->depth < n || w->depth + 1 > MAX_LABEL_DEPTH)
+            return false;
+        w->headTaken = false;
+        w->place = PLACE_INSIDE;
+        w->depth++;
+        return true;
+    }
+    if (w->depth <= n || (w->inPhrase && w->phraseDepth == w->depth))
+        return false;
+    w->depth--;
     return true;
 }
 
@@ -275,6 +303,11 @@ int SkimLines(PhraseWalker* w)
                 if (tag == TOKEN_LABEL_CLOSE ? !TakeLabelClose(first + tagLength, stop, &lf)
                                              : !TakeLabelHead(w, first + tagLength, stop, &lf))
                     break;
+                if (w->quietInside && TakeInside(w, tag)) {
+                    p = lf + 1;
+                    lines++;
+                    continue;
+                }
                 w->pending = tag;
                 p = lf + 1;
                 lines++;

@@ -72,6 +72,9 @@ struct PhraseShape {
     char open[PHRASE_SHAPE_WIDTH];   // indent, "<p>" CR LF
     char head[PHRASE_SHAPE_WIDTH];   // indent, '"'
     char close[PHRASE_SHAPE_WIDTH];  // indent, "</p>" CR LF
+    // The bytes of each line that must match, a bit each, made when the
+    // shape is learnt rather than at each compare.
+    unsigned openMask, headMask, closeMask;
 };
 
 const size_t WANTS_SLACK = 64;
@@ -89,6 +92,8 @@ struct PhraseWalker {
     const LabelPath* path;
     bool keepPhrases;         // gather the phrases in scope
     bool quiet;               // report no <p>, no </p> and no quoted line inside a phrase
+    bool quietInside;         // a quiet walk reports no head nor close of a label inside
+                              // the target (for walks that act only on labels beside it)
     long phraseTags;          // <p> tags walked by WalkNext
     // A phrase in scope is reported only when wants says so (null: each).
     // WANTS_SLACK bytes past the text it is handed may be read.

@@ -19,14 +19,65 @@ namespace {
 const size_t SEARCH_TEXT_LIMIT = 79;
 
 // Writes phrases to standard output, each followed by its terminator.
+// Into a file or a pipe with --raw, the phrases are gathered in a buffer of
+// GATHER_SIZE and written whole, standard output unbuffered (main sets it
+// so): one write of many phrases, where each took an fwrite and a putchar.
+// A phrase of GATHER_SIZE or more is written as it is, past the buffer.
+const size_t GATHER_SIZE = 64 * 1024;
 struct PrintContext {
     char terminator;
     bool failed;
+    char* gathered;  // null: each phrase goes through PutText
+    size_t used;
 };
+
+bool g_outputGathered = false;
+
+// Starts the buffer when the output is gathered; without memory for it the
+// phrases go through PutText into the unbuffered stream.
+void StartPrint(PrintContext* c)
+{
+    c->gathered = g_outputGathered ? (char*)malloc(GATHER_SIZE) : nullptr;
+    c->used = 0;
+}
+
+// Writes what the buffer holds; false when the write fails.
+bool FlushGathered(PrintContext* c)
+{
+    size_t n = c->used;
+    c->used = 0;
+    if (n > 0 && fwrite(c->gathered, 1, n, stdout) != n)
+        c->failed = true;
+    return !c->failed;
+}
+
+// Writes the rest and lets the buffer go.
+void EndPrint(PrintContext* c)
+{
+    if (c->gathered && !c->failed)
+        FlushGathered(c);
+    free(c->gathered);
+    c->gathered = nullptr;
+}
 
 int PrintPhrase(void* context, const char* text, size_t length)
 {
     PrintContext* c = (PrintContext*)context;
+    if (c->gathered) {
+        if (length + 1 > GATHER_SIZE - c->used && !FlushGathered(c))
+            return -1;
+        if (length >= GATHER_SIZE) {
+            if (fwrite(text, 1, length, stdout) != length) {
+                c->failed = true;
+                return -1;
+            }
+        } else {
+            memcpy(c->gathered + c->used, text, length);
+            c->used += length;
+        }
+        c->gathered[c->used++] = c->terminator;
+        return 0;
+    }
     if (PutText(text, length) != 0 || putchar(c->terminator) == EOF) {
         c->failed = true;
         return -1;
@@ -35,6 +86,11 @@ int PrintPhrase(void* context, const char* text, size_t length)
 }
 
 }  // namespace
+
+void SetOutputGathered(bool gathered)
+{
+    g_outputGathered = gathered;
+}
 
 // Prints the labels in file order as they are read: the file is checked
 // whole first, so a malformed file prints nothing.
@@ -67,7 +123,7 @@ int CommandTree(int argc, char** argv)
 
 int CommandList(int argc, char** argv)
 {
-    PrintContext print = {'\n', false};
+    PrintContext print = {'\n', false, nullptr, 0};
     if (argc > 0 && strcmp(argv[0], "-0") == 0) {
         print.terminator = '\0';
         argc--;
@@ -83,7 +139,10 @@ int CommandList(int argc, char** argv)
     int result = FindNamePath(argv[0], argv + 1, argc - 1, names, &files);
     if (result == EXIT_OK) {
         PhraseSink sink = {&print, PrintPhrase};
-        if (ReadPhrasesAt(files.phrase, &names->path, &sink) != 0 && !print.failed)
+        StartPrint(&print);
+        int read = ReadPhrasesAt(files.phrase, &names->path, &sink);
+        EndPrint(&print);
+        if (read != 0 && !print.failed)
             result = Fail("%s: the label's phrases cannot be read", argv[0]);
     }
     free(names);
@@ -94,7 +153,7 @@ int CommandList(int argc, char** argv)
 
 int CommandSearch(int argc, char** argv)
 {
-    PrintContext print = {'\n', false};
+    PrintContext print = {'\n', false, nullptr, 0};
     int mode = 0;
     bool fold = false;
     char** under = (char**)calloc((size_t)argc + 1, sizeof(char*));
@@ -155,7 +214,10 @@ int CommandSearch(int argc, char** argv)
     }
     if (result == EXIT_OK) {
         PhraseSink sink = {&print, PrintPhrase};
-        if (SearchLibraryAt(files.phrase, &words, mode, &names->path, &sink) != 0 && !print.failed) {
+        StartPrint(&print);
+        int searched = SearchLibraryAt(files.phrase, &words, mode, &names->path, &sink);
+        EndPrint(&print);
+        if (searched != 0 && !print.failed) {
             // Say where the file is wrong when the label reader can tell.
             LibraryError error;
             error = LibraryError();

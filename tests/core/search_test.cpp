@@ -515,6 +515,85 @@ TEST(SearchLibrary, KanaWordAtEveryPlace)
     }
 }
 
+// The words of a search are looked for in one pass over each phrase (OR,
+// and each word's probes when forgiving), 64 places a step and 16 near the
+// text's end: one word among several, each at every place of texts of
+// every length around those steps, in one line or two, beside trail bytes
+// that look like it, must give what the look at each word alone gives.
+TEST(SearchLibrary, WordsAtEveryPlace)
+{
+    struct Row {
+        const char* word;    // looked for
+        const char* plant;   // stands in each text once
+        const char* filler;  // what the texts are made of around it
+        bool found;          // in every text, or in none
+    };
+    const Row rows[] = {
+        {"ab", "ab", "x", true},
+        {"q", "q", "x", true},
+        {"会議", "会議", "x", true},
+        {"会議", "会議", "表", true},
+        {"表x", "表x", "x", true},
+        {"abcdefghijklmnopqrstu", "abcdefghijklmnopqrstu", "x", true},  // longer than a short step
+        // Trail bytes that look like the word (表 ends in '\\', ァ in '@', ポ in '|').
+        {"\\", "表", "x", false},
+        {"\\", "表", "表", false},
+        {"@", "ァ", "x", false},
+        {"|", "ポ", "ア", false},
+        // The bytes past a text are none of its: a quote follows each here.
+        {"x\"", "x", "x", false},
+    };
+    const char* others[] = {"zz", "\\", "@", "yy", "|", "ww", "vv"};  // in no text
+    for (const Row& row : rows) {
+        std::string library = "<u>\"root\"\r\n";
+        std::vector<std::string> texts;
+        for (int before = 0; before < 80; before++) {
+            for (int after = 0; after < 3; after++) {
+                std::string text;
+                for (int k = 0; k < before; k++)
+                    text += row.filler;
+                text += row.plant;
+                for (int k = 0; k < after; k++)
+                    text += row.filler;
+                std::string lines = text;
+                if ((before + after) % 5 == 4) {  // two lines, the word on the second
+                    text = row.filler + std::string("\r\n") + text;
+                    lines = row.filler + std::string("\"\r\n    \"") + lines;
+                }
+                library += "    <p>\r\n    \"" + lines + "\"\r\n    </p>\r\n";
+                texts.push_back(text);
+            }
+        }
+        WriteBytes("places.htm", library + "</u>\r\n");
+        // The word alone, then among 1 to 6 others before and after it.
+        for (int count = 0; count <= 6; count++) {
+            std::string search;
+            for (int k = 0; k < count; k++)
+                search += std::string(others[k]) + (k == count / 2 ? std::string(" ") + row.word : "") + " ";
+            if (count == 0)
+                search = row.word;
+            SearchWords words;
+            BuildSearchWords(search.c_str(), &words);
+            for (int mode : {0, 1}) {
+                std::vector<std::string> expected;
+                for (const std::string& text : texts) {
+                    if (mode ? MatchAnyWord(text.data(), text.size(), &words)
+                             : MatchAllWords(text.data(), text.size(), &words))
+                        expected.push_back(text);
+                }
+                Results r = Search(search.c_str(), mode, nullptr, "places.htm");
+                ASSERT_EQ(r.result, 0);
+                EXPECT_EQ(r.texts, expected) << row.word << " in " << row.filler << ": " << search
+                                             << ", mode " << mode;
+                if (mode == 1 || count == 0) {
+                    EXPECT_EQ(r.texts.size(), row.found ? texts.size() : 0u)
+                        << row.word << " in " << row.filler << ": " << search;
+                }
+            }
+        }
+    }
+}
+
 TEST(SearchLibrary, MalformedFiles)
 {
     EXPECT_EQ(Search("", 0, nullptr, "missing.htm").result, -1);
