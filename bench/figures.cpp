@@ -11,7 +11,7 @@
 //   against the library's own search of the same file in this process;
 //   with --typed, only a phrase of 200 Japanese characters typed key by key
 //   into a Unicode target, against its Ctrl+V, alternating in one run.
-// With --frame [OLD.exe], only the figures that keep fenlop within a frame
+// With --frame [OLD.exe [ROUNDS]], only the figures that keep fenlop within a frame
 // (call-up, pad, its typed values, the find dialog, the filter box), each
 // with its goal; given another build's fenlop.exe, that one and this one
 // in turn, round by round, in the same run; and Wine's floor under the
@@ -731,16 +731,18 @@ void TimeFrameRound(const std::string& folder, const std::string& exe, HWND fram
     Stop(&settled);
 }
 
-// A build's figure over its rounds: the lowest and highest of the rounds'
-// figures.
+// A build's figure over its rounds: the median, lowest and highest of the
+// rounds' figures.
 struct Spread {
     double low = 0, high = 0;
     bool any = false;
+    std::vector<double> values;
     void Add(double v)
     {
         low = any ? std::min(low, v) : v;
         high = any ? std::max(high, v) : v;
         any = true;
+        values.push_back(v);
     }
 };
 
@@ -752,13 +754,12 @@ std::string SpreadText(const Spread& s, const char* unit)
     else if (s.high - s.low < 0.05)
         snprintf(text, sizeof text, "%.1f%s", s.low, unit);
     else
-        snprintf(text, sizeof text, "%.1f-%.1f%s", s.low, s.high, unit);
+        snprintf(text, sizeof text, "%.1f%s (%.1f-%.1f)", Median(s.values), unit, s.low, s.high);
     return text;
 }
 
-int FrameFigures(const std::string& folder, const std::string& older)
+int FrameFigures(const std::string& folder, const std::string& older, int rounds)
 {
-    const int ROUNDS = 3;
     std::vector<std::string> exes;
     if (!older.empty())
         exes.push_back(WindowsPath(older));
@@ -775,7 +776,7 @@ int FrameFigures(const std::string& folder, const std::string& older)
     }
     enum { SHOWN, FIRST_SHOWN, PAD, PAD_SENT, FIND, FILTER_MEDIAN, FILTER_P95, FILTER_FIRST, FILTER_SETTLED, ROW_COUNT };
     std::vector<std::vector<Spread>> spread(exes.size(), std::vector<Spread>(ROW_COUNT));
-    for (int round = 0; round < ROUNDS; round++) {
+    for (int round = 0; round < rounds; round++) {
         for (size_t e = 0; e < exes.size(); e++) {
             FrameRows rows;
             TimeFrameRound(folder, exes[e], frame, edit, e == floor, &rows);
@@ -816,8 +817,8 @@ int FrameFigures(const std::string& folder, const std::string& older)
         {"filter box, the first change, the call-up at once after the start", " ms", "<= 50 ms"},
         {"filter box, the first change, the call-up 1.5 s after the start", " ms", "<= 50 ms"},
     };
-    printf("fenlop.exe under Wine, %d rounds of each build in turn (each figure the lowest-highest of the "
-           "rounds' medians)\n", ROUNDS);
+    printf("fenlop.exe under Wine, %d rounds of each build in turn (each figure the median of the rounds' "
+           "medians, their lowest-highest in brackets)\n", rounds);
     printf("| figure |%s this build | Wine's floor | goal |\n", exes.size() > 2 ? " the other build |" : "");
     printf("| --- |%s --- | --- | --- |\n", exes.size() > 2 ? " --- |" : "");
     for (int row = 0; row < ROW_COUNT; row++) {
@@ -860,7 +861,7 @@ int main(int argc, char** argv)
     if (argc > 1 && strcmp(argv[1], "--typed") == 0)
         return TypedFigures(folder);
     if (argc > 1 && strcmp(argv[1], "--frame") == 0)
-        return FrameFigures(folder, argc > 2 ? argv[2] : "");
+        return FrameFigures(folder, argc > 2 ? argv[2] : "", argc > 3 ? std::max(1, std::min(99, atoi(argv[3]))) : 3);
     if (filterOnly) {
         static const char deep[] = "分類25\0項目5\0定型5\0";
         WriteLargeLibrary(library);
