@@ -270,6 +270,28 @@ int ShowBorrowedRows(HWND list, const char* const* texts, size_t count)
     return 0;
 }
 
+// A list view works out its rows' size and its scroll bars at its first
+// paint, not when it is told its rows (and some, Wine's, then draw both
+// scroll bars twice, on screen). A paint into a memory bitmap does that
+// work while nobody waits for it; what it draws there is thrown away.
+void LayOutListAhead(HWND list)
+{
+    HDC screen = GetDC(list);
+    if (!screen)
+        return;
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP pixel = memory ? CreateCompatibleBitmap(screen, 1, 1) : nullptr;
+    if (pixel) {
+        HGDIOBJ old = SelectObject(memory, pixel);
+        SendMessageA(list, WM_PRINTCLIENT, (WPARAM)memory, PRF_CLIENT | PRF_ERASEBKGND);
+        SelectObject(memory, old);
+        DeleteObject(pixel);
+    }
+    if (memory)
+        DeleteDC(memory);
+    ReleaseDC(list, screen);
+}
+
 void GiveRowText(NMHDR* header)
 {
     HWND list = header->hwndFrom;

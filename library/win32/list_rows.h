@@ -26,6 +26,11 @@ int SetVirtualRow(HWND list, int index, const char* text);
 int DeleteVirtualRow(HWND list, int index);
 void ClearVirtualRows(HWND list);
 int ShowBorrowedRows(HWND list, const char* const* texts, size_t count);
+// Lays out a list that is not shown yet (its rows' size, its scroll bars)
+// as its first paint would, so that its first show only draws it: the list
+// paints itself into a memory bitmap of one pixel. Nothing is drawn on
+// screen; rows, states, the top row and the columns stay as they are.
+void LayOutListAhead(HWND list);
 // LVN_GETDISPINFO (A or W) of a virtual list: the row's text.
 void GiveRowText(NMHDR* header);
 // LVN_ODFINDITEM (A or W): the row that begins with the keys typed into

@@ -163,6 +163,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         SetStatusText("%s", recovered);
 
     SetHold(g_globals.app.phraseWindow, g_globals.settings.hold);
+    // The window is complete (menu bar, status); no call-up can come before
+    // the hot keys, so none waits for this.
+    PrepareFirstShow();
     RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_PHRASE, g_globals.settings.phraseHotKey);
     RegisterCallHotKey(g_globals.app.trayWindow, HOTKEY_ID_CALC, g_globals.settings.calcHotKey);
     HACCEL accelerators = LoadAcceleratorsA(instance, "FLP_ACC");

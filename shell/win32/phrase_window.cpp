@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include "common/win32/window_dpi.h"
 #include "common/win32/window_messages.h"
@@ -23,6 +24,7 @@
 #include "library/win32/filter_results.h"
 #include "library/win32/label_view.h"
 #include "library/win32/library_views.h"
+#include "library/win32/list_rows.h"
 #include "library/win32/list_store.h"
 #include "library/win32/outside_changes.h"
 #include "library/win32/phrase_list.h"
@@ -353,6 +355,16 @@ static void RestoreFocusChild(HWND hwnd)
         return;
     bool kept = s_window.focusChild && IsWindow(s_window.focusChild) && IsChild(hwnd, s_window.focusChild);
     SetFocus(kept ? s_window.focusChild : g_globals.app.phraseList);
+}
+
+// The first show's cold work, done while the window is hidden: the list's
+// layout (its first paint would do it, scroll bars drawn and all, while the
+// user waits) and the thread's input method, which its first activation
+// would load between WM_ACTIVATE and WM_IME_SETCONTEXT.
+void PrepareFirstShow()
+{
+    LayOutListAhead(g_globals.app.phraseList);
+    ImmGetProperty(GetKeyboardLayout(0), IGP_PROPERTY);
 }
 
 void ShowPhraseWindow()

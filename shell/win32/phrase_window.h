@@ -13,6 +13,9 @@ void MoveSelectedPhrase(int up);
 void ShowHelp();
 void SetStatusText(const char* format, ...);
 void HidePhraseWindow();
+// Does the cold work of the first show ahead, while the window is hidden
+// and before any call-up can come: once the window is made and filled.
+void PrepareFirstShow();
 // Shows the hidden window, activated, its frame drawn once.
 void ShowPhraseWindow();
 void ExitProgram();

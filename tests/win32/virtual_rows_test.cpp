@@ -16,6 +16,20 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(ViewsTest::SetUp());
         ShowWindow(list, SW_HIDE);
+        ASSERT_NO_FATAL_FAILURE(MakeRows());
+        for (int i = 0; i < 40000; i++)
+            texts.push_back("phrase " + std::to_string(i));
+        for (const std::string& t : texts)
+            borrowed.push_back(t.c_str());
+        SetForegroundWindow(frame);
+        SetFocus(rows);
+    }
+
+    // A new list, as the phrase window makes its own: never painted yet.
+    void MakeRows()
+    {
+        if (rows)
+            DestroyWindow(rows);
         rows = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA,
                                200, 0, 400, 360, frame, (HMENU)108, GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(rows);
@@ -24,12 +38,38 @@ protected:
         column.cx = 300;
         column.pszText = (char*)"phrases";
         SendMessageA(rows, LVM_INSERTCOLUMNA, 0, (LPARAM)&column);
-        for (int i = 0; i < 40000; i++)
-            texts.push_back("phrase " + std::to_string(i));
-        for (const std::string& t : texts)
-            borrowed.push_back(t.c_str());
-        SetForegroundWindow(frame);
-        SetFocus(rows);
+    }
+
+    // The list's pixels on screen, as the user sees them.
+    std::vector<DWORD> Pixels()
+    {
+        RECT rc;
+        GetWindowRect(rows, &rc);
+        int width = rc.right - rc.left, height = rc.bottom - rc.top;
+        std::vector<DWORD> pixels;
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (dib) {
+            HGDIOBJ old = SelectObject(memory, dib);
+            if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
+                GdiFlush();
+                pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)width * height);
+            }
+            SelectObject(memory, old);
+            DeleteObject(dib);
+        }
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        return pixels;
     }
 
     void TearDown() override
@@ -89,6 +129,48 @@ TEST_F(VirtualRowsTest, FillKeepsItsSelectedRows)
             marked.push_back(i);
         EXPECT_EQ((std::vector<int>{1, (int)count - 1}), marked);
     }
+}
+
+// The phrase window lays its list out while it is hidden, its rows told,
+// one row selected and the list scrolled; at its show it must look as a
+// list that was not laid out ahead.
+TEST_F(VirtualRowsTest, ListLaidOutAheadShowsAsOneNotLaidOut)
+{
+    const int COUNT = 500, SELECTED = 47, TOP = 40;
+    std::vector<DWORD> shown[2];
+    for (int ahead = 0; ahead < 2; ahead++) {
+        SCOPED_TRACE(ahead ? "laid out ahead" : "not laid out ahead");
+        ShowWindow(frame, SW_HIDE);
+        ASSERT_NO_FATAL_FAILURE(MakeRows());
+        ASSERT_EQ(0, ShowBorrowedRows(rows, borrowed.data(), COUNT));
+        SelectPhraseRow(rows, SELECTED);
+        SendMessageA(rows, LVM_ENSUREVISIBLE, COUNT - 1, FALSE);
+        SendMessageA(rows, LVM_ENSUREVISIBLE, TOP, FALSE);
+        int top = (int)SendMessageA(rows, LVM_GETTOPINDEX, 0, 0);
+        if (ahead) {
+            LayOutListAhead(rows);
+            EXPECT_EQ(COUNT, (int)SendMessageA(rows, LVM_GETITEMCOUNT, 0, 0));
+            EXPECT_EQ(SELECTED, (int)SendMessageA(rows, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+            EXPECT_EQ(top, (int)SendMessageA(rows, LVM_GETTOPINDEX, 0, 0));
+            // Laid out: the scroll bar is there before any paint on screen.
+            EXPECT_TRUE(GetWindowLongPtrA(rows, GWL_STYLE) & WS_VSCROLL);
+            EXPECT_FALSE(IsWindowVisible(rows));
+        }
+        ShowWindow(frame, SW_SHOWNORMAL);
+        SetForegroundWindow(frame);
+        SetFocus(rows);
+        RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        ExpectShown(COUNT, "shown");
+        EXPECT_EQ(top, (int)SendMessageA(rows, LVM_GETTOPINDEX, 0, 0));
+        EXPECT_EQ(SELECTED, (int)SendMessageA(rows, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+        shown[ahead] = Pixels();
+        ASSERT_FALSE(shown[ahead].empty());
+    }
+    size_t differ = 0;
+    for (size_t i = 0; i < shown[0].size() && i < shown[1].size(); i++)
+        differ += shown[0][i] != shown[1][i];
+    EXPECT_EQ(shown[0].size(), shown[1].size());
+    EXPECT_EQ(0u, differ) << "pixels of " << shown[0].size();
 }
 
 }  // namespace
