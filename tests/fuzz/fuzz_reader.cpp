@@ -1,6 +1,5 @@
 // The tokenizer and the two readers on any file bytes.
 #include <algorithm>
-#include <memory>
 
 #include "library/phrase_reader.h"
 #include "library/phrase_token.h"
@@ -35,8 +34,8 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
     FUZZ_CHECK(StartTokenReader(&reader, f) == 0);
     // Exactly textSize bytes, so that a write past them is caught; not
     // cleared (nothing reads what was not written).
-    std::unique_ptr<char[]> room(new char[textSize]);
-    char* text = room.get();
+    char* text = (char*)kept_buffers::Take(textSize);
+    FUZZ_CHECK(text);
     long lastLine = 0;
     for (;;) {
         size_t length = (size_t)-1;
@@ -51,6 +50,7 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
         }
     }
     FUZZ_CHECK(ReadToken(&reader, text, textSize) == TOKEN_END);
+    kept_buffers::Give(text, textSize);
     EndTokenReader(&reader);
     FileClose(f);
 }

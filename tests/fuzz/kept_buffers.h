@@ -32,18 +32,28 @@
 namespace kept_buffers {
 
 const size_t kNewerBeforeReuse = 4;
-const int kSlots = 256;
+const int kSizes = 64;       // sizes kept; a buffer of another size is not kept
+const int kKeptOfSize = 16;  // kept of one size; beyond that the oldest is freed
+const int kOut = 256;        // taken at once
 
-struct Slot {
-    void* buffer;  // null: free slot
+// The kept buffers of one size, oldest first, in a ring.
+struct Size {
     size_t size;
-    unsigned long long given;  // when it was given back (kept slots)
+    void* kept[kKeptOfSize];
+    int first;
+    int count;
+};
+
+struct Taken {
+    void* buffer;
+    size_t size;
 };
 
 struct Pool {
-    Slot kept[kSlots];
-    Slot out[kSlots];  // taken and not yet given back
-    unsigned long long gives;
+    Size sizes[kSizes];
+    int sizeCount;
+    Taken out[kOut];  // in no order
+    int outCount;
 };
 
 KEPT_BUFFERS_CALL Pool& All()
@@ -58,66 +68,64 @@ KEPT_BUFFERS_CALL void Stop(const char* what, void* buffer, size_t size)
     abort();
 }
 
+KEPT_BUFFERS_CALL Size* KeptOfSize(size_t size)
+{
+    Pool& pool = All();
+    for (int i = 0; i < pool.sizeCount; i++) {
+        if (pool.sizes[i].size == size)
+            return &pool.sizes[i];
+    }
+    if (pool.sizeCount == kSizes)
+        return nullptr;
+    Size* made = &pool.sizes[pool.sizeCount++];
+    made->size = size;
+    return made;
+}
+
 KEPT_BUFFERS_CALL void* Take(size_t size)
 {
     Pool& pool = All();
-    // The oldest kept buffer of this size, if four newer ones are kept too.
-    Slot* oldest = nullptr;
-    size_t count = 0;
-    for (Slot& slot : pool.kept) {
-        if (slot.buffer && slot.size == size) {
-            count++;
-            if (!oldest || slot.given < oldest->given)
-                oldest = &slot;
-        }
-    }
+    if (pool.outCount == kOut)
+        Stop("more buffers taken at once than the harness holds", nullptr, size);
+    Size* kept = KeptOfSize(size);
     void* buffer;
-    if (count > kNewerBeforeReuse) {
-        buffer = oldest->buffer;
-        oldest->buffer = nullptr;
+    if (kept && kept->count > (int)kNewerBeforeReuse) {
+        buffer = kept->kept[kept->first];
+        kept->first = (kept->first + 1) % kKeptOfSize;
+        kept->count--;
         ASAN_UNPOISON_MEMORY_REGION(buffer, size);
     } else if (!(buffer = malloc(size))) {
         return nullptr;
     }
-    for (Slot& slot : pool.out) {
-        if (!slot.buffer) {
-            slot = {buffer, size, 0};
-            return buffer;
-        }
-    }
-    Stop("more buffers taken at once than the harness holds", buffer, size);
-    return nullptr;
+    pool.out[pool.outCount++] = {buffer, size};
+    return buffer;
 }
 
 KEPT_BUFFERS_CALL void Give(void* buffer, size_t size)
 {
     Pool& pool = All();
-    Slot* taken = nullptr;
-    for (Slot& slot : pool.out) {
-        if (slot.buffer == buffer)
-            taken = &slot;
-    }
-    if (!taken)
+    int at = pool.outCount - 1;  // most often the last taken
+    while (at >= 0 && pool.out[at].buffer != buffer)
+        at--;
+    if (at < 0)
         Stop("given back but not taken (or given back twice)", buffer, size);
-    if (taken->size != size)
+    if (pool.out[at].size != size)
         Stop("given back with another size than it was taken with", buffer, size);
-    taken->buffer = nullptr;
+    pool.out[at] = pool.out[--pool.outCount];
+    Size* kept = KeptOfSize(size);
+    if (!kept) {
+        free(buffer);
+        return;
+    }
+    if (kept->count == kKeptOfSize) {
+        ASAN_UNPOISON_MEMORY_REGION(kept->kept[kept->first], size);
+        free(kept->kept[kept->first]);
+        kept->first = (kept->first + 1) % kKeptOfSize;
+        kept->count--;
+    }
     ASAN_POISON_MEMORY_REGION(buffer, size);
-    // Into a free slot, else over the oldest kept one, which is freed.
-    Slot* into = nullptr;
-    for (Slot& slot : pool.kept) {
-        if (!slot.buffer) {
-            into = &slot;
-            break;
-        }
-        if (!into || slot.given < into->given)
-            into = &slot;
-    }
-    if (into->buffer) {
-        ASAN_UNPOISON_MEMORY_REGION(into->buffer, into->size);
-        free(into->buffer);
-    }
-    *into = {buffer, size, ++pool.gives};
+    kept->kept[(kept->first + kept->count) % kKeptOfSize] = buffer;
+    kept->count++;
 }
 
 const BufferCalls kCalls = {Take, Give};
