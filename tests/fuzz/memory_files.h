@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,7 +32,9 @@ struct Node {
 };
 
 struct Files {
-    std::map<std::string, std::shared_ptr<Node>> names;
+    // Looked up by the caller's const char* as it is (std::less<>), with no
+    // string made for each look-up.
+    std::map<std::string, std::shared_ptr<Node>, std::less<>> names;
     unsigned long long identities = 0;
     unsigned long long writes = 0;
 };
@@ -139,7 +142,12 @@ inline FILE* OpenFile(const char* path, const char* mode)
 
 inline int RemoveFile(const char* path)
 {
-    return All().names.erase(path) ? 0 : -1;
+    Files& files = All();
+    auto found = files.names.find(path);
+    if (found == files.names.end())
+        return -1;
+    files.names.erase(found);
+    return 0;
 }
 
 inline int RenameFile(const char* from, const char* to)
