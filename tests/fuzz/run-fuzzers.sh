@@ -46,9 +46,9 @@ for corpus in "$here"/corpus/*/; do
     # of the mark-up below 64 KB (a name, a name path, a line, the depth of
     # 256) is passed within that, and short inputs run many times as fast.
     # Longer seeds are cut to that length when read: deep-short and
-    # cut-deep-short nest past 256 levels in under 2 KB. Not reached: a
-    # phrase or a read-ahead of 64 KB, and a file that nests exactly 256
-    # levels and closes them (close to 3 KB).
+    # cut-deep-short nest past 256 levels in under 2 KB. Not reached here
+    # (the core tests hold them): a phrase or a read-ahead of 64 KB, and a
+    # file that nests exactly 256 levels and closes them (2.8 KB at least).
     limit=
     case $name in
         reader | rewrite) limit=-max_len=2048 ;;
