@@ -9,6 +9,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -34,6 +35,7 @@ int BeginSafeWrite(SafeWriter* w, const char* target)
         return -1;
     memcpy(w->target, target, n + 1);
     w->beforeReplace = nullptr;
+    w->checkDisplaced = nullptr;
     w->context = nullptr;
     w->file = FileOpen(w->temp, "wb");
     return w->file ? 0 : -1;
@@ -47,7 +49,7 @@ int CommitSafeWrite(SafeWriter* w)
     if (FileClose(w->file) != 0)
         ok = false;
     w->file = nullptr;
-    if (ok && ReplaceFileAtomically(w->temp, w->target, w->beforeReplace, w->context) == 0)
+    if (ok && ReplaceFileAtomically(w->temp, w->target, w->beforeReplace, w->context, w->checkDisplaced) == 0)
         return 0;
     FileRemove(w->temp);
     return -1;
@@ -108,8 +110,11 @@ bool FileExists(const char* path)
 // the flush to the disk. No core header depends on it.
 #ifdef _WIN32
 int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)(void*, const char*),
-                          void* context)
+                          void* context, int (*)(void*, const char*))
 {
+    // No two names can be swapped in one step here: the look before the
+    // move is the last one.
+    //
     // A file that another program has open (a scanner, a reader of the
     // library) cannot be replaced until it is closed: wait a moment for it.
     // The question comes before every try: while we wait, the other
@@ -162,7 +167,7 @@ void EndFileHold(intptr_t hold)
 }
 #else
 int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)(void*, const char*),
-                          void* context)
+                          void* context, int (*checkDisplaced)(void*, const char*))
 {
     if (beforeReplace && beforeReplace(context, from) != 0)
         return -1;
@@ -170,6 +175,31 @@ int ReplaceFileAtomically(const char* from, const char* to, int (*beforeReplace)
         return -1;
     if (const FileSet* set = InstalledFileSet())
         return set->rename(from, to) == 0 ? 0 : -1;
+#ifdef RENAME_EXCHANGE
+    // Another program may rename its own file over the target between the
+    // last look and this move, and a plain rename would then throw its
+    // file away unseen. Swapped instead, the file we displaced is kept
+    // under our temporary name and can be looked at: if it is not the one
+    // the caller expected, it goes back.
+    if (checkDisplaced) {
+        if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+            if (checkDisplaced(context, from) == 0) {
+                FileRemove(from);
+                return 0;
+            }
+            // Should even the way back fail, the new file stays and is not
+            // called a failure, and the other program's file is left under
+            // the temporary name for the user: nothing is deleted.
+            return rename(from, to) == 0 ? -1 : 0;
+        }
+        // Not on this file system or kernel, or no target to swap with:
+        // the plain move.
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOENT && errno != ENOTSUP)
+            return -1;
+    }
+#else
+    (void)checkDisplaced;
+#endif
     return rename(from, to) == 0 ? 0 : -1;
 }
 

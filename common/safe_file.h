@@ -20,6 +20,13 @@ struct SafeWriter {
     // the write up (the target is not the file the new content was made
     // from any more). Null: no question. BeginSafeWrite clears it.
     int (*beforeReplace)(void* context, const char* temp);
+    // Asked after the new file has gone in where the system swaps two
+    // names in one step (Linux), with displaced naming the file it took
+    // the place of: 0 lets it go, -1 puts that file back (it is not the
+    // one the new content was made from: another program renamed its own
+    // over the target after the last look) and gives the write up. Null:
+    // a plain move. BeginSafeWrite clears it.
+    int (*checkDisplaced)(void* context, const char* displaced);
     void* context;
 };
 
@@ -47,10 +54,14 @@ int CopyFileSafely(const char* from, const char* to);
 // Platform part: moves from over to in one step (replacing to when it exists).
 // On Windows a target that another program holds open is tried again for a
 // moment; beforeReplace (may be null) is asked before every try, as for a
-// SafeWriter. Returns 0 or -1.
+// SafeWriter. With checkDisplaced, where the system can swap the two names
+// at once, they are swapped, checkDisplaced is asked about the file now
+// under from, and that file is then deleted or, refused, moved back over
+// to. Returns 0 or -1 (to is as it was, or holds what displaced it).
 int ReplaceFileAtomically(const char* from, const char* to,
                           int (*beforeReplace)(void*, const char*) = nullptr,
-                          void* context = nullptr);
+                          void* context = nullptr,
+                          int (*checkDisplaced)(void*, const char*) = nullptr);
 
 // Platform part: keeps other programs from writing, replacing or deleting
 // the file at path while it is held; they may still read it. On Windows the

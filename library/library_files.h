@@ -40,3 +40,8 @@ int TakeFileStamp(const char* path, FileStamp* stamp);
 
 // True when both stamps are known and equal.
 bool SameFileStamp(const FileStamp* a, const FileStamp* b);
+
+// True when the file now at path is the one the known stamp was taken of
+// (the same identity), told by its name alone: a quick last look after a
+// stamp, whose sampled reads take a while.
+bool SameFileByName(const char* path, const FileStamp* stamp);

@@ -409,12 +409,15 @@ void Release(Rewrite* rw)
 int CheckPhraseFileUnchanged(void* context, const char* temp)
 {
     Rewrite* rw = (Rewrite*)context;
-    // Held open, the file cannot be replaced by anyone: ours included.
-    EndFileHold(rw->hold);
-    rw->hold = 0;
+    // The stamp is taken while the file is held (where it can be), so that
+    // nobody replaces it in the middle of the stamp's reads. Held open, the
+    // file cannot be replaced by anyone, ours included: the hold ends
+    // then, and a look by its name sees whether it was replaced since.
     FileStamp now;
     TakeFileStamp(rw->files->phrase, &now);
-    if (!SameFileStamp(&now, &rw->read)) {
+    EndFileHold(rw->hold);
+    rw->hold = 0;
+    if (!SameFileStamp(&now, &rw->read) || !SameFileByName(rw->files->phrase, &rw->read)) {
         if (rw->error)
             rw->error->changed = true;
         return Fail(rw->error, "the library was changed by another program meanwhile");
@@ -422,6 +425,21 @@ int CheckPhraseFileUnchanged(void* context, const char* temp)
     if (rw->request->written)
         TakeFileStamp(temp, rw->request->written);
     return 0;
+}
+
+// Asked, where the new phrase file was swapped in, of the file it
+// displaced: another program's file renamed over the library after the
+// last look is not the one read, and goes back.
+int CheckDisplacedPhraseFile(void* context, const char* displaced)
+{
+    Rewrite* rw = (Rewrite*)context;
+    FileStamp was;
+    TakeFileStamp(displaced, &was);
+    if (SameFileStamp(&was, &rw->read))
+        return 0;
+    if (rw->error)
+        rw->error->changed = true;
+    return Fail(rw->error, "the library was changed by another program meanwhile");
 }
 
 // The new clip file's stamp for the caller, before its rename.
@@ -545,6 +563,7 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
         rw->phrase.context = rw;
         rw->phrase.drain = DrainPhraseFile;
         phraseWriter->beforeReplace = CheckPhraseFileUnchanged;
+        phraseWriter->checkDisplaced = CheckDisplacedPhraseFile;
         phraseWriter->context = rw;
     }
     if (kind == REWRITE_CUT_LABEL || kind == REWRITE_COPY_LABEL) {
@@ -729,7 +748,21 @@ int CheckUnchangedSince(void* context, const char* temp)
     bool was = r->read.known;
     TakeFileStamp(r->path, &now);
     // A library that was not there must still not be there.
-    if (was ? SameFileStamp(&now, &r->read) : !now.known)
+    if (was ? SameFileStamp(&now, &r->read) && SameFileByName(r->path, &r->read) : !now.known)
+        return 0;
+    if (r->error)
+        r->error->changed = true;
+    return Fail(r->error, "the library was changed by another program meanwhile");
+}
+
+// The file the new library displaced, where it was swapped in: the one
+// read, or it goes back.
+int CheckDisplacedSince(void* context, const char* displaced)
+{
+    Replacement* r = (Replacement*)context;
+    FileStamp was;
+    TakeFileStamp(displaced, &was);
+    if (SameFileStamp(&was, &r->read))
         return 0;
     if (r->error)
         r->error->changed = true;
@@ -763,6 +796,7 @@ int WriteLibrary(const LibraryFiles* files, int (*fill)(void* context, FILE* fil
     int result = BeginSafeWrite(&w, files->phrase);
     if (result == 0 && !(*refused = fill(context, w.file) != 0)) {
         w.beforeReplace = CheckUnchangedSince;
+        w.checkDisplaced = CheckDisplacedSince;
         w.context = &check;
         result = CommitSafeWrite(&w);
     } else {
