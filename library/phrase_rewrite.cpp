@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/buffer_calls.h"
 #include "common/file_calls.h"
 #include "common/safe_file.h"
 #include "common/sjis.h"
@@ -604,15 +605,17 @@ int RunRewrite(Rewrite* rw, const LibraryFiles* files, SafeWriter* phraseWriter,
 // memory.
 // Each output drops what it is given until its file is open. Blocks of this
 // size are taken from the allocator's pools, not mapped anew each time.
+const size_t kRewriteBlock = sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE;
+
 Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
 {
-    char* block = (char*)malloc(sizeof(Rewrite) + (size_t)PHRASE_BUFFER_SIZE + NAME_BUFFER_SIZE);
-    char* phraseOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
-    char* clipOut = (char*)malloc(OUTPUT_BUFFER_SIZE);
+    char* block = (char*)TakeBuffer(kRewriteBlock);
+    char* phraseOut = (char*)TakeBuffer(OUTPUT_BUFFER_SIZE);
+    char* clipOut = (char*)TakeBuffer(OUTPUT_BUFFER_SIZE);
     if (!block || !phraseOut || !clipOut) {
-        free(block);
-        free(phraseOut);
-        free(clipOut);
+        GiveBuffer(block, kRewriteBlock);
+        GiveBuffer(phraseOut, OUTPUT_BUFFER_SIZE);
+        GiveBuffer(clipOut, OUTPUT_BUFFER_SIZE);
         return nullptr;
     }
     memset(block, 0, sizeof(Rewrite));
@@ -629,9 +632,9 @@ Rewrite* NewRewrite(const RewriteRequest* request, LibraryError* error)
 
 void FreeRewrite(Rewrite* rw)
 {
-    free(rw->phrase.buffer);
-    free(rw->clipOut.buffer);
-    free(rw);
+    GiveBuffer(rw->phrase.buffer, OUTPUT_BUFFER_SIZE);
+    GiveBuffer(rw->clipOut.buffer, OUTPUT_BUFFER_SIZE);
+    GiveBuffer(rw, kRewriteBlock);
 }
 
 }  // namespace

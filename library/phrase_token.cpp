@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/buffer_calls.h"
 #include "common/file_calls.h"
 
 namespace {
@@ -250,7 +251,7 @@ int StartTokenReader(TokenReader* r, FILE* file)
     memset(r, 0, sizeof *r);
     r->file = file;
     // Not cleared: a walk of a small file touches little of it.
-    r->own = (char*)malloc(READ_BLOCK_SIZE + READ_BLOCK_SLACK);
+    r->own = (char*)TakeBuffer(READ_BLOCK_SIZE + READ_BLOCK_SLACK);
     r->block = r->own;
     return r->own ? 0 : -1;
 }
@@ -265,7 +266,7 @@ int StartTokenReaderOnView(TokenReader* r, FileView* view, const FileViewer* vie
 
 void EndTokenReader(TokenReader* r)
 {
-    free(r->own);
+    GiveBuffer(r->own, READ_BLOCK_SIZE + READ_BLOCK_SLACK);
     r->own = nullptr;
     r->block = nullptr;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/buffer_calls.h"
 #include "common/file_calls.h"
 
 #include "library/line_scan.h"
@@ -11,6 +12,10 @@
 namespace {
 
 const LabelPath kRootPath = {};
+// A kept phrase: one byte more than a phrase can use, so a line that would
+// not fit shows as longer than its room instead of being cut silently; then
+// the bytes wants may read past a phrase.
+const size_t kPhraseRoom = PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK;
 
 int Fail(PhraseWalker* w, long line, const char* what, LibraryFault fault = FAULT_OTHER)
 {
@@ -479,11 +484,8 @@ int BeginWalk(PhraseWalker* w, FILE* file, const FileView* view, const FileViewe
     w->keepPhrases = keepPhrases;
     w->error = error;
     w->shape.indent = -1;
-    w->text = (char*)malloc(PHRASE_BUFFER_SIZE);
-    // One byte more than a phrase can use, so a line that would not fit shows
-    // as longer than its room instead of being cut silently; then the bytes
-    // wants may read past a phrase.
-    w->phrase.text = keepPhrases ? (char*)malloc(PHRASE_BUFFER_SIZE + 1 + WANTS_SLACK) : nullptr;
+    w->text = (char*)TakeBuffer(PHRASE_BUFFER_SIZE);
+    w->phrase.text = keepPhrases ? (char*)TakeBuffer(kPhraseRoom) : nullptr;
     if (!w->text || (keepPhrases && !w->phrase.text))
         return Fail(w, 0, "out of memory", FAULT_NO_MEMORY);
     if ((viewer ? StartTokenReaderOnView(&w->tokens, &w->view, viewer)
@@ -570,8 +572,8 @@ void EndWalk(PhraseWalker* w)
 {
     if (w->started)
         EndTokenReader(&w->tokens);
-    free(w->text);
-    free(w->phrase.text);
+    GiveBuffer(w->text, PHRASE_BUFFER_SIZE);
+    GiveBuffer(w->phrase.text, kPhraseRoom);
     if (w->ownsFile && w->file)
         FileClose(w->file);
     if (w->viewer)

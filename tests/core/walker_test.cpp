@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "common/buffer_calls.h"
 #include "library/phrase_reader.h"
 #include "library/phrase_walker.h"
 #include "tests/core/test_files.h"
@@ -253,6 +256,67 @@ TEST(Walker, AQuietWalkReportsWhatAFullWalkDoes)
         EXPECT_EQ(quietTags, loudTags);
         fclose(f);
     }
+}
+
+// The buffers taken and not yet given back, and every give that did not
+// match a take (an unknown buffer, one given twice, another size).
+struct HeldBuffers {
+    std::map<void*, size_t> held;
+    std::vector<std::string> faults;
+};
+HeldBuffers g_held;
+
+void* TakeHeld(size_t size)
+{
+    void* buffer = malloc(size);
+    g_held.held[buffer] = size;
+    return buffer;
+}
+
+void GiveHeld(void* buffer, size_t size)
+{
+    auto found = g_held.held.find(buffer);
+    if (found == g_held.held.end())
+        g_held.faults.push_back("given back twice or never taken");
+    else if (found->second != size)
+        g_held.faults.push_back("taken with " + std::to_string(found->second) + " bytes, given back with " +
+                                std::to_string(size));
+    if (found != g_held.held.end())
+        g_held.held.erase(found);
+    free(buffer);
+}
+
+const BufferCalls kHeldCalls = {TakeHeld, GiveHeld};
+
+// Every walk gives back each buffer it took, once, with the size it took:
+// the fuzz targets keep them by size.
+TEST(Walker, EveryWalkGivesBackWhatItTook)
+{
+    const char* files[] = {
+        "<u>\"r\"\n<p>\n\"x\"\n</p>\n<u>\"a\"\n<u>\"b\"\n<p>\n\"y\"\n</p>\n</u>\n</u>\n</u>\n",
+        "junk\n<p>\n\"x\"\n</p>\n",                        // no root label
+        "<u>\"r\"\n<u>\"a\"\n<u>\n<p>\n</u>\n</u>\n</u>\n",  // fails in a label head
+    };
+    UseBufferCalls(&kHeldCalls);
+    for (const char* content : files) {
+        WriteBytes("walk.htm", content);
+        LibraryCounts counts;
+        WalkLibraryFile("walk.htm", nullptr, &counts, nullptr);
+        LabelNode* root = nullptr;
+        if (ReadLabelTree("walk.htm", &root) == 0)
+            FreeLabelTree(root);
+        PhraseSink none = {nullptr, [](void*, const char*, size_t) { return 0; }};
+        ReadPhraseList("walk.htm", nullptr, &none);
+        FILE* f = OpenBytes(content);
+        WalkEvents(f, false);
+        WalkEvents(f, true, nullptr, true);
+        fclose(f);
+        EXPECT_TRUE(g_held.held.empty()) << g_held.held.size() << " not given back: " << content;
+        for (const std::string& fault : g_held.faults)
+            ADD_FAILURE() << fault << ": " << content;
+        g_held = HeldBuffers();
+    }
+    UseBufferCalls(nullptr);
 }
 
 }  // namespace

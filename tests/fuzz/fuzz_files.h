@@ -2,7 +2,8 @@
 //
 // A target's files are kept in memory (memory_files.h): the core's file
 // calls and these helpers go to the same in-memory files, and a run touches
-// no disk.
+// no disk. The core's large buffers are kept from walk to walk
+// (kept_buffers.h).
 #pragma once
 
 #include <cstdint>
@@ -15,12 +16,14 @@
 #include "common/file_calls.h"
 #include "common/safe_file.h"
 #include "library/label_tree.h"
+#include "tests/fuzz/kept_buffers.h"
 #include "tests/fuzz/memory_files.h"
 
-// The folder of the target's files; the first call puts them in memory.
+// The folder of the target's files; the first call puts them in memory
+// and keeps the core's buffers.
 inline const std::string& FuzzDir()
 {
-    static const std::string dir = (UseMemoryFiles(), std::string("/fenlop-fuzz"));
+    static const std::string dir = (UseMemoryFiles(), UseKeptBuffers(), std::string("/fenlop-fuzz"));
     return dir;
 }
 

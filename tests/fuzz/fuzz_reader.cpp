@@ -1,12 +1,11 @@
 // The tokenizer and the two readers on any file bytes.
 #include <algorithm>
-#include <memory>
 
 #include "library/phrase_reader.h"
 #include "library/phrase_token.h"
 #include "library/phrase_walker.h"
 #include "tests/fuzz/fuzz_files.h"
-#include "tests/walk_events.h"
+#include "tests/walk_events.h"  // ReleaseCopyView, CloseCopyView
 
 // The input, which the walks of each label see in place as an exact copy
 // of it on the heap (as kCopyViewer does, without reading the file again).
@@ -35,8 +34,8 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
     FUZZ_CHECK(StartTokenReader(&reader, f) == 0);
     // Exactly textSize bytes, so that a write past them is caught; not
     // cleared (nothing reads what was not written).
-    std::unique_ptr<char[]> room(new char[textSize]);
-    char* text = room.get();
+    char* text = (char*)kept_buffers::Take(textSize);
+    FUZZ_CHECK(text);
     long lastLine = 0;
     for (;;) {
         size_t length = (size_t)-1;
@@ -51,8 +50,88 @@ static void ReadAllTokens(const std::string& path, size_t textSize)
         }
     }
     FUZZ_CHECK(ReadToken(&reader, text, textSize) == TOKEN_END);
+    kept_buffers::Give(text, textSize);
     EndTokenReader(&reader);
     FileClose(f);
+}
+
+// One walk of the file from the root with phrases kept, stepped by the
+// caller: a quiet walk must report exactly the full walk's events less the
+// ones it leaves out (<p>, </p>, a quoted line in a phrase), at the same
+// lines, with the same texts and the same failure. With skipDeep the
+// bodies of the labels below the top level are skipped.
+struct SteppedWalk {
+    PhraseWalker w;
+    LibraryError error = {};
+    bool quiet;
+    bool skipDeep;
+    int started;
+    bool skipNext = false;
+    bool skipFailed = false;
+    bool deepLabels = false;  // a label below the top level was met
+
+    // From the open file, or by path (OpenWalk: through the viewer set).
+    SteppedWalk(FILE* file, const char* path, bool quiet, bool skipDeep)
+        : quiet(quiet), skipDeep(skipDeep)
+    {
+        started = file ? StartWalk(&w, file, nullptr, true, &error)
+                       : OpenWalk(&w, path, nullptr, true, &error);
+        w.quiet = quiet;
+    }
+    ~SteppedWalk() { EndWalk(&w); }
+
+    // The next event the two kinds of walk both report. The body of a
+    // label below the top level is skipped on the way to the next one.
+    int Next()
+    {
+        if (skipNext && WalkSkipBody(&w) != 0) {
+            skipFailed = true;
+            return WALK_FAILED;
+        }
+        for (;;) {
+            int event = WalkNext(&w);
+            bool inner = event == WALK_PHRASE_OPEN || event == WALK_PHRASE_CLOSE ||
+                         (event == WALK_TEXT && w.inPhrase);
+            FUZZ_CHECK(!(inner && quiet));
+            if (inner)
+                continue;
+            skipNext = event == WALK_LABEL && w.depth >= 2;
+            deepLabels = deepLabels || skipNext;
+            skipNext = skipNext && skipDeep;
+            return event;
+        }
+    }
+};
+
+// The walks side by side, event by event, to the end of the first.
+static void WalkInStep(SteppedWalk* const* walks, size_t n)
+{
+    for (size_t i = 1; i < n; i++)
+        FUZZ_CHECK(walks[i]->started == walks[0]->started);
+    if (walks[0]->started == 0) {
+        for (bool done = false; !done;) {
+            int event = walks[0]->Next();
+            const PhraseWalker& a = walks[0]->w;
+            for (size_t i = 1; i < n; i++) {
+                FUZZ_CHECK(walks[i]->Next() == event);
+                const PhraseWalker& b = walks[i]->w;
+                FUZZ_CHECK(b.tokens.lineNumber == a.tokens.lineNumber && b.depth == a.depth);
+                FUZZ_CHECK(walks[i]->skipFailed == walks[0]->skipFailed);
+                if (event == WALK_LABEL)
+                    FUZZ_CHECK(b.textLength == a.textLength && memcmp(b.text, a.text, a.textLength) == 0);
+                else if (event == WALK_PHRASE)
+                    FUZZ_CHECK(b.phrase.length == a.phrase.length &&
+                               memcmp(b.phrase.text, a.phrase.text, a.phrase.length) == 0);
+                else if (event == WALK_TEXT)
+                    FUZZ_CHECK(b.lineLength == a.lineLength && memcmp(b.line, a.line, a.lineLength) == 0);
+            }
+            done = event == WALK_END || event == WALK_FAILED;
+        }
+    }
+    for (size_t i = 1; i < n; i++) {
+        FUZZ_CHECK(walks[i]->error.line == walks[0]->error.line);
+        FUZZ_CHECK(strcmp(walks[i]->error.what, walks[0]->error.what) == 0);
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -64,20 +143,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ReadAllTokens(path, size > 0 ? 1 + data[0] % 16 : 1);
     ReadAllTokens(path, PHRASE_BUFFER_SIZE);
 
-    // A quiet walk's quick path reports what the full walk does.
-    FILE* f = FileOpen(path.c_str(), "rb");
-    FUZZ_CHECK(f);
-    long loudTags = -1, quietTags = -2;
-    std::string loud = WalkEvents(f, false, &loudTags);
-    FUZZ_CHECK(WalkEvents(f, true, &quietTags) == loud);
-    FUZZ_CHECK(loudTags == quietTags);
-    FUZZ_CHECK(WalkEvents(f, false, &loudTags, true) == WalkEvents(f, true, &quietTags, true));
-    FUZZ_CHECK(loudTags == quietTags);
-    // Seen in place (an exact copy: a read past its end is caught), the same.
-    SetFileViewer(&kInputViewer);
-    FUZZ_CHECK(WalkEvents(nullptr, true, nullptr, false, path.c_str()) == loud);
-    SetFileViewer(nullptr);
-    FileClose(f);
+    // A quiet walk's quick path reports what the full walk does, read and
+    // seen in place (an exact copy: a read past its end is caught).
+    FILE* loudFile = FileOpen(path.c_str(), "rb");
+    FILE* quietFile = FileOpen(path.c_str(), "rb");
+    FUZZ_CHECK(loudFile && quietFile);
+    bool deepLabels;
+    {
+        SteppedWalk loud(loudFile, nullptr, false, false), quiet(quietFile, nullptr, true, false);
+        SetFileViewer(&kInputViewer);
+        SteppedWalk inPlace(nullptr, path.c_str(), true, false);
+        SetFileViewer(nullptr);
+        SteppedWalk* walks[] = {&loud, &quiet, &inPlace};
+        WalkInStep(walks, 3);
+        FUZZ_CHECK(loud.w.phraseTags == quiet.w.phraseTags);
+        deepLabels = loud.deepLabels;
+    }
+    // The same with the bodies below the top level skipped, where there
+    // are such labels (elsewhere these are the walks above again).
+    if (deepLabels) {
+        rewind(loudFile);
+        rewind(quietFile);
+        SteppedWalk loud(loudFile, nullptr, false, true), quiet(quietFile, nullptr, true, true);
+        SteppedWalk* walks[] = {&loud, &quiet};
+        WalkInStep(walks, 2);
+        FUZZ_CHECK(loud.w.phraseTags == quiet.w.phraseTags);
+    }
+    FileClose(loudFile);
+    FileClose(quietFile);
 
     LabelNode* root = (LabelNode*)1;
     LibraryError error;
