@@ -46,6 +46,25 @@ int Fail(LibraryError* error, const char* what, LibraryFault fault = FAULT_OTHER
     return FailAt(error, 0, what, fault);
 }
 
+// Another program replaced the library: said, and marked so for callers
+// that read it again and retry.
+int FailChanged(LibraryError* error)
+{
+    if (error)
+        error->changed = true;
+    return Fail(error, "the library was changed by another program meanwhile");
+}
+
+// Asked, where the new library was swapped in, of the file it displaced:
+// 0 when that is the file read. Another program's, renamed over the
+// library after the last look, goes back.
+int CheckDisplaced(const char* displaced, const FileStamp* read, LibraryError* error)
+{
+    FileStamp was;
+    TakeFileStamp(displaced, &was);
+    return SameFileStamp(&was, read) ? 0 : FailChanged(error);
+}
+
 // Writes a copied token to the FormatSink in context; stops once a write failed.
 int PutToken(void* context, int token, int level, const char* text, size_t n)
 {
@@ -417,29 +436,17 @@ int CheckPhraseFileUnchanged(void* context, const char* temp)
     TakeFileStamp(rw->files->phrase, &now);
     EndFileHold(rw->hold);
     rw->hold = 0;
-    if (!SameFileStamp(&now, &rw->read) || !SameFileByName(rw->files->phrase, &rw->read)) {
-        if (rw->error)
-            rw->error->changed = true;
-        return Fail(rw->error, "the library was changed by another program meanwhile");
-    }
+    if (!SameFileStamp(&now, &rw->read) || !SameFileByName(rw->files->phrase, &rw->read))
+        return FailChanged(rw->error);
     if (rw->request->written)
         TakeFileStamp(temp, rw->request->written);
     return 0;
 }
 
-// Asked, where the new phrase file was swapped in, of the file it
-// displaced: another program's file renamed over the library after the
-// last look is not the one read, and goes back.
 int CheckDisplacedPhraseFile(void* context, const char* displaced)
 {
     Rewrite* rw = (Rewrite*)context;
-    FileStamp was;
-    TakeFileStamp(displaced, &was);
-    if (SameFileStamp(&was, &rw->read))
-        return 0;
-    if (rw->error)
-        rw->error->changed = true;
-    return Fail(rw->error, "the library was changed by another program meanwhile");
+    return CheckDisplaced(displaced, &rw->read, rw->error);
 }
 
 // The new clip file's stamp for the caller, before its rename.
@@ -750,23 +757,13 @@ int CheckUnchangedSince(void* context, const char* temp)
     // A library that was not there must still not be there.
     if (was ? SameFileStamp(&now, &r->read) && SameFileByName(r->path, &r->read) : !now.known)
         return 0;
-    if (r->error)
-        r->error->changed = true;
-    return Fail(r->error, "the library was changed by another program meanwhile");
+    return FailChanged(r->error);
 }
 
-// The file the new library displaced, where it was swapped in: the one
-// read, or it goes back.
 int CheckDisplacedSince(void* context, const char* displaced)
 {
     Replacement* r = (Replacement*)context;
-    FileStamp was;
-    TakeFileStamp(displaced, &was);
-    if (SameFileStamp(&was, &r->read))
-        return 0;
-    if (r->error)
-        r->error->changed = true;
-    return Fail(r->error, "the library was changed by another program meanwhile");
+    return CheckDisplaced(displaced, &r->read, r->error);
 }
 
 int WriteLibrary(const LibraryFiles* files, int (*fill)(void* context, FILE* file), void* context,
