@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/target_editor.h"
+#include "tests/win32/screen_pixels.h"
 
 const DWORD WAIT_MS = 10000;
 
@@ -121,9 +122,6 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Saves a screenshot of the X screen as PNG at a Unix path.
 void Screenshot(const std::string& unixPath);
-// The screen's pixels in rc (screen coordinates), row by row, each as the
-// 32-bit value 0x00RRGGBB; empty when they cannot be read.
-std::vector<DWORD> ScreenPixels(const RECT& rc);
 
 // A registry value set for the programs started from now on, and put back
 // as it was (or removed) at the end of the scope.

@@ -2,6 +2,7 @@
 // while it is shown and focused: it stays shown and focused, knows every
 // row, and its scroll bar matches its rows, whether the count comes alone
 // (the filter's results) or at the end of a fill (a label, a search).
+#include "tests/win32/screen_pixels.h"
 #include "tests/win32/views_fixture.h"
 
 namespace {
@@ -45,31 +46,7 @@ protected:
     {
         RECT rc;
         GetWindowRect(rows, &rc);
-        int width = rc.right - rc.left, height = rc.bottom - rc.top;
-        std::vector<DWORD> pixels;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (dib) {
-            HGDIOBJ old = SelectObject(memory, dib);
-            if (BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
-                GdiFlush();
-                pixels.assign((const DWORD*)bits, (const DWORD*)bits + (size_t)width * height);
-            }
-            SelectObject(memory, old);
-            DeleteObject(dib);
-        }
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        return pixels;
+        return ScreenPixels(rc);
     }
 
     void TearDown() override
