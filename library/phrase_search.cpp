@@ -123,6 +123,7 @@ struct ProbeSet {
     size_t length[PROBE_MAX];
     int group[PROBE_MAX];
     size_t shortest;  // of the probes' lengths (all are 1 or more)
+    size_t longest;
     unsigned always;  // groups found in any text (a probe of length 0)
     unsigned all;     // every group
     unsigned ends;    // groups whose finding ends the pass
@@ -144,9 +145,14 @@ unsigned ScanProbes(const ProbeSet* set, const char* text, size_t length)
     const int n = N > 0 ? N : set->count;
     const size_t stop = length - set->shortest + 1;  // candidates of any probe are [0, stop)
     BoundaryScan scan = {text, 0};
-    for (size_t i = 0; i < stop;) {
+    size_t i = 0;
+    for (; i < stop;) {
         // Near the text's end one step of 16 places: a short text takes it alone.
         const bool tail = stop - i <= 16;
+        // A step at i reads the longest probe's last bytes up to
+        // i + step + longest - 2: no further than WANTS_SLACK past the text.
+        if (i + (tail ? 16 : 64) + set->longest - 1 > length + WANTS_SLACK)
+            break;
         uint64_t each[N > 0 ? N : PROBE_MAX];
         uint64_t any = 0;
         const char* t = text + i;
@@ -202,6 +208,22 @@ unsigned ScanProbes(const ProbeSet* set, const char* text, size_t length)
         }
         i += tail ? 16 : 64;
     }
+    // What no step could read (probes of very different lengths near the
+    // text's end): place by place.
+    for (; i < stop; i++) {
+        unsigned hits = 0;
+        for (int j = 0; j < n; j++) {
+            const size_t len = set->length[j];
+            if (i + len <= length && !(found >> set->group[j] & 1) && text[i] == set->bytes[j][0] &&
+                text[i + len - 1] == set->bytes[j][len - 1] && SameMiddle(text + i, set->bytes[j], len))
+                hits |= 1u << set->group[j];
+        }
+        if (hits && scan.At(i)) {
+            found |= hits;
+            if (found & set->ends || found == set->all)
+                return found;
+        }
+    }
     return found;
 }
 #else
@@ -224,6 +246,7 @@ void StartProbes(ProbeSet* set)
 {
     set->count = 0;
     set->shortest = SIZE_MAX;
+    set->longest = 0;
     set->always = set->all = set->ends = 0;
 }
 
@@ -243,6 +266,8 @@ void AddProbe(ProbeSet* set, const char* bytes, size_t length, int group, bool e
     set->group[j] = group;
     if (length < set->shortest)
         set->shortest = length;
+    if (length > set->longest)
+        set->longest = length;
 #if defined(__SSE2__)
     set->first[j] = _mm_set1_epi8(bytes[0]);
     set->last[j] = _mm_set1_epi8(bytes[length - 1]);

@@ -8,6 +8,12 @@
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+#include "common/buffer_calls.h"
 #include "common/sjis.h"
 #include "library/kana_fold.h"
 #include "library/phrase_reader.h"
@@ -593,6 +599,51 @@ TEST(SearchLibrary, WordsAtEveryPlace)
         }
     }
 }
+
+#ifndef _WIN32
+// Every buffer a walk takes ends where an unreadable page begins: a read
+// past it (past the slack the matchers are promised) ends the test.
+void* TakeGuarded(size_t size)
+{
+    const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    const size_t pages = (size + page - 1) / page + 1;
+    char* base = (char*)mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
+        return nullptr;
+    mprotect(base + (pages - 1) * page, page, PROT_NONE);
+    return base + (pages - 1) * page - size;
+}
+
+void GiveGuarded(void* buffer, size_t size)
+{
+    const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    char* end = (char*)buffer + size;  // the guard page
+    char* base = end - ((size + page - 1) / page) * page;
+    munmap(base, (size_t)(end - base) + page);
+}
+
+// Words of very different lengths looked for in one pass, to the end of
+// the longest phrase a buffer holds.
+TEST(SearchLibrary, ReadsNoFurtherThanTheSlackPastAPhrase)
+{
+    const BufferCalls guarded = {TakeGuarded, GiveGuarded};
+    for (size_t length : {(size_t)PHRASE_BUFFER_SIZE - 1, (size_t)100}) {
+        WriteBytes("long.htm", "<u>\"root\"\r\n    <p>\r\n    \"" + std::string(length, 'x') +
+                                   "\"\r\n    </p>\r\n</u>\r\n");
+        const std::string longWord(77, 'y');  // as long as flp lets a word be
+        for (int mode : {0, 1}) {
+            UseBufferCalls(&guarded);
+            Results r = Search(("a " + longWord).c_str(), mode, nullptr, "long.htm");
+            Results x = Search(("x " + longWord.substr(0, 40) + " xx").c_str(), mode, nullptr, "long.htm");
+            UseBufferCalls(nullptr);
+            EXPECT_EQ(r.result, 0);
+            EXPECT_TRUE(r.texts.empty());
+            EXPECT_EQ(x.result, 0);
+            EXPECT_EQ(x.texts.size(), mode == 1 ? 1u : 0u);
+        }
+    }
+}
+#endif
 
 TEST(SearchLibrary, MalformedFiles)
 {
